@@ -1,0 +1,151 @@
+#include "rtl/Thread.h"
+
+#include <chrono>
+#include <deque>
+#include <stdexcept>
+
+std::function<void()> WakeMainThread;
+
+namespace {
+const std::thread::id mainThreadId = std::this_thread::get_id();
+
+struct SyncRequest {
+  const std::function<void()>* Method;
+  std::exception_ptr Error;
+  bool Done = false;
+};
+
+// One queue for all workers: the main thread runs the calls in the order they came.
+std::mutex syncLock;
+std::condition_variable syncQueued;  // a call was queued or a thread finished
+std::condition_variable syncDone;    // a call has run
+std::deque<SyncRequest*> syncQueue;
+
+void WakeMain() {
+  syncQueued.notify_all();
+  if (WakeMainThread) WakeMainThread();
+}
+}  // namespace
+
+bool IsMainThread() {
+  return std::this_thread::get_id() == mainThreadId;
+}
+
+bool CheckSynchronize(int32_t TimeoutMs) {
+  if (!IsMainThread()) throw std::logic_error("CheckSynchronize called outside the main thread");
+  std::deque<SyncRequest*> batch;
+  {
+    std::unique_lock<std::mutex> guard(syncLock);
+    if (syncQueue.empty() && TimeoutMs > 0)
+      syncQueued.wait_for(guard, std::chrono::milliseconds(TimeoutMs));
+    batch.swap(syncQueue);
+  }
+  for (SyncRequest* request : batch) {
+    try {
+      (*request->Method)();
+    } catch (...) {
+      // The handler's failure belongs to the worker that asked for the call.
+      request->Error = std::current_exception();
+    }
+    std::lock_guard<std::mutex> guard(syncLock);
+    request->Done = true;
+  }
+  if (!batch.empty()) syncDone.notify_all();
+  return !batch.empty();
+}
+
+TThread::TThread(bool CreateSuspended) {
+  if (!CreateSuspended) throw std::logic_error("TThread must be created suspended");
+}
+
+TThread::~TThread() {
+  if (FThread.joinable() && FThread.get_id() != std::this_thread::get_id()) {
+    Terminate();
+    WaitFor();
+  }
+}
+
+void TThread::Resume() {
+  std::lock_guard<std::mutex> guard(FStateLock);
+  if (FStarted) return;
+  FStarted = true;
+  FThread = std::thread(&TThread::ThreadProc, this);
+}
+
+void TThread::Terminate() {
+  FTerminated.store(true, std::memory_order_release);
+}
+
+bool TThread::Finished() const {
+  std::lock_guard<std::mutex> guard(FStateLock);
+  return FFinished;
+}
+
+uint32_t TThread::WaitFor() {
+  if (std::this_thread::get_id() == FThread.get_id())
+    throw std::logic_error("A thread cannot wait for itself");
+  {
+    std::unique_lock<std::mutex> guard(FStateLock);
+    if (!FStarted) return ReturnValue;
+  }
+  if (IsMainThread()) {
+    // Keep delivering the worker's notifications, or a worker blocked in Synchronize
+    // would never finish.
+    while (!Finished()) CheckSynchronize(10);
+  } else {
+    std::unique_lock<std::mutex> guard(FStateLock);
+    FFinishedSignal.wait(guard, [this] { return FFinished; });
+  }
+  if (FThread.joinable()) FThread.join();
+  return ReturnValue;
+}
+
+void TThread::DoTerminate() {
+  if (OnTerminate) Synchronize(OnTerminate);
+}
+
+void TThread::Synchronize(const std::function<void()>& Method) {
+  if (IsMainThread()) {
+    Method();
+    return;
+  }
+  SyncRequest request{&Method, nullptr, false};
+  {
+    std::unique_lock<std::mutex> guard(syncLock);
+    syncQueue.push_back(&request);
+  }
+  WakeMain();
+  {
+    std::unique_lock<std::mutex> guard(syncLock);
+    syncDone.wait(guard, [&request] { return request.Done; });
+  }
+  if (request.Error) std::rethrow_exception(request.Error);
+}
+
+void TThread::ThreadProc() {
+  // Execute always runs, even after an early Terminate: its loops then end at once and the
+  // owner still gets every closing notification.
+  try {
+    Execute();
+  } catch (...) {
+    // An exception that escapes Execute ends the thread quietly; it is kept, never re-raised.
+    FatalException = std::current_exception();
+  }
+  try {
+    DoTerminate();
+  } catch (...) {
+    // Same as above: the owner is never handed a worker's exception.
+  }
+  const bool freeSelf = FreeOnTerminate.load();
+  {
+    // Signalled under the lock: once a waiter sees FFinished it may free this object.
+    std::lock_guard<std::mutex> guard(FStateLock);
+    FFinished = true;
+    FFinishedSignal.notify_all();
+  }
+  WakeMain();
+  if (freeSelf) {
+    FThread.detach();
+    delete this;
+  }
+}

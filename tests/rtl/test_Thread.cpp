@@ -1,0 +1,134 @@
+#include "rtl/Thread.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+namespace {
+
+class TLambdaThread : public TThread {
+ public:
+  explicit TLambdaThread(std::function<void(TLambdaThread&)> Body)
+      : TThread(true), FBody(std::move(Body)) {}
+  ~TLambdaThread() override { ++Destroyed; }
+  using TThread::FatalException;
+  using TThread::Synchronize;
+  static inline std::atomic<int> Destroyed{0};
+
+ protected:
+  void Execute() override { FBody(*this); }
+
+ private:
+  std::function<void(TLambdaThread&)> FBody;
+};
+
+void DeliverUntil(const std::function<bool()>& Done) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!Done() && std::chrono::steady_clock::now() < deadline) CheckSynchronize(5);
+}
+
+}  // namespace
+
+TEST(Thread, SynchronizeRunsTheCallOnTheMainThread) {
+  std::atomic<bool> ranOnMain{false};
+  TLambdaThread t(
+      [&](TLambdaThread& self) { self.Synchronize([&] { ranOnMain = IsMainThread(); }); });
+  t.Resume();
+  t.WaitFor();
+  EXPECT_TRUE(ranOnMain);
+}
+
+TEST(Thread, HandlerExceptionIsRaisedAgainInTheWorker) {
+  std::string caught;
+  TLambdaThread t([&](TLambdaThread& self) {
+    try {
+      self.Synchronize([] { throw std::runtime_error("handler failed"); });
+    } catch (const std::runtime_error& e) {
+      caught = e.what();
+    }
+  });
+  t.Resume();
+  t.WaitFor();
+  EXPECT_EQ(caught, "handler failed");
+}
+
+TEST(Thread, TerminateBeforeStartStillRunsExecute) {
+  std::atomic<int> passes{0};
+  std::atomic<bool> executed{false};
+  TLambdaThread t([&](TLambdaThread& self) {
+    executed = true;
+    while (!self.Terminated()) ++passes;
+  });
+  t.Terminate();
+  t.Resume();
+  t.WaitFor();
+  EXPECT_TRUE(executed);
+  EXPECT_EQ(passes, 0);
+}
+
+TEST(Thread, EscapingExceptionEndsTheThreadQuietlyAndIsKept) {
+  TLambdaThread t([](TLambdaThread&) { throw std::runtime_error("lost device"); });
+  t.Resume();
+  t.WaitFor();
+  ASSERT_TRUE(t.FatalException);
+  EXPECT_THROW(std::rethrow_exception(t.FatalException), std::runtime_error);
+}
+
+TEST(Thread, WaitForOnTheMainThreadDeliversPendingCalls) {
+  // The worker blocks in Synchronize until the main thread runs the call; a WaitFor that
+  // did not deliver would never return.
+  std::atomic<int> delivered{0};
+  TLambdaThread t([&](TLambdaThread& self) {
+    while (!self.Terminated()) {
+      self.Synchronize([&] { ++delivered; });
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  });
+  t.Resume();
+  DeliverUntil([&] { return delivered > 0; });
+  t.Terminate();
+  t.WaitFor();
+  EXPECT_GT(delivered, 0);
+}
+
+TEST(Thread, FreeOnTerminateDestroysTheObjectOnce) {
+  const int before = TLambdaThread::Destroyed;
+  auto* t = new TLambdaThread([](TLambdaThread&) {});
+  t->FreeOnTerminate = true;
+  t->Resume();
+  DeliverUntil([&] { return TLambdaThread::Destroyed == before + 1; });
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(TLambdaThread::Destroyed, before + 1);
+}
+
+TEST(Thread, OnTerminateRunsOnTheMainThreadAfterExecute) {
+  std::atomic<bool> executed{false};
+  bool sawExecuted = false;
+  bool onMain = false;
+  TLambdaThread t([&](TLambdaThread&) { executed = true; });
+  t.OnTerminate = [&] {
+    sawExecuted = executed;
+    onMain = IsMainThread();
+  };
+  t.Resume();
+  t.WaitFor();
+  EXPECT_TRUE(sawExecuted);
+  EXPECT_TRUE(onMain);
+}
+
+TEST(Thread, WaitForANeverStartedThreadReturnsAtOnce) {
+  TLambdaThread t([](TLambdaThread&) {});
+  EXPECT_EQ(t.WaitFor(), 0u);
+}
+
+TEST(Thread, CreatingARunningThreadIsRefused) {
+  struct TRunning : TThread {
+    TRunning() : TThread(false) {}
+    void Execute() override {}
+  };
+  EXPECT_THROW(TRunning(), std::logic_error);
+}
