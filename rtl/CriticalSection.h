@@ -10,6 +10,10 @@ class TCriticalSection {
   void Acquire() { Enter(); }
   void Release() { Leave(); }
 
+  // BasicLockable, so std::lock_guard can hold it for a scope.
+  void lock() { Enter(); }
+  void unlock() { Leave(); }
+
  protected:
   std::recursive_mutex FMutex;
 };

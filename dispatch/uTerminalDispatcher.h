@@ -1,0 +1,105 @@
+// Connection workers. Each connection runs in one dispatcher thread that alone touches the
+// transport; bytes cross to the main window through two locked FIFO queues, everything else
+// through four notifications delivered on the main thread.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "rtl/Thread.h"
+#include "streams/uFifoStream.h"
+
+class TTerminalDispatcher : public TThread {
+ public:
+  static constexpr int32_t TransferSize = 8192;
+
+  TTerminalDispatcher();
+  ~TTerminalDispatcher() override;
+
+  std::function<void(TTerminalDispatcher*Sender)> OnOpened, OnClosed;
+  std::function<void(TTerminalDispatcher* Sender, const std::string& Msg)> OnError;
+  std::function<void(TTerminalDispatcher* Sender, const std::string& Text)> OnStatus;
+
+  int32_t ReadInput(void* Buffer, int32_t Count);
+  void WriteOutput(const void* Buffer, int32_t Count);
+  virtual void Abort();
+  void DetachNotifications();
+  void Lock();
+  void Unlock();
+
+ protected:
+  void Execute() override {}
+
+  void NotifyOpened();
+  void NotifyClosed();
+  void ReportStatus(const std::string& Text);
+  void ReportError(const std::string& Msg);
+
+  // One pass of the shared transfer steps: what the transport delivered goes to FInput,
+  // and up to TransferSize queued bytes come out of FOutput into FBuffer.
+  void AppendInput(const void* Buffer, int32_t Count);
+  int32_t TakeOutput(bool DiscardWhenEmpty);
+  bool Closing() const { return FClosing.load(std::memory_order_acquire); }
+
+  TTDCriticalSection FLock;
+  std::unique_ptr<TLockableFIFOStream> FInput;
+  std::unique_ptr<TLockableFIFOStream> FOutput;
+  std::atomic<bool> FClosing{false};
+  std::string FErrorText;
+  std::string FStatusText;
+  char FBuffer[TransferSize];
+
+ private:
+  // The worker looks at a notification under FLock, so a DetachNotifications on the main
+  // thread can never race with it.
+  template <class TNotification>
+  bool IsSet(const TNotification& Notification) {
+    std::lock_guard<TTDCriticalSection> guard(FLock);
+    return static_cast<bool>(Notification);
+  }
+  void DoOpened();
+  void DoClosed();
+  void DoError();
+  void DoStatus();
+};
+
+class TTcpClient;
+
+class TTCPDispatcher : public TTerminalDispatcher {
+ public:
+  static constexpr uint16_t DevicePort = 6024;
+  static constexpr int32_t ConnectTimeoutMs = 6000;
+
+  explicit TTCPDispatcher(const std::string& Host);
+  ~TTCPDispatcher() override;
+  std::string GetHost();
+  void SetHost(const std::string& Host);
+
+ protected:
+  void Execute() override;
+  virtual void ConnectAndPump();
+
+  std::unique_ptr<TTcpClient> FClient;
+
+ private:
+  bool Connect();
+  void Pump();
+};
+
+class TCommPort;
+
+class TComPortDispatcher : public TTerminalDispatcher {
+ public:
+  explicit TComPortDispatcher(int32_t PortNumber);
+  ~TComPortDispatcher() override;
+  int32_t ComPort();
+
+ protected:
+  void Execute() override;
+
+  std::unique_ptr<TCommPort> FPort;
+};
