@@ -84,6 +84,7 @@ class TTCPDispatcher : public TTerminalDispatcher {
   virtual void ConnectAndPump();
 
   std::unique_ptr<TTcpClient> FClient;
+  std::atomic<uint64_t> FPassCount{0};  // pump passes so far, for diagnostics and figures
 
  private:
   bool Connect();

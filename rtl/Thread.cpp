@@ -15,14 +15,18 @@ struct SyncRequest {
   bool Done = false;
 };
 
-// One queue for all workers: the main thread runs the calls in the order they came.
-std::mutex syncLock;
-std::condition_variable syncQueued;  // a call was queued or a thread finished
-std::condition_variable syncDone;    // a call has run
-std::deque<SyncRequest*> syncQueue;
+// One queue for all workers: the main thread runs the calls in the order they came. It is
+// never destroyed, because a self-freeing worker may still be ending while the program exits.
+struct TSyncState {
+  std::mutex Lock;
+  std::condition_variable Queued;  // a call was queued or a thread finished
+  std::condition_variable Done;    // a call has run
+  std::deque<SyncRequest*> Queue;
+};
+TSyncState& syncState = *new TSyncState;
 
 void WakeMain() {
-  syncQueued.notify_all();
+  syncState.Queued.notify_all();
   if (WakeMainThread) WakeMainThread();
 }
 }  // namespace
@@ -35,10 +39,10 @@ bool CheckSynchronize(int32_t TimeoutMs) {
   if (!IsMainThread()) throw std::logic_error("CheckSynchronize called outside the main thread");
   std::deque<SyncRequest*> batch;
   {
-    std::unique_lock<std::mutex> guard(syncLock);
-    if (syncQueue.empty() && TimeoutMs > 0)
-      syncQueued.wait_for(guard, std::chrono::milliseconds(TimeoutMs));
-    batch.swap(syncQueue);
+    std::unique_lock<std::mutex> guard(syncState.Lock);
+    if (syncState.Queue.empty() && TimeoutMs > 0)
+      syncState.Queued.wait_for(guard, std::chrono::milliseconds(TimeoutMs));
+    batch.swap(syncState.Queue);
   }
   for (SyncRequest* request : batch) {
     try {
@@ -47,10 +51,10 @@ bool CheckSynchronize(int32_t TimeoutMs) {
       // The handler's failure belongs to the worker that asked for the call.
       request->Error = std::current_exception();
     }
-    std::lock_guard<std::mutex> guard(syncLock);
+    std::lock_guard<std::mutex> guard(syncState.Lock);
     request->Done = true;
   }
-  if (!batch.empty()) syncDone.notify_all();
+  if (!batch.empty()) syncState.Done.notify_all();
   return !batch.empty();
 }
 
@@ -111,13 +115,13 @@ void TThread::Synchronize(const std::function<void()>& Method) {
   }
   SyncRequest request{&Method, nullptr, false};
   {
-    std::unique_lock<std::mutex> guard(syncLock);
-    syncQueue.push_back(&request);
+    std::unique_lock<std::mutex> guard(syncState.Lock);
+    syncState.Queue.push_back(&request);
   }
   WakeMain();
   {
-    std::unique_lock<std::mutex> guard(syncLock);
-    syncDone.wait(guard, [&request] { return request.Done; });
+    std::unique_lock<std::mutex> guard(syncState.Lock);
+    syncState.Done.wait(guard, [&request] { return request.Done; });
   }
   if (request.Error) std::rethrow_exception(request.Error);
 }

@@ -1,0 +1,94 @@
+#include <algorithm>
+#include <chrono>
+#include <exception>
+#include <thread>
+
+#include "dispatch/uKeepAlive.h"
+#include "dispatch/uTerminalDispatcher.h"
+#include "transport/uTcpClient.h"
+
+namespace {
+constexpr int32_t KeepAliveTimeMs = 60000;
+constexpr int32_t KeepAliveIntervalMs = 10000;
+
+// Runs one closing step; the first failure is kept for re-raising once every step has run.
+template <class TStep>
+void RunStep(std::exception_ptr& Failure, TStep Step) {
+  try {
+    Step();
+  } catch (...) {
+    // Later steps must still run: the owner waits for the closed notification.
+    if (!Failure) Failure = std::current_exception();
+  }
+}
+}  // namespace
+
+TTCPDispatcher::TTCPDispatcher(const std::string& Host) : FClient(std::make_unique<TTcpClient>()) {
+  FClient->Port = DevicePort;
+  FClient->LocalPort = 0;
+  FClient->Host = Host;
+  FClient->ShouldStop = [this] { return Terminated(); };
+}
+
+TTCPDispatcher::~TTCPDispatcher() = default;
+
+std::string TTCPDispatcher::GetHost() {
+  return FClient->Host;
+}
+
+void TTCPDispatcher::SetHost(const std::string& Host) {
+  FClient->Host = Host;
+}
+
+void TTCPDispatcher::Execute() {
+  FErrorText.clear();
+  std::exception_ptr failure;
+  RunStep(failure, [this] { ConnectAndPump(); });
+  RunStep(failure, [this] { ReportStatus("Closing"); });
+  RunStep(failure, [this] { FClient->Disconnect(); });
+  RunStep(failure, [this] { NotifyClosed(); });
+  if (failure) std::rethrow_exception(failure);
+}
+
+void TTCPDispatcher::ConnectAndPump() {
+  if (Connect()) Pump();
+}
+
+bool TTCPDispatcher::Connect() {
+  const std::string host = FClient->Host;
+  ReportStatus("Connecting to " + host);
+  try {
+    FClient->Connect(ConnectTimeoutMs);
+  } catch (const std::exception& e) {
+    ReportError("Error connecting to " + host + ": " + e.what());
+    Terminate();
+  }
+  if (!FClient->Connected()) {
+    ReportError("Could not connect to " + host);
+    Terminate();
+    return false;
+  }
+  SetConnectionKeepAlive(*FClient, KeepAliveTimeMs, KeepAliveIntervalMs);
+  NotifyOpened();
+  return true;
+}
+
+void TTCPDispatcher::Pump() {
+  while (!Terminated()) {
+    FClient->PollReceive();
+    const int32_t n = std::min(FClient->Available(), TransferSize);
+    if (n > 0) {
+      FClient->Take(FBuffer, n);
+      AppendInput(FBuffer, n);
+    }
+    // Whatever the device sent before it closed is still delivered, pass by pass.
+    if (!FClient->Connected() && FClient->Available() == 0) {
+      ReportStatus("Closed by remote end");
+      Terminate();
+    }
+    const int32_t m = TakeOutput(false);
+    if (m > 0) FClient->Send(FBuffer, m);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    FPassCount.fetch_add(1, std::memory_order_relaxed);
+  }
+}

@@ -1,0 +1,73 @@
+// Splits the device's single byte stream into segments by start and end patterns: event
+// lines, modem-trace lines and the terminal text around them. The main window feeds it every
+// chunk it drains and searches segment text for the password request and the prompt.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "streams/uFifoStream.h"
+
+class TSFSegment {
+ public:
+  TSFSegment();
+  TSFSegment(const TSFSegment&) = delete;
+  TSFSegment& operator=(const TSFSegment&) = delete;
+
+  std::string StartPattern;
+  std::string EndPattern;
+  uint32_t FStamp = 0;  // 0: no time-out armed; nothing arms one yet
+  int32_t Timeout = 0;
+  TFIFOStream* Stream = nullptr;  // owned by the segment (FOwnedStream)
+
+  int32_t Find(int32_t Start, const std::string& Pattern, bool& Found);
+  int32_t FindStart(TStream* Source, bool& Found);
+  int32_t FindEnd(TStream* Source, bool& Found);
+
+ private:
+  std::unique_ptr<TFIFOStream> FOwnedStream;
+};
+
+class TStreamFork {
+ public:
+  TStreamFork();
+  ~TStreamFork();
+  TStreamFork(const TStreamFork&) = delete;
+  TStreamFork& operator=(const TStreamFork&) = delete;
+
+  int32_t AddSegment(const std::string& StartPattern, const std::string& EndPattern,
+                     int32_t Timeout);
+  int32_t SegmentCount();
+  TSFSegment* Segments(int32_t Index);  // EListError outside the list
+  void Feed(const void* Buffer, int32_t Count);
+  void Flush();
+  void Reset();
+
+ protected:
+  std::unique_ptr<TFIFOStream> FPending;
+  TSFSegment* FOpenSegment = nullptr;
+  std::vector<std::unique_ptr<TSFSegment>> FSegments;
+
+ public:
+  // Set: a recognised start pattern waits at the head of the pending input and reaches its
+  // segment together with the body.
+  bool DeferStartPattern = false;
+
+ private:
+  void Route();
+  bool OpenFirstStartedSegment();
+  void MoveTo(TSFSegment* Segment, int32_t Count);
+};
+
+// Searches Stream from the logical offset Start for Pattern. Found: the offset of the match.
+// Not found: the offset of the earliest partial match that runs to the end of the content, or
+// the size; no byte before the result can begin a match. Moves the stream's cursor.
+int32_t FindInStream(TStream* Stream, int32_t Start, const std::string& Pattern, bool& Found);
+
+// True when Sub occurs in S at Index (counted from 1) without running past the end of S.
+bool MatchAt(const std::string& S, int32_t Index, const std::string& Sub);
+
+// Every non-overlapping Old in S, left to right, replaced by New; New is not rescanned.
+std::string ReplaceAll(const std::string& S, const std::string& Old, const std::string& New);

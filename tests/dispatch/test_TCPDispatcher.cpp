@@ -1,0 +1,289 @@
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "dispatch/uTerminalDispatcher.h"
+#include "support/LoopbackPeer.h"
+#include "transport/uTcpClient.h"
+
+namespace {
+
+class TProbeDispatcher : public TTCPDispatcher {
+ public:
+  using TTCPDispatcher::TTCPDispatcher;
+  ~TProbeDispatcher() override { ++Destroyed; }
+  int Socket() { return FClient->SocketHandle(); }
+  static inline std::atomic<int> Destroyed{0};
+};
+
+// Plays the main window: records every notification in order and keeps what arrived.
+struct TOwner {
+  std::vector<std::string> Events;
+  std::string Input;
+  std::function<void(TTerminalDispatcher*)> WhenOpened;
+
+  void Wire(TTerminalDispatcher* D) {
+    D->OnOpened = [this](TTerminalDispatcher* S) {
+      Events.push_back("opened");
+      if (WhenOpened) WhenOpened(S);
+    };
+    D->OnClosed = [this](TTerminalDispatcher* S) {
+      Drain(S);  // the dispatcher frees itself after this returns
+      Events.push_back("closed");
+    };
+    D->OnError = [this](TTerminalDispatcher*, const std::string& M) {
+      Events.push_back("error:" + M);
+    };
+    D->OnStatus = [this](TTerminalDispatcher*, const std::string& T) {
+      Events.push_back("status:" + T);
+    };
+  }
+  void Drain(TTerminalDispatcher* D) {
+    char buf[3000];
+    for (int32_t n; (n = D->ReadInput(buf, sizeof buf)) > 0;) Input.append(buf, size_t(n));
+  }
+  bool Has(const std::string& Event) const {
+    for (const auto& e : Events)
+      if (e == Event) return true;
+    return false;
+  }
+  // Delivers notifications, as the GUI's event loop does, until Done or ten seconds.
+  bool Until(const std::function<bool()>& Done, int TimeoutMs = 10000) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(TimeoutMs);
+    while (!Done()) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      CheckSynchronize(5);
+    }
+    return true;
+  }
+  bool UntilClosed() {
+    return Until([this] { return Has("closed"); });
+  }
+};
+
+std::string Pattern(size_t Size, unsigned Seed) {
+  std::string s(Size, '\0');
+  for (size_t i = 0; i < Size; ++i) s[i] = char((i * 131 + Seed) % 251);
+  return s;
+}
+
+}  // namespace
+
+TEST(TCPDispatcher, SessionEndedByThePeerGivesTheFullSequence) {
+  TLoopbackPeer peer("127.0.0.201");
+  const int destroyedBefore = TProbeDispatcher::Destroyed;
+  auto* d = new TProbeDispatcher("127.0.0.201");
+  TOwner owner;
+  owner.Wire(d);
+  d->Resume();
+  ASSERT_TRUE(owner.Until([&] { return peer.Accept(0); }));
+  ASSERT_TRUE(owner.Until([&] { return owner.Has("opened"); }));
+  peer.Send("PASSWORD:");
+  peer.CloseConnection();
+  ASSERT_TRUE(owner.UntilClosed());
+  EXPECT_EQ(owner.Events,
+            (std::vector<std::string>{"status:Connecting to 127.0.0.201", "opened",
+                                      "status:Closed by remote end", "status:Closing", "closed"}));
+  EXPECT_EQ(owner.Input, "PASSWORD:");
+  EXPECT_TRUE(owner.Until([&] { return TProbeDispatcher::Destroyed == destroyedBefore + 1; }));
+}
+
+TEST(TCPDispatcher, RefusedConnectionReportsBothErrorsAndNeverOpens) {
+  auto* d = new TTCPDispatcher("127.0.0.202");  // nobody listens there
+  TOwner owner;
+  owner.Wire(d);
+  d->Resume();
+  ASSERT_TRUE(owner.UntilClosed());
+  ASSERT_EQ(owner.Events.size(), 5u);
+  EXPECT_EQ(owner.Events[0], "status:Connecting to 127.0.0.202");
+  EXPECT_EQ(owner.Events[1].rfind("error:Error connecting to 127.0.0.202: ", 0), 0u)
+      << owner.Events[1];
+  EXPECT_NE(owner.Events[1].find("refused"), std::string::npos) << owner.Events[1];
+  EXPECT_EQ(owner.Events[2], "error:Could not connect to 127.0.0.202");
+  EXPECT_EQ(owner.Events[3], "status:Closing");
+  EXPECT_EQ(owner.Events[4], "closed");
+}
+
+TEST(TCPDispatcher, UnresolvableHostReportsBothErrors) {
+  auto* d = new TTCPDispatcher("no-such-tallybox.invalid");
+  TOwner owner;
+  owner.Wire(d);
+  d->Resume();
+  ASSERT_TRUE(owner.UntilClosed());
+  ASSERT_EQ(owner.Events.size(), 5u);
+  EXPECT_EQ(owner.Events[1].rfind("error:Error connecting to no-such-tallybox.invalid: ", 0), 0u);
+  EXPECT_EQ(owner.Events[2], "error:Could not connect to no-such-tallybox.invalid");
+  EXPECT_FALSE(owner.Has("opened"));
+}
+
+TEST(TCPDispatcher, AbortDuringTheConnectSuppressesErrorsButStillCloses) {
+  // A listener whose accept queue is full leaves new connects hanging in the handshake.
+  TLoopbackPeer peer("127.0.0.203", 0);
+  std::vector<TTcpClient> fillers(3);
+  for (auto& f : fillers) {
+    f.Host = "127.0.0.203";
+    f.Port = 6024;
+    try {
+      f.Connect(300);
+    } catch (const ETcpError&) {
+      // the queue is full already: exactly what this test needs
+    }
+  }
+  auto* d = new TTCPDispatcher("127.0.0.203");
+  TOwner owner;
+  owner.Wire(d);
+  d->Resume();
+  ASSERT_TRUE(owner.Until([&] { return owner.Has("status:Connecting to 127.0.0.203"); }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  d->Abort();
+  ASSERT_TRUE(owner.UntilClosed());
+  EXPECT_EQ(owner.Events, (std::vector<std::string>{"status:Connecting to 127.0.0.203",
+                                                    "status:Closing", "closed"}));
+}
+
+TEST(TCPDispatcher, AbortBeforeStartSilencesTheRefusal) {
+  auto* d = new TTCPDispatcher("127.0.0.204");
+  TOwner owner;
+  owner.Wire(d);
+  d->Abort();
+  d->Resume();
+  ASSERT_TRUE(owner.UntilClosed());
+  EXPECT_EQ(owner.Events, (std::vector<std::string>{"status:Connecting to 127.0.0.204",
+                                                    "status:Closing", "closed"}));
+}
+
+TEST(TCPDispatcher, TerminateFromTheOwnerClosesTheConnection) {
+  TLoopbackPeer peer("127.0.0.205");
+  auto* d = new TTCPDispatcher("127.0.0.205");
+  TOwner owner;
+  owner.Wire(d);
+  d->Resume();
+  ASSERT_TRUE(owner.Until([&] { return peer.Accept(0); }));
+  ASSERT_TRUE(owner.Until([&] { return owner.Has("opened"); }));
+  d->Terminate();
+  ASSERT_TRUE(owner.UntilClosed());
+  EXPECT_EQ(owner.Events, (std::vector<std::string>{"status:Connecting to 127.0.0.205", "opened",
+                                                    "status:Closing", "closed"}));
+  EXPECT_TRUE(peer.SeesClose());
+}
+
+TEST(TCPDispatcher, LargeTransfersArriveWholeAndInOrderBothWays) {
+  TLoopbackPeer peer("127.0.0.206");
+  auto* d = new TTCPDispatcher("127.0.0.206");
+  TOwner owner;
+  TTerminalDispatcher* live = d;
+  owner.Wire(d);
+  d->Resume();
+  ASSERT_TRUE(owner.Until([&] { return peer.Accept(0); }));
+  ASSERT_TRUE(owner.Until([&] { return owner.Has("opened"); }));
+
+  const std::string fromDevice = Pattern(200000, 7);
+  std::thread sender([&] { peer.Send(fromDevice); });
+  ASSERT_TRUE(owner.Until([&] {
+    owner.Drain(live);
+    return owner.Input.size() >= fromDevice.size();
+  }));
+  sender.join();
+  EXPECT_TRUE(owner.Input == fromDevice);
+
+  const std::string toDevice = Pattern(100000, 3);
+  live->WriteOutput(toDevice.data(), int32_t(toDevice.size() / 2));
+  live->WriteOutput(toDevice.data() + toDevice.size() / 2,
+                    int32_t(toDevice.size() - toDevice.size() / 2));
+  const std::string received = peer.Receive(toDevice.size());
+  EXPECT_TRUE(received == toDevice) << "received " << received.size() << " bytes";
+  live->Terminate();
+  ASSERT_TRUE(owner.UntilClosed());
+}
+
+TEST(TCPDispatcher, BytesSentBeforeThePeerClosesAreAllDelivered) {
+  TLoopbackPeer peer("127.0.0.207");
+  auto* d = new TTCPDispatcher("127.0.0.207");
+  TOwner owner;
+  owner.Wire(d);
+  d->Resume();
+  ASSERT_TRUE(owner.Until([&] { return peer.Accept(0); }));
+  ASSERT_TRUE(owner.Until([&] { return owner.Has("opened"); }));
+  const std::string last = Pattern(50000, 11);
+  peer.Send(last);
+  peer.CloseConnection();
+  ASSERT_TRUE(owner.UntilClosed());
+  EXPECT_TRUE(owner.Input == last) << "got " << owner.Input.size() << " of " << last.size();
+}
+
+TEST(TCPDispatcher, NoNotificationReachesTheOwnerAfterDetach) {
+  TLoopbackPeer peer("127.0.0.208");
+  const int destroyedBefore = TProbeDispatcher::Destroyed;
+  auto* d = new TProbeDispatcher("127.0.0.208");
+  TOwner owner;
+  owner.Wire(d);
+  d->Resume();
+  ASSERT_TRUE(owner.Until([&] { return peer.Accept(0); }));
+  ASSERT_TRUE(owner.Until([&] { return owner.Has("opened"); }));
+  const size_t seen = owner.Events.size();
+  d->DetachNotifications();
+  peer.CloseConnection();  // the worker now reports the close, to nobody
+  ASSERT_TRUE(owner.Until([&] { return TProbeDispatcher::Destroyed == destroyedBefore + 1; }));
+  EXPECT_EQ(owner.Events.size(), seen);
+}
+
+TEST(TCPDispatcher, ShutdownWhileTheWorkerWaitsOnANotificationDoesNotDeadlock) {
+  TLoopbackPeer peer("127.0.0.209");
+  auto* d = new TTCPDispatcher("127.0.0.209");
+  TOwner owner;
+  owner.Wire(d);
+  d->Resume();
+  ASSERT_TRUE(owner.Until([&] { return peer.Accept(0); }));
+  ASSERT_TRUE(owner.Until([&] { return owner.Has("opened"); }));
+  // The peer closes and the worker blocks delivering "Closed by remote end", because this
+  // thread does not run the event loop now.
+  peer.CloseConnection();
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  const size_t seen = owner.Events.size();
+  d->FreeOnTerminate = false;
+  d->DetachNotifications();
+  d->Terminate();
+  d->WaitFor();
+  delete d;
+  EXPECT_EQ(owner.Events.size(), seen);
+}
+
+TEST(TCPDispatcher, KeepAliveIsOnBeforeOpenedWithTheDeviceTimings) {
+  TLoopbackPeer peer("127.0.0.210");
+  auto* d = new TProbeDispatcher("127.0.0.210");
+  TOwner owner;
+  int keepAlive = -1, idle = -1, interval = -1;
+  owner.WhenOpened = [&](TTerminalDispatcher*) {
+    socklen_t len = sizeof(int);
+    getsockopt(d->Socket(), SOL_SOCKET, SO_KEEPALIVE, &keepAlive, &len);
+    getsockopt(d->Socket(), IPPROTO_TCP, TCP_KEEPIDLE, &idle, &len);
+    getsockopt(d->Socket(), IPPROTO_TCP, TCP_KEEPINTVL, &interval, &len);
+  };
+  owner.Wire(d);
+  d->Resume();
+  ASSERT_TRUE(owner.Until([&] { return peer.Accept(0); }));
+  ASSERT_TRUE(owner.Until([&] { return owner.Has("opened"); }));
+  EXPECT_EQ(keepAlive, 1);
+  EXPECT_EQ(idle, 60);
+  EXPECT_EQ(interval, 10);
+  d->Terminate();
+  ASSERT_TRUE(owner.UntilClosed());
+}
+
+TEST(TCPDispatcher, HostTextIsKeptExactly) {
+  auto* d = new TTCPDispatcher("Device.Local");
+  EXPECT_EQ(d->GetHost(), "Device.Local");
+  d->SetHost("127.0.0.211");
+  EXPECT_EQ(d->GetHost(), "127.0.0.211");
+  d->FreeOnTerminate = false;
+  delete d;  // never started
+}

@@ -1,0 +1,113 @@
+#include "dispatch/uTerminalDispatcher.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+// A dispatcher without a transport: its worker runs a scripted body.
+class TScriptedDispatcher : public TTerminalDispatcher {
+ public:
+  explicit TScriptedDispatcher(std::function<void(TScriptedDispatcher&)> Body)
+      : FBody(std::move(Body)) {}
+  using TTerminalDispatcher::AppendInput;
+  using TTerminalDispatcher::NotifyClosed;
+  using TTerminalDispatcher::NotifyOpened;
+  using TTerminalDispatcher::ReportError;
+  using TTerminalDispatcher::ReportStatus;
+  using TTerminalDispatcher::TakeOutput;
+  std::string Taken() { return std::string(FBuffer, size_t(TakeOutput(false))); }
+
+ protected:
+  void Execute() override { FBody(*this); }
+
+ private:
+  std::function<void(TScriptedDispatcher&)> FBody;
+};
+
+}  // namespace
+
+TEST(TerminalDispatcher, ReadInputHandsOutQueuedBytesInOrderAndInPieces) {
+  TScriptedDispatcher d([](TScriptedDispatcher&) {});
+  d.FreeOnTerminate = false;
+  char buf[16];
+  EXPECT_EQ(d.ReadInput(buf, sizeof buf), 0);
+  d.AppendInput("0123456789", 10);
+  ASSERT_EQ(d.ReadInput(buf, 4), 4);
+  EXPECT_EQ(std::string(buf, 4), "0123");
+  d.AppendInput("ab", 2);
+  ASSERT_EQ(d.ReadInput(buf, sizeof buf), 8);
+  EXPECT_EQ(std::string(buf, 8), "456789ab");
+  EXPECT_EQ(d.ReadInput(buf, sizeof buf), 0);
+}
+
+TEST(TerminalDispatcher, OutputLeavesInCallOrderAtMostOneTransferAPass) {
+  TScriptedDispatcher d([](TScriptedDispatcher&) {});
+  d.FreeOnTerminate = false;
+  const std::string first(6000, 'a'), second(6000, 'b');
+  d.WriteOutput(first.data(), int32_t(first.size()));
+  d.WriteOutput(second.data(), int32_t(second.size()));
+  const std::string pass1 = d.Taken();
+  const std::string pass2 = d.Taken();
+  EXPECT_EQ(pass1.size(), 8192u);
+  EXPECT_EQ(pass1 + pass2, first + second);
+  EXPECT_EQ(d.Taken(), "");
+}
+
+TEST(TerminalDispatcher, AbortSilencesErrorsOnlyAndEveryNotificationCarriesTheSender) {
+  std::vector<std::string> events;
+  bool senderRight = true;
+  auto* d = new TScriptedDispatcher([](TScriptedDispatcher& self) {
+    self.ReportError("before abort");
+    self.Abort();
+    self.ReportError("after abort");
+    self.ReportStatus("still here");
+    self.NotifyOpened();
+    self.NotifyClosed();
+  });
+  TTerminalDispatcher* expected = d;
+  d->OnOpened = [&](TTerminalDispatcher* s) {
+    senderRight &= s == expected;
+    events.push_back("opened");
+  };
+  d->OnClosed = [&](TTerminalDispatcher* s) {
+    senderRight &= s == expected;
+    events.push_back("closed");
+  };
+  d->OnError = [&](TTerminalDispatcher*, const std::string& m) { events.push_back("error:" + m); };
+  d->OnStatus = [&](TTerminalDispatcher*, const std::string& t) {
+    events.push_back("status:" + t);
+  };
+  d->Resume();
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while ((events.empty() || events.back() != "closed") &&
+         std::chrono::steady_clock::now() < deadline)
+    CheckSynchronize(5);
+  EXPECT_EQ(events, (std::vector<std::string>{"error:before abort", "status:still here", "opened",
+                                              "closed"}));
+  EXPECT_TRUE(senderRight);
+}
+
+TEST(TerminalDispatcher, AHandlerMayDetachWhileItRuns) {
+  bool closedCalled = false;
+  auto* d = new TScriptedDispatcher([](TScriptedDispatcher& self) {
+    self.ReportStatus("one");
+    self.NotifyClosed();
+  });
+  TTerminalDispatcher* self = d;
+  std::string captured = "kept alive by the copy";
+  d->OnStatus = [&, self, captured](TTerminalDispatcher*, const std::string&) {
+    self->DetachNotifications();
+    EXPECT_EQ(captured, "kept alive by the copy");
+  };
+  d->OnClosed = [&](TTerminalDispatcher*) { closedCalled = true; };
+  d->FreeOnTerminate = false;
+  d->Resume();
+  d->WaitFor();
+  delete d;
+  EXPECT_FALSE(closedCalled);
+}

@@ -1,0 +1,168 @@
+#include "transport/uTcpClient.h"
+
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <utility>
+
+namespace {
+// Enough for several dispatcher passes; beyond it the kernel holds the bytes and TCP flow
+// control slows the device down instead of this queue growing without end.
+constexpr int32_t ReceiveQueueLimit = 65536;
+constexpr int32_t ReceiveChunk = 16384;
+constexpr int32_t WaitSliceMs = 50;
+
+std::string SystemText(int Error) {
+  return std::strerror(Error);
+}
+
+// Closes a socket that never made it to a connection.
+struct TSocketGuard {
+  int Fd;
+  ~TSocketGuard() {
+    if (Fd >= 0) close(Fd);
+  }
+  int Release() { return std::exchange(Fd, -1); }
+};
+
+struct TAddressList {
+  addrinfo* List = nullptr;
+  ~TAddressList() {
+    if (List) freeaddrinfo(List);
+  }
+};
+}  // namespace
+
+TTcpClient::TTcpClient() : FReceived(8192, 0) {}
+
+TTcpClient::~TTcpClient() {
+  Disconnect();
+}
+
+void TTcpClient::Connect(int32_t TimeoutMs) {
+  Disconnect();
+  FReceived.Seek(0, 2);
+  FReceived.DiscardRead();
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  TAddressList addresses;
+  const std::string service = std::to_string(Port);
+  const int rc = getaddrinfo(Host.c_str(), service.c_str(), &hints, &addresses.List);
+  if (rc != 0) throw ETcpError(std::string("Host not found (") + gai_strerror(rc) + ")");
+
+  std::string lastError = "No address";
+  for (addrinfo* a = addresses.List; a != nullptr; a = a->ai_next) {
+    try {
+      FSocket = OpenSocket(*a, TimeoutMs);
+      return;
+    } catch (const ETcpError& e) {
+      lastError = e.what();
+      if (Stopping()) break;
+    }
+  }
+  throw ETcpError(lastError);
+}
+
+// Non-blocking connect, waited for in short slices so a stop request is seen quickly.
+int TTcpClient::OpenSocket(const addrinfo& Address, int32_t TimeoutMs) {
+  const int fd = socket(Address.ai_family, Address.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
+                        Address.ai_protocol);
+  if (fd < 0) throw ETcpError("Cannot create socket: " + SystemText(errno));
+  TSocketGuard guard{fd};
+  if (LocalPort != 0) {
+    sockaddr_storage local{};
+    std::memcpy(&local, Address.ai_addr, Address.ai_addrlen);
+    reinterpret_cast<sockaddr_in&>(local).sin_port = htons(LocalPort);
+    if (bind(fd, reinterpret_cast<sockaddr*>(&local), Address.ai_addrlen) != 0)
+      throw ETcpError("Cannot bind local port: " + SystemText(errno));
+  }
+  if (connect(fd, Address.ai_addr, Address.ai_addrlen) != 0 && errno != EINPROGRESS)
+    throw ETcpError(SystemText(errno));
+
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(TimeoutMs);
+  for (;;) {
+    if (Stopping()) throw ETcpError("Connection cancelled");
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          deadline - std::chrono::steady_clock::now())
+                          .count();
+    if (left <= 0) throw ETcpError("Connection timed out");
+    pollfd p{fd, POLLOUT, 0};
+    const int ready = poll(&p, 1, static_cast<int>(std::min<int64_t>(left, WaitSliceMs)));
+    if (ready < 0 && errno != EINTR) throw ETcpError(SystemText(errno));
+    if (ready > 0) break;
+  }
+  int error = 0;
+  socklen_t length = sizeof error;
+  getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length);
+  if (error != 0) throw ETcpError(SystemText(error));
+  return guard.Release();
+}
+
+void TTcpClient::PollReceive() {
+  if (FSocket < 0) return;
+  char chunk[ReceiveChunk];
+  while (FReceived.Size() < ReceiveQueueLimit) {
+    const ssize_t n = recv(FSocket, chunk, sizeof chunk, MSG_DONTWAIT);
+    if (n > 0) {
+      FReceived.Seek(0, 2);
+      FReceived.Write(chunk, static_cast<int32_t>(n));
+      continue;
+    }
+    if (n == 0) {  // the peer ended the stream
+      Disconnect();
+      return;
+    }
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) return;
+    const int error = errno;
+    Disconnect();
+    throw ETcpError("Receive failed: " + SystemText(error));
+  }
+}
+
+int32_t TTcpClient::Available() {
+  return static_cast<int32_t>(FReceived.Size());
+}
+
+void TTcpClient::Take(void* Buffer, int32_t Count) {
+  FReceived.Seek(0, 0);
+  FReceived.ReadBuffer(Buffer, Count);
+  FReceived.DiscardRead();
+}
+
+void TTcpClient::Send(const void* Buffer, int32_t Count) {
+  const char* p = static_cast<const char*>(Buffer);
+  while (Count > 0) {
+    if (FSocket < 0) throw ETcpError("Not connected");
+    const ssize_t n = send(FSocket, p, static_cast<size_t>(Count), MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n > 0) {
+      p += n;
+      Count -= static_cast<int32_t>(n);
+    } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      // The device is not reading; wait for room, but never past a stop request.
+      if (Stopping()) throw ETcpError("Send cancelled");
+      WaitFor(POLLOUT, WaitSliceMs);
+    } else if (n < 0 && errno != EINTR) {
+      throw ETcpError("Send failed: " + SystemText(errno));
+    }
+  }
+}
+
+bool TTcpClient::WaitFor(short Events, int32_t TimeoutMs) {
+  pollfd p{FSocket, Events, 0};
+  return poll(&p, 1, TimeoutMs) > 0;
+}
+
+void TTcpClient::Disconnect() {
+  if (FSocket < 0) return;
+  close(FSocket);
+  FSocket = -1;
+}

@@ -1,0 +1,46 @@
+// The blocking TCP client the TCP dispatcher drives from its worker thread: connect with a
+// time-out, a zero-wait receive poll into its own queue, send all, disconnect.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "rtl/Exceptions.h"
+#include "streams/uFifoStream.h"
+
+class ETcpError : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+class TTcpClient {
+ public:
+  TTcpClient();
+  ~TTcpClient();
+  TTcpClient(const TTcpClient&) = delete;
+  TTcpClient& operator=(const TTcpClient&) = delete;
+
+  std::string Host;
+  uint16_t Port = 0;
+  uint16_t LocalPort = 0;
+  // Asked while connecting and while a send waits for room; true gives up at once.
+  std::function<bool()> ShouldStop;
+
+  void Connect(int32_t TimeoutMs);
+  bool Connected() const { return FSocket >= 0; }
+  void PollReceive();
+  int32_t Available();
+  void Take(void* Buffer, int32_t Count);
+  void Send(const void* Buffer, int32_t Count);
+  void Disconnect();
+  int SocketHandle() const { return FSocket; }
+
+ private:
+  bool Stopping() const { return ShouldStop && ShouldStop(); }
+  int OpenSocket(const struct addrinfo& Address, int32_t TimeoutMs);
+  bool WaitFor(short Events, int32_t TimeoutMs);
+
+  int FSocket = -1;
+  TFIFOStream FReceived;
+};
