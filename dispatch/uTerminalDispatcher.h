@@ -95,6 +95,11 @@ class TCommPort;
 
 class TComPortDispatcher : public TTerminalDispatcher {
  public:
+  static constexpr uint32_t DebugBaudRate = 115200;
+  // A write held back by the device is waited for in slices this long, so a termination
+  // request ends the wait instead of leaving the worker behind.
+  static constexpr int32_t WriteWaitSliceMs = 1;
+
   explicit TComPortDispatcher(int32_t PortNumber);
   ~TComPortDispatcher() override;
   int32_t ComPort();
@@ -103,4 +108,11 @@ class TComPortDispatcher : public TTerminalDispatcher {
   void Execute() override;
 
   std::unique_ptr<TCommPort> FPort;
+
+ private:
+  void Pump();
+  void Receive();
+  void Send();
+  bool MayNotSend();
+  void WaitForWrite();
 };

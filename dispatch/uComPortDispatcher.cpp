@@ -1,0 +1,96 @@
+#include <algorithm>
+#include <chrono>
+#include <exception>
+#include <thread>
+
+#include "dispatch/uTerminalDispatcher.h"
+#include "rtl/Exceptions.h"
+#include "transport/uComms.h"
+
+namespace {
+
+// Runs one closing step; the first failure is kept for re-raising once every step has run.
+template <class TStep>
+void RunStep(std::exception_ptr& Failure, TStep Step) {
+  try {
+    Step();
+  } catch (...) {
+    // Later steps must still run: the port has to close and the owner waits for closed.
+    if (!Failure) Failure = std::current_exception();
+  }
+}
+
+}  // namespace
+
+TComPortDispatcher::TComPortDispatcher(int32_t PortNumber) : FPort(std::make_unique<TCommPort>()) {
+  FPort->SetPort(PortNumber);
+  FPort->SetBaudRate(DebugBaudRate);
+  FPort->SetParity('N');
+  FPort->SetByteSize(8);
+  FPort->SetDSRFlow(true);
+  FPort->SetCTSFlow(true);
+}
+
+TComPortDispatcher::~TComPortDispatcher() = default;
+
+int32_t TComPortDispatcher::ComPort() {
+  return FPort->Port();
+}
+
+// A set-up failure of the port (ECommPort) ends the worker quietly: it passes through the
+// closing steps and is then kept by the thread base, never reported.
+void TComPortDispatcher::Execute() {
+  FErrorText.clear();
+  std::exception_ptr failure;
+  RunStep(failure, [this] { Pump(); });
+  RunStep(failure, [this] { ReportStatus("Closing"); });
+  RunStep(failure, [this] { FPort->SetActive(false); });
+  RunStep(failure, [this] { NotifyClosed(); });
+  if (failure) std::rethrow_exception(failure);
+}
+
+void TComPortDispatcher::Pump() {
+  const int32_t number = FPort->Port();
+  ReportStatus(Format("Opening COM%d", number));
+  FPort->SetActive(true);
+  if (FPort->IsOpen()) {
+    NotifyOpened();
+  } else {
+    ReportError(Format("Could not open COM%d", number));
+    Terminate();
+  }
+  while (!Terminated()) {
+    Receive();
+    Send();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+}
+
+void TComPortDispatcher::Receive() {
+  const uint32_t waiting = FPort->InQueue();
+  if (waiting == 0) return;
+  const int32_t count = static_cast<int32_t>(std::min<uint32_t>(waiting, TransferSize));
+  const int32_t n = FPort->Read(FBuffer, count);
+  if (n > 0) AppendInput(FBuffer, n);
+}
+
+bool TComPortDispatcher::MayNotSend() {
+  return FPort->OutputHeld() || (!FPort->DSR() && FPort->DSRFlow()) ||
+         (!FPort->CTS() && FPort->CTSFlow());
+}
+
+void TComPortDispatcher::Send() {
+  if (MayNotSend()) return;
+  const int32_t m = TakeOutput(true);
+  if (m <= 0) return;
+  FPort->Write(FBuffer, m);
+  WaitForWrite();
+}
+
+// Receiving pauses while a write is in progress; the line's own input queue holds what
+// arrives meanwhile. A termination request ends the wait: the port's close then drops what
+// had not left yet, as it drops every byte still queued when a connection ends.
+void TComPortDispatcher::WaitForWrite() {
+  while (!FPort->WaitWriteDone(WriteWaitSliceMs))
+    if (Terminated()) return;
+}
