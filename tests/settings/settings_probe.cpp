@@ -3,6 +3,7 @@
 //     loads the five saved settings as the main window does at start-up, prints them as
 //     name=value lines, then saves the given values as it does at exit;
 //   settings_probe churn   saves a counter and a text over and over until it is killed;
+//   settings_probe count <Name> <n>   saves Name as 1, 2, ... n, each in its own open/close;
 //   settings_probe version [file]   prints the version texts of file (default: itself).
 #include <cstdio>
 #include <cstdlib>
@@ -43,6 +44,16 @@ int Churn() {
   }
 }
 
+int Count(const char* Name, int32_t Last) {
+  TOrvaneRegistry settings("TallyboxUtility");
+  for (int32_t n = 1; n <= Last; ++n) {
+    settings.Open();
+    settings.WriteInteger(Name, n);
+    settings.Close();
+  }
+  return 0;
+}
+
 int Version(const char* FileName) {
   TVersionReader reader(FileName);
   std::printf("%s\n%s\n%s\n\n%s\n", reader.FileDescription.c_str(), reader.FileVersion.c_str(),
@@ -57,11 +68,12 @@ int main(int argc, char** argv) {
   try {
     if (command == "session" && argc == 7) return Session(argv + 2);
     if (command == "churn") return Churn();
+    if (command == "count" && argc == 4) return Count(argv[2], std::atoi(argv[3]));
     if (command == "version") return Version(argc > 2 ? argv[2] : kOwnExecutable);
   } catch (const Exception& e) {
     std::fprintf(stderr, "%s\n", e.what());
     return 1;
   }
-  std::fprintf(stderr, "usage: settings_probe session|churn|version ...\n");
+  std::fprintf(stderr, "usage: settings_probe session|churn|count|version ...\n");
   return 2;
 }

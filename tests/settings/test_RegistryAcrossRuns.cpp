@@ -80,3 +80,19 @@ TEST(RegistryAcrossRuns, AProgramKilledWhileSavingNeverLeavesABrokenStore) {
   }
   EXPECT_TRUE(config.FilesStartingWith("settings.reg.damaged-").empty());
 }
+
+// Two programs saving at the same moment both keep their values.
+TEST(RegistryAcrossRuns, ProgramsSavingAtTheSameTimeKeepEachOthersValues) {
+  TTempConfig config;
+  const std::vector<std::string> env = {"XDG_CONFIG_HOME=" + config.Folder};
+  const pid_t a = StartProgram({SETTINGS_PROBE, "count", "A", "150"}, env);
+  const pid_t b = StartProgram({SETTINGS_PROBE, "count", "B", "150"}, env);
+  ASSERT_GT(a, 0);
+  ASSERT_GT(b, 0);
+  EXPECT_EQ(WaitProgram(a), 0);
+  EXPECT_EQ(WaitProgram(b), 0);
+  TOrvaneRegistry settings("TallyboxUtility");
+  ASSERT_TRUE(settings.Open());
+  EXPECT_EQ(settings.ReadInteger("A", 0), 150);
+  EXPECT_EQ(settings.ReadInteger("B", 0), 150);
+}
