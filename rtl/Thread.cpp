@@ -65,7 +65,11 @@ TThread::TThread(bool CreateSuspended) {
 TThread::~TThread() {
   if (FThread.joinable() && FThread.get_id() != std::this_thread::get_id()) {
     Terminate();
-    WaitFor();
+    try {
+      WaitFor();
+    } catch (...) {
+      // A destructor must not throw; the thread has been told to stop either way.
+    }
   }
 }
 

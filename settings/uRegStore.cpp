@@ -1,0 +1,210 @@
+#include "settings/uRegStore.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
+#include <vector>
+
+namespace {
+
+// Far beyond any real store; a bigger file is treated as damaged rather than read whole.
+constexpr off_t kMaxStoreSize = 16 << 20;
+constexpr const char* kTempInfix = ".tmp.";
+constexpr const char* kAsideInfix = ".damaged-";
+
+class TFd {
+ public:
+  explicit TFd(int Fd = -1) : FFd(Fd) {}
+  TFd(const TFd&) = delete;
+  TFd& operator=(const TFd&) = delete;
+  ~TFd() {
+    if (FFd >= 0) ::close(FFd);
+  }
+  int Get() const { return FFd; }
+  bool Valid() const { return FFd >= 0; }
+  bool Close() {
+    const int fd = FFd;
+    FFd = -1;
+    return ::close(fd) == 0;
+  }
+
+ private:
+  int FFd;
+};
+
+bool MakeFolders(const std::string& Path) {
+  for (size_t slash = 1; slash != std::string::npos;) {
+    slash = Path.find('/', slash + 1);
+    const std::string part = Path.substr(0, slash);
+    if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
+  }
+  struct stat st;
+  return ::stat(Path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool WriteAll(int Fd, const std::string& Text) {
+  for (size_t done = 0; done < Text.size();) {
+    const ssize_t n = ::write(Fd, Text.data() + done, Text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += size_t(n);
+  }
+  return true;
+}
+
+void SyncFolder(const std::string& Folder) {
+  TFd dir(::open(Folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  // The rename has happened either way; a folder that cannot be synced changes nothing.
+  if (dir.Valid()) ::fsync(dir.Get());
+}
+
+std::string HomeFolder() {
+  const char* home = std::getenv("HOME");
+  if (home && *home) return home;
+  std::vector<char> buf(16384);
+  passwd pw;
+  passwd* found = nullptr;
+  if (::getpwuid_r(::getuid(), &pw, buf.data(), buf.size(), &found) == 0 && found)
+    return found->pw_dir;
+  return "";
+}
+
+}  // namespace
+
+std::string RegStoreFolder() {
+  // Relative paths in XDG_CONFIG_HOME are invalid by the XDG rules and are ignored.
+  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  if (xdg && xdg[0] == '/') return std::string(xdg) + "/Orvane";
+  const std::string home = HomeFolder();
+  return home.empty() ? "" : home + "/.config/Orvane";
+}
+
+TRegStore::TRegStore(std::string Folder) : FFolder(std::move(Folder)) {}
+
+bool TRegStore::OpenKey(const std::string& KeyName) {
+  FKeyName = KeyName;
+  FKey = {KeyName, {}};
+  if (FFolder.empty() || !IsValidRegKeyName(KeyName) || !MakeFolders(FFolder)) return false;
+  TRegText text;
+  switch (Load(text)) {
+    case TLoad::Failed:
+      return false;
+    case TLoad::Damaged:
+      return true;  // reads give their defaults; the next write sets the file aside
+    case TLoad::Loaded:
+      if (const TRegKey* key = text.FindKey(KeyName)) {
+        FKey = *key;
+        return true;
+      }
+      break;
+    case TLoad::Missing:
+      break;
+  }
+  return Update([&](TRegText& Text) { Text.AddKey(KeyName); });
+}
+
+const TRegValue* TRegStore::Find(const std::string& ValueName) const {
+  return FKey.Find(ValueName);
+}
+
+bool TRegStore::Put(const std::string& ValueName, uint32_t Type, const std::string& Data) {
+  if (FKeyName.empty()) return false;
+  return Update([&](TRegText& Text) { Text.AddKey(FKeyName).Put(ValueName, Type, Data); });
+}
+
+TRegStore::TLoad TRegStore::Load(TRegText& Text) const {
+  Text = {};
+  TFd fd(::open(FileName().c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd.Valid()) return errno == ENOENT ? TLoad::Missing : TLoad::Failed;
+  struct stat st;
+  if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return TLoad::Failed;
+  if (st.st_size > kMaxStoreSize) return TLoad::Damaged;
+  std::string content(size_t(st.st_size), '\0');
+  size_t got = 0;
+  while (got < content.size()) {
+    const ssize_t n = ::read(fd.Get(), content.data() + got, content.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return TLoad::Failed;
+    if (n == 0) break;
+    got += size_t(n);
+  }
+  content.resize(got);
+  return ParseRegText(content, Text) ? TLoad::Loaded : TLoad::Damaged;
+}
+
+// Read, change and replace under one lock, so that two programs saving at the same time
+// both keep their values; what is read here is what was last written, not the snapshot.
+template <class Change>
+bool TRegStore::Update(const Change& Apply) {
+  const std::string lockName = FileName() + ".lock";
+  TFd lock(::open(lockName.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+  if (!lock.Valid()) return false;
+  while (::flock(lock.Get(), LOCK_EX) != 0)
+    if (errno != EINTR) return false;
+  TRegText text;
+  const TLoad loaded = Load(text);
+  if (loaded == TLoad::Failed) return false;  // never overwrite what could not be read
+  Apply(text);
+  const std::string formatted = FormatRegText(text);
+  if (formatted.size() > size_t(kMaxStoreSize)) return false;
+  RemoveStaleTemps();
+  if (!Replace(formatted, loaded == TLoad::Damaged)) return false;
+  if (const TRegKey* key = text.FindKey(FKeyName)) FKey = *key;
+  return true;
+}
+
+// Writes the new store beside the old one and renames it into place: at every moment the
+// file name holds either the old store or the new one, complete.
+bool TRegStore::Replace(const std::string& Text, bool KeepOldAside) const {
+  std::string temp = FileName() + kTempInfix + "XXXXXX";
+  TFd fd(::mkostemp(temp.data(), O_CLOEXEC));
+  if (!fd.Valid()) return false;
+  const bool written = WriteAll(fd.Get(), Text) && ::fsync(fd.Get()) == 0 && fd.Close();
+  if (!written || (KeepOldAside && !KeepAside()) ||
+      ::rename(temp.c_str(), FileName().c_str()) != 0) {
+    ::unlink(temp.c_str());
+    return false;
+  }
+  SyncFolder(FFolder);
+  return true;
+}
+
+// A store that could not be parsed is kept under a name of its own for the user to look at.
+bool TRegStore::KeepAside() const {
+  char stamp[32];
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  ::localtime_r(&now, &local);
+  std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+  const std::string base = FileName() + kAsideInfix + stamp;
+  for (int n = 1; n < 1000; ++n) {
+    const std::string aside = n == 1 ? base : base + "-" + std::to_string(n);
+    if (::link(FileName().c_str(), aside.c_str()) == 0) return true;
+    if (errno == EEXIST) continue;
+    // A file system without hard links: move it instead (the new store follows at once).
+    struct stat st;
+    if (::lstat(aside.c_str(), &st) == 0) continue;
+    return ::rename(FileName().c_str(), aside.c_str()) == 0;
+  }
+  return false;
+}
+
+// Temporary files are only ever open under the lock, so any left now are from a writer
+// that died mid-save.
+void TRegStore::RemoveStaleTemps() const {
+  DIR* dir = ::opendir(FFolder.c_str());
+  if (!dir) return;
+  const std::string prefix = std::string(kRegStoreFile) + kTempInfix;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name.compare(0, prefix.size(), prefix) == 0) ::unlink((FFolder + "/" + name).c_str());
+  }
+  ::closedir(dir);
+}

@@ -1,0 +1,36 @@
+// The program's per-user settings: named string and integer values under one key,
+// Software\Orvane\<AppName>\. The main window opens it, reads or writes its values, and
+// closes it again at once.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "rtl/Exceptions.h"
+
+class TRegStore;
+
+class ERegistryException : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+class TOrvaneRegistry {
+ public:
+  explicit TOrvaneRegistry(const std::string& AppName);
+  ~TOrvaneRegistry();
+
+  bool Open();
+  std::string ReadString(const std::string& Name, const std::string& Default);
+  int32_t ReadInteger(const std::string& Name, int32_t Default);
+  void WriteString(const std::string& Name, const std::string& Value);
+  void WriteInteger(const std::string& Name, int32_t Value);
+  void Close();
+
+  const std::string& KeyPath() const { return FKeyPath; }
+
+ private:
+  std::string FKeyPath;
+  std::unique_ptr<TRegStore> FRegistry;  // the open key; none while closed
+};

@@ -1,0 +1,308 @@
+#include "settings/uRegistry.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <climits>
+#include <string>
+
+#include "TempConfig.h"
+#include "settings/uRegText.h"
+
+using namespace std::string_literals;
+
+namespace {
+
+const std::string kKey = "HKEY_CURRENT_USER\\Software\\Orvane\\TallyboxUtility";
+
+class Registry : public ::testing::Test {
+ protected:
+  // The store as it stands on disk.
+  TRegText OnDisk() {
+    TRegText text;
+    EXPECT_TRUE(ParseRegText(ReadFileBytes(Config.StoreFile()), text));
+    return text;
+  }
+  void PutOnDisk(const std::string& Name, uint32_t Type, const std::string& Data) {
+    TRegText text;
+    text.AddKey(kKey).Put(Name, Type, Data);
+    WriteFileBytes(Config.StoreFile(), FormatRegText(text));
+  }
+  template <class Body>
+  void ExpectRegistryError(const std::string& Message, Body&& Run) {
+    try {
+      Run();
+      ADD_FAILURE() << "expected: " << Message;
+    } catch (const ERegistryException& e) {
+      EXPECT_EQ(e.Message(), Message);
+    }
+  }
+
+  TTempConfig Config;
+  TOrvaneRegistry Settings{"TallyboxUtility"};
+};
+
+}  // namespace
+
+TEST(RegistryKeyPath, FollowsTheAppName) {
+  const struct {
+    std::string AppName, KeyPath;
+  } cases[] = {
+      {"TallyboxUtility", "Software\\Orvane\\TallyboxUtility\\"},
+      {"\\TallyboxUtility", "Software\\Orvane\\TallyboxUtility\\"},
+      {"TallyboxUtility\\", "Software\\Orvane\\TallyboxUtility\\"},
+      {"", "Software\\Orvane\\"},
+      {"\\", "Software\\Orvane\\"},
+      {"\\\\Twice", "Software\\Orvane\\\\Twice\\"},
+      {"A\\B", "Software\\Orvane\\A\\B\\"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(TOrvaneRegistry(c.AppName).KeyPath(), c.KeyPath) << c.AppName;
+}
+
+TEST_F(Registry, FirstRunCreatesTheStoreAndEveryReadGivesItsDefault) {
+  ASSERT_TRUE(Settings.Open());
+  EXPECT_EQ(Settings.ReadString("RegisterFilename", ""), "");
+  EXPECT_EQ(Settings.ReadString("Connection", "dflt"), "dflt");
+  EXPECT_EQ(Settings.ReadInteger("ComPort", -1), -1);
+  EXPECT_EQ(Settings.ReadString("IP", ""), "");
+  EXPECT_EQ(Settings.ReadInteger("Method", 0), 0);
+  Settings.Close();
+  const TRegText text = OnDisk();
+  ASSERT_EQ(text.Keys.size(), 1u);
+  EXPECT_EQ(text.Keys[0].Name, kKey);
+  EXPECT_TRUE(text.Keys[0].Values.empty());
+}
+
+TEST_F(Registry, EmptyAppNameUsesTheMakersOwnKey) {
+  TOrvaneRegistry maker("");
+  ASSERT_TRUE(maker.Open());
+  maker.WriteInteger("X", 1);
+  EXPECT_NE(OnDisk().FindKey("HKEY_CURRENT_USER\\Software\\Orvane"), nullptr);
+}
+
+TEST_F(Registry, StringsAndIntegersReadBackAsWritten) {
+  const std::string strings[] = {"",
+                                 "C:\\Tallybox\\Settings\\v1.00\\a.rgp",
+                                 "127.0.0.2",
+                                 "say \"hi\"",
+                                 "\xA9 caf\xE9",
+                                 "tab\there\r\nline",
+                                 std::string(5000, 'w')};
+  const int32_t integers[] = {0, -1, 1, 2, 9, INT32_MAX, INT32_MIN};
+  ASSERT_TRUE(Settings.Open());
+  for (size_t i = 0; i < std::size(strings); ++i) {
+    Settings.WriteString("S" + std::to_string(i), strings[i]);
+    EXPECT_EQ(Settings.ReadString("S" + std::to_string(i), "default"), strings[i]);
+  }
+  for (size_t i = 0; i < std::size(integers); ++i) {
+    Settings.WriteInteger("I" + std::to_string(i), integers[i]);
+    EXPECT_EQ(Settings.ReadInteger("I" + std::to_string(i), 12345), integers[i]);
+  }
+  Settings.Close();
+
+  TOrvaneRegistry again("TallyboxUtility");
+  ASSERT_TRUE(again.Open());
+  for (size_t i = 0; i < std::size(strings); ++i)
+    EXPECT_EQ(again.ReadString("S" + std::to_string(i), "default"), strings[i]) << i;
+  for (size_t i = 0; i < std::size(integers); ++i)
+    EXPECT_EQ(again.ReadInteger("I" + std::to_string(i), 12345), integers[i]) << i;
+}
+
+TEST_F(Registry, ValuesAreStoredWithTheirTypes) {
+  ASSERT_TRUE(Settings.Open());
+  Settings.WriteString("Empty", "");
+  Settings.WriteString("IP", "10.0.0.1");
+  Settings.WriteInteger("ComPort", -1);
+  const TRegText text = OnDisk();
+  const TRegKey& key = text.Keys.at(0);
+  EXPECT_EQ(*key.Find("Empty"), (TRegValue{"Empty", REG_SZ, "\0"s}));  // one zero byte
+  EXPECT_EQ(*key.Find("IP"), (TRegValue{"IP", REG_SZ, "10.0.0.1\0"s}));
+  EXPECT_EQ(*key.Find("ComPort"), (TRegValue{"ComPort", REG_DWORD, "\xff\xff\xff\xff"s}));
+}
+
+TEST_F(Registry, AStringEndsAtItsFirstZeroByteButTheStoreKeepsThemAll) {
+  ASSERT_TRUE(Settings.Open());
+  Settings.WriteString("Name", "ab\0cd"s);
+  EXPECT_EQ(Settings.ReadString("Name", ""), "ab");
+  EXPECT_EQ(OnDisk().Keys.at(0).Find("Name")->Data, "ab\0cd\0"s);
+}
+
+TEST_F(Registry, AWriteReplacesAValueOfAnyTypeAndNamesIgnoreCase) {
+  ASSERT_TRUE(Settings.Open());
+  Settings.WriteString("Method", "text");
+  Settings.WriteInteger("METHOD", 2);
+  EXPECT_EQ(Settings.ReadInteger("method", 0), 2);
+  const TRegText text = OnDisk();
+  const TRegKey& key = text.Keys.at(0);
+  ASSERT_EQ(key.Values.size(), 1u);
+  EXPECT_EQ(key.Values[0].Name, "Method");
+}
+
+TEST_F(Registry, ReadsOfTheWrongTypeRaiseTheirErrors) {
+  const struct {
+    uint32_t Type;
+    std::string Data;
+    bool AsInteger;
+    std::string Message;  // empty: no error
+    std::string Result;
+  } cases[] = {
+      {REG_SZ, "abc\0"s, true, "Invalid data type for 'V'", ""},  // 4 bytes fit
+      {REG_SZ, "abcd\0"s, true, "Failed to get data for 'V'", ""},
+      {REG_BINARY, "\1\2\3\4"s, true, "Invalid data type for 'V'", ""},
+      {REG_BINARY, "\1\2\3\4\5"s, true, "Failed to get data for 'V'", ""},
+      {REG_DWORD, "\1\2\3\4\5"s, true, "Failed to get data for 'V'", ""},
+      {REG_DWORD, "\x07"s, true, "", "7"},
+      {REG_DWORD, "\7\0\0\0"s, false, "Invalid data type for 'V'", ""},
+      {REG_BINARY, "\1\2"s, false, "Invalid data type for 'V'", ""},
+      {REG_BINARY, "", false, "", ""},  // nothing to read is an empty text, whatever the type
+      {REG_EXPAND_SZ, "%HOME%\0"s, false, "", "%HOME%"},
+      {REG_SZ, "no zero", false, "", "no zero"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Data + (c.AsInteger ? " as integer" : " as string"));
+    PutOnDisk("V", c.Type, c.Data);
+    ASSERT_TRUE(Settings.Open());
+    const auto read = [&] {
+      return c.AsInteger ? std::to_string(Settings.ReadInteger("V", -5))
+                         : Settings.ReadString("V", "default");
+    };
+    if (c.Message.empty()) {
+      EXPECT_EQ(read(), c.Result);
+    } else {
+      ExpectRegistryError(c.Message, read);
+    }
+    Settings.Close();
+  }
+}
+
+TEST_F(Registry, AClosedStoreGivesDefaultsAndRefusesWrites) {
+  EXPECT_EQ(Settings.ReadString("IP", "host"), "host");
+  EXPECT_EQ(Settings.ReadInteger("ComPort", -1), -1);
+  ExpectRegistryError("Failed to set data for 'IP'", [&] { Settings.WriteString("IP", "x"); });
+  ExpectRegistryError("Failed to set data for 'ComPort'",
+                      [&] { Settings.WriteInteger("ComPort", 3); });
+  ASSERT_TRUE(Settings.Open());
+  Settings.WriteInteger("ComPort", 3);
+  Settings.Close();
+  Settings.Close();  // twice is harmless
+  EXPECT_EQ(Settings.ReadInteger("ComPort", -1), -1);
+}
+
+TEST_F(Registry, AStoreThatCannotBeReadFailsToOpenAndIsLeftAlone) {
+  std::filesystem::create_directories(Config.StoreFile());  // a folder where the file belongs
+  EXPECT_FALSE(Settings.Open());
+  EXPECT_EQ(Settings.ReadInteger("ComPort", -1), -1);
+  ExpectRegistryError("Failed to set data for 'IP'", [&] { Settings.WriteString("IP", "x"); });
+  EXPECT_TRUE(std::filesystem::is_directory(Config.StoreFile()));
+}
+
+TEST_F(Registry, ADamagedStoreGivesDefaultsAndIsKeptAsideWhenNextWritten) {
+  const std::string damaged = "REGEDIT4\n[" + kKey + "]\n\"ComPort\"=dword:00000003\n\"IP\"=\"10.0";
+  WriteFileBytes(Config.StoreFile(), damaged);
+  ASSERT_TRUE(Settings.Open());
+  EXPECT_EQ(Settings.ReadInteger("ComPort", -1), -1);
+  EXPECT_EQ(Settings.ReadString("IP", "none"), "none");
+  Settings.Close();
+  EXPECT_EQ(ReadFileBytes(Config.StoreFile()), damaged);  // opening and reading change nothing
+
+  ASSERT_TRUE(Settings.Open());
+  Settings.WriteInteger("Method", 2);
+  Settings.WriteString("IP", "127.0.0.9");
+  Settings.Close();
+  const auto aside = Config.FilesStartingWith("settings.reg.damaged-");
+  ASSERT_EQ(aside.size(), 1u);
+  EXPECT_EQ(ReadFileBytes(Config.StoreFolder() + "/" + aside[0]), damaged);
+  ASSERT_TRUE(Settings.Open());
+  EXPECT_EQ(Settings.ReadInteger("Method", 0), 2);
+  EXPECT_EQ(Settings.ReadString("IP", ""), "127.0.0.9");
+
+  // A second damaged store does not replace the first one kept aside.
+  WriteFileBytes(Config.StoreFile(), "not a store at all");
+  ASSERT_TRUE(Settings.Open());
+  Settings.WriteInteger("Method", 1);
+  EXPECT_EQ(Config.FilesStartingWith("settings.reg.damaged-").size(), 2u);
+}
+
+TEST_F(Registry, OtherKeysInTheStoreAreKept) {
+  TOrvaneRegistry other("OtherTool");
+  ASSERT_TRUE(other.Open());
+  other.WriteString("Colour", "blue");
+  other.Close();
+  ASSERT_TRUE(Settings.Open());
+  Settings.WriteString("Colour", "red");
+  Settings.Close();
+  ASSERT_TRUE(other.Open());
+  EXPECT_EQ(other.ReadString("Colour", ""), "blue");
+}
+
+// A full disk is played by the file size limit: writes beyond it fail with EFBIG.
+TEST_F(Registry, AFailedSaveLeavesTheStoreAsItWas) {
+  ASSERT_TRUE(Settings.Open());
+  Settings.WriteString("IP", "127.0.0.3");
+  Settings.WriteInteger("ComPort", 4);
+  const std::string before = ReadFileBytes(Config.StoreFile());
+
+  rlimit old{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+  const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = old;
+  small.rlim_cur = before.size() + 64;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  bool raised = false;
+  try {
+    Settings.WriteString("RegisterFilename", std::string(4096, 'f'));
+  } catch (const ERegistryException& e) {
+    raised = true;
+    EXPECT_STREQ(e.what(), "Failed to set data for 'RegisterFilename'");
+  }
+  ::setrlimit(RLIMIT_FSIZE, &old);
+  ::signal(SIGXFSZ, oldHandler);
+
+  EXPECT_TRUE(raised);
+  EXPECT_EQ(ReadFileBytes(Config.StoreFile()), before);
+  EXPECT_TRUE(Config.FilesStartingWith("settings.reg.tmp.").empty());
+  EXPECT_EQ(Settings.ReadString("RegisterFilename", "none"), "none");
+  Settings.WriteInteger("Method", 1);  // and the next save works again
+  Settings.Close();
+  ASSERT_TRUE(Settings.Open());
+  EXPECT_EQ(Settings.ReadString("IP", ""), "127.0.0.3");
+  EXPECT_EQ(Settings.ReadInteger("Method", 0), 1);
+}
+
+TEST_F(Registry, AHalfWrittenFileFromACrashedSaveIsIgnoredAndCleanedUp) {
+  ASSERT_TRUE(Settings.Open());
+  Settings.WriteInteger("ComPort", 5);
+  Settings.Close();
+  const std::string leftover = Config.StoreFile() + ".tmp.Ab12Cd";
+  WriteFileBytes(leftover, "REGEDIT4\n[" + kKey + "]\n\"ComPort\"=dwo");
+  ASSERT_TRUE(Settings.Open());
+  EXPECT_EQ(Settings.ReadInteger("ComPort", -1), 5);
+  Settings.WriteInteger("Method", 2);
+  EXPECT_FALSE(std::filesystem::exists(leftover));
+}
+
+TEST_F(Registry, XdgConfigHomeChoosesTheFolder) {
+  ASSERT_TRUE(Settings.Open());
+  Settings.WriteInteger("Method", 2);
+  Settings.Close();
+  EXPECT_TRUE(std::filesystem::is_regular_file(Config.StoreFile()));
+  // A relative XDG_CONFIG_HOME is not valid and falls back to the home folder.
+  TTempConfig home;
+  const std::string oldHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+  ::setenv("HOME", home.Folder.c_str(), 1);
+  ::setenv("XDG_CONFIG_HOME", "relative/path", 1);
+  TOrvaneRegistry fallback("TallyboxUtility");
+  ASSERT_TRUE(fallback.Open());
+  EXPECT_EQ(fallback.ReadInteger("Method", 0), 0);
+  fallback.WriteInteger("Method", 1);
+  EXPECT_TRUE(std::filesystem::is_regular_file(home.Folder + "/.config/Orvane/settings.reg"));
+  ::setenv("HOME", oldHome.c_str(), 1);
+}
+
+TEST(RegistryException, IsAnException) {
+  const ERegistryException e("Invalid data type for 'X'");
+  const Exception& base = e;
+  EXPECT_STREQ(base.what(), "Invalid data type for 'X'");
+}
