@@ -91,6 +91,8 @@ class TCommPort {
   bool CTS() { return (ModemStatus() & CtsOn) != 0; }
   bool DSR() { return (ModemStatus() & DsrOn) != 0; }
   int32_t Read(void* Buffer, int32_t Count);
+  // Starts a write and returns at once. One write at a time: Buffer must stay untouched until
+  // WriteDone, and closing the port drops whatever of it has not left yet.
   void Write(const void* Buffer, int32_t Count);
   bool WriteDone();
   void PurgeOutput();
