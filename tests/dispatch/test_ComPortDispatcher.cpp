@@ -1,3 +1,7 @@
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <termios.h>
 
 #include <gtest/gtest.h>
@@ -5,7 +9,9 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <random>
@@ -380,3 +386,78 @@ TEST_F(ComPortDispatcherOnPty, StopWhileSendingIsHeldEndsNormally) {
   EXPECT_EQ(Owner.Events, NormalSession);
   EXPECT_EQ(Peer.Drain(20), "");
 }
+
+#ifdef TALLYBOX_SIM_PATH
+namespace {
+
+// The simulator on its serial debug route, its terminal linked in as COMn; stopped by its
+// process id when the test ends.
+class TSimulator {
+ public:
+  TSimulator(const std::string& Link, const std::string& Log) {
+    const std::vector<std::string> args = {TALLYBOX_SIM_PATH, "--serial", "--link",   Link,
+                                           "--log",           Log,        "--events", "0",
+                                           "--text",          "0",        "--modem",  "0"};
+    std::vector<char*> argv;
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    if (posix_spawn(&FPid, TALLYBOX_SIM_PATH, &actions, nullptr, argv.data(), environ) != 0)
+      FPid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+  }
+  ~TSimulator() {
+    if (FPid <= 0) return;
+    kill(FPid, SIGTERM);
+    int status;
+    waitpid(FPid, &status, 0);
+  }
+  bool Running() const { return FPid > 0; }
+
+ private:
+  pid_t FPid = -1;
+};
+
+bool Exists(const std::string& Path) {
+  struct stat info;
+  return lstat(Path.c_str(), &info) == 0;
+}
+
+std::string FileText(const std::string& Path) {
+  std::ifstream in(Path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace
+
+TEST(ComPortDispatcher, Com3LinkedToTheSimulatorAnswersThePagePoll) {
+  TTempConfig config;
+  const std::string log = (config.Root() / "sim.log").string();
+  TSimulator sim(config.LinkPath(ComNumber), log);
+  ASSERT_TRUE(sim.Running());
+  TOwner owner;
+  ASSERT_TRUE(owner.Until([&] { return Exists(config.LinkPath(ComNumber)); }, 5000));
+
+  auto* d = new TComPortDispatcher(ComNumber);
+  owner.Wire(d);
+  d->Resume();
+  ASSERT_TRUE(owner.UntilOpened());
+  const std::string poll = "i900?\r\n";
+  d->WriteOutput(poll.data(), int32_t(poll.size()));
+  const std::string promptEnd = ">\x1b[0m";
+  ASSERT_TRUE(owner.Until([&] {
+    owner.Drain(d);
+    return owner.Input.find(promptEnd) != std::string::npos;
+  }));
+  EXPECT_NE(owner.Input.find("i900=1.00\r\n"), std::string::npos) << owner.Input;
+  EXPECT_NE(owner.Input.find("\x1b[34;1m<Tallybox"), std::string::npos) << owner.Input;
+  EXPECT_LT(owner.Input.find("i900=1.00"), owner.Input.find("\x1b[34;1m<Tallybox"));
+  EXPECT_TRUE(owner.Until([&] { return FileText(log).find("i900?") != std::string::npos; }));
+
+  d->Terminate();
+  ASSERT_TRUE(owner.UntilClosed());
+  EXPECT_EQ(owner.Events, NormalSession);
+}
+#endif
