@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <thread>
+#include <vector>
 
 #include "rtl/UserLocale.h"
 
@@ -79,6 +81,21 @@ TEST(LocaleCompare, UserCompareIgnoresCaseInAnyLocale) {
   EXPECT_EQ(AnsiCompareText("\xC4rger", "\xE4RGER"), 0);
   EXPECT_EQ(AnsiCompareText("r1", "r2"), -1);
   EXPECT_EQ(AnsiCompareText("r2", "R1"), 1);
+}
+
+TEST(LocaleCompare, UserCompareIsSafeFromSeveralThreads) {
+  std::vector<std::thread> threads;
+  std::vector<int> wrong(4, 0);
+  for (size_t t = 0; t < wrong.size(); ++t) {
+    threads.emplace_back([&wrong, t] {
+      for (int i = 0; i < 2000; ++i) {
+        const std::string a = "r" + std::to_string(i), b = "R" + std::to_string(i);
+        if (AnsiCompareText(a, b) != 0 || AnsiCompareText(a, b + "x") != -1) ++wrong[t];
+      }
+    });
+  }
+  for (auto& th : threads) th.join();
+  EXPECT_EQ(wrong, std::vector<int>(4, 0));
 }
 
 TEST(LocaleCompare, ConvertsWindows1252ToUtf16) {
