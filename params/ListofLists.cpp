@@ -145,7 +145,7 @@ int32_t THugeSortedList::Add(void* Item) {
     auto list = NewSubList();
     list->TList::Add(Item);
     FLists->TList::Add(list.get());
-    list.release();
+    (void)list.release();  // FLists holds it now
     FCurList = 0;
     FCurIndex = 0;
     FCount = 1;

@@ -46,7 +46,7 @@ void TParamSortedList::ParseLine(const std::string& Line) {
 void TParamSortedList::SetEntry(const std::string& Name, const std::string& Value, bool Highlight) {
   auto entry = std::make_unique<TParamEntry>(TParamEntry{Name, Value, Highlight});
   if (Add(entry.get()) >= 0) {
-    entry.release();
+    (void)entry.release();  // the list holds it now
     return;
   }
   // An entry of that name exists: it keeps its spelling and takes the new value.
