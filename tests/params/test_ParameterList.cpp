@@ -101,7 +101,8 @@ const TWorkedLine WorkedLines[] = {
 }  // namespace
 
 TEST_F(ParameterList, WorkedLinesGiveTheSameEntryFromResponseFormAndFile) {
-  const std::vector<std::pair<std::string, std::function<void(TParameterList&, const std::string&)>>>
+  const std::vector<
+      std::pair<std::string, std::function<void(TParameterList&, const std::string&)>>>
       ways = {
           {"response",
            [](TParameterList& List, const std::string& Line) {
@@ -196,7 +197,8 @@ TEST_F(ParameterList, EveryLineEndAndANulReadAlike) {
 
 TEST_F(ParameterList, SaveAndLoadGiveBackTheSameLinesButNoHighlights) {
   TParameterList list;
-  for (const char* line : {"r1=a=b", "; x=1", "r2= lead", "R3=7 ;** hot", "=empty"}) list.AddLine(line);
+  for (const char* line : {"r1=a=b", "; x=1", "r2= lead", "R3=7 ;** hot", "=empty"})
+    list.AddLine(line);
   list.SaveToFile(Path("r.rgp"));
   TParameterList again;
   again.LoadFromFile(Path("r.rgp"));
