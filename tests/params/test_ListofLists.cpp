@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/ErrorText.h"
+
 #include <algorithm>
 #include <map>
 #include <numeric>
@@ -63,15 +65,6 @@ void* P(intptr_t V) {
   return reinterpret_cast<void*>(V);
 }
 
-std::string ListErrorOf(const std::function<void()>& Call) {
-  try {
-    Call();
-  } catch (const EListError& e) {
-    return e.what();
-  }
-  return "no error";
-}
-
 // Every sub-list holds 1 .. size-1 items, items ascend across the whole list, and Get and
 // Find agree on every index.
 void ExpectSound(TIntList& List) {
@@ -130,8 +123,8 @@ TEST(SortedList, DestroyAtChecksItsRangeAndReleasesTheItem) {
   TIntSortedList list;
   list.Add(P(1));
   list.Add(P(2));
-  EXPECT_EQ(ListErrorOf([&] { list.DestroyAt(2); }), "DestroyAt");
-  EXPECT_EQ(ListErrorOf([&] { list.DestroyAt(-1); }), "DestroyAt");
+  EXPECT_EQ(ErrorOf<EListError>([&] { list.DestroyAt(2); }), "DestroyAt");
+  EXPECT_EQ(ErrorOf<EListError>([&] { list.DestroyAt(-1); }), "DestroyAt");
   EXPECT_EQ(list.Count(), 2);
   list.DestroyAt(0);
   EXPECT_EQ(list.Freed, 1);
@@ -246,9 +239,9 @@ TEST(HugeSortedList, OutOfRangeIndexRaisesTheListIndexError) {
   std::map<int, int> released;
   TIntList list;
   for (int i = 0; i < 5; ++i) list.Add(new TCounted(i, &released));
-  EXPECT_EQ(ListErrorOf([&] { list.Get(5); }), "List index out of bounds (5)");
-  EXPECT_EQ(ListErrorOf([&] { list.Get(-1); }), "List index out of bounds (-1)");
-  EXPECT_EQ(ListErrorOf([&] { list.Delete(5); }), "List index out of bounds (5)");
+  EXPECT_EQ(ErrorOf<EListError>([&] { list.Get(5); }), "List index out of bounds (5)");
+  EXPECT_EQ(ErrorOf<EListError>([&] { list.Get(-1); }), "List index out of bounds (-1)");
+  EXPECT_EQ(ErrorOf<EListError>([&] { list.Delete(5); }), "List index out of bounds (5)");
   EXPECT_EQ(list.Count(), 5);
   EXPECT_TRUE(released.empty());
 }

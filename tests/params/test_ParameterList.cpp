@@ -1,7 +1,9 @@
 #include "params/uStorage.h"
 
 #include <gtest/gtest.h>
+
 #include <sys/resource.h>
+#include "support/ErrorText.h"
 
 #include <csignal>
 #include <cstdlib>
@@ -62,16 +64,6 @@ class ParameterList : public ::testing::Test {
   }
   fs::path Folder;
 };
-
-template <class E>
-std::string ErrorOf(const std::function<void()>& Call) {
-  try {
-    Call();
-  } catch (const E& e) {
-    return e.what();
-  }
-  return "no error";
-}
 
 struct TWorkedLine {
   std::string Line;

@@ -1,9 +1,11 @@
 #include "rtl/FileBytes.h"
 
 #include <gtest/gtest.h>
+
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include "support/ErrorText.h"
 
 #include <csignal>
 #include <cstdlib>
@@ -35,16 +37,6 @@ class FileBytes : public ::testing::Test {
   }
   fs::path Folder;
 };
-
-template <class E>
-std::string ErrorOf(const std::function<void()>& Call) {
-  try {
-    Call();
-  } catch (const E& e) {
-    return e.what();
-  }
-  return "no error";
-}
 
 }  // namespace
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/ErrorText.h"
+
 #include <vector>
 
 #include "rtl/Exceptions.h"
@@ -19,15 +21,6 @@ class TRecordingList : public TList {
   }
   std::vector<void*> Added, Deleted;
 };
-
-std::string ErrorText(const std::function<void()>& Call) {
-  try {
-    Call();
-  } catch (const EListError& e) {
-    return e.what();
-  }
-  return "no error";
-}
 
 }  // namespace
 
@@ -50,10 +43,10 @@ TEST(PointerList, AddInsertDeleteKeepOrder) {
 TEST(PointerList, OutOfRangeIndexRaisesListErrorWithTheIndex) {
   TList list;
   list.Add(P(1));
-  EXPECT_EQ(ErrorText([&] { list.Items(1); }), "List index out of bounds (1)");
-  EXPECT_EQ(ErrorText([&] { list.Items(-1); }), "List index out of bounds (-1)");
-  EXPECT_EQ(ErrorText([&] { list.Delete(5); }), "List index out of bounds (5)");
-  EXPECT_EQ(ErrorText([&] { list.Insert(2, P(2)); }), "List index out of bounds (2)");
+  EXPECT_EQ(ErrorOf<EListError>([&] { list.Items(1); }), "List index out of bounds (1)");
+  EXPECT_EQ(ErrorOf<EListError>([&] { list.Items(-1); }), "List index out of bounds (-1)");
+  EXPECT_EQ(ErrorOf<EListError>([&] { list.Delete(5); }), "List index out of bounds (5)");
+  EXPECT_EQ(ErrorOf<EListError>([&] { list.Insert(2, P(2)); }), "List index out of bounds (2)");
   EXPECT_EQ(list.Count(), 1);
 }
 
@@ -93,5 +86,5 @@ TEST(PointerList, CapacityBelowCountIsRefused) {
   TList list;
   list.Add(P(1));
   list.Add(P(2));
-  EXPECT_EQ(ErrorText([&] { list.SetCapacity(1); }), "List capacity out of bounds (1)");
+  EXPECT_EQ(ErrorOf<EListError>([&] { list.SetCapacity(1); }), "List capacity out of bounds (1)");
 }
