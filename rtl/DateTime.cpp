@@ -21,7 +21,7 @@ std::tm SystemNow() {
 
 // The text between the hour and the minute fields of the locale's best H:m:s pattern.
 std::string SeparatorInPattern(const std::u16string& Pattern) {
-  const size_t h = Pattern.find_last_of(u"H");
+  const size_t h = Pattern.rfind(u'H');
   const size_t m = Pattern.find(u'm', h == std::u16string::npos ? 0 : h);
   if (h == std::u16string::npos || m == std::u16string::npos || m == h + 1) return ":";
   std::string sep;
