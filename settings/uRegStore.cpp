@@ -1,5 +1,8 @@
 #include "settings/uRegStore.h"
 
+#include "rtl/Exceptions.h"
+#include "rtl/FileBytes.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
@@ -16,7 +19,8 @@ namespace {
 
 // Far beyond any real store; a bigger file is treated as damaged rather than read whole.
 constexpr off_t kMaxStoreSize = 16 << 20;
-constexpr const char* kTempInfix = ".tmp.";
+// Temporary files of a save are named "." + store file + ".tmp…" beside the store.
+constexpr const char* kTempSuffix = ".tmp";
 constexpr const char* kAsideInfix = ".damaged-";
 
 class TFd {
@@ -47,22 +51,6 @@ bool MakeFolders(const std::string& Path) {
   }
   struct stat st;
   return ::stat(Path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-bool WriteAll(int Fd, const std::string& Text) {
-  for (size_t done = 0; done < Text.size();) {
-    const ssize_t n = ::write(Fd, Text.data() + done, Text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += size_t(n);
-  }
-  return true;
-}
-
-void SyncFolder(const std::string& Folder) {
-  TFd dir(::open(Folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  // The rename has happened either way; a folder that cannot be synced changes nothing.
-  if (dir.Valid()) ::fsync(dir.Get());
 }
 
 std::string HomeFolder() {
@@ -163,17 +151,13 @@ bool TRegStore::Update(const Change& Apply) {
 // Writes the new store beside the old one and renames it into place: at every moment the
 // file name holds either the old store or the new one, complete.
 bool TRegStore::Replace(const std::string& Text, bool KeepOldAside) const {
-  std::string temp = FileName() + kTempInfix + "XXXXXX";
-  TFd fd(::mkostemp(temp.data(), O_CLOEXEC));
-  if (!fd.Valid()) return false;
-  const bool written = WriteAll(fd.Get(), Text) && ::fsync(fd.Get()) == 0 && fd.Close();
-  if (!written || (KeepOldAside && !KeepAside()) ||
-      ::rename(temp.c_str(), FileName().c_str()) != 0) {
-    ::unlink(temp.c_str());
-    return false;
+  if (KeepOldAside && !KeepAside()) return false;
+  try {
+    ReplaceFileBytes(FileName(), Text);
+    return true;
+  } catch (const EStreamError&) {
+    return false;  // the caller reports the failed write in its own words
   }
-  SyncFolder(FFolder);
-  return true;
 }
 
 // A store that could not be parsed is kept under a name of its own for the user to look at.
@@ -201,7 +185,7 @@ bool TRegStore::KeepAside() const {
 void TRegStore::RemoveStaleTemps() const {
   DIR* dir = ::opendir(FFolder.c_str());
   if (!dir) return;
-  const std::string prefix = std::string(kRegStoreFile) + kTempInfix;
+  const std::string prefix = "." + std::string(kRegStoreFile) + kTempSuffix;
   while (const dirent* entry = ::readdir(dir)) {
     const std::string name = entry->d_name;
     if (name.compare(0, prefix.size(), prefix) == 0) ::unlink((FFolder + "/" + name).c_str());

@@ -275,7 +275,9 @@ TEST_F(Registry, AHalfWrittenFileFromACrashedSaveIsIgnoredAndCleanedUp) {
   ASSERT_TRUE(Settings.Open());
   Settings.WriteInteger("ComPort", 5);
   Settings.Close();
-  const std::string leftover = Config.StoreFile() + ".tmp.Ab12Cd";
+  const std::filesystem::path store = Config.StoreFile();
+  const std::string leftover =
+      (store.parent_path() / ("." + store.filename().string() + ".tmp999-7")).string();
   WriteFileBytes(leftover, "REGEDIT4\n[" + kKey + "]\n\"ComPort\"=dwo");
   ASSERT_TRUE(Settings.Open());
   EXPECT_EQ(Settings.ReadInteger("ComPort", -1), 5);

@@ -1,0 +1,143 @@
+#include "rtl/FileBytes.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
+
+#include "rtl/Exceptions.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+std::string SysErrorMessage(int Error) {
+  return std::generic_category().message(Error);
+}
+
+[[noreturn]] void RaiseOpenError(const std::string& FileName, int Error) {
+  throw EFOpenError(Format("Cannot open file \"%s\". %s", ExpandFileName(FileName).c_str(),
+                           SysErrorMessage(Error).c_str()));
+}
+
+[[noreturn]] void RaiseCreateError(const std::string& FileName, int Error) {
+  throw EFCreateError(Format("Cannot create file \"%s\". %s", ExpandFileName(FileName).c_str(),
+                             SysErrorMessage(Error).c_str()));
+}
+
+// Closes the descriptor and removes the temporary file unless Commit was reached.
+class TTempFile {
+ public:
+  TTempFile(std::string Path, int Fd) : FPath(std::move(Path)), FFd(Fd) {}
+  TTempFile(const TTempFile&) = delete;
+  TTempFile& operator=(const TTempFile&) = delete;
+  ~TTempFile() {
+    if (FFd >= 0) ::close(FFd);
+    if (!FPath.empty()) ::unlink(FPath.c_str());
+  }
+  int Fd() const { return FFd; }
+  const std::string& Path() const { return FPath; }
+  bool Close() {
+    const int fd = FFd;
+    FFd = -1;
+    return ::close(fd) == 0;
+  }
+  void Commit() { FPath.clear(); }
+
+ private:
+  std::string FPath;
+  int FFd;
+};
+
+// The file a write really replaces: a symbolic link is followed so that the link survives.
+fs::path ResolveTarget(const std::string& FileName) {
+  std::error_code ec;
+  const fs::path given = fs::absolute(fs::path(FileName), ec).lexically_normal();
+  const fs::path real = fs::canonical(given, ec);
+  return ec ? given : real;
+}
+
+TTempFile CreateTempBeside(const std::string& FileName, const fs::path& Target) {
+  static std::atomic<unsigned> counter{0};
+  const fs::path folder = Target.parent_path();
+  for (;;) {
+    const fs::path temp =
+        folder / ("." + Target.filename().string() + ".tmp" + std::to_string(::getpid()) + "-" +
+                  std::to_string(counter.fetch_add(1)));
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) return TTempFile(temp.string(), fd);
+    if (errno != EEXIST) RaiseCreateError(FileName, errno);
+  }
+}
+
+bool WriteAll(int Fd, const std::string& Bytes) {
+  size_t done = 0;
+  while (done < Bytes.size()) {
+    const ssize_t n = ::write(Fd, Bytes.data() + done, Bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+void SyncFolder(const fs::path& Folder) {
+  const int fd = ::open(Folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  // The new file is complete and in place; a failing folder sync only weakens durability
+  // after a power cut, which the caller could not mend anyway.
+  (void)::fsync(fd);
+  ::close(fd);
+}
+}  // namespace
+
+std::string ExpandFileName(const std::string& FileName) {
+  std::error_code ec;
+  const fs::path full = fs::absolute(fs::path(FileName), ec);
+  return ec ? FileName : full.lexically_normal().string();
+}
+
+std::string ReadFileBytes(const std::string& FileName) {
+  const int fd = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) RaiseOpenError(FileName, errno);
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    RaiseOpenError(FileName, EISDIR);
+  }
+  std::string bytes;
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      ::close(fd);
+      throw EReadError();
+    }
+    if (n == 0) break;
+    bytes.append(buffer, static_cast<size_t>(n));
+  }
+  ::close(fd);
+  return bytes;
+}
+
+void ReplaceFileBytes(const std::string& FileName, const std::string& Bytes) {
+  const fs::path target = ResolveTarget(FileName);
+  struct stat old {};
+  const bool exists = ::stat(target.c_str(), &old) == 0;
+  // Replacing by rename would bypass a write-protected file; refuse it as truncating would.
+  if (exists && S_ISREG(old.st_mode) && ::access(target.c_str(), W_OK) != 0) {
+    RaiseCreateError(FileName, errno);
+  }
+  TTempFile temp = CreateTempBeside(FileName, target);
+  if (exists && S_ISREG(old.st_mode)) (void)::fchmod(temp.Fd(), old.st_mode & 07777);
+  if (!WriteAll(temp.Fd(), Bytes) || ::fsync(temp.Fd()) != 0 || !temp.Close()) {
+    throw EWriteError();
+  }
+  if (::rename(temp.Path().c_str(), target.c_str()) != 0) RaiseCreateError(FileName, errno);
+  temp.Commit();
+  SyncFolder(target.parent_path());
+}

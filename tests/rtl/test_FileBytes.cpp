@@ -1,0 +1,113 @@
+#include "rtl/FileBytes.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include "support/ErrorText.h"
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "rtl/Exceptions.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A fresh folder per test, removed with everything in it.
+class FileBytes : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "filebytes-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    Folder = pattern;
+  }
+  void TearDown() override { fs::remove_all(Folder); }
+  std::string Path(const std::string& Name) const { return (Folder / Name).string(); }
+  static std::string Slurp(const std::string& File) {
+    std::ifstream in(File, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  size_t Entries() const {
+    return static_cast<size_t>(std::distance(fs::directory_iterator(Folder), {}));
+  }
+  fs::path Folder;
+};
+
+}  // namespace
+
+TEST_F(FileBytes, ReadsWhatWasWrittenIncludingNulBytes) {
+  const std::string bytes("a\0b\r\n\xFF", 6);
+  ReplaceFileBytes(Path("f.rgp"), bytes);
+  EXPECT_EQ(ReadFileBytes(Path("f.rgp")), bytes);
+  EXPECT_EQ(Entries(), 1u);
+}
+
+TEST_F(FileBytes, MissingFileOrFolderRaisesOpenErrorWithFullPath) {
+  EXPECT_EQ(ErrorOf<EFOpenError>([&] { ReadFileBytes(Path("none.rgp")); }),
+            "Cannot open file \"" + Path("none.rgp") + "\". No such file or directory");
+  EXPECT_EQ(ErrorOf<EFOpenError>([&] { ReadFileBytes(Folder.string()); }),
+            "Cannot open file \"" + Folder.string() + "\". Is a directory");
+}
+
+TEST_F(FileBytes, RelativeNamesAreShownExpanded) {
+  EXPECT_EQ(ExpandFileName("/a/b/../c.rgp"), "/a/c.rgp");
+  EXPECT_EQ(ExpandFileName("x.rgp"), (fs::current_path() / "x.rgp").string());
+}
+
+TEST_F(FileBytes, ReplacingADirectoryFailsAndLeavesNoTemporaryFile) {
+  fs::create_directory(Path("sub"));
+  EXPECT_EQ(ErrorOf<EFCreateError>([&] { ReplaceFileBytes(Path("sub"), "x"); }),
+            "Cannot create file \"" + Path("sub") + "\". Is a directory");
+  EXPECT_TRUE(fs::is_directory(Path("sub")));
+  EXPECT_EQ(Entries(), 1u);
+}
+
+TEST_F(FileBytes, MissingFolderRaisesCreateError) {
+  EXPECT_EQ(ErrorOf<EFCreateError>([&] { ReplaceFileBytes(Path("no/f.rgp"), "x"); }),
+            "Cannot create file \"" + Path("no/f.rgp") + "\". No such file or directory");
+}
+
+TEST_F(FileBytes, WriteFailingPartWayKeepsTheOldFileWhole) {
+  ReplaceFileBytes(Path("f.rgp"), "old content\r\n");
+  // A file size limit makes the write fail part-way, as a full disk would.
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit old{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  rlimit small = old;
+  small.rlim_cur = 1000;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const std::string error =
+      ErrorOf<EWriteError>([&] { ReplaceFileBytes(Path("f.rgp"), std::string(5000, 'x')); });
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, oldHandler);
+  EXPECT_EQ(error, "Stream write error");
+  EXPECT_EQ(Slurp(Path("f.rgp")), "old content\r\n");
+  EXPECT_EQ(Entries(), 1u);
+}
+
+TEST_F(FileBytes, KeepsPermissionBitsAndFollowsSymbolicLinks) {
+  ReplaceFileBytes(Path("real.rgp"), "one");
+  ASSERT_EQ(::chmod(Path("real.rgp").c_str(), 0640), 0);
+  fs::create_symlink(Path("real.rgp"), Path("link.rgp"));
+  ReplaceFileBytes(Path("link.rgp"), "two");
+  EXPECT_TRUE(fs::is_symlink(Path("link.rgp")));
+  EXPECT_EQ(Slurp(Path("real.rgp")), "two");
+  struct stat st {};
+  ASSERT_EQ(::stat(Path("real.rgp").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_EQ(Entries(), 2u);
+}
+
+TEST_F(FileBytes, WriteProtectedFileIsNotReplaced) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root may write any file";
+  ReplaceFileBytes(Path("f.rgp"), "keep");
+  ASSERT_EQ(::chmod(Path("f.rgp").c_str(), 0444), 0);
+  EXPECT_EQ(ErrorOf<EFCreateError>([&] { ReplaceFileBytes(Path("f.rgp"), "new"); }),
+            "Cannot create file \"" + Path("f.rgp") + "\". Permission denied");
+  EXPECT_EQ(Slurp(Path("f.rgp")), "keep");
+}

@@ -1,0 +1,131 @@
+#include "rtl/LocaleCompare.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <thread>
+#include <vector>
+
+#include "rtl/UserLocale.h"
+
+namespace {
+
+struct TCompareCase {
+  const char* Locale;
+  std::string A, B;
+  int Expected;
+};
+
+// Restores one environment variable when the test ends.
+class TEnvGuard {
+ public:
+  explicit TEnvGuard(const char* Name) : FName(Name) {
+    const char* v = std::getenv(Name);
+    FHad = v != nullptr;
+    if (FHad) FValue = v;
+  }
+  ~TEnvGuard() {
+    if (FHad)
+      setenv(FName, FValue.c_str(), 1);
+    else
+      unsetenv(FName);
+  }
+
+ private:
+  const char* FName;
+  bool FHad = false;
+  std::string FValue;
+};
+
+}  // namespace
+
+// Names are Windows-1252 bytes: \xC4 is Ä, \xE4 is ä, \x8A is Š, \x9A is š.
+TEST(LocaleCompare, IgnoresCaseButNotAccentsOrBlanks) {
+  const TCompareCase cases[] = {
+      {"", "abc", "ABC", 0},
+      {"", "R100", "r100", 0},
+      {"", "\xC4rger", "\xE4rger", 0},
+      {"de_DE", "\xC4rger", "\xE4rger", 0},
+      {"",
+       "\x8A"
+       "koda",
+       "\x9A"
+       "KODA",
+       0},
+      {"", "Arger", "\xC4rger", -1},
+      {"", "r1 ", "r1", 1},
+      {"", "r10", "r2", -1},
+      {"", "a", "B", -1},
+      {"", "b", "A", 1},
+      {"", "", "", 0},
+      {"", "", "a", -1},
+      {"",
+       "a\x01"
+       "b",
+       "a\x02"
+       "b",
+       0},                         // control characters carry no weight
+      {"de_DE", "\xE4", "z", -1},  // German sorts ä with a
+      {"sv_SE", "\xE4", "z", 1},   // Swedish sorts ä after z
+  };
+  for (const auto& c : cases) {
+    TTextCollator collator(c.Locale);
+    EXPECT_EQ(collator.Compare(c.A, c.B), c.Expected)
+        << "locale '" << c.Locale << "': '" << c.A << "' vs '" << c.B << "'";
+    EXPECT_EQ(collator.Compare(c.B, c.A), -c.Expected) << "reversed, locale '" << c.Locale << "'";
+  }
+}
+
+TEST(LocaleCompare, UserCompareIgnoresCaseInAnyLocale) {
+  EXPECT_EQ(AnsiCompareText("abc", "ABC"), 0);
+  EXPECT_EQ(AnsiCompareText("\xC4rger", "\xE4RGER"), 0);
+  EXPECT_EQ(AnsiCompareText("r1", "r2"), -1);
+  EXPECT_EQ(AnsiCompareText("r2", "R1"), 1);
+}
+
+TEST(LocaleCompare, UserCompareIsSafeFromSeveralThreads) {
+  std::vector<std::thread> threads;
+  std::vector<int> wrong(4, 0);
+  for (size_t t = 0; t < wrong.size(); ++t) {
+    threads.emplace_back([&wrong, t] {
+      for (int i = 0; i < 2000; ++i) {
+        const std::string a = "r" + std::to_string(i), b = "R" + std::to_string(i);
+        if (AnsiCompareText(a, b) != 0 || AnsiCompareText(a, b + "x") != -1) ++wrong[t];
+      }
+    });
+  }
+  for (auto& th : threads) th.join();
+  EXPECT_EQ(wrong, std::vector<int>(4, 0));
+}
+
+TEST(LocaleCompare, ConvertsWindows1252ToUtf16) {
+  EXPECT_EQ(Win1252ToUtf16("A\x80\xC4\x9F\xFF"), u"A\u20AC\u00C4\u0178\u00FF");
+  EXPECT_EQ(Win1252ToUtf16(std::string("a\0b", 3)), std::u16string(u"a\0b", 3));
+}
+
+TEST(UserLocale, PosixNamesBecomeIcuIds) {
+  EXPECT_EQ(IcuLocaleFromPosix("de_DE.UTF-8"), "de_DE");
+  EXPECT_EQ(IcuLocaleFromPosix("de_DE.ISO-8859-1@euro"), "de_DE");
+  EXPECT_EQ(IcuLocaleFromPosix("sv_SE"), "sv_SE");
+  EXPECT_EQ(IcuLocaleFromPosix("C.UTF-8"), "");
+  EXPECT_EQ(IcuLocaleFromPosix("POSIX"), "");
+  EXPECT_EQ(IcuLocaleFromPosix(""), "");
+}
+
+TEST(UserLocale, LcAllWinsOverCategoryWinsOverLang) {
+  TEnvGuard all("LC_ALL"), collate("LC_COLLATE"), lang("LANG");
+  unsetenv("LC_ALL");
+  unsetenv("LC_COLLATE");
+  setenv("LANG", "fr_FR.UTF-8", 1);
+  EXPECT_EQ(UserIcuLocale("LC_COLLATE"), "fr_FR");
+  setenv("LC_COLLATE", "sv_SE.UTF-8", 1);
+  EXPECT_EQ(UserIcuLocale("LC_COLLATE"), "sv_SE");
+  setenv("LC_ALL", "", 1);  // empty counts as unset
+  EXPECT_EQ(UserIcuLocale("LC_COLLATE"), "sv_SE");
+  setenv("LC_ALL", "de_AT.UTF-8", 1);
+  EXPECT_EQ(UserIcuLocale("LC_COLLATE"), "de_AT");
+  unsetenv("LC_ALL");
+  unsetenv("LC_COLLATE");
+  unsetenv("LANG");
+  EXPECT_EQ(UserIcuLocale("LC_COLLATE"), "");
+}
