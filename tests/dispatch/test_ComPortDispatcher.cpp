@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "dispatch/uTerminalDispatcher.h"
+#include "support/ErrorText.h"
 #include "support/PtyPeer.h"
 #include "transport/uComms.h"
 
@@ -176,12 +177,8 @@ class ComPortDispatcherOnPty : public ::testing::Test {
 }  // namespace
 
 TEST(ComPortDispatcher, PortNumberBelowOneIsRefusedByTheConstructor) {
-  try {
-    new TComPortDispatcher(0);
-    FAIL() << "no exception";
-  } catch (const ECommPort& e) {
-    EXPECT_STREQ(e.what(), "Invalid Port Number");
-  }
+  EXPECT_EQ(ErrorOf<ECommPort>([] { delete new TComPortDispatcher(0); }), "Invalid Port Number");
+  EXPECT_EQ(ErrorOf<ECommPort>([] { delete new TComPortDispatcher(-2); }), "Invalid Port Number");
 }
 
 TEST(ComPortDispatcher, ConstructorFixesTheDebugPortSettings) {

@@ -8,21 +8,13 @@
 #include <string>
 #include <thread>
 
+#include "support/ErrorText.h"
 #include "support/PtyPeer.h"
 #include "transport/uCommAttributes.h"
 
 namespace {
 
 constexpr int ComNumber = 3;
-
-std::string Message(const std::function<void()>& Step) {
-  try {
-    Step();
-  } catch (const ECommPort& e) {
-    return e.what();
-  }
-  return "(no ECommPort)";
-}
 
 // Polls until Done holds or two seconds have passed.
 bool Eventually(const std::function<bool()>& Done) {
@@ -81,8 +73,8 @@ class CommPortOnPty : public ::testing::Test {
 
 TEST(CommPort, OpenWithoutAPortRaisesNoPortAssigned) {
   TCommPort port;
-  EXPECT_EQ(Message([&] { port.Open(); }), "No port assigned");
-  EXPECT_EQ(Message([&] { port.SetActive(true); }), "No port assigned");
+  EXPECT_EQ(ErrorOf<ECommPort>([&] { port.Open(); }), "No port assigned");
+  EXPECT_EQ(ErrorOf<ECommPort>([&] { port.SetActive(true); }), "No port assigned");
   EXPECT_FALSE(port.IsOpen());
 }
 
@@ -100,7 +92,7 @@ TEST(CommPort, PortNumberBelowOneIsRefusedAndKeepsTheOldName) {
   for (const int32_t bad : {0, -1, -100}) {
     TCommPort port;
     port.SetPort(5);
-    EXPECT_EQ(Message([&] { port.SetPort(bad); }), "Invalid Port Number") << bad;
+    EXPECT_EQ(ErrorOf<ECommPort>([&] { port.SetPort(bad); }), "Invalid Port Number") << bad;
     EXPECT_EQ(port.DeviceName(), "COM5:") << bad;
     EXPECT_FALSE(port.IsOpen());
   }
@@ -170,7 +162,7 @@ TEST(CommPort, DeviceThatIsNotASerialLineFailsSetUpAndStaysClosed) {
   config.Link(ComNumber, "/dev/null");
   TCommPort port;
   port.SetPort(ComNumber);
-  EXPECT_EQ(Message([&] { port.Open(); }), "SetupComm error");
+  EXPECT_EQ(ErrorOf<ECommPort>([&] { port.Open(); }), "SetupComm error");
   EXPECT_FALSE(port.IsOpen());
 }
 
@@ -198,11 +190,11 @@ TEST_F(CommPortOnPty, PortInUseCannotBeOpenedAgain) {
 
 TEST_F(CommPortOnPty, SettingsTheTerminalCannotTakeFailSetUp) {
   Port.SetByteSize(9);
-  EXPECT_EQ(Message([&] { Port.Open(); }), "SetCommState error");
+  EXPECT_EQ(ErrorOf<ECommPort>([&] { Port.Open(); }), "SetCommState error");
   EXPECT_FALSE(Port.IsOpen());
   Port.SetByteSize(8);
   Port.SetBaudRate(12345);
-  EXPECT_EQ(Message([&] { Port.Open(); }), "SetCommState error");
+  EXPECT_EQ(ErrorOf<ECommPort>([&] { Port.Open(); }), "SetCommState error");
   EXPECT_FALSE(Port.IsOpen());
   Port.SetBaudRate(115200);
   EXPECT_TRUE(Port.Open());
