@@ -1,26 +1,10 @@
 #include <algorithm>
 #include <chrono>
-#include <exception>
 #include <thread>
 
 #include "dispatch/uTerminalDispatcher.h"
 #include "rtl/Exceptions.h"
 #include "transport/uComms.h"
-
-namespace {
-
-// Runs one closing step; the first failure is kept for re-raising once every step has run.
-template <class TStep>
-void RunStep(std::exception_ptr& Failure, TStep Step) {
-  try {
-    Step();
-  } catch (...) {
-    // Later steps must still run: the port has to close and the owner waits for closed.
-    if (!Failure) Failure = std::current_exception();
-  }
-}
-
-}  // namespace
 
 TComPortDispatcher::TComPortDispatcher(int32_t PortNumber) : FPort(std::make_unique<TCommPort>()) {
   FPort->SetPort(PortNumber);
@@ -41,12 +25,7 @@ int32_t TComPortDispatcher::ComPort() {
 // closing steps and is then kept by the thread base, never reported.
 void TComPortDispatcher::Execute() {
   FErrorText.clear();
-  std::exception_ptr failure;
-  RunStep(failure, [this] { Pump(); });
-  RunStep(failure, [this] { ReportStatus("Closing"); });
-  RunStep(failure, [this] { FPort->SetActive(false); });
-  RunStep(failure, [this] { NotifyClosed(); });
-  if (failure) std::rethrow_exception(failure);
+  RunThenClose([this] { Pump(); }, [this] { FPort->SetActive(false); });
 }
 
 void TComPortDispatcher::Pump() {

@@ -1,6 +1,5 @@
 #include <algorithm>
 #include <chrono>
-#include <exception>
 #include <thread>
 
 #include "dispatch/uKeepAlive.h"
@@ -10,17 +9,6 @@
 namespace {
 constexpr int32_t KeepAliveTimeMs = 60000;
 constexpr int32_t KeepAliveIntervalMs = 10000;
-
-// Runs one closing step; the first failure is kept for re-raising once every step has run.
-template <class TStep>
-void RunStep(std::exception_ptr& Failure, TStep Step) {
-  try {
-    Step();
-  } catch (...) {
-    // Later steps must still run: the owner waits for the closed notification.
-    if (!Failure) Failure = std::current_exception();
-  }
-}
 }  // namespace
 
 TTCPDispatcher::TTCPDispatcher(const std::string& Host) : FClient(std::make_unique<TTcpClient>()) {
@@ -42,12 +30,7 @@ void TTCPDispatcher::SetHost(const std::string& Host) {
 
 void TTCPDispatcher::Execute() {
   FErrorText.clear();
-  std::exception_ptr failure;
-  RunStep(failure, [this] { ConnectAndPump(); });
-  RunStep(failure, [this] { ReportStatus("Closing"); });
-  RunStep(failure, [this] { FClient->Disconnect(); });
-  RunStep(failure, [this] { NotifyClosed(); });
-  if (failure) std::rethrow_exception(failure);
+  RunThenClose([this] { ConnectAndPump(); }, [this] { FClient->Disconnect(); });
 }
 
 void TTCPDispatcher::ConnectAndPump() {

@@ -1,10 +1,22 @@
 #include "dispatch/uTerminalDispatcher.h"
 
+#include <exception>
+
 #include "rtl/ScopedLock.h"
 
 namespace {
 constexpr int32_t QueueBlockSize = 8192;
+
+// Runs one step; the first failure is kept for raising once every later step has run.
+void RunStep(std::exception_ptr& Failure, const std::function<void()>& Step) {
+  try {
+    Step();
+  } catch (...) {
+    // Later steps must still run: the transport has to close and the owner waits for closed.
+    if (!Failure) Failure = std::current_exception();
+  }
 }
+}  // namespace
 
 TTerminalDispatcher::TTerminalDispatcher()
     : TThread(true),
@@ -81,6 +93,16 @@ int32_t TTerminalDispatcher::TakeOutput(bool DiscardWhenEmpty) {
   const int32_t n = FOutput->Read(FBuffer, TransferSize);
   if (n > 0 || DiscardWhenEmpty) FOutput->DiscardRead();
   return n;
+}
+
+void TTerminalDispatcher::RunThenClose(const std::function<void()>& Body,
+                                       const std::function<void()>& CloseTransport) {
+  std::exception_ptr failure;
+  RunStep(failure, Body);
+  RunStep(failure, [this] { ReportStatus("Closing"); });
+  RunStep(failure, CloseTransport);
+  RunStep(failure, [this] { NotifyClosed(); });
+  if (failure) std::rethrow_exception(failure);
 }
 
 // The delivering side runs on the main thread, the only thread that ever changes the

@@ -44,6 +44,10 @@ class TTerminalDispatcher : public TThread {
   void AppendInput(const void* Buffer, int32_t Count);
   int32_t TakeOutput(bool DiscardWhenEmpty);
   bool Closing() const { return FClosing.load(std::memory_order_acquire); }
+  // Runs Body, then always reports "Closing", closes the transport and sends closed, so the
+  // owner hears the end even when a step fails; the first failure is raised afterwards and
+  // ends the thread quietly.
+  void RunThenClose(const std::function<void()>& Body, const std::function<void()>& CloseTransport);
 
   TTDCriticalSection FLock;
   std::unique_ptr<TLockableFIFOStream> FInput;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "dispatch/uTerminalDispatcher.h"
+#include "support/DispatcherOwner.h"
 #include "support/LoopbackPeer.h"
 #include "transport/uTcpClient.h"
 
@@ -23,51 +24,6 @@ class TProbeDispatcher : public TTCPDispatcher {
   ~TProbeDispatcher() override { ++Destroyed; }
   int Socket() { return FClient->SocketHandle(); }
   static inline std::atomic<int> Destroyed{0};
-};
-
-// Plays the main window: records every notification in order and keeps what arrived.
-struct TOwner {
-  std::vector<std::string> Events;
-  std::string Input;
-  std::function<void(TTerminalDispatcher*)> WhenOpened;
-
-  void Wire(TTerminalDispatcher* D) {
-    D->OnOpened = [this](TTerminalDispatcher* S) {
-      Events.push_back("opened");
-      if (WhenOpened) WhenOpened(S);
-    };
-    D->OnClosed = [this](TTerminalDispatcher* S) {
-      Drain(S);  // the dispatcher frees itself after this returns
-      Events.push_back("closed");
-    };
-    D->OnError = [this](TTerminalDispatcher*, const std::string& M) {
-      Events.push_back("error:" + M);
-    };
-    D->OnStatus = [this](TTerminalDispatcher*, const std::string& T) {
-      Events.push_back("status:" + T);
-    };
-  }
-  void Drain(TTerminalDispatcher* D) {
-    char buf[3000];
-    for (int32_t n; (n = D->ReadInput(buf, sizeof buf)) > 0;) Input.append(buf, size_t(n));
-  }
-  bool Has(const std::string& Event) const {
-    for (const auto& e : Events)
-      if (e == Event) return true;
-    return false;
-  }
-  // Delivers notifications, as the GUI's event loop does, until Done or ten seconds.
-  bool Until(const std::function<bool()>& Done, int TimeoutMs = 10000) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(TimeoutMs);
-    while (!Done()) {
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      CheckSynchronize(5);
-    }
-    return true;
-  }
-  bool UntilClosed() {
-    return Until([this] { return Has("closed"); });
-  }
 };
 
 std::string Pattern(size_t Size, unsigned Seed) {
