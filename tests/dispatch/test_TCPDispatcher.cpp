@@ -35,9 +35,9 @@ std::string Pattern(size_t Size, unsigned Seed) {
 }  // namespace
 
 TEST(TCPDispatcher, SessionEndedByThePeerGivesTheFullSequence) {
-  TLoopbackPeer peer("127.0.0.201");
+  TLoopbackPeer peer("127.0.0.31");
   const int destroyedBefore = TProbeDispatcher::Destroyed;
-  auto* d = new TProbeDispatcher("127.0.0.201");
+  auto* d = new TProbeDispatcher("127.0.0.31");
   TOwner owner;
   owner.Wire(d);
   d->Resume();
@@ -47,24 +47,24 @@ TEST(TCPDispatcher, SessionEndedByThePeerGivesTheFullSequence) {
   peer.CloseConnection();
   ASSERT_TRUE(owner.UntilClosed());
   EXPECT_EQ(owner.Events,
-            (std::vector<std::string>{"status:Connecting to 127.0.0.201", "opened",
+            (std::vector<std::string>{"status:Connecting to 127.0.0.31", "opened",
                                       "status:Closed by remote end", "status:Closing", "closed"}));
   EXPECT_EQ(owner.Input, "PASSWORD:");
   EXPECT_TRUE(owner.Until([&] { return TProbeDispatcher::Destroyed == destroyedBefore + 1; }));
 }
 
 TEST(TCPDispatcher, RefusedConnectionReportsBothErrorsAndNeverOpens) {
-  auto* d = new TTCPDispatcher("127.0.0.202");  // nobody listens there
+  auto* d = new TTCPDispatcher("127.0.0.32");  // nobody listens there
   TOwner owner;
   owner.Wire(d);
   d->Resume();
   ASSERT_TRUE(owner.UntilClosed());
   ASSERT_EQ(owner.Events.size(), 5u);
-  EXPECT_EQ(owner.Events[0], "status:Connecting to 127.0.0.202");
-  EXPECT_EQ(owner.Events[1].rfind("error:Error connecting to 127.0.0.202: ", 0), 0u)
+  EXPECT_EQ(owner.Events[0], "status:Connecting to 127.0.0.32");
+  EXPECT_EQ(owner.Events[1].rfind("error:Error connecting to 127.0.0.32: ", 0), 0u)
       << owner.Events[1];
   EXPECT_NE(owner.Events[1].find("refused"), std::string::npos) << owner.Events[1];
-  EXPECT_EQ(owner.Events[2], "error:Could not connect to 127.0.0.202");
+  EXPECT_EQ(owner.Events[2], "error:Could not connect to 127.0.0.32");
   EXPECT_EQ(owner.Events[3], "status:Closing");
   EXPECT_EQ(owner.Events[4], "closed");
 }
@@ -83,10 +83,10 @@ TEST(TCPDispatcher, UnresolvableHostReportsBothErrors) {
 
 TEST(TCPDispatcher, AbortDuringTheConnectSuppressesErrorsButStillCloses) {
   // A listener whose accept queue is full leaves new connects hanging in the handshake.
-  TLoopbackPeer peer("127.0.0.203", 0);
+  TLoopbackPeer peer("127.0.0.33", 0);
   std::vector<TTcpClient> fillers(3);
   for (auto& f : fillers) {
-    f.Host = "127.0.0.203";
+    f.Host = "127.0.0.33";
     f.Port = 6024;
     try {
       f.Connect(300);
@@ -94,32 +94,32 @@ TEST(TCPDispatcher, AbortDuringTheConnectSuppressesErrorsButStillCloses) {
       // the queue is full already: exactly what this test needs
     }
   }
-  auto* d = new TTCPDispatcher("127.0.0.203");
+  auto* d = new TTCPDispatcher("127.0.0.33");
   TOwner owner;
   owner.Wire(d);
   d->Resume();
-  ASSERT_TRUE(owner.Until([&] { return owner.Has("status:Connecting to 127.0.0.203"); }));
+  ASSERT_TRUE(owner.Until([&] { return owner.Has("status:Connecting to 127.0.0.33"); }));
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   d->Abort();
   ASSERT_TRUE(owner.UntilClosed());
-  EXPECT_EQ(owner.Events, (std::vector<std::string>{"status:Connecting to 127.0.0.203",
+  EXPECT_EQ(owner.Events, (std::vector<std::string>{"status:Connecting to 127.0.0.33",
                                                     "status:Closing", "closed"}));
 }
 
 TEST(TCPDispatcher, AbortBeforeStartSilencesTheRefusal) {
-  auto* d = new TTCPDispatcher("127.0.0.204");
+  auto* d = new TTCPDispatcher("127.0.0.34");
   TOwner owner;
   owner.Wire(d);
   d->Abort();
   d->Resume();
   ASSERT_TRUE(owner.UntilClosed());
-  EXPECT_EQ(owner.Events, (std::vector<std::string>{"status:Connecting to 127.0.0.204",
+  EXPECT_EQ(owner.Events, (std::vector<std::string>{"status:Connecting to 127.0.0.34",
                                                     "status:Closing", "closed"}));
 }
 
 TEST(TCPDispatcher, TerminateFromTheOwnerClosesTheConnection) {
-  TLoopbackPeer peer("127.0.0.205");
-  auto* d = new TTCPDispatcher("127.0.0.205");
+  TLoopbackPeer peer("127.0.0.35");
+  auto* d = new TTCPDispatcher("127.0.0.35");
   TOwner owner;
   owner.Wire(d);
   d->Resume();
@@ -127,14 +127,14 @@ TEST(TCPDispatcher, TerminateFromTheOwnerClosesTheConnection) {
   ASSERT_TRUE(owner.Until([&] { return owner.Has("opened"); }));
   d->Terminate();
   ASSERT_TRUE(owner.UntilClosed());
-  EXPECT_EQ(owner.Events, (std::vector<std::string>{"status:Connecting to 127.0.0.205", "opened",
+  EXPECT_EQ(owner.Events, (std::vector<std::string>{"status:Connecting to 127.0.0.35", "opened",
                                                     "status:Closing", "closed"}));
   EXPECT_TRUE(peer.SeesClose());
 }
 
 TEST(TCPDispatcher, LargeTransfersArriveWholeAndInOrderBothWays) {
-  TLoopbackPeer peer("127.0.0.206");
-  auto* d = new TTCPDispatcher("127.0.0.206");
+  TLoopbackPeer peer("127.0.0.36");
+  auto* d = new TTCPDispatcher("127.0.0.36");
   TOwner owner;
   TTerminalDispatcher* live = d;
   owner.Wire(d);
@@ -162,8 +162,8 @@ TEST(TCPDispatcher, LargeTransfersArriveWholeAndInOrderBothWays) {
 }
 
 TEST(TCPDispatcher, BytesSentBeforeThePeerClosesAreAllDelivered) {
-  TLoopbackPeer peer("127.0.0.207");
-  auto* d = new TTCPDispatcher("127.0.0.207");
+  TLoopbackPeer peer("127.0.0.37");
+  auto* d = new TTCPDispatcher("127.0.0.37");
   TOwner owner;
   owner.Wire(d);
   d->Resume();
@@ -177,9 +177,9 @@ TEST(TCPDispatcher, BytesSentBeforeThePeerClosesAreAllDelivered) {
 }
 
 TEST(TCPDispatcher, NoNotificationReachesTheOwnerAfterDetach) {
-  TLoopbackPeer peer("127.0.0.208");
+  TLoopbackPeer peer("127.0.0.38");
   const int destroyedBefore = TProbeDispatcher::Destroyed;
-  auto* d = new TProbeDispatcher("127.0.0.208");
+  auto* d = new TProbeDispatcher("127.0.0.38");
   TOwner owner;
   owner.Wire(d);
   d->Resume();
@@ -193,8 +193,8 @@ TEST(TCPDispatcher, NoNotificationReachesTheOwnerAfterDetach) {
 }
 
 TEST(TCPDispatcher, ShutdownWhileTheWorkerWaitsOnANotificationDoesNotDeadlock) {
-  TLoopbackPeer peer("127.0.0.209");
-  auto* d = new TTCPDispatcher("127.0.0.209");
+  TLoopbackPeer peer("127.0.0.39");
+  auto* d = new TTCPDispatcher("127.0.0.39");
   TOwner owner;
   owner.Wire(d);
   d->Resume();
@@ -214,8 +214,8 @@ TEST(TCPDispatcher, ShutdownWhileTheWorkerWaitsOnANotificationDoesNotDeadlock) {
 }
 
 TEST(TCPDispatcher, KeepAliveIsOnBeforeOpenedWithTheDeviceTimings) {
-  TLoopbackPeer peer("127.0.0.210");
-  auto* d = new TProbeDispatcher("127.0.0.210");
+  TLoopbackPeer peer("127.0.0.40");
+  auto* d = new TProbeDispatcher("127.0.0.40");
   TOwner owner;
   int keepAlive = -1, idle = -1, interval = -1;
   owner.WhenOpened = [&](TTerminalDispatcher*) {
@@ -238,8 +238,8 @@ TEST(TCPDispatcher, KeepAliveIsOnBeforeOpenedWithTheDeviceTimings) {
 TEST(TCPDispatcher, HostTextIsKeptExactly) {
   auto* d = new TTCPDispatcher("Device.Local");
   EXPECT_EQ(d->GetHost(), "Device.Local");
-  d->SetHost("127.0.0.211");
-  EXPECT_EQ(d->GetHost(), "127.0.0.211");
+  d->SetHost("127.0.0.41");
+  EXPECT_EQ(d->GetHost(), "127.0.0.41");
   d->FreeOnTerminate = false;
   delete d;  // never started
 }
