@@ -189,11 +189,14 @@ std::string TSimDevice::NextTerminalText() {
   std::string text;
   switch (FTextTurn++ % 4) {
     case 0:
+      // The service code is written in the background colour: there, but not to be seen.
       text = std::string(kBlue) + "status" + std::string(kNormal) + " counting, " +
-             std::to_string(FPulses) + " pulses";
+             std::to_string(FPulses) + " pulses" + std::string(kHidden) + " svc 7Q2" +
+             std::string(kNormal);
       break;
     case 1:
-      text = std::string(kGreen) + "modem" + std::string(kNormal) + " idle, signal 18/31";
+      text = std::string(kBlueBold) + "modem" + std::string(kNormal) + " idle, signal " +
+             std::string(kGreen) + "18/31" + std::string(kNormal);
       break;
     case 2:
       text = "Checking line |\b/\b-\b\\\b" + std::string(kGreen) + "ok" + std::string(kNormal);

@@ -48,6 +48,7 @@ std::string SimParseOptions(const std::vector<std::string>& Args, TSimOptions& O
   auto& s = Options.Session;
   const unsigned long long kMs = 24ull * 3600 * 1000;
   const unsigned long long kBytes = 1ull << 30;
+  const unsigned long long kBurst = 64ull << 20;  // a flood or garbage burst is built in memory
   const std::map<std::string, std::function<std::string(const std::string&)>> valued = {
       {"--address", TextInto(Options.Address)},
       {"--password", TextInto(s.Password)},
@@ -63,8 +64,8 @@ std::string SimParseOptions(const std::vector<std::string>& Args, TSimOptions& O
       {"--split-gap", NumberInto(s.SplitGapMs, kMs)},
       {"--drop-after", NumberInto(s.DropAfterBytes, kBytes)},
       {"--drop-on", TextInto(s.DropOnCommand)},
-      {"--flood", NumberInto(s.FloodBytes, kBytes)},
-      {"--garbage", NumberInto(s.GarbageBytes, kBytes)},
+      {"--flood", NumberInto(s.FloodBytes, kBurst)},
+      {"--garbage", NumberInto(s.GarbageBytes, kBurst)},
       {"--seed", NumberInto(s.Seed, 0xFFFFFFFFull)},
   };
   const std::map<std::string, bool*> flags = {

@@ -82,11 +82,14 @@ TEST(SimDevice, DiagnosticsIsAMultiLineDump) {
 
 TEST(SimDevice, BannerAndTerminalTextUseEveryColourOfTheTerminal) {
   TSimDevice device("1.00", 0);
-  std::string text = device.Banner();
+  std::string text;
   for (int i = 0; i < 4; ++i) text += device.NextTerminalText();
-  for (const char* sequence : {"\x1b[41;33;1m", "\x1b[0;1m", "\x1b[36;1m", "\x1b[0m",
-                               "\x1b[0;31;41m", "\x1b[34;1m", "\x1b[31m", "\x1b[2J", "\b"})
-    EXPECT_NE(text.find(sequence), std::string::npos) << sequence + 1;
+  for (const std::string& all : {device.Banner(), text})
+    for (const char* sequence : {"\x1b[41;33;1m", "\x1b[0;1m", "\x1b[36;1m", "\x1b[0m",
+                                 "\x1b[0;31;41m", "\x1b[34;1m", "\x1b[31m", "\b"})
+      EXPECT_NE(all.find(sequence), std::string::npos) << sequence + 1;
+  EXPECT_EQ(device.Banner().find("\x1b[2J"), 0u);
+  EXPECT_EQ(device.Execute("cls", false, 0).Reply, "\x1b[2J");
 }
 
 TEST(SimDevice, UnsolicitedTextsVaryAndHoldNoLineBreakInside) {
