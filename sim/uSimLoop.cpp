@@ -118,6 +118,7 @@ void TSimLoop::AcceptAll(uint64_t NowMs) {
 void TSimLoop::DropSerial() {
   // Closing the controlling end hangs the client up; a fresh terminal waits for the next one.
   FSerial = TLink{};
+  FOut << "tallybox-sim: serial debug session ended" << std::endl;
   std::string error;
   if (FPty->Open(FOptions.Link, error))
     ReportSerial();
@@ -130,6 +131,7 @@ void TSimLoop::ServeSerial(short Events, uint64_t NowMs) {
     if (!FPty->ClientPresent()) return;
     FSerial.Fd = FPty->Fd();
     FSerial.Session = NewSession(TSimRoute::Serial, NowMs);
+    FOut << "tallybox-sim: serial debug session started" << std::endl;
     return;
   }
   bool present = true;
@@ -141,6 +143,7 @@ void TSimLoop::ServeSerial(short Events, uint64_t NowMs) {
     // The client closed its end: whatever it did not read is lost, as on a real line.
     FSerial = TLink{};
     FPty->Flush();
+    FOut << "tallybox-sim: serial debug session ended" << std::endl;
   }
 }
 
@@ -155,53 +158,55 @@ int TSimLoop::PollTimeout(uint64_t NowMs) const {
   return timeout;
 }
 
+pollfd TSimLoop::PollEntry(const TLink& Link, uint64_t NowMs) {
+  const bool due = !Link.Session->Output().Peek(NowMs).empty();
+  return {Link.Fd, static_cast<short>(POLLIN | (due ? POLLOUT : 0)), 0};
+}
+
+void TSimLoop::Advance(uint64_t NowMs) {
+  for (auto& client : FClients) client.Session->Tick(NowMs);
+  if (FSerial.Session) FSerial.Session->Tick(NowMs);
+  SpreadEvents(NowMs);
+  for (auto& client : FClients) client.Gone = !Flush(client, NowMs);
+  RemoveGoneClients();
+  if (FSerial.Session && !Flush(FSerial, NowMs)) DropSerial();
+}
+
+std::vector<pollfd> TSimLoop::PollSet(int StopFd, uint64_t NowMs) const {
+  // poll() skips negative descriptors: no listener without TCP, no terminal without a client.
+  std::vector<pollfd> fds{{StopFd, POLLIN, 0}, {FListener, POLLIN, 0}};
+  for (const auto& client : FClients) fds.push_back(PollEntry(client, NowMs));
+  fds.push_back(FSerial.Session ? PollEntry(FSerial, NowMs) : pollfd{-1, 0, 0});
+  return fds;
+}
+
+void TSimLoop::Dispatch(const std::vector<pollfd>& Fds, uint64_t NowMs) {
+  // Fds holds the stop pipe, the listener, the clients as they were when polled, the terminal.
+  for (std::size_t i = 0; i + 3 < Fds.size(); ++i) {
+    const short events = Fds[2 + i].revents;
+    if (events & POLLIN)
+      FClients[i].Gone = !Receive(FClients[i], NowMs);
+    else if (events & (POLLHUP | POLLERR))
+      FClients[i].Gone = true;
+  }
+  RemoveGoneClients();
+  if (Fds[1].revents & POLLIN) AcceptAll(NowMs);
+  if (FPty) ServeSerial(Fds.back().revents, NowMs);
+}
+
+void TSimLoop::RemoveGoneClients() {
+  std::erase_if(FClients, [](const TLink& Client) {
+    if (Client.Gone) close(Client.Fd);
+    return Client.Gone;
+  });
+}
+
 void TSimLoop::Run(int StopFd) {
   for (;;) {
-    uint64_t now = NowMs();
-    for (auto& client : FClients) client.Session->Tick(now);
-    if (FSerial.Session) FSerial.Session->Tick(now);
-    SpreadEvents(now);
-
-    std::erase_if(FClients, [&](TLink& client) {
-      if (Flush(client, now)) return false;
-      close(client.Fd);
-      return true;
-    });
-    if (FSerial.Session && !Flush(FSerial, now)) DropSerial();
-
-    std::vector<pollfd> fds{{StopFd, POLLIN, 0}};
-    if (FListener >= 0) fds.push_back({FListener, POLLIN, 0});
-    const std::size_t firstClient = fds.size();
-    for (const auto& client : FClients) {
-      const bool due = !client.Session->Output().Peek(now).empty();
-      fds.push_back({client.Fd, static_cast<short>(POLLIN | (due ? POLLOUT : 0)), 0});
-    }
-    const bool serialPolled = FSerial.Session != nullptr;
-    if (serialPolled) {
-      const bool due = !FSerial.Session->Output().Peek(now).empty();
-      fds.push_back({FSerial.Fd, static_cast<short>(POLLIN | (due ? POLLOUT : 0)), 0});
-    }
-
-    if (poll(fds.data(), fds.size(), PollTimeout(now)) < 0 && errno != EINTR) break;
+    Advance(NowMs());
+    auto fds = PollSet(StopFd, NowMs());
+    if (poll(fds.data(), fds.size(), PollTimeout(NowMs())) < 0 && errno != EINTR) break;
     if (fds[0].revents != 0) break;
-    now = NowMs();
-    if (FListener >= 0 && (fds[1].revents & POLLIN)) AcceptAll(now);
-
-    // Clients accepted just now have no entry in fds yet; they are served next round.
-    const std::size_t polledClients = (serialPolled ? fds.size() - 1 : fds.size()) - firstClient;
-    std::vector<bool> gone(FClients.size(), false);
-    for (std::size_t i = 0; i < polledClients; ++i) {
-      const short events = fds[firstClient + i].revents;
-      if (events & POLLIN)
-        gone[i] = !Receive(FClients[i], now);
-      else if (events & (POLLHUP | POLLERR))
-        gone[i] = true;
-    }
-    for (std::size_t i = FClients.size(); i-- > 0;)
-      if (gone[i]) {
-        close(FClients[i].Fd);
-        FClients.erase(FClients.begin() + static_cast<std::ptrdiff_t>(i));
-      }
-    if (FPty) ServeSerial(serialPolled ? fds.back().revents : 0, now);
+    Dispatch(fds, NowMs());
   }
 }

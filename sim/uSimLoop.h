@@ -8,6 +8,8 @@
 #include "sim/uSimPty.h"
 #include "sim/uSimSession.h"
 
+#include <poll.h>
+
 #include <cstdio>
 #include <memory>
 #include <ostream>
@@ -30,6 +32,7 @@ class TSimLoop {
   struct TLink {
     int Fd = -1;
     std::unique_ptr<TSimSession> Session;
+    bool Gone = false;  // to be closed and removed
   };
 
   static uint64_t NowMs();
@@ -43,6 +46,13 @@ class TSimLoop {
   void DropSerial();
   void ReportSerial();
   int PollTimeout(uint64_t NowMs) const;
+  static pollfd PollEntry(const TLink& Link, uint64_t NowMs);
+  // Runs the timers, sends what is due and drops the lines that must go.
+  void Advance(uint64_t NowMs);
+  std::vector<pollfd> PollSet(int StopFd, uint64_t NowMs) const;
+  // Serves what poll() reported.
+  void Dispatch(const std::vector<pollfd>& Fds, uint64_t NowMs);
+  void RemoveGoneClients();
 
   const TSimOptions& FOptions;
   TSimDevice& FDevice;

@@ -35,7 +35,8 @@ void TSimOutput::Consume(std::size_t Count, uint64_t NowMs) {
   FPending -= Count;
   FSent += Count;
   if (chunk.Done == chunk.Bytes.size()) FChunks.pop_front();
-  if (FSplit != 0) FNextPiece = NowMs + FGap;
+  // The clock counts whole milliseconds; one more keeps the gap at least as long as asked.
+  if (FSplit != 0) FNextPiece = FGap == 0 ? NowMs : NowMs + FGap + 1;
 }
 
 void TSimOutput::Clear() {

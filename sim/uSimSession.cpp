@@ -134,7 +134,9 @@ void TSimSession::HandleCommand(const std::string& Line, uint64_t NowMs) {
 }
 
 void TSimSession::Reply(std::string Text, uint64_t NowMs) {
-  FOutput.Queue(std::move(Text), NowMs + FConfig.ReplyDelayMs);
+  // The clock counts whole milliseconds; one more keeps a delay at least as long as asked.
+  const uint64_t delay = FConfig.ReplyDelayMs == 0 ? 0 : FConfig.ReplyDelayMs + 1;
+  FOutput.Queue(std::move(Text), NowMs + delay);
 }
 
 void TSimSession::QueueUnsolicited(std::string Bytes, uint64_t NowMs) {

@@ -146,7 +146,8 @@ TSimProcess::~TSimProcess() {
   if (FOut >= 0) close(FOut);
 }
 
-std::string TSimProcess::WaitForLine(const std::string& Prefix, std::chrono::milliseconds Timeout) {
+std::optional<std::string> TSimProcess::WaitForLine(const std::string& Prefix,
+                                                    std::chrono::milliseconds Timeout) {
   const auto deadline = Clock::now() + Timeout;
   for (;;) {
     for (std::size_t end; (end = FPending.find('\n')) != std::string::npos;) {
@@ -155,10 +156,10 @@ std::string TSimProcess::WaitForLine(const std::string& Prefix, std::chrono::mil
       if (line.rfind(Prefix, 0) == 0) return line.substr(Prefix.size());
     }
     pollfd p{FOut, POLLIN, 0};
-    if (poll(&p, 1, MillisecondsLeft(deadline)) <= 0) return {};
+    if (poll(&p, 1, MillisecondsLeft(deadline)) <= 0) return std::nullopt;
     char buffer[4096];
     const ssize_t n = read(FOut, buffer, sizeof buffer);
-    if (n <= 0) return {};
+    if (n <= 0) return std::nullopt;
     FPending.append(buffer, static_cast<std::size_t>(n));
   }
 }

@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -61,8 +62,10 @@ class TSimProcess {
  public:
   explicit TSimProcess(const std::vector<std::string>& Args);
   ~TSimProcess();
-  // The line of its output that starts with Prefix (its remainder), waiting for it.
-  std::string WaitForLine(const std::string& Prefix, std::chrono::milliseconds Timeout = 5000ms);
+  // The rest of the next line of its output that starts with Prefix; nothing when no such
+  // line comes before the time-out.
+  std::optional<std::string> WaitForLine(const std::string& Prefix,
+                                         std::chrono::milliseconds Timeout = 5000ms);
   // SIGTERM, then its exit status (-1 when it had to be killed or did not exit normally).
   int Stop();
   // Sends SIGINT, as Ctrl+C would.

@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <thread>
 
 namespace {
 
@@ -31,7 +30,7 @@ class SimProgram : public ::testing::Test {
                                  "0",         "--text", "0",          "--modem",     "0"};
     all.insert(all.end(), Args.begin(), Args.end());
     FSim = std::make_unique<TSimProcess>(all);
-    ASSERT_NE(FSim->WaitForLine("tallybox-sim: ready"), "") << "the simulator did not start";
+    ASSERT_TRUE(FSim->WaitForLine("tallybox-sim: ready")) << "the simulator did not start";
   }
 
   std::unique_ptr<TSimTcpClient> Login(const std::string& Address) {
@@ -286,7 +285,7 @@ TEST_F(SimProgram, TimersSendEventsTerminalTextAndModemTraceOnSerial) {
   const auto link = Folder() + "/com3";
   FSim = std::make_unique<TSimProcess>(std::vector<std::string>{
       "--serial", "--link", link, "--events", "40", "--text", "60", "--modem", "50"});
-  ASSERT_FALSE(FSim->WaitForLine("tallybox-sim: ready").empty());
+  ASSERT_TRUE(FSim->WaitForLine("tallybox-sim: ready"));
   TSimSerialClient port(link);
   ASSERT_TRUE(port.IsOpen());
   const auto traffic = port.ReadFor(700ms);
@@ -299,7 +298,7 @@ TEST_F(SimProgram, SerialRouteNeedsNoPasswordAndByeEndsTheSession) {
   const auto link = Folder() + "/com3";
   FSim = std::make_unique<TSimProcess>(std::vector<std::string>{
       "--serial", "--link", link, "--events", "0", "--text", "0", "--modem", "0"});
-  const auto path = FSim->WaitForLine("tallybox-sim: serial debug terminal: ");
+  const auto path = FSim->WaitForLine("tallybox-sim: serial debug terminal: ").value_or("");
   ASSERT_TRUE(path.starts_with("/dev/pts/")) << path;
   ASSERT_EQ(std::filesystem::read_symlink(link).string(), path);
   {
@@ -316,10 +315,10 @@ TEST_F(SimProgram, SerialRouteNeedsNoPasswordAndByeEndsTheSession) {
     port.Send("i900?\r\n");
     EXPECT_EQ(port.ReadFor(300ms), "") << "answered after bye";
   }
-  std::this_thread::sleep_for(150ms);  // the simulator notices the close
+  EXPECT_TRUE(FSim->WaitForLine("tallybox-sim: serial debug session ended"));
   TSimSerialClient again(link);
   ASSERT_TRUE(again.IsOpen());
-  std::this_thread::sleep_for(150ms);  // and the new open
+  EXPECT_TRUE(FSim->WaitForLine("tallybox-sim: serial debug session started"));
   again.Send("i900?\r\n");
   EXPECT_EQ(again.ReadUntil(SimPrompt()), "i900=1.00\r\n" + SimPrompt());
 }
@@ -329,15 +328,19 @@ TEST_F(SimProgram, SerialDropHangsUpAndOffersAFreshTerminal) {
   FSim = std::make_unique<TSimProcess>(std::vector<std::string>{"--serial", "--link", link,
                                                                 "--events", "0", "--text", "0",
                                                                 "--modem", "0", "--drop-on", "r?"});
-  const auto first = FSim->WaitForLine("tallybox-sim: serial debug terminal: ");
+  ASSERT_TRUE(FSim->WaitForLine("tallybox-sim: serial debug terminal: "));
   TSimSerialClient port(link);
   ASSERT_TRUE(port.IsOpen());
   port.Send("r?\r\n");
   EXPECT_TRUE(port.WaitForEnd());
-  const auto second = FSim->WaitForLine("tallybox-sim: serial debug terminal: ");
+  const auto second = FSim->WaitForLine("tallybox-sim: serial debug terminal: ").value_or("");
   EXPECT_TRUE(second.starts_with("/dev/pts/")) << second;
   EXPECT_EQ(std::filesystem::read_symlink(link).string(), second);
-  (void)first;
+  EXPECT_TRUE(port.Ended());
+  TSimSerialClient fresh(link);
+  ASSERT_TRUE(fresh.IsOpen());
+  fresh.Send("i900?\r\n");
+  EXPECT_EQ(fresh.ReadUntil(SimPrompt()), "i900=1.00\r\n" + SimPrompt());
 }
 
 TEST_F(SimProgram, RefusesToListenOutsideLoopback) {

@@ -31,10 +31,11 @@ TEST(SimOutput, SplitCutsWritesIntoPiecesWithAGap) {
   TSimOutput output(3, 10, 0);
   output.Queue("abcdefgh", 0);
   EXPECT_EQ(Drain(output, 0), (std::vector<std::string>{"abc"}));
-  EXPECT_EQ(output.NextDue(), 10u);
-  EXPECT_TRUE(Drain(output, 9).empty());
-  EXPECT_EQ(Drain(output, 10), (std::vector<std::string>{"def"}));
-  EXPECT_EQ(Drain(output, 20), (std::vector<std::string>{"gh"}));
+  // Time counts in whole milliseconds, so the gap is kept one longer to last at least 10 ms.
+  EXPECT_EQ(output.NextDue(), 11u);
+  EXPECT_TRUE(Drain(output, 10).empty());
+  EXPECT_EQ(Drain(output, 11), (std::vector<std::string>{"def"}));
+  EXPECT_EQ(Drain(output, 22), (std::vector<std::string>{"gh"}));
   EXPECT_EQ(output.Pending(), 0u);
 }
 
