@@ -9,7 +9,6 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <iostream>
 
 namespace {
@@ -32,12 +31,6 @@ bool InstallStopHandlers() {
   return true;
 }
 
-uint64_t NowMs() {
-  return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                   std::chrono::steady_clock::now().time_since_epoch())
-                                   .count());
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -52,7 +45,7 @@ int main(int argc, char** argv) {
     std::cerr << "tallybox-sim: " << error << "\n";
     return 2;
   }
-  TSimDevice device(options.PageVersion, NowMs());
+  TSimDevice device(options.PageVersion, TSimLoop::NowMs());
   if (!options.RegisterFile.empty()) {
     std::vector<std::string> warnings;
     if (!SimLoadRegisterFile(options.RegisterFile, device.Registers(), warnings)) {

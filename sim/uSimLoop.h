@@ -28,6 +28,9 @@ class TSimLoop {
   // Serves until StopFd becomes readable (the signal handlers write to it).
   void Run(int StopFd);
 
+  // The simulator's clock: steady milliseconds.
+  static uint64_t NowMs();
+
  private:
   struct TLink {
     int Fd = -1;
@@ -35,7 +38,6 @@ class TSimLoop {
     bool Gone = false;  // to be closed and removed
   };
 
-  static uint64_t NowMs();
   std::unique_ptr<TSimSession> NewSession(TSimRoute Route, uint64_t NowMs);
   void LogLine(const std::string& Line);
   bool Flush(TLink& Link, uint64_t NowMs);    // false: the line is to be dropped
