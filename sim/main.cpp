@@ -1,0 +1,71 @@
+// tallybox-sim: plays a Tallybox on TCP port 6024 and/or a pseudo-terminal serial debug port
+// for the utility's tests, benchmarks and demos. Stops cleanly on SIGINT and SIGTERM.
+#include "sim/uSimDevice.h"
+#include "sim/uSimLoop.h"
+#include "sim/uSimOptions.h"
+#include "sim/uSimPresetFile.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <iostream>
+
+namespace {
+
+int gStopPipe[2] = {-1, -1};
+
+extern "C" void OnStopSignal(int) {
+  const char byte = 1;
+  [[maybe_unused]] const ssize_t ignored = write(gStopPipe[1], &byte, 1);
+}
+
+bool InstallStopHandlers() {
+  if (pipe2(gStopPipe, O_CLOEXEC | O_NONBLOCK) != 0) return false;
+  struct sigaction action {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+  signal(SIGPIPE, SIG_IGN);
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  TSimOptions options;
+  const std::string error =
+      SimParseOptions(std::vector<std::string>(argv + 1, argv + argc), options);
+  if (options.Help) {
+    std::cout << SimUsage();
+    return 0;
+  }
+  if (!error.empty()) {
+    std::cerr << "tallybox-sim: " << error << "\n";
+    return 2;
+  }
+  TSimDevice device(options.PageVersion, TSimLoop::NowMs());
+  if (!options.RegisterFile.empty()) {
+    std::vector<std::string> warnings;
+    if (!SimLoadRegisterFile(options.RegisterFile, device.Registers(), warnings)) {
+      std::cerr << "tallybox-sim: cannot read " << options.RegisterFile << "\n";
+      return 1;
+    }
+    for (const auto& warning : warnings)
+      std::cerr << "tallybox-sim: " << options.RegisterFile << ": skipped " << warning << "\n";
+  }
+  if (!InstallStopHandlers()) {
+    std::cerr << "tallybox-sim: cannot install signal handlers\n";
+    return 1;
+  }
+  TSimLoop loop(options, device, std::cout);
+  std::string openError;
+  if (!loop.Open(openError)) {
+    std::cerr << "tallybox-sim: " << openError << "\n";
+    return 1;
+  }
+  loop.Run(gStopPipe[0]);
+  std::cout << "tallybox-sim: stopped" << std::endl;
+  return 0;
+}

@@ -1,0 +1,212 @@
+#include "sim/uSimLoop.h"
+
+#include "sim/uSimTcp.h"
+#include "sim/uSimText.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+namespace {
+
+// While nobody holds the serial terminal open, look for a client this often.
+constexpr int kSerialWatchMs = 50;
+
+}  // namespace
+
+TSimLoop::TSimLoop(const TSimOptions& Options, TSimDevice& Device, std::ostream& Out)
+    : FOptions(Options), FDevice(Device), FOut(Out) {}
+
+TSimLoop::~TSimLoop() {
+  for (auto& client : FClients) close(client.Fd);
+  if (FListener >= 0) close(FListener);
+  if (FLog) std::fclose(FLog);
+}
+
+uint64_t TSimLoop::NowMs() {
+  return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                   std::chrono::steady_clock::now().time_since_epoch())
+                                   .count());
+}
+
+bool TSimLoop::Open(std::string& Error) {
+  if (!FOptions.LogFile.empty()) {
+    FLog = std::fopen(FOptions.LogFile.c_str(), "w");
+    if (!FLog) {
+      Error = "cannot create log " + FOptions.LogFile + ": " + std::strerror(errno);
+      return false;
+    }
+  }
+  if (FOptions.Tcp) {
+    FListener = SimListen(FOptions.Address, kSimPort, Error);
+    if (FListener < 0) return false;
+    FOut << "tallybox-sim: listening on " << FOptions.Address << ":" << kSimPort << std::endl;
+    FOut << "tallybox-sim: password: " << FOptions.Session.Password << std::endl;
+  }
+  if (FOptions.Serial) {
+    FPty = std::make_unique<TSimPty>();
+    if (!FPty->Open(FOptions.Link, Error)) return false;
+    ReportSerial();
+  }
+  FOut << "tallybox-sim: page version " << FDevice.PageVersion() << ", unit " << FDevice.Unit()
+       << std::endl;
+  FOut << "tallybox-sim: ready (Ctrl+C stops)" << std::endl;
+  return true;
+}
+
+void TSimLoop::ReportSerial() {
+  FOut << "tallybox-sim: serial debug terminal: " << FPty->Path() << std::endl;
+  if (!FOptions.Link.empty())
+    FOut << "tallybox-sim: link: " << FOptions.Link << " -> " << FPty->Path() << std::endl;
+}
+
+std::unique_ptr<TSimSession> TSimLoop::NewSession(TSimRoute Route, uint64_t NowMs) {
+  auto config = FOptions.Session;
+  config.Route = Route;
+  auto session = std::make_unique<TSimSession>(FDevice, config,
+                                               [this](const std::string& Line) { LogLine(Line); });
+  session->Start(NowMs);
+  return session;
+}
+
+void TSimLoop::LogLine(const std::string& Line) {
+  if (!FLog) return;
+  std::fprintf(FLog, "%s\n", simtext::Printable(Line).c_str());
+  std::fflush(FLog);
+}
+
+bool TSimLoop::Flush(TLink& Link, uint64_t NowMs) {
+  auto& output = Link.Session->Output();
+  for (auto piece = output.Peek(NowMs); !piece.empty(); piece = output.Peek(NowMs)) {
+    // SIGPIPE is ignored by the program, so a vanished peer shows here as an error.
+    const ssize_t sent = write(Link.Fd, piece.data(), piece.size());
+    if (sent < 0) {
+      if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) break;
+      return false;
+    }
+    output.Consume(static_cast<std::size_t>(sent), NowMs);
+  }
+  return !Link.Session->MustDrop();
+}
+
+bool TSimLoop::Receive(TLink& Link, uint64_t NowMs) {
+  char buffer[4096];
+  const ssize_t received = read(Link.Fd, buffer, sizeof buffer);
+  if (received == 0) return false;
+  if (received < 0) return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
+  Link.Session->Receive(std::string_view(buffer, static_cast<std::size_t>(received)), NowMs);
+  SpreadEvents(NowMs);
+  return true;
+}
+
+void TSimLoop::SpreadEvents(uint64_t NowMs) {
+  for (const auto& event : FDevice.TakeEvents()) {
+    for (auto& client : FClients) client.Session->QueueEvent(event, NowMs);
+    if (FSerial.Session) FSerial.Session->QueueEvent(event, NowMs);
+  }
+}
+
+void TSimLoop::AcceptAll(uint64_t NowMs) {
+  for (int fd = SimAccept(FListener); fd >= 0; fd = SimAccept(FListener))
+    FClients.push_back({fd, NewSession(TSimRoute::Tcp, NowMs)});
+}
+
+void TSimLoop::DropSerial() {
+  // Closing the controlling end hangs the client up; a fresh terminal waits for the next one.
+  FSerial = TLink{};
+  FOut << "tallybox-sim: serial debug session ended" << std::endl;
+  std::string error;
+  if (FPty->Open(FOptions.Link, error))
+    ReportSerial();
+  else
+    FOut << "tallybox-sim: " << error << std::endl;
+}
+
+void TSimLoop::ServeSerial(short Events, uint64_t NowMs) {
+  if (!FSerial.Session) {
+    if (!FPty->ClientPresent()) return;
+    FSerial.Fd = FPty->Fd();
+    FSerial.Session = NewSession(TSimRoute::Serial, NowMs);
+    FOut << "tallybox-sim: serial debug session started" << std::endl;
+    return;
+  }
+  bool present = true;
+  if (Events & POLLIN)
+    present = Receive(FSerial, NowMs);
+  else if (Events & (POLLHUP | POLLERR))
+    present = false;
+  if (!present) {
+    // The client closed its end: whatever it did not read is lost, as on a real line.
+    FSerial = TLink{};
+    FPty->Flush();
+    FOut << "tallybox-sim: serial debug session ended" << std::endl;
+  }
+}
+
+int TSimLoop::PollTimeout(uint64_t NowMs) const {
+  uint64_t wake = TSimOutput::kNever;
+  for (const auto& client : FClients) wake = std::min(wake, client.Session->NextWakeMs());
+  if (FSerial.Session) wake = std::min(wake, FSerial.Session->NextWakeMs());
+  int timeout = 1000;
+  if (wake != TSimOutput::kNever)
+    timeout = wake <= NowMs ? 0 : static_cast<int>(std::min<uint64_t>(wake - NowMs, 1000));
+  if (FPty && !FSerial.Session) timeout = std::min(timeout, kSerialWatchMs);
+  return timeout;
+}
+
+pollfd TSimLoop::PollEntry(const TLink& Link, uint64_t NowMs) {
+  const bool due = !Link.Session->Output().Peek(NowMs).empty();
+  return {Link.Fd, static_cast<short>(POLLIN | (due ? POLLOUT : 0)), 0};
+}
+
+void TSimLoop::Advance(uint64_t NowMs) {
+  for (auto& client : FClients) client.Session->Tick(NowMs);
+  if (FSerial.Session) FSerial.Session->Tick(NowMs);
+  SpreadEvents(NowMs);
+  for (auto& client : FClients) client.Gone = !Flush(client, NowMs);
+  RemoveGoneClients();
+  if (FSerial.Session && !Flush(FSerial, NowMs)) DropSerial();
+}
+
+std::vector<pollfd> TSimLoop::PollSet(int StopFd, uint64_t NowMs) const {
+  // poll() skips negative descriptors: no listener without TCP, no terminal without a client.
+  std::vector<pollfd> fds{{StopFd, POLLIN, 0}, {FListener, POLLIN, 0}};
+  for (const auto& client : FClients) fds.push_back(PollEntry(client, NowMs));
+  fds.push_back(FSerial.Session ? PollEntry(FSerial, NowMs) : pollfd{-1, 0, 0});
+  return fds;
+}
+
+void TSimLoop::Dispatch(const std::vector<pollfd>& Fds, uint64_t NowMs) {
+  // Fds holds the stop pipe, the listener, the clients as they were when polled, the terminal.
+  for (std::size_t i = 0; i + 3 < Fds.size(); ++i) {
+    const short events = Fds[2 + i].revents;
+    if (events & POLLIN)
+      FClients[i].Gone = !Receive(FClients[i], NowMs);
+    else if (events & (POLLHUP | POLLERR))
+      FClients[i].Gone = true;
+  }
+  RemoveGoneClients();
+  if (Fds[1].revents & POLLIN) AcceptAll(NowMs);
+  if (FPty) ServeSerial(Fds.back().revents, NowMs);
+}
+
+void TSimLoop::RemoveGoneClients() {
+  std::erase_if(FClients, [](const TLink& Client) {
+    if (Client.Gone) close(Client.Fd);
+    return Client.Gone;
+  });
+}
+
+void TSimLoop::Run(int StopFd) {
+  for (;;) {
+    Advance(NowMs());
+    auto fds = PollSet(StopFd, NowMs());
+    if (poll(fds.data(), fds.size(), PollTimeout(NowMs())) < 0 && errno != EINTR) break;
+    if (fds[0].revents != 0) break;
+    Dispatch(fds, NowMs());
+  }
+}

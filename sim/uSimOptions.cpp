@@ -1,0 +1,136 @@
+#include "sim/uSimOptions.h"
+
+#include <arpa/inet.h>
+
+#include <charconv>
+#include <functional>
+#include <map>
+
+namespace {
+
+bool ToNumber(const std::string& Text, unsigned long long& Out) {
+  const auto [end, error] = std::from_chars(Text.data(), Text.data() + Text.size(), Out);
+  return !Text.empty() && error == std::errc() && end == Text.data() + Text.size();
+}
+
+template <typename T>
+std::function<std::string(const std::string&)> NumberInto(T& Target, unsigned long long Max) {
+  return [&Target, Max](const std::string& Text) -> std::string {
+    unsigned long long value = 0;
+    if (!ToNumber(Text, value) || value > Max)
+      return "expects a number up to " + std::to_string(Max);
+    Target = static_cast<T>(value);
+    return {};
+  };
+}
+
+std::function<std::string(const std::string&)> TextInto(std::string& Target) {
+  return [&Target](const std::string& Text) -> std::string {
+    Target = Text;
+    return {};
+  };
+}
+
+std::string CheckAddress(const TSimOptions& Options) {
+  in_addr address{};
+  if (inet_pton(AF_INET, Options.Address.c_str(), &address) != 1)
+    return "--address expects an IPv4 address such as 127.0.0.1";
+  const bool loopback = (ntohl(address.s_addr) >> 24) == 127;
+  if (!loopback && !Options.AllowExternal)
+    return "--address " + Options.Address +
+           " is outside 127.0.0.0/8; add --allow-external to listen there";
+  return {};
+}
+
+}  // namespace
+
+std::string SimParseOptions(const std::vector<std::string>& Args, TSimOptions& Options) {
+  auto& s = Options.Session;
+  const unsigned long long kMs = 24ull * 3600 * 1000;
+  const unsigned long long kBytes = 1ull << 30;
+  const unsigned long long kBurst = 64ull << 20;  // a flood or garbage burst is built in memory
+  const std::map<std::string, std::function<std::string(const std::string&)>> valued = {
+      {"--address", TextInto(Options.Address)},
+      {"--password", TextInto(s.Password)},
+      {"--page-version", TextInto(Options.PageVersion)},
+      {"--registers", TextInto(Options.RegisterFile)},
+      {"--log", TextInto(Options.LogFile)},
+      {"--link", TextInto(Options.Link)},
+      {"--events", NumberInto(s.EventIntervalMs, kMs)},
+      {"--text", NumberInto(s.TextIntervalMs, kMs)},
+      {"--modem", NumberInto(s.ModemIntervalMs, kMs)},
+      {"--delay", NumberInto(s.ReplyDelayMs, kMs)},
+      {"--split", NumberInto(s.SplitBytes, kBytes)},
+      {"--split-gap", NumberInto(s.SplitGapMs, kMs)},
+      {"--drop-after", NumberInto(s.DropAfterBytes, kBytes)},
+      {"--drop-on", TextInto(s.DropOnCommand)},
+      {"--flood", NumberInto(s.FloodBytes, kBurst)},
+      {"--garbage", NumberInto(s.GarbageBytes, kBurst)},
+      {"--seed", NumberInto(s.Seed, 0xFFFFFFFFull)},
+  };
+  const std::map<std::string, bool*> flags = {
+      {"--tcp", &Options.Tcp},      {"--serial", &Options.Serial},
+      {"--no-prompt", &s.NoPrompt}, {"--allow-external", &Options.AllowExternal},
+      {"--help", &Options.Help},    {"-h", &Options.Help},
+  };
+  for (std::size_t i = 0; i < Args.size(); ++i) {
+    std::string name = Args[i], value;
+    bool hasValue = false;
+    if (const auto equals = name.find('=');
+        name.rfind("--", 0) == 0 && equals != std::string::npos) {
+      value = name.substr(equals + 1);
+      name.resize(equals);
+      hasValue = true;
+    }
+    if (const auto flag = flags.find(name); flag != flags.end() && !hasValue) {
+      *flag->second = true;
+    } else if (const auto option = valued.find(name); option != valued.end()) {
+      if (!hasValue) {
+        if (i + 1 >= Args.size()) return name + " needs a value";
+        value = Args[++i];
+      }
+      if (auto error = option->second(value); !error.empty()) return name + " " + error;
+    } else {
+      return "unknown option " + Args[i] + " (try --help)";
+    }
+  }
+  if (!Options.Tcp && !Options.Serial) Options.Tcp = true;
+  if (!Options.Link.empty() && !Options.Serial) return "--link needs --serial";
+  return Options.Tcp ? CheckAddress(Options) : std::string();
+}
+
+std::string SimUsage() {
+  return R"(Usage: tallybox-sim [options]
+Plays a Tallybox: TCP port 6024 with a password, and/or a serial debug port on a
+pseudo-terminal.
+
+Routes (TCP when neither is given):
+  --tcp                 listen on TCP port 6024
+  --serial              open a pseudo-terminal as the debug port and print its path
+  --link PATH           also make PATH a symbolic link to that terminal
+  --address A           TCP listen address (default 127.0.0.1)
+  --allow-external      allow an address outside 127.0.0.0/8
+
+Device:
+  --password P          TCP password (default tallybox)
+  --page-version V      reported as i900 (default 1.00; 1.10 adds registers)
+  --registers FILE      start from this register preset file
+  --log FILE            record every line received, one per line
+
+Unsolicited traffic (milliseconds, 0 = off):
+  --events MS           event lines (default 15000)
+  --text MS             coloured terminal text (default 30000)
+  --modem MS            modem-trace lines, serial only (default 20000)
+
+Faults:
+  --split N             write every output in pieces of N bytes
+  --split-gap MS        pause between pieces (default 2)
+  --delay MS            answer each line MS late
+  --drop-after N        drop the line once N bytes have been sent
+  --drop-on CMD         drop the line when CMD is received
+  --no-prompt           never send the prompt
+  --flood N             send at least N bytes of event lines after login
+  --garbage N           send N random bytes after login
+  --seed S              seed for --garbage (default 1)
+)";
+}

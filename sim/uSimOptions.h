@@ -1,0 +1,29 @@
+// The command-line options of tallybox-sim: the routes, the listen address, the password, the
+// page version, a register preset to start from, the timers, the write faults and the log.
+#pragma once
+
+#include "sim/uSimSession.h"
+
+#include <string>
+#include <vector>
+
+struct TSimOptions {
+  std::string Address = "127.0.0.1";
+  bool AllowExternal = false;  // listening outside 127.0.0.0/8 must be asked for
+  bool Tcp = false;            // neither route given: TCP
+  bool Serial = false;
+  std::string Link;  // a symbolic link made to the serial terminal
+  std::string PageVersion = "1.00";
+  std::string RegisterFile;
+  std::string LogFile;
+  TSimSessionConfig Session;
+  bool Help = false;
+};
+
+inline constexpr unsigned short kSimPort = 6024;
+
+// Fills Options from the arguments (argv[0] excluded). Returns an empty text on success,
+// otherwise what is wrong with them.
+std::string SimParseOptions(const std::vector<std::string>& Args, TSimOptions& Options);
+
+std::string SimUsage();

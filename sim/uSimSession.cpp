@@ -1,0 +1,186 @@
+#include "sim/uSimSession.h"
+
+#include "sim/uSimDevice.h"
+#include "sim/uSimText.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace {
+
+bool SameCommand(const std::string& A, const std::string& B) {
+  auto trim = [](const std::string& s) {
+    const auto first = s.find_first_not_of(" \t");
+    return first == std::string::npos ? std::string()
+                                      : s.substr(first, s.find_last_not_of(" \t") - first + 1);
+  };
+  const std::string a = trim(A), b = trim(B);
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+uint64_t After(uint64_t NowMs, uint32_t IntervalMs) {
+  return IntervalMs == 0 ? TSimOutput::kNever : NowMs + IntervalMs;
+}
+
+}  // namespace
+
+TSimSession::TSimSession(TSimDevice& Device, const TSimSessionConfig& Config, TLineSink OnLine)
+    : FDevice(Device),
+      FConfig(Config),
+      FOnLine(std::move(OnLine)),
+      FOutput(Config.SplitBytes, Config.SplitGapMs, Config.DropAfterBytes),
+      FRandom(Config.Seed) {}
+
+void TSimSession::Start(uint64_t NowMs) {
+  if (FConfig.Route == TSimRoute::Serial) {
+    BeginReady(NowMs);
+    return;
+  }
+  FOutput.Queue("\r\nTallybox " + FDevice.Unit() + " remote access\r\n" +
+                    std::string(simtext::kPasswordRequest) + "\r\n",
+                NowMs);
+}
+
+void TSimSession::Receive(std::string_view Bytes, uint64_t NowMs) {
+  for (char c : Bytes) {
+    if (FDropNow) return;
+    const bool lf = c == '\n';
+    if (lf && FLastWasCr) {
+      FLastWasCr = false;
+      continue;
+    }
+    FLastWasCr = c == '\r';
+    if (c == '\r' || lf) {
+      std::string line;
+      line.swap(FLine);
+      const bool tooLong = FLineTooLong;
+      FLineTooLong = false;
+      if (tooLong)
+        Reply("Line too long\r\n", NowMs);
+      else
+        HandleLine(line, NowMs);
+    } else if (c == '\b' || c == 0x7f) {
+      if (!FLine.empty()) FLine.pop_back();  // the engineer typed a backspace
+    } else if (c != '\0') {
+      if (FLine.size() < kMaxLine)
+        FLine += c;
+      else
+        FLineTooLong = true;
+    }
+  }
+}
+
+void TSimSession::HandleLine(const std::string& Line, uint64_t NowMs) {
+  if (FOnLine) FOnLine(Line);
+  switch (FState) {
+    case TState::Password:
+      HandlePassword(Line, NowMs);
+      break;
+    case TState::Ready:
+      HandleCommand(Line, NowMs);
+      break;
+    case TState::Ended:
+    case TState::Closing:
+      break;  // out of debug mode, or on the way out: nothing is answered
+  }
+}
+
+void TSimSession::HandlePassword(const std::string& Line, uint64_t NowMs) {
+  if (Line == FConfig.Password) {
+    Reply(FDevice.Banner(), NowMs);
+    if (!FConfig.NoPrompt) Reply(simtext::Prompt(FDevice.Unit()), NowMs);
+    BeginReady(NowMs);
+    return;
+  }
+  if (++FWrongTries >= kPasswordTries) {
+    Reply("Access denied\r\nToo many attempts, goodbye\r\n", NowMs);
+    FState = TState::Closing;
+    return;
+  }
+  Reply("Access denied\r\n" + std::string(simtext::kPasswordRequest) + "\r\n", NowMs);
+}
+
+void TSimSession::BeginReady(uint64_t NowMs) {
+  FState = TState::Ready;
+  FNextEvent = After(NowMs, FConfig.EventIntervalMs);
+  FNextText = After(NowMs, FConfig.TextIntervalMs);
+  FNextModem = FConfig.Route == TSimRoute::Serial ? After(NowMs, FConfig.ModemIntervalMs)
+                                                  : TSimOutput::kNever;
+  QueueFlood(NowMs);
+  QueueGarbage(NowMs);
+}
+
+void TSimSession::HandleCommand(const std::string& Line, uint64_t NowMs) {
+  if (!FConfig.DropOnCommand.empty() && SameCommand(Line, FConfig.DropOnCommand)) {
+    FDropNow = true;
+    return;
+  }
+  const auto result = FDevice.Execute(Line, FConfig.Route == TSimRoute::Serial, NowMs);
+  std::string reply = result.Reply;
+  if (!FConfig.NoPrompt) reply += simtext::Prompt(FDevice.Unit());
+  Reply(std::move(reply), NowMs);
+  if (result.ModemLine) {
+    // What went to the modem, then the modem's answer.
+    Reply(simtext::ModemTraceLine(result.Modem), NowMs);
+    Reply(simtext::ModemTraceLine("\r\nOK\r\n"), NowMs);
+  }
+  if (result.EndSession) {
+    FState = FConfig.Route == TSimRoute::Serial ? TState::Ended : TState::Closing;
+    FNextEvent = FNextText = FNextModem = TSimOutput::kNever;
+  }
+}
+
+void TSimSession::Reply(std::string Text, uint64_t NowMs) {
+  // The clock counts whole milliseconds; one more keeps a delay at least as long as asked.
+  const uint64_t delay = FConfig.ReplyDelayMs == 0 ? 0 : FConfig.ReplyDelayMs + 1;
+  FOutput.Queue(std::move(Text), NowMs + delay);
+}
+
+void TSimSession::QueueUnsolicited(std::string Bytes, uint64_t NowMs) {
+  if (FOutput.Pending() < kBacklogLimit) FOutput.Queue(std::move(Bytes), NowMs);
+}
+
+void TSimSession::QueueEvent(const std::string& Text, uint64_t NowMs) {
+  if (FState == TState::Ready) QueueUnsolicited(simtext::EventLine(Text), NowMs);
+}
+
+void TSimSession::QueueFlood(uint64_t NowMs) {
+  std::string flood;
+  for (unsigned n = 1; flood.size() < FConfig.FloodBytes; ++n)
+    flood += simtext::EventLine("Flood event " + std::to_string(n));
+  FOutput.Queue(std::move(flood), NowMs);
+}
+
+void TSimSession::QueueGarbage(uint64_t NowMs) {
+  std::string garbage(FConfig.GarbageBytes, '\0');
+  std::uniform_int_distribution<int> byte(0, 255);
+  for (auto& c : garbage) c = static_cast<char>(byte(FRandom));
+  FOutput.Queue(std::move(garbage), NowMs);
+}
+
+void TSimSession::Tick(uint64_t NowMs) {
+  if (FState != TState::Ready) return;
+  if (NowMs >= FNextEvent) {
+    QueueUnsolicited(simtext::EventLine(FDevice.NextEventText()), NowMs);
+    FNextEvent = NowMs + FConfig.EventIntervalMs;
+  }
+  if (NowMs >= FNextText) {
+    QueueUnsolicited(FDevice.NextTerminalText(), NowMs);
+    FNextText = NowMs + FConfig.TextIntervalMs;
+  }
+  if (NowMs >= FNextModem) {
+    QueueUnsolicited(simtext::ModemTraceLine(FDevice.NextModemTrace()), NowMs);
+    FNextModem = NowMs + FConfig.ModemIntervalMs;
+  }
+}
+
+bool TSimSession::MustDrop() const {
+  return FDropNow || FOutput.DropReached() || (FState == TState::Closing && FOutput.Empty());
+}
+
+uint64_t TSimSession::NextWakeMs() const {
+  return std::min({FOutput.NextDue(), FNextEvent, FNextText, FNextModem});
+}

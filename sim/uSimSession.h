@@ -1,0 +1,89 @@
+// One link to the simulated device, TCP or the serial debug port: the login with its three
+// tries, line assembly from the received bytes, reply framing with the prompt, unsolicited
+// events, terminal text and modem trace on timers, and the fault options. Transports feed it
+// bytes and write out what its output queue holds.
+#pragma once
+
+#include "sim/uSimOutput.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <random>
+#include <string>
+#include <string_view>
+
+class TSimDevice;
+
+enum class TSimRoute { Tcp, Serial };
+
+struct TSimSessionConfig {
+  TSimRoute Route = TSimRoute::Tcp;
+  std::string Password = "tallybox";
+  uint32_t EventIntervalMs = 15000;  // 0: no timed events
+  uint32_t TextIntervalMs = 30000;   // 0: no timed terminal text
+  uint32_t ModemIntervalMs = 20000;  // serial only; 0: no timed modem trace
+  uint32_t ReplyDelayMs = 0;
+  std::size_t SplitBytes = 0;
+  uint32_t SplitGapMs = 2;
+  std::size_t DropAfterBytes = 0;
+  std::string DropOnCommand;
+  bool NoPrompt = false;
+  std::size_t FloodBytes = 0;    // events sent in one burst after login
+  std::size_t GarbageBytes = 0;  // random bytes sent after login
+  uint32_t Seed = 1;
+};
+
+class TSimSession {
+ public:
+  using TLineSink = std::function<void(const std::string&)>;
+
+  static constexpr std::size_t kMaxLine = 1024;
+  static constexpr int kPasswordTries = 3;
+  // Unsolicited traffic is skipped while this much waits unsent (nobody is reading).
+  static constexpr std::size_t kBacklogLimit = 256 * 1024;
+
+  TSimSession(TSimDevice& Device, const TSimSessionConfig& Config, TLineSink OnLine);
+
+  // The link has just opened: TCP asks for the password, the debug port is ready at once.
+  void Start(uint64_t NowMs);
+  void Receive(std::string_view Bytes, uint64_t NowMs);
+  // Queues the unsolicited traffic whose timers have run out.
+  void Tick(uint64_t NowMs);
+  // An event line (for example a register change), sent only to a logged-in session.
+  void QueueEvent(const std::string& Text, uint64_t NowMs);
+
+  TSimOutput& Output() { return FOutput; }
+  bool LoggedIn() const { return FState == TState::Ready; }
+  // The line must be dropped now: a fault, or the end of a session once its output has left.
+  bool MustDrop() const;
+  // The earliest time at which Tick or the output has something to do.
+  uint64_t NextWakeMs() const;
+
+ private:
+  enum class TState { Password, Ready, Ended, Closing };
+
+  void HandleLine(const std::string& Line, uint64_t NowMs);
+  void HandlePassword(const std::string& Line, uint64_t NowMs);
+  void HandleCommand(const std::string& Line, uint64_t NowMs);
+  void BeginReady(uint64_t NowMs);
+  void Reply(std::string Text, uint64_t NowMs);
+  void QueueUnsolicited(std::string Bytes, uint64_t NowMs);
+  void QueueFlood(uint64_t NowMs);
+  void QueueGarbage(uint64_t NowMs);
+
+  TSimDevice& FDevice;
+  TSimSessionConfig FConfig;
+  TLineSink FOnLine;
+  TSimOutput FOutput;
+  std::mt19937 FRandom;
+  TState FState = TState::Password;
+  int FWrongTries = 0;
+  bool FDropNow = false;
+  std::string FLine;
+  bool FLineTooLong = false;
+  bool FLastWasCr = false;
+  uint64_t FNextEvent = TSimOutput::kNever;
+  uint64_t FNextText = TSimOutput::kNever;
+  uint64_t FNextModem = TSimOutput::kNever;
+};

@@ -1,0 +1,358 @@
+// The real tallybox-sim program over loopback TCP and a real pseudo-terminal. Every test has
+// its own address (127.0.0.200 and up) and its own temporary folder.
+#include "SimHarness.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+const std::string kEventStart("\0\t\x1b[31m", 7);
+const std::string kModemStart("\0\t\x1b[31mM:\"", 10);
+
+class SimProgram : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    if (FSim) EXPECT_EQ(FSim->Stop(), 0) << "the simulator did not stop cleanly";
+    FSim.reset();
+    if (!FFolder.empty()) std::filesystem::remove_all(FFolder);
+  }
+
+  // Starts the simulator on Address with quiet timers unless Args say otherwise.
+  void Start(const std::string& Address, std::vector<std::string> Args = {}) {
+    std::vector<std::string> all{"--address", Address,  "--password", kTestPassword, "--events",
+                                 "0",         "--text", "0",          "--modem",     "0"};
+    all.insert(all.end(), Args.begin(), Args.end());
+    FSim = std::make_unique<TSimProcess>(all);
+    ASSERT_TRUE(FSim->WaitForLine("tallybox-sim: ready")) << "the simulator did not start";
+  }
+
+  std::unique_ptr<TSimTcpClient> Login(const std::string& Address) {
+    auto client = std::make_unique<TSimTcpClient>(Address);
+    EXPECT_TRUE(client->IsOpen());
+    EXPECT_NE(client->ReadUntil("PASSWORD\r\n").find("PASSWORD\r\n"), std::string::npos);
+    client->Send(kTestPassword + "\r\n");
+    const auto banner = client->ReadUntil(SimPrompt());
+    EXPECT_TRUE(banner.ends_with(SimPrompt())) << banner;
+    return client;
+  }
+
+  const std::string& Folder() {
+    if (FFolder.empty()) FFolder = MakeTempFolder();
+    return FFolder;
+  }
+
+  std::string ReadFile(const std::string& Path) {
+    std::ifstream file(Path, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+  }
+
+  std::unique_ptr<TSimProcess> FSim;
+  std::string FFolder;
+};
+
+std::size_t CountLines(const std::string& Text) {
+  std::size_t lines = 0;
+  for (std::size_t at = Text.find("\r\n"); at != std::string::npos; at = Text.find("\r\n", at + 2))
+    ++lines;
+  return lines;
+}
+
+}  // namespace
+
+TEST_F(SimProgram, RightPasswordGivesBannerAndPrompt) {
+  Start("127.0.0.200");
+  TSimTcpClient client("127.0.0.200");
+  const auto request = client.ReadUntil("PASSWORD\r\n");
+  EXPECT_TRUE(request.ends_with("\r\nPASSWORD\r\n")) << request;
+  client.Send(kTestPassword + "\r\n");
+  const auto banner = client.ReadUntil(SimPrompt());
+  ASSERT_TRUE(banner.ends_with(SimPrompt())) << banner;
+  EXPECT_EQ(banner.find("\x1b[2J"), 0u);
+  for (const char* colour : {"\x1b[41;33;1m", "\x1b[0;1m", "\x1b[36;1m", "\x1b[0m", "\x1b[0;31;41m",
+                             "\x1b[34;1m", "\x1b[31m", "\b"})
+    EXPECT_NE(banner.find(colour), std::string::npos) << "missing " << colour + 1;
+  EXPECT_EQ(client.ReadFor(150ms), "");
+}
+
+TEST_F(SimProgram, WrongPasswordAsksAgainAndThirdDropsTheLine) {
+  Start("127.0.0.201", {"--log", Folder() + "/log"});
+  TSimTcpClient client("127.0.0.201");
+  client.ReadUntil("PASSWORD\r\n");
+  client.Send("guess1\r\n");
+  EXPECT_EQ(client.ReadUntil("PASSWORD\r\n"), "Access denied\r\nPASSWORD\r\n");
+  client.Send("guess2\r\n");
+  EXPECT_EQ(client.ReadUntil("PASSWORD\r\n"), "Access denied\r\nPASSWORD\r\n");
+  client.Send("guess3\r\n");
+  const auto last = client.ReadFor(500ms);
+  EXPECT_EQ(last.find("PASSWORD"), std::string::npos) << last;
+  EXPECT_TRUE(client.Ended());
+  EXPECT_EQ(ReadFile(Folder() + "/log"), "guess1\nguess2\nguess3\n");
+}
+
+TEST_F(SimProgram, WrongThenRightPasswordLogsIn) {
+  Start("127.0.0.202");
+  TSimTcpClient client("127.0.0.202");
+  client.ReadUntil("PASSWORD\r\n");
+  client.Send("nope\r\n");
+  client.ReadUntil("PASSWORD\r\n");
+  client.Send(kTestPassword + "\r\n");
+  EXPECT_TRUE(client.ReadUntil(SimPrompt()).ends_with(SimPrompt()));
+}
+
+TEST_F(SimProgram, EachCommandIsAnsweredAndThenThePromptExactly) {
+  Start("127.0.0.203");
+  auto client = Login("127.0.0.203");
+  struct TCase {
+    const char* Command;
+    std::size_t MinLines;
+    const char* Contains;
+  };
+  const TCase cases[] = {
+      {"i900?", 1, "i900=1.00\r\n"},
+      {"i?", 12, "i401=\"Input 2 tamper\" ;** alarm\r\n"},
+      {"r?", 30, "r100=42 ;** changed\r\n"},
+      {"diag", 8, "Tallybox diagnostics"},
+      {"xyzzy", 1, "unknown command \"xyzzy\""},
+      {"help", 5, "name=value"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Command);
+    client->Send(std::string(c.Command) + "\r\n");
+    const auto reply = client->ReadUntil(SimPrompt());
+    ASSERT_TRUE(reply.ends_with(SimPrompt())) << reply;
+    const auto body = reply.substr(0, reply.size() - SimPrompt().size());
+    EXPECT_GE(CountLines(body), c.MinLines);
+    EXPECT_TRUE(body.ends_with("\r\n")) << body;
+    EXPECT_NE(body.find(c.Contains), std::string::npos) << body;
+    EXPECT_EQ(client->ReadFor(50ms), "") << "bytes after the prompt";
+  }
+  client->Send("i900?\r\n");
+  EXPECT_EQ(client->ReadUntil(SimPrompt()), "i900=1.00\r\n" + SimPrompt());
+}
+
+TEST_F(SimProgram, RegisterSetIsReadBackLoggedAndAnnounced) {
+  Start("127.0.0.204", {"--log", Folder() + "/log"});
+  auto client = Login("127.0.0.204");
+  client->Send("r101=1234\r\nr400=Yard gate\r\n");
+  EXPECT_EQ(client->ReadUntil(SimPrompt()), SimPrompt());
+  EXPECT_EQ(client->ReadUntil(SimPrompt()), SimPrompt());
+  const auto events = client->ReadFor(200ms);
+  EXPECT_NE(events.find(kEventStart + "Register r101 (Counter preset) set to 1234\x1b[0m\r\n"),
+            std::string::npos);
+  client->Send("r?\r\n");
+  const auto reply = client->ReadUntil(SimPrompt());
+  EXPECT_NE(reply.find("\r\nr101=1234 ;** changed\r\n"), std::string::npos) << reply;
+  EXPECT_NE(reply.find("\r\nr400=\"Yard gate\" ;** changed\r\n"), std::string::npos);
+  client->Send("r105=42\r\n");
+  EXPECT_NE(client->ReadUntil(SimPrompt()).find("r105: out of range 0..9"), std::string::npos);
+  EXPECT_EQ(ReadFile(Folder() + "/log"),
+            kTestPassword + "\nr101=1234\nr400=Yard gate\nr?\nr105=42\n");
+}
+
+TEST_F(SimProgram, PageVersionAndPresetFileShapeTheRegisterSet) {
+  {
+    std::ofstream preset(Folder() + "/start.rgp", std::ios::binary);
+    preset << "; Saved 2026-01-02 03:04:05\r\nr100=7\r\nr307=tcp\r\nr999=1\r\n";
+  }
+  Start("127.0.0.205", {"--page-version", "1.10", "--registers", Folder() + "/start.rgp"});
+  auto client = Login("127.0.0.205");
+  client->Send("i900?\r\n");
+  EXPECT_EQ(client->ReadUntil(SimPrompt()), "i900=1.10\r\n" + SimPrompt());
+  client->Send("r?\r\n");
+  const auto reply = client->ReadUntil(SimPrompt());
+  EXPECT_NE(reply.find("r100=7 ;** changed\r\n"), std::string::npos) << reply;
+  EXPECT_NE(reply.find("r307=tcp ;** changed\r\n"), std::string::npos);
+  EXPECT_EQ(CountLines(reply), 34u);
+}
+
+TEST_F(SimProgram, SplitWritesArriveInPiecesButWhole) {
+  Start("127.0.0.206", {"--split", "3", "--split-gap", "15"});
+  auto client = Login("127.0.0.206");
+  const auto started = std::chrono::steady_clock::now();
+  client->Send("i900?\r\n");
+  const auto reply = client->ReadUntil(SimPrompt());
+  const auto took = std::chrono::steady_clock::now() - started;
+  EXPECT_EQ(reply, "i900=1.00\r\n" + SimPrompt());
+  // 11 + 36 bytes in pieces of 3 leave with a 15 ms pause between each two.
+  const auto pieces = (reply.size() + 2) / 3;
+  EXPECT_GE(took, std::chrono::milliseconds(15 * (pieces - 1)));
+  EXPECT_GT(client->ReadSizes().size(), 1u);
+}
+
+TEST_F(SimProgram, ReplyDelayHoldsTheAnswerBack) {
+  Start("127.0.0.207", {"--delay", "300"});
+  auto client = Login("127.0.0.207");
+  const auto started = std::chrono::steady_clock::now();
+  client->Send("i900?\r\n");
+  EXPECT_EQ(client->ReadUntil(SimPrompt()), "i900=1.00\r\n" + SimPrompt());
+  EXPECT_GE(std::chrono::steady_clock::now() - started, 300ms);
+}
+
+TEST_F(SimProgram, DropAfterBytesEndsTheLineAtThatCount) {
+  Start("127.0.0.208", {"--drop-after", "20"});
+  TSimTcpClient client("127.0.0.208");
+  EXPECT_TRUE(client.WaitForEnd());
+  TSimTcpClient again("127.0.0.208");
+  const auto received = again.ReadFor(300ms);
+  EXPECT_EQ(received, std::string("\r\nTallybox TB-204871 remote access\r\n").substr(0, 20));
+  EXPECT_TRUE(again.Ended());
+}
+
+TEST_F(SimProgram, DropOnCommandEndsTheLineInsteadOfAnswering) {
+  Start("127.0.0.209", {"--drop-on", "diag", "--log", Folder() + "/log"});
+  auto client = Login("127.0.0.209");
+  client->Send("i900?\r\n");
+  EXPECT_EQ(client->ReadUntil(SimPrompt()), "i900=1.00\r\n" + SimPrompt());
+  client->Send("diag\r\n");
+  EXPECT_TRUE(client->WaitForEnd());
+  EXPECT_EQ(client->ReadFor(10ms), "");
+  EXPECT_NE(ReadFile(Folder() + "/log").find("i900?\ndiag\n"), std::string::npos);
+}
+
+TEST_F(SimProgram, NoPromptAnswersWithoutEverSendingThePrompt) {
+  Start("127.0.0.210", {"--no-prompt"});
+  TSimTcpClient client("127.0.0.210");
+  client.ReadUntil("PASSWORD\r\n");
+  client.Send(kTestPassword + "\r\ni900?\r\n");
+  const auto received = client.ReadFor(400ms);
+  EXPECT_EQ(received.find("\x1b[34;1m<Tallybox"), std::string::npos);
+  EXPECT_TRUE(received.ends_with("Type help for the commands.\r\ni900=1.00\r\n")) << received;
+}
+
+TEST_F(SimProgram, FloodSendsThatManyBytesOfEventLines) {
+  Start("127.0.0.211", {"--flood", "100000"});
+  auto client = Login("127.0.0.211");
+  client->Send("i900?\r\n");
+  const auto flood = client->ReadUntil("i900=1.00\r\n" + SimPrompt(), 5000ms);
+  ASSERT_TRUE(flood.ends_with(SimPrompt()));
+  const auto events = flood.substr(0, flood.size() - 11 - SimPrompt().size());
+  EXPECT_GE(events.size(), 100000u);
+  std::size_t lines = 0;
+  for (std::size_t at = 0; at < events.size(); ++lines) {
+    ASSERT_EQ(events.compare(at, kEventStart.size(), kEventStart), 0) << "at " << at;
+    const auto end = events.find("\x1b[0m\r\n", at);
+    ASSERT_NE(end, std::string::npos);
+    at = end + 6;
+  }
+  EXPECT_GT(lines, 1000u);
+}
+
+TEST_F(SimProgram, GarbageSendsSeededRandomBytesAfterLogin) {
+  auto garbageOf = [&](const std::string& Address, const std::string& Seed) {
+    Start(Address, {"--garbage", "400", "--seed", Seed});
+    auto client = Login(Address);
+    client->Send("i900?\r\n");
+    const auto received = client->ReadUntil("i900=1.00\r\n" + SimPrompt());
+    EXPECT_EQ(FSim->Stop(), 0);
+    FSim.reset();
+    return received.substr(0, received.size() - 11 - SimPrompt().size());
+  };
+  const auto first = garbageOf("127.0.0.212", "7");
+  EXPECT_EQ(first.size(), 400u);
+  EXPECT_EQ(garbageOf("127.0.0.212", "7"), first);
+  EXPECT_NE(garbageOf("127.0.0.212", "8"), first);
+}
+
+TEST_F(SimProgram, TypedKeysWithBackspacesAndLoneCrMakeOneCommand) {
+  Start("127.0.0.213");
+  auto client = Login("127.0.0.213");
+  for (char c : std::string("i9x\b00?\r")) client->Send(std::string(1, c));
+  EXPECT_EQ(client->ReadUntil(SimPrompt()), "i900=1.00\r\n" + SimPrompt());
+}
+
+TEST_F(SimProgram, RegisterChangeIsAnnouncedToOtherClientsToo) {
+  Start("127.0.0.214");
+  auto first = Login("127.0.0.214");
+  auto second = Login("127.0.0.214");
+  first->Send("r205=on\r\n");
+  EXPECT_EQ(first->ReadUntil(SimPrompt()), SimPrompt());
+  const auto seen = second->ReadUntil("\x1b[0m\r\n");
+  EXPECT_EQ(seen, kEventStart + "Register r205 (Keypad lock) set to on\x1b[0m\r\n");
+  second->Send("r?\r\n");
+  EXPECT_NE(second->ReadUntil(SimPrompt()).find("r205=on ;** changed"), std::string::npos);
+}
+
+TEST_F(SimProgram, TimersSendEventsTerminalTextAndModemTraceOnSerial) {
+  const auto link = Folder() + "/com3";
+  FSim = std::make_unique<TSimProcess>(std::vector<std::string>{
+      "--serial", "--link", link, "--events", "40", "--text", "60", "--modem", "50"});
+  ASSERT_TRUE(FSim->WaitForLine("tallybox-sim: ready"));
+  TSimSerialClient port(link);
+  ASSERT_TRUE(port.IsOpen());
+  const auto traffic = port.ReadFor(700ms);
+  EXPECT_NE(traffic.find(kEventStart), std::string::npos);
+  EXPECT_NE(traffic.find(kModemStart + "AT\\x0d\"\r\n"), std::string::npos) << traffic;
+  EXPECT_NE(traffic.find("\x1b[36;1mstatus\x1b[0m"), std::string::npos);
+}
+
+TEST_F(SimProgram, SerialRouteNeedsNoPasswordAndByeEndsTheSession) {
+  const auto link = Folder() + "/com3";
+  FSim = std::make_unique<TSimProcess>(std::vector<std::string>{
+      "--serial", "--link", link, "--events", "0", "--text", "0", "--modem", "0"});
+  const auto path = FSim->WaitForLine("tallybox-sim: serial debug terminal: ").value_or("");
+  ASSERT_TRUE(path.starts_with("/dev/pts/")) << path;
+  ASSERT_EQ(std::filesystem::read_symlink(link).string(), path);
+  {
+    TSimSerialClient port(link);
+    ASSERT_TRUE(port.IsOpen());
+    port.Send("i900?\r\n");
+    EXPECT_EQ(port.ReadUntil(SimPrompt()), "i900=1.00\r\n" + SimPrompt());
+    port.Send("M:ATI~\r\n");
+    EXPECT_EQ(port.ReadUntil(SimPrompt()), SimPrompt());
+    EXPECT_EQ(port.ReadUntil("\r\n"), kModemStart + "ATI\\x0d\"\r\n");
+    EXPECT_EQ(port.ReadUntil("\r\n"), kModemStart + "\\x0d\\x0aOK\\x0d\\x0a\"\r\n");
+    port.Send("bye\r\n");
+    EXPECT_EQ(port.ReadUntil(SimPrompt()), "Debug mode off\r\n" + SimPrompt());
+    port.Send("i900?\r\n");
+    EXPECT_EQ(port.ReadFor(300ms), "") << "answered after bye";
+  }
+  EXPECT_TRUE(FSim->WaitForLine("tallybox-sim: serial debug session ended"));
+  TSimSerialClient again(link);
+  ASSERT_TRUE(again.IsOpen());
+  EXPECT_TRUE(FSim->WaitForLine("tallybox-sim: serial debug session started"));
+  again.Send("i900?\r\n");
+  EXPECT_EQ(again.ReadUntil(SimPrompt()), "i900=1.00\r\n" + SimPrompt());
+}
+
+TEST_F(SimProgram, SerialDropHangsUpAndOffersAFreshTerminal) {
+  const auto link = Folder() + "/com4";
+  FSim = std::make_unique<TSimProcess>(std::vector<std::string>{"--serial", "--link", link,
+                                                                "--events", "0", "--text", "0",
+                                                                "--modem", "0", "--drop-on", "r?"});
+  ASSERT_TRUE(FSim->WaitForLine("tallybox-sim: serial debug terminal: "));
+  TSimSerialClient port(link);
+  ASSERT_TRUE(port.IsOpen());
+  port.Send("r?\r\n");
+  EXPECT_TRUE(port.WaitForEnd());
+  const auto second = FSim->WaitForLine("tallybox-sim: serial debug terminal: ").value_or("");
+  EXPECT_TRUE(second.starts_with("/dev/pts/")) << second;
+  EXPECT_EQ(std::filesystem::read_symlink(link).string(), second);
+  EXPECT_TRUE(port.Ended());
+  TSimSerialClient fresh(link);
+  ASSERT_TRUE(fresh.IsOpen());
+  fresh.Send("i900?\r\n");
+  EXPECT_EQ(fresh.ReadUntil(SimPrompt()), "i900=1.00\r\n" + SimPrompt());
+}
+
+TEST_F(SimProgram, RefusesToListenOutsideLoopback) {
+  TSimProcess sim({"--address", "192.0.2.1"});
+  EXPECT_EQ(sim.WaitForExit(), 2);
+}
+
+TEST_F(SimProgram, StopsCleanlyOnSigintToo) {
+  Start("127.0.0.215");
+  auto client = Login("127.0.0.215");
+  FSim->Interrupt();
+  EXPECT_EQ(FSim->WaitForExit(), 0);
+  EXPECT_TRUE(client->WaitForEnd());
+  FSim.reset();
+}
