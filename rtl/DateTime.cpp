@@ -3,6 +3,7 @@
 #include <unicode/udatpg.h>
 #include <unicode/ustring.h>
 
+#include <cctype>
 #include <mutex>
 
 #include "rtl/Exceptions.h"
@@ -24,12 +25,14 @@ std::string SeparatorInPattern(const std::u16string& Pattern) {
   const size_t h = Pattern.rfind(u'H');
   const size_t m = Pattern.find(u'm', h == std::u16string::npos ? 0 : h);
   if (h == std::u16string::npos || m == std::u16string::npos || m == h + 1) return ":";
-  std::string sep;
+  std::u16string sep;
   for (char16_t c : Pattern.substr(h + 1, m - h - 1)) {
-    if (c == u'\'') continue;
-    sep += c < 0x100 ? static_cast<char>(c) : ':';
+    if (c != u'\'') sep += c;
   }
-  return sep.empty() ? ":" : sep;
+  // Only a single punctuation mark separates; words and blanks between the fields ("14 h 03",
+  // Korean unit signs) mean the locale has none, and the colon stays.
+  if (sep.size() != 1 || sep[0] >= 0x80 || !std::ispunct(sep[0])) return ":";
+  return std::string(1, static_cast<char>(sep[0]));
 }
 
 std::string TwoDigits(int Value) {

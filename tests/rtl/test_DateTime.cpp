@@ -31,6 +31,14 @@ TEST(DateTime, TimeSeparatorFollowsTheLocale) {
   EXPECT_EQ(TimeSeparatorFor("fi_FI"), ".");
 }
 
+// Locales that spell the time out in words ("14 h 03 min", "14\uC2DC 03\uBD84") have no
+// separator character between the fields; the stamp then keeps the colon.
+TEST(DateTime, TimeSeparatorIsOnePunctuationCharacter) {
+  EXPECT_EQ(TimeSeparatorFor("fr_CA"), ":");
+  EXPECT_EQ(TimeSeparatorFor("ko_KR"), ":");
+  EXPECT_EQ(TimeSeparatorFor("da_DK"), ".");
+}
+
 TEST(DateTime, NowSourceCanBeReplacedAndRestored) {
   SetLocalNowSource([] { return At(2005, 2, 11, 14, 3, 9); });
   EXPECT_EQ(LocalNow().tm_min, 3);
