@@ -126,7 +126,8 @@ bool ReadElfSection(const TReadAt& ReadAt, uint64_t FileSize, const std::string&
 bool ReadElfSection(const std::string& FileName, const std::string& SectionName, size_t MaxSize,
                     std::string& Contents) {
   Contents.clear();
-  const int fd = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without O_NONBLOCK a pipe given as the file would hold the open indefinitely.
+  const int fd = ::open(FileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat st;
   bool found = false;

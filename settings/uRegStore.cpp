@@ -109,7 +109,8 @@ bool TRegStore::Put(const std::string& ValueName, uint32_t Type, const std::stri
 
 TRegStore::TLoad TRegStore::Load(TRegText& Text) const {
   Text = {};
-  TFd fd(::open(FileName().c_str(), O_RDONLY | O_CLOEXEC));
+  // Without O_NONBLOCK a pipe put where the store belongs would hold the open indefinitely.
+  TFd fd(::open(FileName().c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (!fd.Valid()) return errno == ENOENT ? TLoad::Missing : TLoad::Failed;
   struct stat st;
   if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return TLoad::Failed;

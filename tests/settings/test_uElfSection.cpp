@@ -1,8 +1,15 @@
 #include "settings/uElfSection.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstring>
+#include <filesystem>
+#include <future>
 #include <string>
 #include <vector>
 
@@ -157,4 +164,23 @@ TEST(ElfSection, ReadsARealExecutableFromDisk) {
   EXPECT_FALSE(ReadElfSection("/proc/self/exe", ".no_such_section", 1 << 20, out));
   EXPECT_FALSE(ReadElfSection("/nonexistent/file", ".text", 1 << 20, out));
   EXPECT_FALSE(ReadElfSection("/proc/self", ".text", 1 << 20, out));  // a folder
+}
+
+// A pipe would hold an open for reading until someone writes to it; it is no executable.
+TEST(ElfSection, APipeIsRefusedWithoutWaitingForAWriter) {
+  std::string folder = (std::filesystem::temp_directory_path() / "tbx-elf-XXXXXX").string();
+  ASSERT_NE(::mkdtemp(folder.data()), nullptr);
+  const std::string pipe = folder + "/program";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  std::string out;
+  auto found = std::async(std::launch::async,
+                          [&] { return ReadElfSection(pipe, ".tallybox_version", 1 << 16, out); });
+  if (found.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+    ADD_FAILURE() << "the read waited for a writer on the pipe";
+    const int writer = ::open(pipe.c_str(), O_WRONLY);  // lets the open return
+    if (writer >= 0) ::close(writer);
+  }
+  EXPECT_FALSE(found.get());
+  EXPECT_TRUE(out.empty());
+  std::filesystem::remove_all(folder);
 }

@@ -1,10 +1,15 @@
 #include "settings/uRegistry.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <climits>
+#include <future>
 #include <string>
 
 #include "TempConfig.h"
@@ -196,6 +201,22 @@ TEST_F(Registry, AStoreThatCannotBeReadFailsToOpenAndIsLeftAlone) {
   EXPECT_EQ(Settings.ReadInteger("ComPort", -1), -1);
   ExpectRegistryError("Failed to set data for 'IP'", [&] { Settings.WriteString("IP", "x"); });
   EXPECT_TRUE(std::filesystem::is_directory(Config.StoreFile()));
+}
+
+// A pipe where the store belongs would hold an open for reading until someone writes to it.
+TEST_F(Registry, AStoreThatIsAPipeFailsToOpenWithoutWaiting) {
+  std::filesystem::create_directories(Config.StoreFolder());
+  ASSERT_EQ(::mkfifo(Config.StoreFile().c_str(), 0600), 0);
+  auto opened = std::async(std::launch::async, [&] { return Settings.Open(); });
+  if (opened.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+    ADD_FAILURE() << "Open waited for a writer on the pipe";
+    const int writer = ::open(Config.StoreFile().c_str(), O_WRONLY);  // lets the open return
+    if (writer >= 0) ::close(writer);
+  }
+  EXPECT_FALSE(opened.get());
+  EXPECT_EQ(Settings.ReadInteger("ComPort", -1), -1);
+  ExpectRegistryError("Failed to set data for 'IP'", [&] { Settings.WriteString("IP", "x"); });
+  EXPECT_TRUE(std::filesystem::is_fifo(Config.StoreFile()));
 }
 
 TEST_F(Registry, ADamagedStoreGivesDefaultsAndIsKeptAsideWhenNextWritten) {
