@@ -176,6 +176,33 @@ TEST(TCPDispatcher, BytesSentBeforeThePeerClosesAreAllDelivered) {
   EXPECT_TRUE(owner.Input == last) << "got " << owner.Input.size() << " of " << last.size();
 }
 
+TEST(TCPDispatcher, OutputQueuedWhileTheLastBytesAreStillDeliveredLosesNeitherThemNorTheClose) {
+  // The device ends its stream with more bytes than one pass moves while the owner still has
+  // plenty queued for it: every received byte arrives and the close is reported as such.
+  TLoopbackPeer peer("127.0.0.42");
+  auto* d = new TTCPDispatcher("127.0.0.42");
+  TOwner owner;
+  owner.Wire(d);
+  d->Resume();
+  ASSERT_TRUE(owner.Until([&] { return peer.Accept(0); }));
+  ASSERT_TRUE(owner.Until([&] { return owner.Has("opened"); }));
+  const std::string toDevice = Pattern(1 << 20, 5);
+  d->WriteOutput(toDevice.data(), int32_t(toDevice.size()));
+  const std::string last = Pattern(200000, 13);
+  std::thread device([&] {
+    peer.Receive(TTerminalDispatcher::TransferSize);  // the pump is sending
+    peer.Send(last);
+    peer.EndSending();
+    peer.Receive(toDevice.size());
+  });
+  const bool closed = owner.UntilClosed();
+  device.join();
+  ASSERT_TRUE(closed);
+  EXPECT_TRUE(owner.Input == last) << "got " << owner.Input.size() << " of " << last.size();
+  EXPECT_EQ(std::vector<std::string>(owner.Events.end() - 3, owner.Events.end()),
+            (std::vector<std::string>{"status:Closed by remote end", "status:Closing", "closed"}));
+}
+
 TEST(TCPDispatcher, NoNotificationReachesTheOwnerAfterDetach) {
   TLoopbackPeer peer("127.0.0.38");
   const int destroyedBefore = TProbeDispatcher::Destroyed;
