@@ -1,16 +1,19 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "dispatch/uKeepAlive.h"
 #include "dispatch/uTerminalDispatcher.h"
 #include "support/DispatcherOwner.h"
 #include "support/LoopbackPeer.h"
@@ -260,6 +263,26 @@ TEST(TCPDispatcher, KeepAliveIsOnBeforeOpenedWithTheDeviceTimings) {
   EXPECT_EQ(interval, 10);
   d->Terminate();
   ASSERT_TRUE(owner.UntilClosed());
+}
+
+TEST(TCPDispatcher, KeepAliveTimesTooLongForTheSocketAreRefusedNotShortened) {
+  const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  ASSERT_GE(s, 0);
+  const int32_t result = SetKeepAlive(s, INT32_MAX, INT32_MAX);
+  int idle = -1, interval = -1;
+  socklen_t len = sizeof(int);
+  getsockopt(s, IPPROTO_TCP, TCP_KEEPIDLE, &idle, &len);
+  getsockopt(s, IPPROTO_TCP, TCP_KEEPINTVL, &interval, &len);
+  close(s);
+  // Either the socket takes the whole time or the call fails; a one-second probe is wrong.
+  if (result == 0) {
+    EXPECT_GE(idle, INT32_MAX / 1000);
+    EXPECT_GE(interval, INT32_MAX / 1000);
+  } else {
+    EXPECT_EQ(result, -1);
+    EXPECT_NE(idle, 1);
+    EXPECT_NE(interval, 1);
+  }
 }
 
 TEST(TCPDispatcher, HostTextIsKeptExactly) {
