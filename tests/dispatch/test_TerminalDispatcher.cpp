@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -56,6 +58,36 @@ TEST(TerminalDispatcher, OutputLeavesInCallOrderAtMostOneTransferAPass) {
   EXPECT_EQ(pass1.size(), 8192u);
   EXPECT_EQ(pass1 + pass2, first + second);
   EXPECT_EQ(d.Taken(), "");
+}
+
+TEST(TerminalDispatcher, AnErrorStillWaitingForDeliveryWhenAbortComesIsDropped) {
+  // The worker has sent its error before the user aborts, but the main thread has not run it
+  // yet: once aborted, the user must not see it. (Placed before any test that leaves a
+  // self-freeing worker ending in the background, so nothing else calls the swapped hook.)
+  std::atomic<std::thread::id> worker{};
+  std::atomic<int> queued{0};
+  const auto oldWake = WakeMainThread;
+  WakeMainThread = [&] {
+    if (std::this_thread::get_id() == worker.load()) ++queued;
+  };
+  std::vector<std::string> events;
+  auto* d = new TScriptedDispatcher([&worker](TScriptedDispatcher& self) {
+    worker = std::this_thread::get_id();
+    self.ReportError("too late");
+    self.NotifyClosed();
+  });
+  d->OnError = [&](TTerminalDispatcher*, const std::string& m) { events.push_back("error:" + m); };
+  d->OnClosed = [&](TTerminalDispatcher*) { events.push_back("closed"); };
+  d->FreeOnTerminate = false;
+  d->Resume();
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (queued == 0 && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  d->Abort();
+  d->WaitFor();
+  delete d;
+  WakeMainThread = oldWake;
+  EXPECT_EQ(events, (std::vector<std::string>{"closed"}));
 }
 
 TEST(TerminalDispatcher, AbortSilencesErrorsOnlyAndEveryNotificationCarriesTheSender) {
