@@ -5,13 +5,14 @@
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <cstdint>
 
 #include "transport/uTcpClient.h"
 
 namespace {
 // The socket takes whole seconds; round up so a short time never means "off".
 int Seconds(int32_t Ms) {
-  return std::max(1, (Ms + 999) / 1000);
+  return static_cast<int>(std::max<int64_t>(1, (int64_t{Ms} + 999) / 1000));
 }
 
 bool SetOption(int Socket, int Level, int Name, int Value) {

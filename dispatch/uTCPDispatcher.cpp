@@ -64,13 +64,17 @@ void TTCPDispatcher::Pump() {
       FClient->Take(FBuffer, n);
       AppendInput(FBuffer, n);
     }
-    // Whatever the device sent before it closed is still delivered, pass by pass.
-    if (!FClient->Connected() && FClient->Available() == 0) {
+    // Whatever the device sent before it closed is still delivered, pass by pass. Nothing
+    // can be sent meanwhile: a send would fail and end the thread with those bytes unread.
+    const bool delivering = !FClient->Connected() && FClient->Available() > 0;
+    if (!FClient->Connected() && !delivering) {
       ReportStatus("Closed by remote end");
       Terminate();
     }
-    const int32_t m = TakeOutput(false);
-    if (m > 0) FClient->Send(FBuffer, m);
+    if (!delivering) {
+      const int32_t m = TakeOutput(false);
+      if (m > 0) FClient->Send(FBuffer, m);
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
     FPassCount.fetch_add(1, std::memory_order_relaxed);
   }

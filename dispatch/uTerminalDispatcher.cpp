@@ -116,7 +116,10 @@ void TTerminalDispatcher::DoClosed() {
   if (auto handler = OnClosed) handler(this);
 }
 
+// An error already on its way when the user aborted is dropped too: after Abort the user
+// sees no more errors.
 void TTerminalDispatcher::DoError() {
+  if (Closing()) return;
   if (auto handler = OnError) handler(this, FErrorText);
 }
 

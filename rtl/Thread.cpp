@@ -51,10 +51,13 @@ bool CheckSynchronize(int32_t TimeoutMs) {
       // The handler's failure belongs to the worker that asked for the call.
       request->Error = std::current_exception();
     }
-    std::lock_guard<std::mutex> guard(syncState.Lock);
-    request->Done = true;
+    {
+      std::lock_guard<std::mutex> guard(syncState.Lock);
+      request->Done = true;
+    }
+    // Release this worker now: a later call in the batch may run for long (a message box).
+    syncState.Done.notify_all();
   }
-  if (!batch.empty()) syncState.Done.notify_all();
   return !batch.empty();
 }
 

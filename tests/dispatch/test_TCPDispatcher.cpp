@@ -1,16 +1,19 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "dispatch/uKeepAlive.h"
 #include "dispatch/uTerminalDispatcher.h"
 #include "support/DispatcherOwner.h"
 #include "support/LoopbackPeer.h"
@@ -176,6 +179,33 @@ TEST(TCPDispatcher, BytesSentBeforeThePeerClosesAreAllDelivered) {
   EXPECT_TRUE(owner.Input == last) << "got " << owner.Input.size() << " of " << last.size();
 }
 
+TEST(TCPDispatcher, OutputQueuedWhileTheLastBytesAreStillDeliveredLosesNeitherThemNorTheClose) {
+  // The device ends its stream with more bytes than one pass moves while the owner still has
+  // plenty queued for it: every received byte arrives and the close is reported as such.
+  TLoopbackPeer peer("127.0.0.42");
+  auto* d = new TTCPDispatcher("127.0.0.42");
+  TOwner owner;
+  owner.Wire(d);
+  d->Resume();
+  ASSERT_TRUE(owner.Until([&] { return peer.Accept(0); }));
+  ASSERT_TRUE(owner.Until([&] { return owner.Has("opened"); }));
+  const std::string toDevice = Pattern(1 << 20, 5);
+  d->WriteOutput(toDevice.data(), int32_t(toDevice.size()));
+  const std::string last = Pattern(200000, 13);
+  std::thread device([&] {
+    peer.Receive(TTerminalDispatcher::TransferSize);  // the pump is sending
+    peer.Send(last);
+    peer.EndSending();
+    peer.Receive(toDevice.size());
+  });
+  const bool closed = owner.UntilClosed();
+  device.join();
+  ASSERT_TRUE(closed);
+  EXPECT_TRUE(owner.Input == last) << "got " << owner.Input.size() << " of " << last.size();
+  EXPECT_EQ(std::vector<std::string>(owner.Events.end() - 3, owner.Events.end()),
+            (std::vector<std::string>{"status:Closed by remote end", "status:Closing", "closed"}));
+}
+
 TEST(TCPDispatcher, NoNotificationReachesTheOwnerAfterDetach) {
   TLoopbackPeer peer("127.0.0.38");
   const int destroyedBefore = TProbeDispatcher::Destroyed;
@@ -233,6 +263,26 @@ TEST(TCPDispatcher, KeepAliveIsOnBeforeOpenedWithTheDeviceTimings) {
   EXPECT_EQ(interval, 10);
   d->Terminate();
   ASSERT_TRUE(owner.UntilClosed());
+}
+
+TEST(TCPDispatcher, KeepAliveTimesTooLongForTheSocketAreRefusedNotShortened) {
+  const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  ASSERT_GE(s, 0);
+  const int32_t result = SetKeepAlive(s, INT32_MAX, INT32_MAX);
+  int idle = -1, interval = -1;
+  socklen_t len = sizeof(int);
+  getsockopt(s, IPPROTO_TCP, TCP_KEEPIDLE, &idle, &len);
+  getsockopt(s, IPPROTO_TCP, TCP_KEEPINTVL, &interval, &len);
+  close(s);
+  // Either the socket takes the whole time or the call fails; a one-second probe is wrong.
+  if (result == 0) {
+    EXPECT_GE(idle, INT32_MAX / 1000);
+    EXPECT_GE(interval, INT32_MAX / 1000);
+  } else {
+    EXPECT_EQ(result, -1);
+    EXPECT_NE(idle, 1);
+    EXPECT_NE(interval, 1);
+  }
 }
 
 TEST(TCPDispatcher, HostTextIsKeptExactly) {

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -28,6 +31,21 @@ class TScriptedDispatcher : public TTerminalDispatcher {
  private:
   std::function<void(TScriptedDispatcher&)> FBody;
 };
+
+// Counts the calls that one watched worker queues for the main thread. The hook is installed
+// once and never swapped back, since self-freeing workers of other tests may still be ending;
+// it is a plain function, so nothing is freed under them when the program exits.
+std::atomic<std::thread::id> watchedThread{};
+std::atomic<int> watchedQueued{0};
+
+void CountIfWatched() {
+  if (std::this_thread::get_id() == watchedThread.load()) ++watchedQueued;
+}
+
+void CountCallsQueuedByTheWatchedThread() {
+  static std::once_flag once;
+  std::call_once(once, [] { WakeMainThread = &CountIfWatched; });
+}
 
 }  // namespace
 
@@ -56,6 +74,31 @@ TEST(TerminalDispatcher, OutputLeavesInCallOrderAtMostOneTransferAPass) {
   EXPECT_EQ(pass1.size(), 8192u);
   EXPECT_EQ(pass1 + pass2, first + second);
   EXPECT_EQ(d.Taken(), "");
+}
+
+TEST(TerminalDispatcher, AnErrorStillWaitingForDeliveryWhenAbortComesIsDropped) {
+  // The worker has sent its error before the user aborts, but the main thread has not run it
+  // yet: once aborted, the user must not see it.
+  CountCallsQueuedByTheWatchedThread();
+  watchedQueued = 0;
+  std::vector<std::string> events;
+  auto* d = new TScriptedDispatcher([](TScriptedDispatcher& self) {
+    watchedThread = std::this_thread::get_id();
+    self.ReportError("too late");
+    self.NotifyClosed();
+  });
+  d->OnError = [&](TTerminalDispatcher*, const std::string& m) { events.push_back("error:" + m); };
+  d->OnClosed = [&](TTerminalDispatcher*) { events.push_back("closed"); };
+  d->FreeOnTerminate = false;
+  d->Resume();
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (watchedQueued == 0 && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  d->Abort();
+  d->WaitFor();
+  delete d;
+  watchedThread = std::thread::id();
+  EXPECT_EQ(events, (std::vector<std::string>{"closed"}));
 }
 
 TEST(TerminalDispatcher, AbortSilencesErrorsOnlyAndEveryNotificationCarriesTheSender) {

@@ -31,6 +31,13 @@ void DeliverUntil(const std::function<bool()>& Done) {
   while (!Done() && std::chrono::steady_clock::now() < deadline) CheckSynchronize(5);
 }
 
+// Waits, without delivering anything, until Count calls have been queued.
+void WaitUntilQueued(const std::atomic<int>& Queued, int Count) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (Queued < Count && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
 }  // namespace
 
 TEST(Thread, SynchronizeRunsTheCallOnTheMainThread) {
@@ -131,4 +138,36 @@ TEST(Thread, CreatingARunningThreadIsRefused) {
     void Execute() override {}
   };
   EXPECT_THROW(TRunning(), std::logic_error);
+}
+
+TEST(Thread, EachSynchronizeReturnsAsSoonAsItsOwnCallHasRun) {
+  // Two workers queue a call each before the main thread looks. The first worker's call has
+  // run by the time the second call runs, so the first worker must be free to go on even
+  // while the second call is still busy (a handler showing a message box, say).
+  std::atomic<int> queued{0};
+  const auto oldWake = WakeMainThread;
+  WakeMainThread = [&] { ++queued; };
+  std::atomic<bool> firstReturned{false};
+  bool firstReturnedWhileSecondRan = false;
+  TLambdaThread first([&](TLambdaThread& self) {
+    self.Synchronize([] {});
+    firstReturned = true;
+  });
+  TLambdaThread second([&](TLambdaThread& self) {
+    self.Synchronize([&] {
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+      while (!firstReturned && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      firstReturnedWhileSecondRan = firstReturned;
+    });
+  });
+  first.Resume();
+  WaitUntilQueued(queued, 1);
+  second.Resume();
+  WaitUntilQueued(queued, 2);
+  EXPECT_TRUE(CheckSynchronize());
+  first.WaitFor();
+  second.WaitFor();
+  WakeMainThread = oldWake;
+  EXPECT_TRUE(firstReturnedWhileSecondRan);
 }

@@ -74,3 +74,7 @@ void TLoopbackPeer::CloseConnection() {
   if (FConnection >= 0) close(FConnection);
   FConnection = -1;
 }
+
+void TLoopbackPeer::EndSending() {
+  if (FConnection >= 0) shutdown(FConnection, SHUT_WR);
+}

@@ -17,6 +17,8 @@ class TLoopbackPeer {
   // True once the other end has closed (reads hit end of stream within TimeoutMs).
   bool SeesClose(int TimeoutMs = 5000);
   void CloseConnection();
+  // Ends the byte stream towards the other end but keeps reading (a half close).
+  void EndSending();
   int ListenSocket() const { return FListen; }
 
  private:
