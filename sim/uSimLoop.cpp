@@ -160,7 +160,8 @@ int TSimLoop::PollTimeout(uint64_t NowMs) const {
 
 pollfd TSimLoop::PollEntry(const TLink& Link, uint64_t NowMs) {
   const bool due = !Link.Session->Output().Peek(NowMs).empty();
-  return {Link.Fd, static_cast<short>(POLLIN | (due ? POLLOUT : 0)), 0};
+  const bool wanted = Link.Session->WantsInput();
+  return {Link.Fd, static_cast<short>((wanted ? POLLIN : 0) | (due ? POLLOUT : 0)), 0};
 }
 
 void TSimLoop::Advance(uint64_t NowMs) {

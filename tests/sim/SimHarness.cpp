@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <stdexcept>
 #include <thread>
 
@@ -49,6 +50,20 @@ void TSimPeer::Send(const std::string& Bytes) {
     if (n <= 0) throw std::runtime_error("write to the simulator failed");
     done += static_cast<std::size_t>(n);
   }
+}
+
+std::size_t TSimPeer::SendWhileTaken(const std::string& Bytes, std::chrono::milliseconds Time) {
+  const auto deadline = Clock::now() + Time;
+  std::size_t done = 0;
+  while (done < Bytes.size() && Clock::now() < deadline) {
+    pollfd p{FFd, POLLOUT, 0};
+    if (poll(&p, 1, MillisecondsLeft(deadline)) <= 0) break;
+    const ssize_t n = send(FFd, Bytes.data() + done, Bytes.size() - done, MSG_DONTWAIT);
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) continue;
+    if (n <= 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  return done;
 }
 
 bool TSimPeer::ReadSome(Clock::time_point Deadline) {
@@ -175,6 +190,13 @@ int TSimProcess::WaitForExit(std::chrono::milliseconds Timeout) {
     std::this_thread::sleep_for(10ms);
   }
   return -1;
+}
+
+long TSimProcess::ResidentKiB() const {
+  std::ifstream status("/proc/" + std::to_string(FPid) + "/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+  return 0;
 }
 
 void TSimProcess::Interrupt() {

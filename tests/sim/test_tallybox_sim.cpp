@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 namespace {
 
@@ -341,6 +342,24 @@ TEST_F(SimProgram, SerialDropHangsUpAndOffersAFreshTerminal) {
   ASSERT_TRUE(fresh.IsOpen());
   fresh.Send("i900?\r\n");
   EXPECT_EQ(fresh.ReadUntil(SimPrompt()), "i900=1.00\r\n" + SimPrompt());
+}
+
+TEST_F(SimProgram, PeerThatNeverReadsCannotMakeItHoardReplies) {
+  Start("127.0.0.216");
+  auto client = Login("127.0.0.216");
+  const long before = FSim->ResidentKiB();
+  ASSERT_GT(before, 0);
+  // Each "r?" asks for some 700 bytes; read all, they would come to about 90 MB.
+  std::string commands;
+  for (int i = 0; i < 131072; ++i) commands += "r?\r\n";
+  const auto sent = client->SendWhileTaken(commands, 2000ms);
+  std::this_thread::sleep_for(300ms);
+  const long grown = FSim->ResidentKiB() - before;
+  EXPECT_LT(grown, 24 * 1024) << sent << " bytes of commands taken";
+  // Once the peer reads, the device answers what it took, each reply ending at the prompt.
+  const auto reply = client->ReadUntil(SimPrompt());
+  EXPECT_TRUE(reply.starts_with("r100=42 ;** changed\r\n")) << reply.substr(0, 200);
+  EXPECT_TRUE(reply.ends_with(SimPrompt()));
 }
 
 TEST_F(SimProgram, RefusesToListenOutsideLoopback) {
