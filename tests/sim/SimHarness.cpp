@@ -13,6 +13,8 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
+#include <sstream>
 #include <stdexcept>
 #include <thread>
 
@@ -197,6 +199,21 @@ long TSimProcess::ResidentKiB() const {
   for (std::string line; std::getline(status, line);)
     if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
   return 0;
+}
+
+std::chrono::milliseconds TSimProcess::CpuTime() const {
+  std::ifstream stat("/proc/" + std::to_string(FPid) + "/stat");
+  std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+  // The fields after the command name, which ends at the last ')': utime and stime are the
+  // 12th and 13th of them.
+  std::istringstream fields(text.substr(text.rfind(')') + 2));
+  std::string field;
+  unsigned long long user = 0, system = 0;
+  for (int i = 1; i <= 13 && fields >> field; ++i) {
+    if (i == 12) user = std::stoull(field);
+    if (i == 13) system = std::stoull(field);
+  }
+  return std::chrono::milliseconds((user + system) * 1000 / sysconf(_SC_CLK_TCK));
 }
 
 void TSimProcess::Interrupt() {

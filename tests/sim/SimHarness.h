@@ -77,6 +77,8 @@ class TSimProcess {
   int WaitForExit(std::chrono::milliseconds Timeout = 3000ms);
   // Its resident memory in KiB, from /proc (0 when it cannot be read).
   long ResidentKiB() const;
+  // The processor time it has used so far, from /proc.
+  std::chrono::milliseconds CpuTime() const;
 
  private:
   pid_t FPid = -1;

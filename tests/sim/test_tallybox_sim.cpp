@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -360,6 +361,31 @@ TEST_F(SimProgram, PeerThatNeverReadsCannotMakeItHoardReplies) {
   const auto reply = client->ReadUntil(SimPrompt());
   EXPECT_TRUE(reply.starts_with("r100=42 ;** changed\r\n")) << reply.substr(0, 200);
   EXPECT_TRUE(reply.ends_with(SimPrompt()));
+}
+
+TEST_F(SimProgram, RunningOutOfDescriptorsDoesNotMakeItSpin) {
+  // Started with room for only a few links; the connections beyond them wait in the
+  // listener's queue, which stays readable while nothing can be accepted.
+  rlimit saved{};
+  getrlimit(RLIMIT_NOFILE, &saved);
+  rlimit few = saved;
+  few.rlim_cur = 24;
+  setrlimit(RLIMIT_NOFILE, &few);
+  Start("127.0.0.217");
+  setrlimit(RLIMIT_NOFILE, &saved);
+  std::vector<std::unique_ptr<TSimTcpClient>> clients;
+  for (int i = 0; i < 30; ++i) clients.push_back(std::make_unique<TSimTcpClient>("127.0.0.217"));
+  EXPECT_NE(clients.front()->ReadUntil("PASSWORD\r\n").find("PASSWORD"), std::string::npos);
+  std::this_thread::sleep_for(200ms);
+  const auto before = FSim->CpuTime();
+  std::this_thread::sleep_for(800ms);
+  EXPECT_LT(FSim->CpuTime() - before, 80ms) << "busy while the descriptors are used up";
+  // A link that closes makes room for a waiting one.
+  clients.front().reset();
+  bool greeted = false;
+  for (std::size_t i = 1; i < clients.size() && !greeted; ++i)
+    greeted = clients[i]->ReadUntil("PASSWORD\r\n", 100ms).find("PASSWORD") != std::string::npos;
+  EXPECT_TRUE(greeted);
 }
 
 TEST_F(SimProgram, RefusesToListenOutsideLoopback) {
