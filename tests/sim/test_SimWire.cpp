@@ -205,7 +205,7 @@ TEST_P(SimWire, LoginAndEveryReplyAreFramedAsThePumpReadsThem) {
     Reply();
   }
   EXPECT_EQ(FEnd.Size(0), 0) << "nothing left over after the prompts";
-  EXPECT_EQ(FEnd.Size(1), static_cast<int32_t>(0)) << "events wait until they are announced";
+  EXPECT_EQ(FEnd.Size(1), static_cast<int32_t>(0)) << "no event line among the replies";
 }
 
 TEST_P(SimWire, EventAndModemLinesReachTheirSegmentsByteExact) {
