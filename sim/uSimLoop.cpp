@@ -15,6 +15,8 @@ namespace {
 
 // While nobody holds the serial terminal open, look for a client this often.
 constexpr int kSerialWatchMs = 50;
+// Out of descriptors: try to accept again after this long.
+constexpr int kAcceptPauseMs = 100;
 
 }  // namespace
 
@@ -113,6 +115,7 @@ void TSimLoop::SpreadEvents(uint64_t NowMs) {
 void TSimLoop::AcceptAll(uint64_t NowMs) {
   for (int fd = SimAccept(FListener); fd >= 0; fd = SimAccept(FListener))
     FClients.push_back({fd, NewSession(TSimRoute::Tcp, NowMs)});
+  if (errno == EMFILE || errno == ENFILE) FAcceptPausedUntil = NowMs + kAcceptPauseMs;
 }
 
 void TSimLoop::DropSerial() {
@@ -155,12 +158,15 @@ int TSimLoop::PollTimeout(uint64_t NowMs) const {
   if (wake != TSimOutput::kNever)
     timeout = wake <= NowMs ? 0 : static_cast<int>(std::min<uint64_t>(wake - NowMs, 1000));
   if (FPty && !FSerial.Session) timeout = std::min(timeout, kSerialWatchMs);
+  if (FAcceptPausedUntil > NowMs)
+    timeout = std::min(timeout, static_cast<int>(FAcceptPausedUntil - NowMs));
   return timeout;
 }
 
 pollfd TSimLoop::PollEntry(const TLink& Link, uint64_t NowMs) {
   const bool due = !Link.Session->Output().Peek(NowMs).empty();
-  return {Link.Fd, static_cast<short>(POLLIN | (due ? POLLOUT : 0)), 0};
+  const bool wanted = Link.Session->WantsInput();
+  return {Link.Fd, static_cast<short>((wanted ? POLLIN : 0) | (due ? POLLOUT : 0)), 0};
 }
 
 void TSimLoop::Advance(uint64_t NowMs) {
@@ -174,7 +180,8 @@ void TSimLoop::Advance(uint64_t NowMs) {
 
 std::vector<pollfd> TSimLoop::PollSet(int StopFd, uint64_t NowMs) const {
   // poll() skips negative descriptors: no listener without TCP, no terminal without a client.
-  std::vector<pollfd> fds{{StopFd, POLLIN, 0}, {FListener, POLLIN, 0}};
+  const int listener = FAcceptPausedUntil > NowMs ? -1 : FListener;
+  std::vector<pollfd> fds{{StopFd, POLLIN, 0}, {listener, POLLIN, 0}};
   for (const auto& client : FClients) fds.push_back(PollEntry(client, NowMs));
   fds.push_back(FSerial.Session ? PollEntry(FSerial, NowMs) : pollfd{-1, 0, 0});
   return fds;

@@ -64,4 +64,7 @@ class TSimLoop {
   std::vector<TLink> FClients;
   std::unique_ptr<TSimPty> FPty;
   TLink FSerial;  // Fd mirrors the terminal's controlling end while a client is present
+  // With every descriptor in use the listener stays readable but nothing can be accepted:
+  // it is left alone until then rather than polled in a tight loop.
+  uint64_t FAcceptPausedUntil = 0;
 };

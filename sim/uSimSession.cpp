@@ -59,7 +59,7 @@ void TSimSession::Receive(std::string_view Bytes, uint64_t NowMs) {
       const bool tooLong = FLineTooLong;
       FLineTooLong = false;
       if (tooLong)
-        Reply("Line too long\r\n", NowMs);
+        RefuseOverlongLine(NowMs);
       else
         HandleLine(line, NowMs);
     } else if (c == '\b' || c == 0x7f) {
@@ -95,12 +95,32 @@ void TSimSession::HandlePassword(const std::string& Line, uint64_t NowMs) {
     BeginReady(NowMs);
     return;
   }
+  RefusePassword(NowMs);
+}
+
+void TSimSession::RefusePassword(uint64_t NowMs) {
   if (++FWrongTries >= kPasswordTries) {
     Reply("Access denied\r\nToo many attempts, goodbye\r\n", NowMs);
     FState = TState::Closing;
     return;
   }
   Reply("Access denied\r\n" + std::string(simtext::kPasswordRequest) + "\r\n", NowMs);
+}
+
+void TSimSession::RefuseOverlongLine(uint64_t NowMs) {
+  switch (FState) {
+    case TState::Password:
+      RefusePassword(NowMs);
+      break;
+    case TState::Ready:
+      Reply("Line too long\r\n" +
+                (FConfig.NoPrompt ? std::string() : simtext::Prompt(FDevice.Unit())),
+            NowMs);
+      break;
+    case TState::Ended:
+    case TState::Closing:
+      break;
+  }
 }
 
 void TSimSession::BeginReady(uint64_t NowMs) {

@@ -57,6 +57,9 @@ class TSimSession {
   bool LoggedIn() const { return FState == TState::Ready; }
   // The line must be dropped now: a fault, or the end of a session once its output has left.
   bool MustDrop() const;
+  // Received bytes are to be read now: not while the replies already queued wait unread, so
+  // a peer that only sends cannot make the device hoard its answers.
+  bool WantsInput() const { return FOutput.Pending() < kBacklogLimit; }
   // The earliest time at which Tick or the output has something to do.
   uint64_t NextWakeMs() const;
 
@@ -65,6 +68,8 @@ class TSimSession {
 
   void HandleLine(const std::string& Line, uint64_t NowMs);
   void HandlePassword(const std::string& Line, uint64_t NowMs);
+  void RefusePassword(uint64_t NowMs);
+  void RefuseOverlongLine(uint64_t NowMs);
   void HandleCommand(const std::string& Line, uint64_t NowMs);
   void BeginReady(uint64_t NowMs);
   void Reply(std::string Text, uint64_t NowMs);

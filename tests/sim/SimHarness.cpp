@@ -12,6 +12,9 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <stdexcept>
 #include <thread>
 
@@ -49,6 +52,20 @@ void TSimPeer::Send(const std::string& Bytes) {
     if (n <= 0) throw std::runtime_error("write to the simulator failed");
     done += static_cast<std::size_t>(n);
   }
+}
+
+std::size_t TSimPeer::SendWhileTaken(const std::string& Bytes, std::chrono::milliseconds Time) {
+  const auto deadline = Clock::now() + Time;
+  std::size_t done = 0;
+  while (done < Bytes.size() && Clock::now() < deadline) {
+    pollfd p{FFd, POLLOUT, 0};
+    if (poll(&p, 1, MillisecondsLeft(deadline)) <= 0) break;
+    const ssize_t n = send(FFd, Bytes.data() + done, Bytes.size() - done, MSG_DONTWAIT);
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) continue;
+    if (n <= 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  return done;
 }
 
 bool TSimPeer::ReadSome(Clock::time_point Deadline) {
@@ -175,6 +192,28 @@ int TSimProcess::WaitForExit(std::chrono::milliseconds Timeout) {
     std::this_thread::sleep_for(10ms);
   }
   return -1;
+}
+
+long TSimProcess::ResidentKiB() const {
+  std::ifstream status("/proc/" + std::to_string(FPid) + "/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+  return 0;
+}
+
+std::chrono::milliseconds TSimProcess::CpuTime() const {
+  std::ifstream stat("/proc/" + std::to_string(FPid) + "/stat");
+  std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+  // The fields after the command name, which ends at the last ')': utime and stime are the
+  // 12th and 13th of them.
+  std::istringstream fields(text.substr(text.rfind(')') + 2));
+  std::string field;
+  unsigned long long user = 0, system = 0;
+  for (int i = 1; i <= 13 && fields >> field; ++i) {
+    if (i == 12) user = std::stoull(field);
+    if (i == 13) system = std::stoull(field);
+  }
+  return std::chrono::milliseconds((user + system) * 1000 / sysconf(_SC_CLK_TCK));
 }
 
 void TSimProcess::Interrupt() {

@@ -22,6 +22,9 @@ class TSimPeer {
 
   bool IsOpen() const { return FFd >= 0; }
   void Send(const std::string& Bytes);
+  // Sends Bytes as far as the link takes them without waiting longer than Time for room;
+  // returns how many bytes went.
+  std::size_t SendWhileTaken(const std::string& Bytes, std::chrono::milliseconds Time);
   // Everything received up to and including Needle (kept apart from what came after it), or
   // everything received when Needle did not come before the time-out.
   std::string ReadUntil(const std::string& Needle, std::chrono::milliseconds Timeout = 3000ms);
@@ -72,6 +75,10 @@ class TSimProcess {
   void Interrupt();
   // Its exit status once it ends by itself (-1 when it is still running at the time-out).
   int WaitForExit(std::chrono::milliseconds Timeout = 3000ms);
+  // Its resident memory in KiB, from /proc (0 when it cannot be read).
+  long ResidentKiB() const;
+  // The processor time it has used so far, from /proc.
+  std::chrono::milliseconds CpuTime() const;
 
  private:
   pid_t FPid = -1;

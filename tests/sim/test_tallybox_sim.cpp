@@ -4,12 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 namespace {
 
@@ -341,6 +343,49 @@ TEST_F(SimProgram, SerialDropHangsUpAndOffersAFreshTerminal) {
   ASSERT_TRUE(fresh.IsOpen());
   fresh.Send("i900?\r\n");
   EXPECT_EQ(fresh.ReadUntil(SimPrompt()), "i900=1.00\r\n" + SimPrompt());
+}
+
+TEST_F(SimProgram, PeerThatNeverReadsCannotMakeItHoardReplies) {
+  Start("127.0.0.216");
+  auto client = Login("127.0.0.216");
+  const long before = FSim->ResidentKiB();
+  ASSERT_GT(before, 0);
+  // Each "r?" asks for some 700 bytes; read all, they would come to about 90 MB.
+  std::string commands;
+  for (int i = 0; i < 131072; ++i) commands += "r?\r\n";
+  const auto sent = client->SendWhileTaken(commands, 2000ms);
+  std::this_thread::sleep_for(300ms);
+  const long grown = FSim->ResidentKiB() - before;
+  EXPECT_LT(grown, 24 * 1024) << sent << " bytes of commands taken";
+  // Once the peer reads, the device answers what it took, each reply ending at the prompt.
+  const auto reply = client->ReadUntil(SimPrompt());
+  EXPECT_TRUE(reply.starts_with("r100=42 ;** changed\r\n")) << reply.substr(0, 200);
+  EXPECT_TRUE(reply.ends_with(SimPrompt()));
+}
+
+TEST_F(SimProgram, RunningOutOfDescriptorsDoesNotMakeItSpin) {
+  // Started with room for only a few links; the connections beyond them wait in the
+  // listener's queue, which stays readable while nothing can be accepted.
+  rlimit saved{};
+  getrlimit(RLIMIT_NOFILE, &saved);
+  rlimit few = saved;
+  few.rlim_cur = 24;
+  setrlimit(RLIMIT_NOFILE, &few);
+  Start("127.0.0.217");
+  setrlimit(RLIMIT_NOFILE, &saved);
+  std::vector<std::unique_ptr<TSimTcpClient>> clients;
+  for (int i = 0; i < 30; ++i) clients.push_back(std::make_unique<TSimTcpClient>("127.0.0.217"));
+  EXPECT_NE(clients.front()->ReadUntil("PASSWORD\r\n").find("PASSWORD"), std::string::npos);
+  std::this_thread::sleep_for(200ms);
+  const auto before = FSim->CpuTime();
+  std::this_thread::sleep_for(800ms);
+  EXPECT_LT(FSim->CpuTime() - before, 80ms) << "busy while the descriptors are used up";
+  // A link that closes makes room for a waiting one.
+  clients.front().reset();
+  bool greeted = false;
+  for (std::size_t i = 1; i < clients.size() && !greeted; ++i)
+    greeted = clients[i]->ReadUntil("PASSWORD\r\n", 100ms).find("PASSWORD") != std::string::npos;
+  EXPECT_TRUE(greeted);
 }
 
 TEST_F(SimProgram, RefusesToListenOutsideLoopback) {

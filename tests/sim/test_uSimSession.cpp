@@ -104,13 +104,48 @@ TEST_F(SimSession, LinesAreAssembledFromAnyLineEndAndPieces) {
   }
 }
 
-TEST_F(SimSession, OverlongLineIsRefusedNotStored) {
+TEST_F(SimSession, OverlongLineIsRefusedNotStoredAndEndsAtThePrompt) {
+  // The utility waits for the prompt after every command, a refused one included.
   Make(Quiet(TSimRoute::Serial));
   FSession->Receive(std::string(5000, 'r') + "\r\n", 0);
-  EXPECT_EQ(Sent(), "Line too long\r\n");
+  EXPECT_EQ(Sent(), "Line too long\r\n" + kPrompt);
   EXPECT_TRUE(FLines.empty());
   FSession->Receive("i900?\r\n", 0);
   EXPECT_EQ(Sent(), "i900=1.00\r\n" + kPrompt);
+}
+
+TEST_F(SimSession, OverlongPasswordCountsAsAWrongOneAndAsksAgain) {
+  // Without a fresh request the utility would wait at its login for good.
+  Make(Quiet());
+  Sent();
+  FSession->Receive(std::string(5000, 'p') + "\r\n", 0);
+  EXPECT_EQ(Sent(), "Access denied\r\nPASSWORD\r\n");
+  FSession->Receive(std::string(5000, 'p') + "\r\nx\r\n", 0);
+  EXPECT_EQ(Sent(), "Access denied\r\nPASSWORD\r\nAccess denied\r\nToo many attempts, goodbye\r\n");
+  EXPECT_TRUE(FSession->MustDrop());
+}
+
+TEST_F(SimSession, OverlongLineAfterByeIsNotAnswered) {
+  Make(Quiet(TSimRoute::Serial));
+  FSession->Receive("bye\r\n", 0);
+  Sent();
+  FSession->Receive(std::string(5000, 'r') + "\r\n", 0);
+  EXPECT_EQ(Sent(), "");
+}
+
+TEST_F(SimSession, StopsTakingInputWhileItsRepliesPileUpUnread) {
+  // A peer that sends commands but never reads must not make the device hoard replies.
+  Make(Quiet(TSimRoute::Serial));
+  EXPECT_TRUE(FSession->WantsInput());
+  std::size_t commands = 0;
+  while (FSession->WantsInput() && commands < 100000) {
+    FSession->Receive("r?\r\n", 0);
+    ++commands;
+  }
+  EXPECT_FALSE(FSession->WantsInput()) << "still reading after " << commands << " commands";
+  EXPECT_LE(FSession->Output().Pending(), TSimSession::kBacklogLimit + 4096);
+  Sent();
+  EXPECT_TRUE(FSession->WantsInput()) << "reads again once the replies have left";
 }
 
 TEST_F(SimSession, SerialIsReadyAtOnceAndByeEndsIt) {
