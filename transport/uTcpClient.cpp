@@ -58,10 +58,12 @@ void TTcpClient::Connect(int32_t TimeoutMs) {
   const int rc = getaddrinfo(Host.c_str(), service.c_str(), &hints, &addresses.List);
   if (rc != 0) throw ETcpError(std::string("Host not found (") + gai_strerror(rc) + ")");
 
+  // One time limit for the whole connect, however many addresses the name gave.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(TimeoutMs);
   std::string lastError = "No address";
   for (addrinfo* a = addresses.List; a != nullptr; a = a->ai_next) {
     try {
-      FSocket = OpenSocket(*a, TimeoutMs);
+      FSocket = OpenSocket(*a, deadline);
       return;
     } catch (const ETcpError& e) {
       lastError = e.what();
@@ -72,7 +74,7 @@ void TTcpClient::Connect(int32_t TimeoutMs) {
 }
 
 // Non-blocking connect, waited for in short slices so a stop request is seen quickly.
-int TTcpClient::OpenSocket(const addrinfo& Address, int32_t TimeoutMs) {
+int TTcpClient::OpenSocket(const addrinfo& Address, TDeadline Deadline) {
   const int fd = socket(Address.ai_family, Address.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
                         Address.ai_protocol);
   if (fd < 0) throw ETcpError("Cannot create socket: " + SystemText(errno));
@@ -87,11 +89,10 @@ int TTcpClient::OpenSocket(const addrinfo& Address, int32_t TimeoutMs) {
   if (connect(fd, Address.ai_addr, Address.ai_addrlen) != 0 && errno != EINPROGRESS)
     throw ETcpError(SystemText(errno));
 
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(TimeoutMs);
   for (;;) {
     if (Stopping()) throw ETcpError("Connection cancelled");
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                          deadline - std::chrono::steady_clock::now())
+                          Deadline - std::chrono::steady_clock::now())
                           .count();
     if (left <= 0) throw ETcpError("Connection timed out");
     pollfd p{fd, POLLOUT, 0};

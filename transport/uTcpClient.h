@@ -2,6 +2,7 @@
 // time-out, a zero-wait receive poll into its own queue, send all, disconnect.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -38,7 +39,8 @@ class TTcpClient {
 
  private:
   bool Stopping() const { return ShouldStop && ShouldStop(); }
-  int OpenSocket(const struct addrinfo& Address, int32_t TimeoutMs);
+  using TDeadline = std::chrono::steady_clock::time_point;
+  int OpenSocket(const struct addrinfo& Address, TDeadline Deadline);
   bool WaitFor(short Events, int32_t TimeoutMs);
 
   int FSocket = -1;
