@@ -213,7 +213,7 @@ std::string TSimDevice::NextModemTrace() {
   static const char* const kTrace[] = {
       "AT\r",         "\r\nOK\r\n", "AT+CSQ\r",          "\r\n+CSQ: 18,0\r\n\r\nOK\r\n",
       "\r\nRING\r\n", "ATA\r",      "\r\nNO CARRIER\r\n"};
-  const std::string bytes = kTrace[FModemTurn % std::size(kTrace)];
+  std::string bytes = kTrace[FModemTurn % std::size(kTrace)];
   ++FModemTurn;
   return bytes;
 }

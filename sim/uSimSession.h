@@ -41,7 +41,7 @@ class TSimSession {
   static constexpr std::size_t kMaxLine = 1024;
   static constexpr int kPasswordTries = 3;
   // Unsolicited traffic is skipped while this much waits unsent (nobody is reading).
-  static constexpr std::size_t kBacklogLimit = 256 * 1024;
+  static constexpr std::size_t kBacklogLimit = std::size_t{256} * 1024;
 
   TSimSession(TSimDevice& Device, const TSimSessionConfig& Config, TLineSink OnLine);
 

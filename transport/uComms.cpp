@@ -107,7 +107,7 @@ bool TCommPort::SetActive(bool Value) {
 std::string TCommPort::DevicePath() const {
   const std::string folder = ConfigFolder();
   if (!folder.empty()) {
-    const std::string link = folder + "/Orvane/TallyboxUtility/com" + std::to_string(FPort);
+    std::string link = folder + "/Orvane/TallyboxUtility/com" + std::to_string(FPort);
     struct stat info;
     if (lstat(link.c_str(), &info) == 0) return link;
   }
