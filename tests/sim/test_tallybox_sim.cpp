@@ -379,7 +379,8 @@ TEST_F(SimProgram, RunningOutOfDescriptorsDoesNotMakeItSpin) {
   std::this_thread::sleep_for(200ms);
   const auto before = FSim->CpuTime();
   std::this_thread::sleep_for(800ms);
-  EXPECT_LT(FSim->CpuTime() - before, 80ms) << "busy while the descriptors are used up";
+  // A spinning loop burns the whole 800 ms; half of it leaves room for slow sanitizer builds.
+  EXPECT_LT(FSim->CpuTime() - before, 400ms) << "busy while the descriptors are used up";
   // A link that closes makes room for a waiting one.
   clients.front().reset();
   bool greeted = false;
