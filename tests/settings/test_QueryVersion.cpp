@@ -7,10 +7,10 @@
 #include <regex>
 #include <string>
 
-#include "RunProgram.h"
-#include "TempConfig.h"
 #include "settings/uElfSection.h"
 #include "settings/uVersionRecord.h"
+#include "support/RunProgram.h"
+#include "support/TempConfig.h"
 
 namespace {
 
@@ -29,6 +29,11 @@ long DayOf(const std::string& Date) {
   return long(timegm(&t) / 86400);
 }
 
+std::string Texts(const TVersionReader& Reader) {
+  return Reader.FileDescription + "|" + Reader.FileVersion + "|" + Reader.FileDate + "|" +
+         Reader.LegalCopyright;
+}
+
 void ExpectOurRecord(const TVersionReader& Reader) {
   EXPECT_TRUE(Reader.Valid);
   EXPECT_EQ(Reader.FileDescription, "Tallybox Utility");
@@ -42,26 +47,20 @@ void ExpectOurRecord(const TVersionReader& Reader) {
 
 }  // namespace
 
-TEST(QueryVersion, TheRunningProgramReadsItsOwnRecord) {
-  TVersionReader reader(kOwnExecutable);
-  ExpectOurRecord(reader);
-  EXPECT_EQ(reader.QueryValue("FileVersion"), PROJECT_FILE_VERSION);
-  EXPECT_EQ(reader.QueryValue("OriginalFilename"), "");  // not in the record
-}
-
-TEST(QueryVersion, AnotherBuiltProgramIsReadFromItsFile) {
+// The running program and another program of the same build, read from its file and shown
+// by itself in the about box order.
+TEST(QueryVersion, BuiltProgramsReadTheirRecords) {
+  TVersionReader self(kOwnExecutable);
+  ExpectOurRecord(self);
+  EXPECT_EQ(self.QueryValue("FileVersion"), PROJECT_FILE_VERSION);
+  EXPECT_EQ(self.QueryValue("OriginalFilename"), "");  // not in the record
   TVersionReader probe(SETTINGS_PROBE);
   ExpectOurRecord(probe);
-  TVersionReader self(kOwnExecutable);
   EXPECT_EQ(probe.FileDate, self.FileDate);  // built by the same build, the same day
-}
-
-TEST(QueryVersion, AProgramShowsItsOwnRecordInTheAboutBoxOrder) {
-  const auto result = RunProgram({SETTINGS_PROBE, "version"});
-  EXPECT_EQ(result.ExitCode, 0);
-  TVersionReader probe(SETTINGS_PROBE);
-  EXPECT_EQ(result.Output, "Tallybox Utility\n" + std::string(PROJECT_FILE_VERSION) + "\n" +
-                               probe.FileDate + "\n\n" + probe.LegalCopyright + "\n");
+  const auto shown = RunProgram({SETTINGS_PROBE, "version"});
+  EXPECT_EQ(shown.ExitCode, 0);
+  EXPECT_EQ(shown.Output, "Tallybox Utility\n" + std::string(PROJECT_FILE_VERSION) + "\n" +
+                              probe.FileDate + "\n\n" + probe.LegalCopyright + "\n");
 }
 
 TEST(QueryVersion, FilesWithoutARecordKeepTheQuestionMarks) {
@@ -74,10 +73,7 @@ TEST(QueryVersion, FilesWithoutARecordKeepTheQuestionMarks) {
     SCOPED_TRACE(file);
     TVersionReader reader(file);
     EXPECT_FALSE(reader.Valid);
-    EXPECT_EQ(reader.FileDescription, "?");
-    EXPECT_EQ(reader.FileVersion, "?");
-    EXPECT_EQ(reader.FileDate, "?");
-    EXPECT_EQ(reader.LegalCopyright, "\xA9 ?");
+    EXPECT_EQ(Texts(reader), "?|?|?|\xA9 ?");
     EXPECT_EQ(reader.QueryValue("FileVersion"), "");
   }
   const auto shown = RunProgram({SETTINGS_PROBE_NO_RECORD, "version"});
@@ -87,10 +83,7 @@ TEST(QueryVersion, FilesWithoutARecordKeepTheQuestionMarks) {
 TEST(QueryVersion, ARecordUnderAnotherLanguageGivesEmptyTexts) {
   TVersionReader reader(SETTINGS_PROBE_OTHER_LANGUAGE);
   EXPECT_TRUE(reader.Valid);
-  EXPECT_EQ(reader.FileDescription, "");
-  EXPECT_EQ(reader.FileVersion, "");
-  EXPECT_EQ(reader.FileDate, "");
-  EXPECT_EQ(reader.LegalCopyright, "");
+  EXPECT_EQ(Texts(reader), "|||");
   // The texts are there, under their own key.
   std::string record, version;
   ASSERT_TRUE(

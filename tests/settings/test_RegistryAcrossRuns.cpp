@@ -7,10 +7,10 @@
 #include <string>
 #include <thread>
 
-#include "RunProgram.h"
-#include "TempConfig.h"
 #include "settings/uRegText.h"
 #include "settings/uRegistry.h"
+#include "support/RunProgram.h"
+#include "support/TempConfig.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <regex>
 #include <string>
 
-#include "RunProgram.h"
-#include "TempConfig.h"
 #include "settings/uVersionRecord.h"
+#include "support/RunProgram.h"
+#include "support/TempConfig.h"
 
 namespace {
 
@@ -60,26 +60,19 @@ TEST(VersionRecordGenerator, DatesUseEnglishMonthNamesWhateverTheLocale) {
   }
 }
 
-TEST(VersionRecordGenerator, WritesTheFourTextsInWindows1252) {
+TEST(VersionRecordGenerator, WritesTheFourTextsUnderTheLanguageKey) {
   TTempConfig temp;
   const std::string record = Generate(temp.Folder, "1108123200", "1.0.9.7");
   EXPECT_EQ(Query(record, "FileDescription"), "Tallybox Utility");
   EXPECT_EQ(Query(record, "FileVersion"), "1.0.9.7");
   EXPECT_EQ(Query(record, "FileDate"), "2005-Feb-11");
   EXPECT_EQ(Query(record, "LegalCopyright"), "Copyright \xA9 2005 Orvane. All rights reserved.");
-}
-
-TEST(VersionRecordGenerator, VersionsAreFourNumbers) {
-  TTempConfig temp;
+  // Versions are four numbers.
   EXPECT_EQ(Query(Generate(temp.Folder, "1108123200", "2.3"), "FileVersion"), "2.3.0.0");
   EXPECT_EQ(Query(Generate(temp.Folder, "1108123200", "1.2.3.4.5"), "FileVersion"), "1.2.3.4");
-}
-
-TEST(VersionRecordGenerator, LanguageKeyChoosesTheStringTable) {
-  TTempConfig temp;
-  const std::string record = Generate(temp.Folder, "1108123200", "1.0.0.1", "040904B0");
-  EXPECT_EQ(Query(record, "FileVersion", "040904B0"), "1.0.0.1");
-  EXPECT_EQ(Query(record, "FileVersion"), "<missing>");
+  const std::string other = Generate(temp.Folder, "1108123200", "1.0.0.1", "040904B0");
+  EXPECT_EQ(Query(other, "FileVersion", "040904B0"), "1.0.0.1");
+  EXPECT_EQ(Query(other, "FileVersion"), "<missing>");
 }
 
 // An unchanged record leaves the file untouched, so a build does not recompile it.

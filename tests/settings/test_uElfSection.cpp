@@ -130,11 +130,11 @@ TEST(ElfSection, FindsTheSectionInEveryClassAndByteOrder) {
 }
 
 TEST(ElfSection, RefusesWhatIsNotAnElfFileOrIsCutShort) {
-  const std::string image = TElfImage(true, false).Build(kSections);
+  const std::string image = TElfImage(false, false).Build(kSections);
   std::string out;
   EXPECT_FALSE(Find("", ".comment", out));
   EXPECT_FALSE(Find("#!/bin/sh\necho not an executable\n" + std::string(80, ' '), ".comment", out));
-  for (size_t cut : {size_t(10), size_t(63), image.size() - 200, image.size() - 1}) {
+  for (size_t cut : {size_t(10), size_t(51), image.size() - 200, image.size() - 1}) {
     EXPECT_FALSE(Find(image.substr(0, cut), ".comment", out)) << cut;
     EXPECT_TRUE(out.empty());
   }
@@ -142,18 +142,12 @@ TEST(ElfSection, RefusesWhatIsNotAnElfFileOrIsCutShort) {
   std::string wrongClass = image;
   wrongClass[4] = 3;
   EXPECT_FALSE(Find(wrongClass, ".comment", out));
-}
-
-TEST(ElfSection, SectionsPointingOutsideTheFileAreRefused) {
-  std::string image = TElfImage(false, false).Build(kSections);
-  const size_t shoff = size_t(uint8_t(image[0x20])) | size_t(uint8_t(image[0x21])) << 8 |
-                       size_t(uint8_t(image[0x22])) << 16;
-  // Section 3 (the record): make its size run far past the end.
-  const size_t sizeField = shoff + 3 * 40 + 20;
-  image[sizeField + 3] = '\x7F';
-  std::string out;
-  EXPECT_FALSE(Find(image, ".tallybox_version", out));
-  EXPECT_TRUE(Find(image, ".comment", out));
+  // Section 3 (the record) made to run far past the end; the others stay readable.
+  std::string pastEnd = image;
+  const size_t shoff = size_t(uint8_t(image[0x20])) | size_t(uint8_t(image[0x21])) << 8;
+  pastEnd[shoff + 3 * 40 + 20 + 3] = '\x7F';
+  EXPECT_FALSE(Find(pastEnd, ".tallybox_version", out));
+  EXPECT_TRUE(Find(pastEnd, ".comment", out));
 }
 
 TEST(ElfSection, ReadsARealExecutableFromDisk) {

@@ -12,8 +12,9 @@
 #include <future>
 #include <string>
 
-#include "TempConfig.h"
 #include "settings/uRegText.h"
+#include "support/ErrorText.h"
+#include "support/TempConfig.h"
 
 using namespace std::string_literals;
 
@@ -34,14 +35,8 @@ class Registry : public ::testing::Test {
     text.AddKey(kKey).Put(Name, Type, Data);
     WriteFileBytes(Config.StoreFile(), FormatRegText(text));
   }
-  template <class Body>
-  void ExpectRegistryError(const std::string& Message, Body&& Run) {
-    try {
-      Run();
-      ADD_FAILURE() << "expected: " << Message;
-    } catch (const ERegistryException& e) {
-      EXPECT_EQ(e.Message(), Message);
-    }
+  std::string ErrorOfWrite(const std::string& Name) {
+    return ErrorOf<ERegistryException>([&] { Settings.WriteString(Name, "x"); });
   }
 
   TTempConfig Config;
@@ -80,13 +75,6 @@ TEST_F(Registry, FirstRunCreatesTheStoreAndEveryReadGivesItsDefault) {
   EXPECT_TRUE(text.Keys[0].Values.empty());
 }
 
-TEST_F(Registry, EmptyAppNameUsesTheMakersOwnKey) {
-  TOrvaneRegistry maker("");
-  ASSERT_TRUE(maker.Open());
-  maker.WriteInteger("X", 1);
-  EXPECT_NE(OnDisk().FindKey("HKEY_CURRENT_USER\\Software\\Orvane"), nullptr);
-}
-
 TEST_F(Registry, StringsAndIntegersReadBackAsWritten) {
   const std::string strings[] = {"",
                                  "C:\\Tallybox\\Settings\\v1.00\\a.rgp",
@@ -97,52 +85,39 @@ TEST_F(Registry, StringsAndIntegersReadBackAsWritten) {
                                  std::string(5000, 'w')};
   const int32_t integers[] = {0, -1, 1, 2, 9, INT32_MAX, INT32_MIN};
   ASSERT_TRUE(Settings.Open());
-  for (size_t i = 0; i < std::size(strings); ++i) {
-    Settings.WriteString("S" + std::to_string(i), strings[i]);
-    EXPECT_EQ(Settings.ReadString("S" + std::to_string(i), "default"), strings[i]);
-  }
-  for (size_t i = 0; i < std::size(integers); ++i) {
-    Settings.WriteInteger("I" + std::to_string(i), integers[i]);
-    EXPECT_EQ(Settings.ReadInteger("I" + std::to_string(i), 12345), integers[i]);
-  }
-  Settings.Close();
-
-  TOrvaneRegistry again("TallyboxUtility");
-  ASSERT_TRUE(again.Open());
   for (size_t i = 0; i < std::size(strings); ++i)
-    EXPECT_EQ(again.ReadString("S" + std::to_string(i), "default"), strings[i]) << i;
+    Settings.WriteString("S" + std::to_string(i), strings[i]);
   for (size_t i = 0; i < std::size(integers); ++i)
-    EXPECT_EQ(again.ReadInteger("I" + std::to_string(i), 12345), integers[i]) << i;
+    Settings.WriteInteger("I" + std::to_string(i), integers[i]);
+  // Read back by the same object and, after closing, by a fresh one.
+  TOrvaneRegistry again("TallyboxUtility");
+  for (TOrvaneRegistry* reader : {&Settings, &again}) {
+    if (reader == &again) {
+      Settings.Close();
+      ASSERT_TRUE(again.Open());
+    }
+    for (size_t i = 0; i < std::size(strings); ++i)
+      EXPECT_EQ(reader->ReadString("S" + std::to_string(i), "default"), strings[i]) << i;
+    for (size_t i = 0; i < std::size(integers); ++i)
+      EXPECT_EQ(reader->ReadInteger("I" + std::to_string(i), 12345), integers[i]) << i;
+  }
 }
 
+// Strings keep a closing zero byte on disk and read back up to their first zero byte; a write
+// replaces a value of any type, matching its name in any case and keeping the first spelling.
 TEST_F(Registry, ValuesAreStoredWithTheirTypes) {
   ASSERT_TRUE(Settings.Open());
   Settings.WriteString("Empty", "");
-  Settings.WriteString("IP", "10.0.0.1");
-  Settings.WriteInteger("ComPort", -1);
-  const TRegText text = OnDisk();
-  const TRegKey& key = text.Keys.at(0);
-  EXPECT_EQ(*key.Find("Empty"), (TRegValue{"Empty", REG_SZ, "\0"s}));  // one zero byte
-  EXPECT_EQ(*key.Find("IP"), (TRegValue{"IP", REG_SZ, "10.0.0.1\0"s}));
-  EXPECT_EQ(*key.Find("ComPort"), (TRegValue{"ComPort", REG_DWORD, "\xff\xff\xff\xff"s}));
-}
-
-TEST_F(Registry, AStringEndsAtItsFirstZeroByteButTheStoreKeepsThemAll) {
-  ASSERT_TRUE(Settings.Open());
   Settings.WriteString("Name", "ab\0cd"s);
+  Settings.WriteString("ComPort", "text");
+  Settings.WriteInteger("COMPORT", -1);
   EXPECT_EQ(Settings.ReadString("Name", ""), "ab");
-  EXPECT_EQ(OnDisk().Keys.at(0).Find("Name")->Data, "ab\0cd\0"s);
-}
-
-TEST_F(Registry, AWriteReplacesAValueOfAnyTypeAndNamesIgnoreCase) {
-  ASSERT_TRUE(Settings.Open());
-  Settings.WriteString("Method", "text");
-  Settings.WriteInteger("METHOD", 2);
-  EXPECT_EQ(Settings.ReadInteger("method", 0), 2);
+  EXPECT_EQ(Settings.ReadInteger("comport", 0), -1);
   const TRegText text = OnDisk();
-  const TRegKey& key = text.Keys.at(0);
-  ASSERT_EQ(key.Values.size(), 1u);
-  EXPECT_EQ(key.Values[0].Name, "Method");
+  EXPECT_EQ(text.Keys.at(0).Values,
+            (std::vector<TRegValue>{{"Empty", REG_SZ, "\0"s},
+                                    {"Name", REG_SZ, "ab\0cd\0"s},
+                                    {"ComPort", REG_DWORD, "\xff\xff\xff\xff"s}}));
 }
 
 TEST_F(Registry, ReadsOfTheWrongTypeRaiseTheirErrors) {
@@ -150,34 +125,32 @@ TEST_F(Registry, ReadsOfTheWrongTypeRaiseTheirErrors) {
     uint32_t Type;
     std::string Data;
     bool AsInteger;
-    std::string Message;  // empty: no error
-    std::string Result;
+    std::string Expected;  // what the read gives, or the text of its error
   } cases[] = {
-      {REG_SZ, "abc\0"s, true, "Invalid data type for 'V'", ""},  // 4 bytes fit
-      {REG_SZ, "abcd\0"s, true, "Failed to get data for 'V'", ""},
-      {REG_BINARY, "\1\2\3\4"s, true, "Invalid data type for 'V'", ""},
-      {REG_BINARY, "\1\2\3\4\5"s, true, "Failed to get data for 'V'", ""},
-      {REG_DWORD, "\1\2\3\4\5"s, true, "Failed to get data for 'V'", ""},
-      {REG_DWORD, "\x07"s, true, "", "7"},
-      {REG_DWORD, "\7\0\0\0"s, false, "Invalid data type for 'V'", ""},
-      {REG_BINARY, "\1\2"s, false, "Invalid data type for 'V'", ""},
-      {REG_BINARY, "", false, "", ""},  // nothing to read is an empty text, whatever the type
-      {REG_EXPAND_SZ, "%HOME%\0"s, false, "", "%HOME%"},
-      {REG_SZ, "no zero", false, "", "no zero"},
+      {REG_SZ, "abc\0"s, true, "Invalid data type for 'V'"},  // 4 bytes fit
+      {REG_SZ, "abcd\0"s, true, "Failed to get data for 'V'"},
+      {REG_BINARY, "\1\2\3\4"s, true, "Invalid data type for 'V'"},
+      {REG_BINARY, "\1\2\3\4\5"s, true, "Failed to get data for 'V'"},
+      {REG_DWORD, "\1\2\3\4\5"s, true, "Failed to get data for 'V'"},
+      {REG_DWORD, "\x07"s, true, "7"},
+      {REG_DWORD, "\7\0\0\0"s, false, "Invalid data type for 'V'"},
+      {REG_BINARY, "\1\2"s, false, "Invalid data type for 'V'"},
+      {REG_BINARY, "", false, ""},  // nothing to read is an empty text, whatever the type
+      {REG_EXPAND_SZ, "%HOME%\0"s, false, "%HOME%"},
+      {REG_SZ, "no zero", false, "no zero"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Data + (c.AsInteger ? " as integer" : " as string"));
     PutOnDisk("V", c.Type, c.Data);
     ASSERT_TRUE(Settings.Open());
-    const auto read = [&] {
-      return c.AsInteger ? std::to_string(Settings.ReadInteger("V", -5))
-                         : Settings.ReadString("V", "default");
-    };
-    if (c.Message.empty()) {
-      EXPECT_EQ(read(), c.Result);
-    } else {
-      ExpectRegistryError(c.Message, read);
+    std::string got;
+    try {
+      got = c.AsInteger ? std::to_string(Settings.ReadInteger("V", -5))
+                        : Settings.ReadString("V", "default");
+    } catch (const ERegistryException& e) {
+      got = e.Message();
     }
+    EXPECT_EQ(got, c.Expected);
     Settings.Close();
   }
 }
@@ -185,9 +158,7 @@ TEST_F(Registry, ReadsOfTheWrongTypeRaiseTheirErrors) {
 TEST_F(Registry, AClosedStoreGivesDefaultsAndRefusesWrites) {
   EXPECT_EQ(Settings.ReadString("IP", "host"), "host");
   EXPECT_EQ(Settings.ReadInteger("ComPort", -1), -1);
-  ExpectRegistryError("Failed to set data for 'IP'", [&] { Settings.WriteString("IP", "x"); });
-  ExpectRegistryError("Failed to set data for 'ComPort'",
-                      [&] { Settings.WriteInteger("ComPort", 3); });
+  EXPECT_EQ(ErrorOfWrite("IP"), "Failed to set data for 'IP'");
   ASSERT_TRUE(Settings.Open());
   Settings.WriteInteger("ComPort", 3);
   Settings.Close();
@@ -195,28 +166,25 @@ TEST_F(Registry, AClosedStoreGivesDefaultsAndRefusesWrites) {
   EXPECT_EQ(Settings.ReadInteger("ComPort", -1), -1);
 }
 
-TEST_F(Registry, AStoreThatCannotBeReadFailsToOpenAndIsLeftAlone) {
-  std::filesystem::create_directories(Config.StoreFile());  // a folder where the file belongs
-  EXPECT_FALSE(Settings.Open());
-  EXPECT_EQ(Settings.ReadInteger("ComPort", -1), -1);
-  ExpectRegistryError("Failed to set data for 'IP'", [&] { Settings.WriteString("IP", "x"); });
-  EXPECT_TRUE(std::filesystem::is_directory(Config.StoreFile()));
-}
-
 // A pipe where the store belongs would hold an open for reading until someone writes to it.
-TEST_F(Registry, AStoreThatIsAPipeFailsToOpenWithoutWaiting) {
-  std::filesystem::create_directories(Config.StoreFolder());
-  ASSERT_EQ(::mkfifo(Config.StoreFile().c_str(), 0600), 0);
-  auto opened = std::async(std::launch::async, [&] { return Settings.Open(); });
-  if (opened.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
-    ADD_FAILURE() << "Open waited for a writer on the pipe";
-    const int writer = ::open(Config.StoreFile().c_str(), O_WRONLY);  // lets the open return
-    if (writer >= 0) ::close(writer);
+TEST_F(Registry, AStoreThatCannotBeReadFailsToOpenWithoutWaitingAndIsLeftAlone) {
+  for (const bool pipe : {false, true}) {
+    SCOPED_TRACE(pipe ? "pipe" : "folder");
+    std::filesystem::remove_all(Config.StoreFolder());
+    std::filesystem::create_directories(pipe ? Config.StoreFolder() : Config.StoreFile());
+    if (pipe) ASSERT_EQ(::mkfifo(Config.StoreFile().c_str(), 0600), 0);
+    auto opened = std::async(std::launch::async, [&] { return Settings.Open(); });
+    if (opened.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+      ADD_FAILURE() << "Open waited for a writer on the pipe";
+      const int writer = ::open(Config.StoreFile().c_str(), O_WRONLY);  // lets the open return
+      if (writer >= 0) ::close(writer);
+    }
+    EXPECT_FALSE(opened.get());
+    EXPECT_EQ(Settings.ReadInteger("ComPort", -1), -1);
+    EXPECT_EQ(ErrorOfWrite("IP"), "Failed to set data for 'IP'");
+    EXPECT_EQ(std::filesystem::status(Config.StoreFile()).type(),
+              pipe ? std::filesystem::file_type::fifo : std::filesystem::file_type::directory);
   }
-  EXPECT_FALSE(opened.get());
-  EXPECT_EQ(Settings.ReadInteger("ComPort", -1), -1);
-  ExpectRegistryError("Failed to set data for 'IP'", [&] { Settings.WriteString("IP", "x"); });
-  EXPECT_TRUE(std::filesystem::is_fifo(Config.StoreFile()));
 }
 
 TEST_F(Registry, ADamagedStoreGivesDefaultsAndIsKeptAsideWhenNextWritten) {
@@ -271,19 +239,14 @@ TEST_F(Registry, AFailedSaveLeavesTheStoreAsItWas) {
   rlimit small = old;
   small.rlim_cur = before.size() + 64;
   ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-  bool raised = false;
-  try {
-    Settings.WriteString("RegisterFilename", std::string(4096, 'f'));
-  } catch (const ERegistryException& e) {
-    raised = true;
-    EXPECT_STREQ(e.what(), "Failed to set data for 'RegisterFilename'");
-  }
+  const std::string error = ErrorOf<ERegistryException>(
+      [&] { Settings.WriteString("RegisterFilename", std::string(4096, 'f')); });
   ::setrlimit(RLIMIT_FSIZE, &old);
   ::signal(SIGXFSZ, oldHandler);
 
-  EXPECT_TRUE(raised);
+  EXPECT_EQ(error, "Failed to set data for 'RegisterFilename'");
   EXPECT_EQ(ReadFileBytes(Config.StoreFile()), before);
-  EXPECT_TRUE(Config.FilesStartingWith("settings.reg.tmp.").empty());
+  EXPECT_TRUE(Config.FilesStartingWith(".settings.reg.tmp").empty());  // no half-written file left
   EXPECT_EQ(Settings.ReadString("RegisterFilename", "none"), "none");
   Settings.WriteInteger("Method", 1);  // and the next save works again
   Settings.Close();
@@ -322,10 +285,4 @@ TEST_F(Registry, XdgConfigHomeChoosesTheFolder) {
   fallback.WriteInteger("Method", 1);
   EXPECT_TRUE(std::filesystem::is_regular_file(home.Folder + "/.config/Orvane/settings.reg"));
   ::setenv("HOME", oldHome.c_str(), 1);
-}
-
-TEST(RegistryException, IsAnException) {
-  const ERegistryException e("Invalid data type for 'X'");
-  const Exception& base = e;
-  EXPECT_STREQ(base.what(), "Invalid data type for 'X'");
 }

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "TempConfig.h"
+#include "support/TempConfig.h"
 
 using namespace std::string_literals;
 
@@ -26,41 +26,33 @@ const std::string kRecord = Record(
 }  // namespace
 
 TEST(VersionRecord, QueryFindsEntriesByPath) {
+  const std::string version = "\\StringFileInfo\\080904E4\\FileVersion";
+  std::string wrongMagic = kRecord;
+  wrongMagic[0] = 't';
   const struct {
-    std::string Path;
+    std::string Record, Path;
     bool Found;
     std::string Value;
   } cases[] = {
-      {"\\StringFileInfo\\080904E4\\FileDescription", true, "Tallybox Utility"},
-      {"\\StringFileInfo\\080904E4\\FileVersion", true, "1.0.9.7"},
-      {"\\stringfileinfo\\080904e4\\fileversion", true, "1.0.9.7"},
-      {"\\StringFileInfo\\040904B0\\FileVersion", true, "2.0.0.0"},
-      {"\\StringFileInfo\\080904E4\\Empty", true, ""},
-      {"\\StringFileInfo\\080904E4\\FileDate", false, ""},
-      {"\\StringFileInfo\\080904E4", false, ""},
-      {"", false, ""},
+      {kRecord, "\\StringFileInfo\\080904E4\\FileDescription", true, "Tallybox Utility"},
+      {kRecord, version, true, "1.0.9.7"},
+      {kRecord, "\\stringfileinfo\\080904e4\\fileversion", true, "1.0.9.7"},
+      {kRecord, "\\StringFileInfo\\040904B0\\FileVersion", true, "2.0.0.0"},
+      {kRecord, "\\StringFileInfo\\080904E4\\Empty", true, ""},
+      {kRecord, "\\StringFileInfo\\080904E4\\FileDate", false, ""},
+      {kRecord, "\\StringFileInfo\\080904E4", false, ""},
+      {kRecord, "", false, ""},
+      // Entries after the end, cut off, or in no record at all are not found.
+      {Record("\0"s + version + "\0" + "1\0"s), version, false, ""},
+      {Record(version + "\0" + "1.0"), version, false, ""},
+      {wrongMagic, version, false, ""},
+      {"", version, false, ""},
   };
   for (const auto& c : cases) {
     std::string value = "stale";
-    EXPECT_EQ(VerQueryValue(kRecord, c.Path, value), c.Found) << c.Path;
+    EXPECT_EQ(VerQueryValue(c.Record, c.Path, value), c.Found) << c.Path;
     EXPECT_EQ(value, c.Value) << c.Path;
   }
-}
-
-TEST(VersionRecord, EntriesAfterTheEndOrCutOffAreNotFound) {
-  std::string value;
-  const std::string afterEnd = Record(
-      "\0\\StringFileInfo\\080904E4\\FileVersion\0"
-      "1\0"s);
-  EXPECT_FALSE(VerQueryValue(afterEnd, "\\StringFileInfo\\080904E4\\FileVersion", value));
-  const std::string cut = Record(
-      "\\StringFileInfo\\080904E4\\FileVersion\0"
-      "1.0"s);
-  EXPECT_FALSE(VerQueryValue(cut, "\\StringFileInfo\\080904E4\\FileVersion", value));
-  std::string wrongMagic = kRecord;
-  wrongMagic[0] = 't';
-  EXPECT_FALSE(VerQueryValue(wrongMagic, "\\StringFileInfo\\080904E4\\FileVersion", value));
-  EXPECT_FALSE(VerQueryValue("", "\\StringFileInfo\\080904E4\\FileVersion", value));
 }
 
 TEST(VersionRecord, FilesWithoutARecordHaveSizeZero) {

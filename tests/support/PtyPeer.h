@@ -1,5 +1,5 @@
-// Test helpers for the serial route: the device's end of a real pseudo-terminal pair, and a
-// private configuration folder in which com<n> links point COM ports at such terminals.
+// Test helper for the serial route: the device's end of a real pseudo-terminal pair, which
+// the serial port tests link in as a COM port (see TempConfig.h).
 #pragma once
 
 #include <fcntl.h>
@@ -10,9 +10,10 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
 #include <stdexcept>
 #include <string>
+
+#include "support/TempConfig.h"
 
 // The device side: holds the master of a pseudo-terminal. It also keeps the terminal side
 // open, so the line does not hang up between the port's closes and opens.
@@ -88,38 +89,4 @@ class TPtyPeer {
   int FMaster = -1;
   int FSlave = -1;
   std::string FSlavePath;
-};
-
-// A fresh XDG_CONFIG_HOME for one test, removed afterwards. Link(n, target) makes COM<n>
-// resolve to target.
-class TTempConfig {
- public:
-  TTempConfig() {
-    char pattern[] = "/tmp/tallybox-serial-XXXXXX";
-    if (!mkdtemp(pattern)) throw std::runtime_error("mkdtemp failed");
-    FRoot = pattern;
-    FLinks = FRoot / "Orvane" / "TallyboxUtility";
-    std::filesystem::create_directories(FLinks);
-    setenv("XDG_CONFIG_HOME", FRoot.c_str(), 1);
-  }
-  ~TTempConfig() {
-    unsetenv("XDG_CONFIG_HOME");
-    std::error_code ignored;
-    std::filesystem::remove_all(FRoot, ignored);
-  }
-  TTempConfig(const TTempConfig&) = delete;
-  TTempConfig& operator=(const TTempConfig&) = delete;
-
-  std::string Link(int Port, const std::string& Target) {
-    const auto link = LinkPath(Port);
-    std::filesystem::remove(link);
-    std::filesystem::create_symlink(Target, link);
-    return link;
-  }
-  std::string LinkPath(int Port) const { return FLinks / ("com" + std::to_string(Port)); }
-  const std::filesystem::path& Root() const { return FRoot; }
-
- private:
-  std::filesystem::path FRoot;
-  std::filesystem::path FLinks;
 };

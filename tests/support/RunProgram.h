@@ -1,5 +1,5 @@
-// Test support: runs a program as a child process with extra environment settings and
-// collects what it prints, or starts one to be killed later.
+// Test support for the settings and simulator tests: runs a program as a child process with
+// extra environment settings and collects what it prints, or starts one to be stopped later.
 #pragma once
 
 #include <fcntl.h>
