@@ -10,7 +10,6 @@
 #include <memory>
 #include <mutex>
 #include <numeric>
-#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -81,13 +80,6 @@ class TProbeDispatcher : public TComPortDispatcher {
     }
   }
 };
-
-std::string Pattern(size_t Count, uint32_t Seed) {
-  std::mt19937 random(Seed);
-  std::string bytes(Count, '\0');
-  for (auto& b : bytes) b = static_cast<char>(random());
-  return bytes;
-}
 
 // Total moves in passes of at most one transfer each, so it takes at least MinPasses.
 void ExpectPasses(const std::vector<int32_t>& Sizes, size_t Total, size_t MinPasses) {

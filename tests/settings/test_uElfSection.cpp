@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "support/TempConfig.h"
+
 namespace {
 
 struct TFakeSection {
@@ -150,21 +152,10 @@ TEST(ElfSection, RefusesWhatIsNotAnElfFileOrIsCutShort) {
   EXPECT_TRUE(Find(pastEnd, ".comment", out));
 }
 
-TEST(ElfSection, ReadsARealExecutableFromDisk) {
-  std::string names;
-  ASSERT_TRUE(ReadElfSection("/proc/self/exe", ".shstrtab", 1 << 20, names));
-  EXPECT_NE(names.find(".text"), std::string::npos);
-  std::string out;
-  EXPECT_FALSE(ReadElfSection("/proc/self/exe", ".no_such_section", 1 << 20, out));
-  EXPECT_FALSE(ReadElfSection("/nonexistent/file", ".text", 1 << 20, out));
-  EXPECT_FALSE(ReadElfSection("/proc/self", ".text", 1 << 20, out));  // a folder
-}
-
 // A pipe would hold an open for reading until someone writes to it; it is no executable.
 TEST(ElfSection, APipeIsRefusedWithoutWaitingForAWriter) {
-  std::string folder = (std::filesystem::temp_directory_path() / "tbx-elf-XXXXXX").string();
-  ASSERT_NE(::mkdtemp(folder.data()), nullptr);
-  const std::string pipe = folder + "/program";
+  TTempConfig temp;
+  const std::string pipe = temp.Folder + "/program";
   ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
   std::string out;
   auto found = std::async(std::launch::async,
@@ -176,5 +167,4 @@ TEST(ElfSection, APipeIsRefusedWithoutWaitingForAWriter) {
   }
   EXPECT_FALSE(found.get());
   EXPECT_TRUE(out.empty());
-  std::filesystem::remove_all(folder);
 }

@@ -1,5 +1,5 @@
-// Test helper for the serial route: the device's end of a real pseudo-terminal pair, which
-// the serial port tests link in as a COM port (see TempConfig.h).
+// Test helpers for the serial port and serial dispatcher tests: the device's end of a real
+// pseudo-terminal pair, linked in as a COM port (see TempConfig.h), and seeded test bytes.
 #pragma once
 
 #include <fcntl.h>
@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <random>
 #include <stdexcept>
 #include <string>
 
@@ -90,3 +91,11 @@ class TPtyPeer {
   int FSlave = -1;
   std::string FSlavePath;
 };
+
+// Count bytes the device can send or expect, fixed by Seed.
+inline std::string Pattern(size_t Count, uint32_t Seed) {
+  std::mt19937 random(Seed);
+  std::string bytes(Count, '\0');
+  for (auto& b : bytes) b = static_cast<char>(random());
+  return bytes;
+}

@@ -4,7 +4,6 @@
 
 #include <chrono>
 #include <functional>
-#include <random>
 #include <string>
 #include <thread>
 
@@ -28,13 +27,6 @@ bool Eventually(const std::function<bool()>& Done) {
 
 bool WaitWritten(TCommPort& Port) {
   return Eventually([&] { return Port.WaitWriteDone(1); });
-}
-
-std::string Pattern(size_t Count, uint32_t Seed) {
-  std::mt19937 random(Seed);
-  std::string bytes(Count, '\0');
-  for (auto& b : bytes) b = static_cast<char>(random());
-  return bytes;
 }
 
 // A port set up as the serial dispatcher sets it up, pointed at a pseudo-terminal as COM3.
