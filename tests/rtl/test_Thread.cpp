@@ -40,13 +40,18 @@ void WaitUntilQueued(const std::atomic<int>& Queued, int Count) {
 
 }  // namespace
 
-TEST(Thread, SynchronizeRunsTheCallOnTheMainThread) {
-  std::atomic<bool> ranOnMain{false};
-  TLambdaThread t(
-      [&](TLambdaThread& self) { self.Synchronize([&] { ranOnMain = IsMainThread(); }); });
+TEST(Thread, SynchronizeAndOnTerminateRunOnTheMainThread) {
+  std::atomic<bool> ranOnMain{false}, executed{false};
+  bool terminatedOnMainAfterExecute = false;
+  TLambdaThread t([&](TLambdaThread& self) {
+    self.Synchronize([&] { ranOnMain = IsMainThread(); });
+    executed = true;
+  });
+  t.OnTerminate = [&] { terminatedOnMainAfterExecute = executed && IsMainThread(); };
   t.Resume();
   t.WaitFor();
   EXPECT_TRUE(ranOnMain);
+  EXPECT_TRUE(terminatedOnMainAfterExecute);
 }
 
 TEST(Thread, HandlerExceptionIsRaisedAgainInTheWorker) {
@@ -112,27 +117,9 @@ TEST(Thread, FreeOnTerminateDestroysTheObjectOnce) {
   EXPECT_EQ(TLambdaThread::Destroyed, before + 1);
 }
 
-TEST(Thread, OnTerminateRunsOnTheMainThreadAfterExecute) {
-  std::atomic<bool> executed{false};
-  bool sawExecuted = false;
-  bool onMain = false;
-  TLambdaThread t([&](TLambdaThread&) { executed = true; });
-  t.OnTerminate = [&] {
-    sawExecuted = executed;
-    onMain = IsMainThread();
-  };
-  t.Resume();
-  t.WaitFor();
-  EXPECT_TRUE(sawExecuted);
-  EXPECT_TRUE(onMain);
-}
-
-TEST(Thread, WaitForANeverStartedThreadReturnsAtOnce) {
+TEST(Thread, NeverStartedThreadWaitsForNothingAndRunningOnCreateIsRefused) {
   TLambdaThread t([](TLambdaThread&) {});
   EXPECT_EQ(t.WaitFor(), 0u);
-}
-
-TEST(Thread, CreatingARunningThreadIsRefused) {
   struct TRunning : TThread {
     TRunning() : TThread(false) {}
     void Execute() override {}
