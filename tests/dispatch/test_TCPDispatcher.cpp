@@ -117,18 +117,6 @@ TEST(TCPDispatcher, AbortDuringOrBeforeTheConnectSuppressesErrorsButStillCloses)
   }
 }
 
-TEST(TCPDispatcher, TerminateFromTheOwnerClosesTheConnection) {
-  TLoopbackPeer peer("127.0.0.35");
-  TOwner owner;
-  TProbeDispatcher* d = Open(owner, peer, "127.0.0.35");
-  ASSERT_TRUE(d);
-  d->Terminate();
-  ASSERT_TRUE(owner.UntilClosed());
-  EXPECT_EQ(owner.Events, (std::vector<std::string>{"status:Connecting to 127.0.0.35", "opened",
-                                                    "status:Closing", "closed"}));
-  EXPECT_TRUE(peer.SeesClose());
-}
-
 TEST(TCPDispatcher, LargeTransfersArriveWholeAndInOrderBothWays) {
   TLoopbackPeer peer("127.0.0.36");
   TOwner owner;
@@ -207,8 +195,9 @@ TEST(TCPDispatcher, ShutdownWhileTheWorkerWaitsOnANotificationDoesNotDeadlock) {
   EXPECT_EQ(owner.Events.size(), seen);
 }
 
-TEST(TCPDispatcher, KeepAliveIsOnBeforeOpenedWithTheDeviceTimings) {
-  TLoopbackPeer peer("127.0.0.40");
+// Keep-alive is on with the device's timings by the time the owner hears "opened".
+TEST(TCPDispatcher, KeepAliveIsOnBeforeOpenedAndTerminateFromTheOwnerCloses) {
+  TLoopbackPeer peer("127.0.0.35");
   TOwner owner;
   int keepAlive = -1, idle = -1, interval = -1;
   owner.WhenOpened = [&](TTerminalDispatcher* s) {
@@ -218,13 +207,16 @@ TEST(TCPDispatcher, KeepAliveIsOnBeforeOpenedWithTheDeviceTimings) {
     getsockopt(socket, IPPROTO_TCP, TCP_KEEPIDLE, &idle, &len);
     getsockopt(socket, IPPROTO_TCP, TCP_KEEPINTVL, &interval, &len);
   };
-  TProbeDispatcher* d = Open(owner, peer, "127.0.0.40");
+  TProbeDispatcher* d = Open(owner, peer, "127.0.0.35");
   ASSERT_TRUE(d);
   EXPECT_EQ(keepAlive, 1);
   EXPECT_EQ(idle, 60);
   EXPECT_EQ(interval, 10);
   d->Terminate();
   ASSERT_TRUE(owner.UntilClosed());
+  EXPECT_EQ(owner.Events, (std::vector<std::string>{"status:Connecting to 127.0.0.35", "opened",
+                                                    "status:Closing", "closed"}));
+  EXPECT_TRUE(peer.SeesClose());
 }
 
 TEST(TCPDispatcher, KeepAliveTimesTooLongForTheSocketAreRefusedNotShortened) {

@@ -26,16 +26,15 @@ class TLambdaThread : public TThread {
   std::function<void(TLambdaThread&)> FBody;
 };
 
-void DeliverUntil(const std::function<bool()>& Done) {
+// Waits up to 10 s for Done, delivering queued calls meanwhile only if Deliver.
+void Until(const std::function<bool()>& Done, bool Deliver = true) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (!Done() && std::chrono::steady_clock::now() < deadline) CheckSynchronize(5);
-}
-
-// Waits, without delivering anything, until Count calls have been queued.
-void WaitUntilQueued(const std::atomic<int>& Queued, int Count) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (Queued < Count && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  while (!Done() && std::chrono::steady_clock::now() < deadline) {
+    if (Deliver)
+      CheckSynchronize(5);
+    else
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
 }
 
 }  // namespace
@@ -101,7 +100,7 @@ TEST(Thread, WaitForOnTheMainThreadDeliversPendingCalls) {
     }
   });
   t.Resume();
-  DeliverUntil([&] { return delivered > 0; });
+  Until([&] { return delivered > 0; });
   t.Terminate();
   t.WaitFor();
   EXPECT_GT(delivered, 0);
@@ -112,7 +111,7 @@ TEST(Thread, FreeOnTerminateDestroysTheObjectOnce) {
   auto* t = new TLambdaThread([](TLambdaThread&) {});
   t->FreeOnTerminate = true;
   t->Resume();
-  DeliverUntil([&] { return TLambdaThread::Destroyed == before + 1; });
+  Until([&] { return TLambdaThread::Destroyed == before + 1; });
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
   EXPECT_EQ(TLambdaThread::Destroyed, before + 1);
 }
@@ -149,9 +148,9 @@ TEST(Thread, EachSynchronizeReturnsAsSoonAsItsOwnCallHasRun) {
     });
   });
   first.Resume();
-  WaitUntilQueued(queued, 1);
+  Until([&] { return queued >= 1; }, false);
   second.Resume();
-  WaitUntilQueued(queued, 2);
+  Until([&] { return queued >= 2; }, false);
   EXPECT_TRUE(CheckSynchronize());
   first.WaitFor();
   second.WaitFor();

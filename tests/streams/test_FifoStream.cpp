@@ -3,11 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <climits>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "rtl/Exceptions.h"
@@ -168,63 +166,6 @@ TEST(FifoStream, StreamContractSixtyFourBitSeekAndExactRead) {
   s.Seek(7, 0);
   char buf[8];
   EXPECT_THROW(s.ReadBuffer(buf, 4), EReadError);
-}
-
-TEST(FifoStream, ReadSpanHandsOutTheSameBytesAsRead) {
-  TFIFOStream s(5, 0);
-  Put(s, Bytes(0, 23));
-  s.Seek(3, 0);
-  std::string seen;
-  const uint8_t* data;
-  std::vector<int32_t> spans;
-  while (int32_t n = s.ReadSpan(data, 100)) {
-    seen.append(reinterpret_cast<const char*>(data), static_cast<size_t>(n));
-    spans.push_back(n);
-  }
-  EXPECT_EQ(seen, Bytes(3, 23));
-  EXPECT_EQ(spans, (std::vector<int32_t>{2, 5, 5, 5, 3}));
-  s.Seek(0, 0);
-  EXPECT_EQ(s.ReadSpan(data, 3), 3);
-  EXPECT_EQ(s.Position(), 3);
-  EXPECT_EQ(s.ReadSpan(data, 0), 0);
-}
-
-// Two threads through one lockable queue in the dispatcher's calling order: every byte
-// arrives once and in order.
-TEST(FifoStream, LockableQueueCarriesBytesBetweenThreadsInOrder) {
-  TLockableFIFOStream q(64, 0);
-  constexpr int Total = 200000;
-  auto byte = [](int i) { return static_cast<uint8_t>(i * 7); };
-  std::atomic<bool> done{false};
-  std::thread producer([&] {
-    uint8_t chunk[97];
-    for (int next = 0; next < Total;) {
-      const int n = std::min<int>(static_cast<int>(sizeof chunk), Total - next);
-      for (int i = 0; i < n; ++i) chunk[i] = byte(next + i);
-      q.Lock();
-      q.Seek(0, 2);
-      q.Write(chunk, n);
-      q.Unlock();
-      next += n;
-    }
-    done = true;
-  });
-  int received = 0;
-  bool inOrder = true;
-  uint8_t buf[150];
-  while (received < Total) {
-    EXPECT_TRUE(q.TryLock());
-    q.Seek(0, 0);
-    const int32_t n = q.Read(buf, sizeof buf);
-    if (n > 0) q.DiscardRead();
-    q.Unlock();
-    for (int i = 0; i < n; ++i) inOrder = inOrder && buf[i] == byte(received + i);
-    received += n;
-    if (n == 0 && done && q.Size() == 0) break;
-  }
-  producer.join();
-  EXPECT_EQ(received, Total);
-  EXPECT_TRUE(inOrder);
 }
 
 namespace {
