@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/DispatcherOwner.h"
+
 namespace {
 
 // A dispatcher without a transport: its worker runs a scripted body.
@@ -76,19 +78,18 @@ TEST(TerminalDispatcher, OutputLeavesInCallOrderAtMostOneTransferAPass) {
   EXPECT_EQ(d.Taken(), "");
 }
 
+// The worker has sent its error before the user aborts, but the main thread has not run it
+// yet: once aborted, the user must not see it.
 TEST(TerminalDispatcher, AnErrorStillWaitingForDeliveryWhenAbortComesIsDropped) {
-  // The worker has sent its error before the user aborts, but the main thread has not run it
-  // yet: once aborted, the user must not see it.
   CountCallsQueuedByTheWatchedThread();
   watchedQueued = 0;
-  std::vector<std::string> events;
   auto* d = new TScriptedDispatcher([](TScriptedDispatcher& self) {
     watchedThread = std::this_thread::get_id();
     self.ReportError("too late");
     self.NotifyClosed();
   });
-  d->OnError = [&](TTerminalDispatcher*, const std::string& m) { events.push_back("error:" + m); };
-  d->OnClosed = [&](TTerminalDispatcher*) { events.push_back("closed"); };
+  TOwner owner;
+  owner.Wire(d);
   d->FreeOnTerminate = false;
   d->Resume();
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -98,12 +99,10 @@ TEST(TerminalDispatcher, AnErrorStillWaitingForDeliveryWhenAbortComesIsDropped) 
   d->WaitFor();
   delete d;
   watchedThread = std::thread::id();
-  EXPECT_EQ(events, (std::vector<std::string>{"closed"}));
+  EXPECT_EQ(owner.Events, (std::vector<std::string>{"closed"}));
 }
 
 TEST(TerminalDispatcher, AbortSilencesErrorsOnlyAndEveryNotificationCarriesTheSender) {
-  std::vector<std::string> events;
-  bool senderRight = true;
   auto* d = new TScriptedDispatcher([](TScriptedDispatcher& self) {
     self.ReportError("before abort");
     self.Abort();
@@ -112,45 +111,38 @@ TEST(TerminalDispatcher, AbortSilencesErrorsOnlyAndEveryNotificationCarriesTheSe
     self.NotifyOpened();
     self.NotifyClosed();
   });
+  TOwner owner;
+  owner.Wire(d);
   TTerminalDispatcher* expected = d;
-  d->OnOpened = [&](TTerminalDispatcher* s) {
+  bool senderRight = true;
+  owner.WhenOpened = [&](TTerminalDispatcher* s) { senderRight &= s == expected; };
+  d->OnClosed = [&, inner = d->OnClosed](TTerminalDispatcher* s) {
     senderRight &= s == expected;
-    events.push_back("opened");
-  };
-  d->OnClosed = [&](TTerminalDispatcher* s) {
-    senderRight &= s == expected;
-    events.push_back("closed");
-  };
-  d->OnError = [&](TTerminalDispatcher*, const std::string& m) { events.push_back("error:" + m); };
-  d->OnStatus = [&](TTerminalDispatcher*, const std::string& t) {
-    events.push_back("status:" + t);
+    inner(s);
   };
   d->Resume();
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while ((events.empty() || events.back() != "closed") &&
-         std::chrono::steady_clock::now() < deadline)
-    CheckSynchronize(5);
-  EXPECT_EQ(events, (std::vector<std::string>{"error:before abort", "status:still here", "opened",
-                                              "closed"}));
+  ASSERT_TRUE(owner.UntilClosed());
+  EXPECT_EQ(owner.Events, (std::vector<std::string>{"error:before abort", "status:still here",
+                                                    "opened", "closed"}));
   EXPECT_TRUE(senderRight);
 }
 
 TEST(TerminalDispatcher, AHandlerMayDetachWhileItRuns) {
-  bool closedCalled = false;
   auto* d = new TScriptedDispatcher([](TScriptedDispatcher& self) {
     self.ReportStatus("one");
     self.NotifyClosed();
   });
+  TOwner owner;
+  owner.Wire(d);
   TTerminalDispatcher* self = d;
   std::string captured = "kept alive by the copy";
-  d->OnStatus = [&, self, captured](TTerminalDispatcher*, const std::string&) {
+  d->OnStatus = [self, captured](TTerminalDispatcher*, const std::string&) {
     self->DetachNotifications();
     EXPECT_EQ(captured, "kept alive by the copy");
   };
-  d->OnClosed = [&](TTerminalDispatcher*) { closedCalled = true; };
   d->FreeOnTerminate = false;
   d->Resume();
   d->WaitFor();
   delete d;
-  EXPECT_FALSE(closedCalled);
+  EXPECT_FALSE(owner.Has("closed"));
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 namespace {
 std::tm At(int Year, int Month, int Day, int Hour, int Minute, int Second) {
   std::tm t{};
@@ -24,19 +26,15 @@ TEST(DateTime, FormatsThePatternLetters) {
   EXPECT_EQ(FormatDateTime("\"at\" hh", At(2020, 1, 1, 7, 0, 0), ":"), "at 07");
 }
 
-TEST(DateTime, TimeSeparatorFollowsTheLocale) {
-  EXPECT_EQ(TimeSeparatorFor("en_GB"), ":");
-  EXPECT_EQ(TimeSeparatorFor("de_DE"), ":");
-  EXPECT_EQ(TimeSeparatorFor(""), ":");
-  EXPECT_EQ(TimeSeparatorFor("fi_FI"), ".");
-}
-
 // Locales that spell the time out in words ("14 h 03 min", "14\uC2DC 03\uBD84") have no
 // separator character between the fields; the stamp then keeps the colon.
-TEST(DateTime, TimeSeparatorIsOnePunctuationCharacter) {
-  EXPECT_EQ(TimeSeparatorFor("fr_CA"), ":");
-  EXPECT_EQ(TimeSeparatorFor("ko_KR"), ":");
-  EXPECT_EQ(TimeSeparatorFor("da_DK"), ".");
+TEST(DateTime, TimeSeparatorIsTheLocalesOnePunctuationCharacter) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"en_GB", ":"}, {"de_DE", ":"}, {"", ":"},      {"fi_FI", "."},
+      {"fr_CA", ":"}, {"ko_KR", ":"}, {"da_DK", "."},
+  };
+  for (const auto& [locale, separator] : cases)
+    EXPECT_EQ(TimeSeparatorFor(locale), separator) << locale;
 }
 
 TEST(DateTime, NowSourceCanBeReplacedAndRestored) {

@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include "support/ErrorText.h"
-
+#include <functional>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "rtl/Exceptions.h"
+#include "support/ErrorText.h"
 
 namespace {
 
@@ -40,37 +42,35 @@ TEST(PointerList, AddInsertDeleteKeepOrder) {
   EXPECT_EQ(list.IndexOf(P(1)), -1);
 }
 
-TEST(PointerList, OutOfRangeIndexRaisesListErrorWithTheIndex) {
+TEST(PointerList, BadIndexOrCapacityRaisesListErrorWithTheValue) {
   TList list;
   list.Add(P(1));
-  EXPECT_EQ(ErrorOf<EListError>([&] { list.Items(1); }), "List index out of bounds (1)");
-  EXPECT_EQ(ErrorOf<EListError>([&] { list.Items(-1); }), "List index out of bounds (-1)");
-  EXPECT_EQ(ErrorOf<EListError>([&] { list.Delete(5); }), "List index out of bounds (5)");
-  EXPECT_EQ(ErrorOf<EListError>([&] { list.Insert(2, P(2)); }), "List index out of bounds (2)");
-  EXPECT_EQ(list.Count(), 1);
+  list.Add(P(2));
+  const std::pair<std::function<void()>, std::string> cases[] = {
+      {[&] { list.Items(2); }, "List index out of bounds (2)"},
+      {[&] { list.Items(-1); }, "List index out of bounds (-1)"},
+      {[&] { list.Delete(5); }, "List index out of bounds (5)"},
+      {[&] { list.Insert(3, P(3)); }, "List index out of bounds (3)"},
+      {[&] { list.SetCapacity(1); }, "List capacity out of bounds (1)"},
+  };
+  for (const auto& [call, text] : cases) EXPECT_EQ(ErrorOf<EListError>(call), text);
+  EXPECT_EQ(list.Count(), 2);
 }
 
-TEST(PointerList, GrowsWhenFullAndClearEmptiesCountAndCapacity) {
+TEST(PointerList, GrowsWhenFullPacksNilSlotsAndClearFreesEverything) {
   TList list;
   EXPECT_EQ(list.Capacity(), 0);
   list.Add(P(1));
   EXPECT_EQ(list.Capacity(), 4);
-  for (int i = 0; i < 100; ++i) list.Add(P(i + 2));
+  for (int i = 0; i < 100; ++i) list.Add(i % 2 ? nullptr : P(i + 2));
   EXPECT_GE(list.Capacity(), list.Count());
+  list.Pack();
+  ASSERT_EQ(list.Count(), 51);
+  EXPECT_EQ(list.Items(1), P(2));
+  EXPECT_EQ(list.Items(50), P(100));
   list.Clear();
   EXPECT_EQ(list.Count(), 0);
   EXPECT_EQ(list.Capacity(), 0);
-}
-
-TEST(PointerList, PackRemovesNilSlots) {
-  TList list;
-  list.Add(P(1));
-  list.Add(nullptr);
-  list.Add(P(2));
-  list.Add(nullptr);
-  list.Pack();
-  ASSERT_EQ(list.Count(), 2);
-  EXPECT_EQ(list.Items(1), P(2));
 }
 
 TEST(PointerList, NotifiesInsertedAndRemovedPointers) {
@@ -80,11 +80,4 @@ TEST(PointerList, NotifiesInsertedAndRemovedPointers) {
   list.Delete(0);
   EXPECT_EQ(list.Added, std::vector<void*>{P(7)});
   EXPECT_EQ(list.Deleted, std::vector<void*>{P(7)});
-}
-
-TEST(PointerList, CapacityBelowCountIsRefused) {
-  TList list;
-  list.Add(P(1));
-  list.Add(P(2));
-  EXPECT_EQ(ErrorOf<EListError>([&] { list.SetCapacity(1); }), "List capacity out of bounds (1)");
 }

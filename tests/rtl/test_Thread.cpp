@@ -26,27 +26,31 @@ class TLambdaThread : public TThread {
   std::function<void(TLambdaThread&)> FBody;
 };
 
-void DeliverUntil(const std::function<bool()>& Done) {
+// Waits up to 10 s for Done, delivering queued calls meanwhile only if Deliver.
+void Until(const std::function<bool()>& Done, bool Deliver = true) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (!Done() && std::chrono::steady_clock::now() < deadline) CheckSynchronize(5);
-}
-
-// Waits, without delivering anything, until Count calls have been queued.
-void WaitUntilQueued(const std::atomic<int>& Queued, int Count) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (Queued < Count && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  while (!Done() && std::chrono::steady_clock::now() < deadline) {
+    if (Deliver)
+      CheckSynchronize(5);
+    else
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
 }
 
 }  // namespace
 
-TEST(Thread, SynchronizeRunsTheCallOnTheMainThread) {
-  std::atomic<bool> ranOnMain{false};
-  TLambdaThread t(
-      [&](TLambdaThread& self) { self.Synchronize([&] { ranOnMain = IsMainThread(); }); });
+TEST(Thread, SynchronizeAndOnTerminateRunOnTheMainThread) {
+  std::atomic<bool> ranOnMain{false}, executed{false};
+  bool terminatedOnMainAfterExecute = false;
+  TLambdaThread t([&](TLambdaThread& self) {
+    self.Synchronize([&] { ranOnMain = IsMainThread(); });
+    executed = true;
+  });
+  t.OnTerminate = [&] { terminatedOnMainAfterExecute = executed && IsMainThread(); };
   t.Resume();
   t.WaitFor();
   EXPECT_TRUE(ranOnMain);
+  EXPECT_TRUE(terminatedOnMainAfterExecute);
 }
 
 TEST(Thread, HandlerExceptionIsRaisedAgainInTheWorker) {
@@ -96,7 +100,7 @@ TEST(Thread, WaitForOnTheMainThreadDeliversPendingCalls) {
     }
   });
   t.Resume();
-  DeliverUntil([&] { return delivered > 0; });
+  Until([&] { return delivered > 0; });
   t.Terminate();
   t.WaitFor();
   EXPECT_GT(delivered, 0);
@@ -107,32 +111,14 @@ TEST(Thread, FreeOnTerminateDestroysTheObjectOnce) {
   auto* t = new TLambdaThread([](TLambdaThread&) {});
   t->FreeOnTerminate = true;
   t->Resume();
-  DeliverUntil([&] { return TLambdaThread::Destroyed == before + 1; });
+  Until([&] { return TLambdaThread::Destroyed == before + 1; });
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
   EXPECT_EQ(TLambdaThread::Destroyed, before + 1);
 }
 
-TEST(Thread, OnTerminateRunsOnTheMainThreadAfterExecute) {
-  std::atomic<bool> executed{false};
-  bool sawExecuted = false;
-  bool onMain = false;
-  TLambdaThread t([&](TLambdaThread&) { executed = true; });
-  t.OnTerminate = [&] {
-    sawExecuted = executed;
-    onMain = IsMainThread();
-  };
-  t.Resume();
-  t.WaitFor();
-  EXPECT_TRUE(sawExecuted);
-  EXPECT_TRUE(onMain);
-}
-
-TEST(Thread, WaitForANeverStartedThreadReturnsAtOnce) {
+TEST(Thread, NeverStartedThreadWaitsForNothingAndRunningOnCreateIsRefused) {
   TLambdaThread t([](TLambdaThread&) {});
   EXPECT_EQ(t.WaitFor(), 0u);
-}
-
-TEST(Thread, CreatingARunningThreadIsRefused) {
   struct TRunning : TThread {
     TRunning() : TThread(false) {}
     void Execute() override {}
@@ -162,9 +148,9 @@ TEST(Thread, EachSynchronizeReturnsAsSoonAsItsOwnCallHasRun) {
     });
   });
   first.Resume();
-  WaitUntilQueued(queued, 1);
+  Until([&] { return queued >= 1; }, false);
   second.Resume();
-  WaitUntilQueued(queued, 2);
+  Until([&] { return queued >= 2; }, false);
   EXPECT_TRUE(CheckSynchronize());
   first.WaitFor();
   second.WaitFor();

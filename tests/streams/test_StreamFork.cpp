@@ -3,13 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <random>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "ReferenceFork.h"
 #include "rtl/Exceptions.h"
+#include "support/ErrorText.h"
 
 using namespace std::string_literals;
 
@@ -30,24 +32,22 @@ std::string ModemLine(const std::string& Text) {
   return ModemStart + Text + "\"" + CrLf;
 }
 
-// Opens the pending input to the tests.
+// Opens the pending input to the tests; set up like the main window's fork.
 class TProbeFork : public TStreamFork {
  public:
+  explicit TProbeFork(bool Defer = true, bool Configure = true) {
+    DeferStartPattern = Defer;
+    if (!Configure) return;
+    AddSegment("", "", 0);
+    AddSegment(EventStart, CrLf, 2000);
+    AddSegment(ModemStart, CrLf, 2000);
+  }
   int32_t PendingSize() { return static_cast<int32_t>(FPending->Size()); }
   bool SomeSegmentOpen() const { return FOpenSegment != nullptr; }
+  void Feed(const std::string& Data) {
+    TStreamFork::Feed(Data.data(), static_cast<int32_t>(Data.size()));
+  }
 };
-
-// The main window's fork.
-void Configure(TStreamFork& Fork, bool Defer) {
-  Fork.DeferStartPattern = Defer;
-  ASSERT_EQ(Fork.AddSegment("", "", 0), 0);
-  ASSERT_EQ(Fork.AddSegment(EventStart, CrLf, 2000), 1);
-  ASSERT_EQ(Fork.AddSegment(ModemStart, CrLf, 2000), 2);
-}
-
-void Feed(TStreamFork& Fork, const std::string& Data) {
-  Fork.Feed(Data.data(), static_cast<int32_t>(Data.size()));
-}
 
 std::string Text(TStream* Stream) {
   Stream->Seek(0, 0);
@@ -69,184 +69,101 @@ std::string Drain(TStreamFork& Fork, int32_t Segment) {
   return text;
 }
 
+std::string Mode(bool Defer) {
+  return Defer ? "deferred start pattern" : "start pattern moved at once";
+}
+
 }  // namespace
 
-TEST(StreamFork, MixedFeedRoutesEveryLineToItsSegment) {
-  for (bool defer : {true, false}) {
-    SCOPED_TRACE(defer ? "deferred start pattern" : "start pattern moved at once");
-    TProbeFork fork;
-    Configure(fork, defer);
-    const std::string event = EventLine("power fail");
-    const std::string modem = ModemLine("ATD123");
-    Feed(fork, "hello" + CrLf + event + "more" + modem + "tail");
-    fork.Flush();
-    EXPECT_EQ(Text(fork, 0), "hello" + CrLf + "more" + "tail");
-    EXPECT_EQ(Text(fork, 1), event);
-    EXPECT_EQ(Text(fork, 2), modem);
-    EXPECT_EQ(fork.PendingSize(), 0);
-  }
-}
-
-TEST(StreamFork, MixedFeedLeavesNothingPendingAfterTheLastPlainByte) {
-  TProbeFork fork;
-  Configure(fork, true);
-  Feed(fork, "hello" + CrLf + EventLine("x") + "more" + ModemLine("y") + "tail");
-  EXPECT_EQ(fork.PendingSize(), 0);
-  EXPECT_FALSE(fork.SomeSegmentOpen());
-}
-
-TEST(StreamFork, PiecesOfAnEventLineWaitOnlyWhileTheyMightBeAMarker) {
-  for (bool defer : {true, false}) {
-    SCOPED_TRACE(defer ? "deferred start pattern" : "start pattern moved at once");
-    TProbeFork fork;
-    Configure(fork, defer);
-    Feed(fork, "abc" + Nul);
-    EXPECT_EQ(Text(fork, 0), "abc");
-    EXPECT_EQ(fork.PendingSize(), 1);
-    Feed(fork, "\tX\r");
-    EXPECT_EQ(Text(fork, 1), Nul + "\tX");
-    EXPECT_EQ(fork.PendingSize(), 1);
-    EXPECT_TRUE(fork.SomeSegmentOpen());
-    Feed(fork, "\nZ");
-    EXPECT_EQ(Text(fork, 1), Nul + "\tX\r\n");
-    EXPECT_EQ(Text(fork, 0), "abcZ");
-    EXPECT_EQ(fork.PendingSize(), 0);
-    EXPECT_FALSE(fork.SomeSegmentOpen());
-  }
-}
-
-TEST(StreamFork, LongerStartPatternWaitsForMoreBytes) {
-  for (bool defer : {true, false}) {
-    SCOPED_TRACE(defer ? "deferred start pattern" : "start pattern moved at once");
-    TProbeFork fork;
-    Configure(fork, defer);
-    Feed(fork, "ab" + Nul + "\t" + Esc + "[3");
-    EXPECT_EQ(Text(fork, 0), "ab");
-    EXPECT_EQ(Text(fork, 1), "");
-    EXPECT_EQ(fork.PendingSize(), 5);
-    EXPECT_FALSE(fork.SomeSegmentOpen());
-    Feed(fork, "1mM:\"q\"" + CrLf);
-    EXPECT_EQ(Text(fork, 2), ModemLine("q"));
-    EXPECT_EQ(Text(fork, 1), "");
-    EXPECT_EQ(fork.PendingSize(), 0);
-    EXPECT_FALSE(fork.SomeSegmentOpen());
-  }
-}
-
-TEST(StreamFork, ShorterStartPatternWinsOnceTheLongerIsRuledOut) {
-  TProbeFork fork;
-  Configure(fork, true);
-  Feed(fork, Nul + "\t" + Esc + "[31mM:");
-  EXPECT_FALSE(fork.SomeSegmentOpen());
-  Feed(fork, "x" + CrLf);
-  EXPECT_EQ(Text(fork, 1), Nul + "\t" + Esc + "[31mM:x" + CrLf);
-  EXPECT_EQ(Text(fork, 2), "");
-}
-
-TEST(StreamFork, StrayNulBeforeAMarkerGoesToTheTerminal) {
-  TProbeFork fork;
-  Configure(fork, true);
-  Feed(fork, "a" + Nul + Nul + "\tE" + CrLf);
-  EXPECT_EQ(Text(fork, 0), "a" + Nul);
-  EXPECT_EQ(Text(fork, 1), Nul + "\tE" + CrLf);
-}
-
-TEST(StreamFork, ByteByByteFeedGivesTheSameSegments) {
-  const std::string input =
-      "x" + EventLine("e1") + Nul + "y" + ModemLine("m") + "z\r" + EventLine("M:no") + Nul;
-  for (bool defer : {true, false}) {
-    TProbeFork fork;
-    Configure(fork, defer);
-    for (char c : input) Feed(fork, std::string(1, c));
-    fork.Flush();
-    EXPECT_EQ(Text(fork, 0), "x" + Nul + "yz\r" + Nul);
-    EXPECT_EQ(Text(fork, 1), EventLine("e1") + EventLine("M:no"));
-    EXPECT_EQ(Text(fork, 2), ModemLine("m"));
-  }
-}
-
-TEST(StreamFork, FlushMovesPendingBytesToTheOpenSegmentOrTheTerminal) {
-  TProbeFork fork;
-  Configure(fork, true);
-  Feed(fork, "ab" + Nul);
-  fork.Flush();
-  EXPECT_EQ(Text(fork, 0), "ab" + Nul);
-  Feed(fork, EventStart + "half\r");
-  fork.Flush();
-  EXPECT_EQ(Text(fork, 1), EventStart + "half\r");
-  EXPECT_FALSE(fork.SomeSegmentOpen());
-  Feed(fork, "next");
-  EXPECT_EQ(Text(fork, 0), "ab" + Nul + "next");
-}
-
-TEST(StreamFork, ResetEmptiesEverythingAndClosesTheOpenSegment) {
-  struct Case {
-    const char* Name;
-    std::string Input;
+// Worked cases, each a list of steps checked after every step: the three segment texts, the
+// pending input and whether a segment is open. Every case runs with and without
+// DeferStartPattern, fed in one piece per step and byte by byte.
+TEST(StreamFork, WorkedCasesRouteEveryByteToItsSegment) {
+  enum TAction { Feed, Flush, Reset };
+  struct TStep {
+    TAction Action;
+    std::string Bytes, Terminal, Event, Modem;
+    int32_t Pending;
+    bool Open;
   };
-  const Case cases[] = {
-      {"open segment with a pending partial end", "t" + EventStart + "body\r"},
-      {"open segment with nothing pending", "t" + EventStart + "body"},
-      {"pending start", "t" + Nul + "\t" + Esc},
+  const std::string mixed = "hello" + CrLf + EventLine("power fail") + "more" +
+                            ModemLine("ATD123") + Nul + "z\r" + EventLine("M:no") + "tail";
+  const std::string mixedTerminal = "hello" + CrLf + "more" + Nul + "z\rtail";
+  const std::string mixedEvents = EventLine("power fail") + EventLine("M:no");
+  const std::string held = Nul + "\t" + Esc + "[31mM:";  // the modem marker cut short
+  const std::pair<const char*, std::vector<TStep>> cases[] = {
+      {"mixed lines in one feed",
+       {{Feed, mixed, mixedTerminal, mixedEvents, ModemLine("ATD123"), 0, false},
+        {Flush, "", mixedTerminal, mixedEvents, ModemLine("ATD123"), 0, false}}},
+      {"held NUL, then TAB",
+       {{Feed, "abc" + Nul, "abc", "", "", 1, false},
+        {Feed, "\tX\r", "abc", Nul + "\tX", "", 1, true},
+        {Feed, "\nZ", "abcZ", Nul + "\tX" + CrLf, "", 0, false}}},
+      {"longer start pattern held back",
+       {{Feed, "ab" + Nul + "\t" + Esc + "[3", "ab", "", "", 5, false},
+        {Feed, "1mM:\"q\"" + CrLf, "ab", "", ModemLine("q"), 0, false}}},
+      {"shorter start pattern wins once the longer is ruled out",
+       {{Feed, held, "", "", "", 9, false},
+        {Feed, "x" + CrLf, "", held + "x" + CrLf, "", 0, false}}},
+      {"NUL NUL TAB",
+       {{Feed, "a" + Nul + Nul + "\tE" + CrLf, "a" + Nul, Nul + "\tE" + CrLf, "", 0, false}}},
+      {"Flush hands a held NUL to the terminal",
+       {{Feed, "ab" + Nul, "ab", "", "", 1, false},
+        {Flush, "", "ab" + Nul, "", "", 0, false},
+        {Feed, "next", "ab" + Nul + "next", "", "", 0, false}}},
+      {"Flush closes a segment with a partial end pending",
+       {{Flush, EventStart + "half\r", "", EventStart + "half\r", "", 0, false},
+        {Feed, "next", "next", EventStart + "half\r", "", 0, false}}},
+      {"Flush closes a segment with nothing pending",
+       {{Feed, EventStart + "body", "", EventStart + "body", "", 0, true},
+        {Flush, "", "", EventStart + "body", "", 0, false},
+        {Feed, "next", "next", EventStart + "body", "", 0, false}}},
+      {"Reset with an open segment and a partial end pending",
+       {{Reset, "t" + EventStart + "body\r", "", "", "", 0, false},
+        {Feed, "after" + CrLf, "after" + CrLf, "", "", 0, false}}},
+      {"Reset with an open segment and nothing pending",
+       {{Reset, "t" + EventStart + "body", "", "", "", 0, false},
+        {Feed, "after" + CrLf, "after" + CrLf, "", "", 0, false}}},
+      {"Reset with a start pending",
+       {{Reset, "t" + Nul + "\t" + Esc, "", "", "", 0, false},
+        {Feed, "after" + CrLf, "after" + CrLf, "", "", 0, false}}},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.Name);
-    TProbeFork fork;
-    Configure(fork, true);
-    Feed(fork, c.Input);
-    fork.Reset();
-    EXPECT_EQ(fork.PendingSize(), 0);
-    EXPECT_FALSE(fork.SomeSegmentOpen());
-    for (int32_t i = 0; i < 3; ++i) EXPECT_EQ(Text(fork, i), "") << i;
-    Feed(fork, "after" + CrLf);
-    EXPECT_EQ(Text(fork, 0), "after" + CrLf);
-    EXPECT_EQ(Text(fork, 1), "");
-  }
+  for (const auto& [name, steps] : cases)
+    for (bool defer : {true, false})
+      for (bool byteByByte : {false, true}) {
+        SCOPED_TRACE(name + (", " + Mode(defer)) + (byteByByte ? ", byte by byte" : ""));
+        TProbeFork fork(defer);
+        for (size_t i = 0; i < steps.size(); ++i) {
+          const TStep& step = steps[i];
+          SCOPED_TRACE(testing::Message() << "step " << i);
+          if (byteByByte)
+            for (char c : step.Bytes) fork.Feed(std::string(1, c));
+          else
+            fork.Feed(step.Bytes);
+          if (step.Action == Flush) fork.Flush();
+          if (step.Action == Reset) fork.Reset();
+          EXPECT_EQ(Text(fork, 0), step.Terminal);
+          EXPECT_EQ(Text(fork, 1), step.Event);
+          EXPECT_EQ(Text(fork, 2), step.Modem);
+          EXPECT_EQ(fork.PendingSize(), step.Pending);
+          EXPECT_EQ(fork.SomeSegmentOpen(), step.Open);
+        }
+      }
 }
 
-TEST(StreamFork, ForkWithoutSegmentsKeepsEverythingPending) {
+TEST(StreamFork, ForkWithoutSegmentsKeepsEverythingPendingAndBadIndexesRaise) {
+  TProbeFork empty(true, false);
+  empty.Feed("abc");
+  empty.Flush();
+  EXPECT_EQ(empty.PendingSize(), 3);
+  empty.Reset();
+  EXPECT_EQ(empty.PendingSize(), 0);
   TProbeFork fork;
-  Feed(fork, "abc");
-  fork.Flush();
-  EXPECT_EQ(fork.PendingSize(), 3);
-  EXPECT_EQ(fork.SegmentCount(), 0);
-  fork.Reset();
-  EXPECT_EQ(fork.PendingSize(), 0);
+  EXPECT_EQ(ErrorOf<EListError>([&] { fork.Segments(3); }), "List index out of bounds (3)");
+  EXPECT_EQ(ErrorOf<EListError>([&] { fork.Segments(-1); }), "List index out of bounds (-1)");
 }
 
-TEST(StreamFork, SegmentIndexOutsideTheListRaisesListError) {
-  TStreamFork fork;
-  Configure(fork, true);
-  EXPECT_EQ(fork.SegmentCount(), 3);
-  EXPECT_EQ(fork.Segments(1)->StartPattern, EventStart);
-  EXPECT_EQ(fork.Segments(2)->Timeout, 2000);
-  EXPECT_EQ(fork.Segments(2)->FStamp, 0u);
-  for (int32_t index : {3, -1}) {
-    try {
-      fork.Segments(index);
-      FAIL() << "index " << index << " must raise";
-    } catch (const EListError& e) {
-      EXPECT_EQ(std::string(e.what()), "List index out of bounds (" + std::to_string(index) + ")");
-    }
-  }
-}
-
-TEST(StreamFork, SegmentFindsPromptFromAGivenPosition) {
-  TStreamFork fork;
-  Configure(fork, true);
-  const std::string prompt = Esc + "[34;1m<Tallybox";
-  Feed(fork, "r?\r\nA=1\r\n" + prompt + " 1.00>" + Esc + "[0m");
-  bool found = false;
-  const int32_t at = fork.Segments(0)->Find(0, prompt, found);
-  EXPECT_TRUE(found);
-  EXPECT_EQ(at, 9);
-  const int32_t end = fork.Segments(0)->Find(at, ">" + Esc + "[0m", found);
-  EXPECT_TRUE(found);
-  EXPECT_EQ(end, 9 + static_cast<int32_t>(prompt.size()) + 5);
-  fork.Segments(0)->Find(0, "PASSWORD", found);
-  EXPECT_FALSE(found);
-}
-
+// Returns the match, or the earliest trailing partial match; Start is clamped to the content.
 TEST(FindInStream, ReturnsTheMatchOrTheEarliestTrailingPartialMatch) {
   struct Case {
     std::string Content;
@@ -270,45 +187,34 @@ TEST(FindInStream, ReturnsTheMatchOrTheEarliestTrailingPartialMatch) {
       {"abc", 9, "A", 3, false},
       {"abc", -4, "b", 1, true},
   };
-  for (const Case& c : cases) {
-    for (int32_t blockSize : {1, 2, 3, 1024}) {
+  for (const Case& c : cases)
+    for (int32_t blockSize : {0, 1, 2, 3, 1024}) {  // 0: a stream that is not a FIFO
       SCOPED_TRACE(testing::Message() << '"' << c.Content << "\" from " << c.Start << " for \""
                                       << c.Pattern << "\", block size " << blockSize);
-      TFIFOStream fifo(blockSize, 0);
+      TFIFOStream fifo(std::max(blockSize, 1), 0);
       fifo.Write(c.Content.data(), static_cast<int32_t>(c.Content.size()));
-      bool found = !c.Found;
-      EXPECT_EQ(FindInStream(&fifo, c.Start, c.Pattern, found), c.Result);
-      EXPECT_EQ(found, c.Found);
       TStringStream plain(c.Content);
-      found = !c.Found;
-      EXPECT_EQ(FindInStream(&plain, c.Start, c.Pattern, found), c.Result);
+      bool found = !c.Found;
+      EXPECT_EQ(FindInStream(blockSize ? static_cast<TStream*>(&fifo) : &plain, c.Start, c.Pattern,
+                             found),
+                c.Result);
       EXPECT_EQ(found, c.Found);
     }
-  }
 }
 
 TEST(TextOperations, MatchAtComparesFromAOneBasedIndex) {
-  struct Case {
-    std::string S;
-    int32_t Index;
-    std::string Sub;
-    bool Result;
-  };
-  const Case cases[] = {
+  const std::tuple<std::string, int32_t, std::string, bool> cases[] = {
       {"abcd", 1, "ab", true},    {"abcd", 2, "bc", true},     {"abcd", 3, "cd", true},
       {"abcd", 4, "de", false},   {"abcd", 5, "", true},       {"abcd", 0, "a", false},
       {"abcd", 2, "bd", false},   {"abcd", 1, "abcde", false}, {"", 1, "", true},
       {"a\0b"s, 2, "\0b"s, true},
   };
-  for (const Case& c : cases)
-    EXPECT_EQ(MatchAt(c.S, c.Index, c.Sub), c.Result) << c.S << " @" << c.Index << " " << c.Sub;
+  for (const auto& [s, index, sub, result] : cases)
+    EXPECT_EQ(MatchAt(s, index, sub), result) << s << " @" << index << " " << sub;
 }
 
 TEST(TextOperations, ReplaceAllReplacesLeftToRightWithoutRescanning) {
-  struct Case {
-    std::string S, Old, New, Result;
-  };
-  const Case cases[] = {
+  const std::string cases[][4] = {
       {"a-b-c", "-", "+", "a+b+c"},
       {"aa", "a", "aa", "aaaa"},
       {"aaa", "aa", "b", "ba"},
@@ -318,22 +224,21 @@ TEST(TextOperations, ReplaceAllReplacesLeftToRightWithoutRescanning) {
       {EventStart + Red + "fault" + Plain + CrLf, EventStart + Red, "12:00:01 ",
        "12:00:01 fault" + Plain + CrLf},
   };
-  for (const Case& c : cases) EXPECT_EQ(ReplaceAll(c.S, c.Old, c.New), c.Result) << c.S;
+  for (const auto& c : cases) EXPECT_EQ(ReplaceAll(c[0], c[1], c[2]), c[3]) << c[0];
 }
 
 namespace {
 
 std::string RandomText(std::mt19937& Rng, int MaxLength, const std::string& Alphabet) {
-  std::uniform_int_distribution<int> length(0, MaxLength);
-  std::uniform_int_distribution<size_t> pick(0, Alphabet.size() - 1);
   std::string s;
-  for (int i = length(Rng); i > 0; --i) s.push_back(Alphabet[pick(Rng)]);
+  for (int i = static_cast<int>(Rng() % (MaxLength + 1)); i > 0; --i)
+    s.push_back(Alphabet[Rng() % Alphabet.size()]);
   return s;
 }
 
 // A device stream whose routing is known by construction: terminal text (colours, CR LF,
-// stray CRs and stray NULs that are not followed by TAB), event lines, modem lines, event
-// lines that look like modem lines, and a cut-off modem marker that ends as an event line.
+// stray CRs and NULs not followed by TAB), event lines, modem lines, event lines that look
+// like modem lines, and a cut-off modem marker that ends as an event line.
 struct TDeviceStream {
   std::string Input;
   std::string Segment[3];
@@ -341,44 +246,31 @@ struct TDeviceStream {
 
 TDeviceStream RandomDeviceStream(std::mt19937& Rng, int Elements) {
   const std::string letters = "abcdefghij KLMN=0123456789:>\"?[";
-  // Line text without a quotation mark can never complete a modem marker.
-  const std::string unquoted = "abcdefghij KLMN=0123456789:>?[";
+  const std::string unquoted = "abcdefghij KLMN=0123456789:>?[";  // never completes a modem marker
   TDeviceStream out;
   auto add = [&](int Segment, const std::string& Bytes) {
     out.Input += Bytes;
     out.Segment[Segment] += Bytes;
   };
-  std::uniform_int_distribution<int> kind(0, 9);
   for (int i = 0; i < Elements; ++i) {
-    switch (kind(Rng)) {
-      case 0:
-      case 1:
-      case 2:
-        add(0, RandomText(Rng, 40, letters + "\r\n"));
-        break;
-      case 3:
-        add(0, Esc + "[3" + std::to_string(Rng() % 8) + "m" + RandomText(Rng, 20, letters) + Plain +
-                   CrLf);
-        break;
-      case 4:
-        add(0, RandomText(Rng, 5, letters) + Nul + RandomText(Rng, 1, "\x1b\r") + "x");
-        break;
-      case 5:
-      case 6:
-        add(1, EventLine(RandomText(Rng, 30, unquoted)));
-        break;
-      case 7:
-        add(1, EventStart + Red + "M:" + RandomText(Rng, 8, unquoted) + "x" + CrLf);
-        break;
-      case 8:
-        add(2, ModemLine(RandomText(Rng, 30, letters)));
-        break;
-      case 9:
-        add(1, ModemStart.substr(0, 2 + Rng() % 8) + RandomText(Rng, 6, unquoted) + CrLf);
-        break;
-    }
+    const unsigned kind = Rng() % 10;
+    if (kind <= 2)
+      add(0, RandomText(Rng, 40, letters + "\r\n"));
+    else if (kind == 3)
+      add(0, Esc + "[3" + std::to_string(Rng() % 8) + "m" + RandomText(Rng, 20, letters) + Plain +
+                 CrLf);
+    else if (kind == 4)
+      add(0, RandomText(Rng, 5, letters) + Nul + RandomText(Rng, 1, "\x1b\r") + "x");
+    else if (kind <= 6)
+      add(1, EventLine(RandomText(Rng, 30, unquoted)));
+    else if (kind == 7)
+      add(1, EventStart + Red + "M:" + RandomText(Rng, 8, unquoted) + "x" + CrLf);
+    else if (kind == 8)
+      add(2, ModemLine(RandomText(Rng, 30, letters)));
+    else
+      add(1, ModemStart.substr(0, 2 + Rng() % 8) + RandomText(Rng, 6, unquoted) + CrLf);
   }
-  // The stream may stop inside a marker. The longer modem marker is still possible there, so
+  // The stream may stop inside a marker: the longer modem marker is still possible there, so
   // no segment opens and Flush hands the piece to the terminal.
   if (Rng() % 2) add(0, ModemStart.substr(0, 1 + Rng() % 9));
   return out;
@@ -391,24 +283,20 @@ TEST(StreamFork, RandomDeviceStreamsAreSplitIntoWholeLines) {
   std::mt19937 rng(seed);
   for (int round = 0; round < 200; ++round) {
     const bool defer = round % 2 == 0;
-    SCOPED_TRACE(testing::Message() << "seed " << seed << " round " << round
-                                    << (defer ? " deferred" : " moved at once"));
+    SCOPED_TRACE(testing::Message()
+                 << "seed " << seed << " round " << round << ", " << Mode(defer));
     const TDeviceStream stream = RandomDeviceStream(rng, 1 + static_cast<int>(rng() % 60));
-    TProbeFork fork;
-    Configure(fork, defer);
+    TProbeFork fork(defer);
     std::string seen[3];
     for (size_t at = 0; at < stream.Input.size();) {
       const size_t n = std::min<size_t>(1 + rng() % 300, stream.Input.size() - at);
-      fork.Feed(stream.Input.data() + at, static_cast<int32_t>(n));
+      fork.Feed(stream.Input.substr(at, n));
       at += n;
       if (rng() % 3 == 0)
         for (int s = 0; s < 3; ++s) seen[s] += Drain(fork, s);
     }
     fork.Flush();
-    for (int s = 0; s < 3; ++s) {
-      seen[s] += Drain(fork, s);
-      ASSERT_EQ(seen[s], stream.Segment[s]) << "segment " << s;
-    }
+    for (int s = 0; s < 3; ++s) ASSERT_EQ(seen[s] + Drain(fork, s), stream.Segment[s]) << s;
     ASSERT_EQ(fork.PendingSize(), 0);
   }
 }
@@ -420,9 +308,9 @@ TEST(StreamFork, ArbitraryBytesRouteLikeThePlainAlgorithm) {
   for (int round = 0; round < 300; ++round) {
     SCOPED_TRACE(testing::Message() << "seed " << seed << " round " << round);
     // Patterns from the same small alphabet, so that they overlap and nest.
-    TProbeFork fork;
+    TProbeFork fork(rng() % 2 == 0, false);
     TReferenceFork ref;
-    fork.DeferStartPattern = ref.Defer = rng() % 2 == 0;
+    ref.Defer = fork.DeferStartPattern;
     const int segments = static_cast<int>(rng() % 4);
     for (int i = 0; i < segments; ++i) {
       std::string start = i == 0 ? "" : RandomText(rng, 4, alphabet);
@@ -433,7 +321,7 @@ TEST(StreamFork, ArbitraryBytesRouteLikeThePlainAlgorithm) {
     const std::string input = RandomText(rng, 400, alphabet);
     for (size_t at = 0; at < input.size();) {
       const size_t n = std::min<size_t>(1 + rng() % 40, input.size() - at);
-      fork.Feed(input.data() + at, static_cast<int32_t>(n));
+      fork.Feed(input.substr(at, n));
       ref.Feed(input.substr(at, n));
       at += n;
       ASSERT_EQ(fork.PendingSize(), static_cast<int32_t>(ref.Pending.size())) << "at " << at;
@@ -442,12 +330,12 @@ TEST(StreamFork, ArbitraryBytesRouteLikeThePlainAlgorithm) {
       fork.Flush();
       ref.Flush();
     }
-    std::string all;
+    size_t total = ref.Pending.size();
     for (int i = 0; i < segments; ++i) {
       ASSERT_EQ(Text(fork, i), ref.Segments[static_cast<size_t>(i)].Text) << "segment " << i;
-      all += ref.Segments[static_cast<size_t>(i)].Text;
+      total += ref.Segments[static_cast<size_t>(i)].Text.size();
     }
-    ASSERT_EQ(all.size() + ref.Pending.size(), input.size());
+    ASSERT_EQ(total, input.size());
   }
 }
 
@@ -455,7 +343,6 @@ TEST(FindInStream, BlockSpanSearchAgreesWithTheByteByByteSearch) {
   const uint32_t seed = 99;
   std::mt19937 rng(seed);
   for (int round = 0; round < 4000; ++round) {
-    SCOPED_TRACE(testing::Message() << "seed " << seed << " round " << round);
     const std::string content = RandomText(rng, 60, "aab");
     const std::string pattern = RandomText(rng, 6, "ab");
     const int32_t blockSize = 1 + static_cast<int32_t>(rng() % 16);
@@ -467,13 +354,13 @@ TEST(FindInStream, BlockSpanSearchAgreesWithTheByteByByteSearch) {
     fifo.Seek(static_cast<int32_t>(discarded.size()), 0);
     fifo.DiscardRead();
     const auto start = static_cast<int32_t>(rng() % (content.size() + 1));
+    SCOPED_TRACE(testing::Message()
+                 << "seed " << seed << " round " << round << ": \"" << content << "\" from "
+                 << start << " for \"" << pattern << "\" block size " << blockSize);
     bool found, expectedFound;
-    const int32_t expected = ReferenceFind(content, start, pattern, expectedFound);
-    ASSERT_EQ(FindInStream(&fifo, start, pattern, found), expected)
-        << '"' << content << "\" from " << start << " for \"" << pattern << "\" block size "
-        << blockSize;
+    ASSERT_EQ(FindInStream(&fifo, start, pattern, found),
+              ReferenceFind(content, start, pattern, expectedFound));
     ASSERT_EQ(found, expectedFound);
-    // The content is untouched by the search.
-    ASSERT_EQ(Text(&fifo), content);
+    ASSERT_EQ(Text(&fifo), content);  // the search leaves the content alone
   }
 }
