@@ -4,6 +4,7 @@
 
 #include <sys/resource.h>
 #include "support/ErrorText.h"
+#include "support/TempFolder.h"
 
 #include <csignal>
 #include <cstdlib>
@@ -32,17 +33,9 @@ std::tm FixedTime() {
 // A fresh folder per test and a fixed clock for the header line.
 class ParameterList : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "params-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    Folder = pattern;
-    SetLocalNowSource(FixedTime);
-  }
-  void TearDown() override {
-    SetLocalNowSource({});
-    fs::remove_all(Folder);
-  }
-  std::string Path(const std::string& Name) const { return (Folder / Name).string(); }
+  void SetUp() override { SetLocalNowSource(FixedTime); }
+  void TearDown() override { SetLocalNowSource({}); }
+  std::string Path(const std::string& Name) const { return Temp.Path(Name); }
   void Put(const std::string& Name, const std::string& Bytes) const {
     std::ofstream(Path(Name), std::ios::binary) << Bytes;
   }
@@ -62,7 +55,8 @@ class ParameterList : public ::testing::Test {
     for (int32_t i = 0; i < List.Count(); ++i) lines.push_back(List.GetLine(i));
     return lines;
   }
-  fs::path Folder;
+  TTempFolder Temp{"params"};
+  const fs::path& Folder = Temp.Folder;
 };
 
 struct TWorkedLine {

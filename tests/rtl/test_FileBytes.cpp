@@ -12,6 +12,7 @@
 
 #include "rtl/Exceptions.h"
 #include "support/ErrorText.h"
+#include "support/TempFolder.h"
 
 namespace fs = std::filesystem;
 
@@ -20,13 +21,7 @@ namespace {
 // A fresh folder per test, removed with everything in it.
 class FileBytes : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "filebytes-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    Folder = pattern;
-  }
-  void TearDown() override { fs::remove_all(Folder); }
-  std::string Path(const std::string& Name) const { return (Folder / Name).string(); }
+  std::string Path(const std::string& Name) const { return Temp.Path(Name); }
   static std::string Slurp(const std::string& File) {
     std::ifstream in(File, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
@@ -34,7 +29,8 @@ class FileBytes : public ::testing::Test {
   size_t Entries() const {
     return static_cast<size_t>(std::distance(fs::directory_iterator(Folder), {}));
   }
-  fs::path Folder;
+  TTempFolder Temp{"filebytes"};
+  const fs::path& Folder = Temp.Folder;
 };
 
 }  // namespace

@@ -13,12 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "support/TempFolder.h"
+
 class TTempConfig {
  public:
   TTempConfig() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tbx-config-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    Folder = pattern;
     if (const char* old = std::getenv("XDG_CONFIG_HOME")) FOld = old;
     ::setenv("XDG_CONFIG_HOME", Folder.c_str(), 1);
   }
@@ -28,8 +27,6 @@ class TTempConfig {
     } else {
       ::unsetenv("XDG_CONFIG_HOME");
     }
-    std::error_code ignored;
-    std::filesystem::remove_all(Folder, ignored);
   }
   TTempConfig(const TTempConfig&) = delete;
   TTempConfig& operator=(const TTempConfig&) = delete;
@@ -62,7 +59,8 @@ class TTempConfig {
     return link;
   }
 
-  std::string Folder;
+  TTempFolder FTemp{"tbx-config"};  // removed after XDG_CONFIG_HOME is restored
+  std::string Folder = FTemp.Folder.string();
 
  private:
   std::optional<std::string> FOld;
