@@ -5,15 +5,12 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <ctime>
-#include <vector>
 
 namespace {
 
@@ -53,26 +50,7 @@ bool MakeFolders(const std::string& Path) {
   return ::stat(Path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-std::string HomeFolder() {
-  const char* home = std::getenv("HOME");
-  if (home && *home) return home;
-  std::vector<char> buf(16384);
-  passwd pw;
-  passwd* found = nullptr;
-  if (::getpwuid_r(::getuid(), &pw, buf.data(), buf.size(), &found) == 0 && found)
-    return found->pw_dir;
-  return "";
-}
-
 }  // namespace
-
-std::string RegStoreFolder() {
-  // Relative paths in XDG_CONFIG_HOME are invalid by the XDG rules and are ignored.
-  const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  if (xdg && xdg[0] == '/') return std::string(xdg) + "/Orvane";
-  const std::string home = HomeFolder();
-  return home.empty() ? "" : home + "/.config/Orvane";
-}
 
 TRegStore::TRegStore(std::string Folder) : FFolder(std::move(Folder)) {}
 

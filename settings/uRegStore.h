@@ -7,8 +7,6 @@
 
 #include "settings/uRegText.h"
 
-// ${XDG_CONFIG_HOME:-~/.config}/Orvane, or "" when no home folder can be found.
-std::string RegStoreFolder();
 constexpr const char* kRegStoreFile = "settings.reg";
 
 class TRegStore {

@@ -1,5 +1,6 @@
 #include "settings/uRegistry.h"
 
+#include "rtl/UserFolders.h"
 #include "settings/uRegStore.h"
 
 namespace {
@@ -26,7 +27,7 @@ TOrvaneRegistry::~TOrvaneRegistry() {
 bool TOrvaneRegistry::Open() {
   std::string key = kRoot + FKeyPath;
   while (key.back() == '\\') key.pop_back();
-  FRegistry = std::make_unique<TRegStore>(RegStoreFolder());
+  FRegistry = std::make_unique<TRegStore>(UserConfigFolder());
   if (FRegistry->OpenKey(key)) return true;
   FRegistry.reset();
   return false;

@@ -1,5 +1,6 @@
 #include "transport/uComms.h"
 
+#include "rtl/UserFolders.h"
 #include "transport/uCommAttributes.h"
 
 #include <fcntl.h>
@@ -11,7 +12,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <utility>
 
 namespace {
@@ -41,14 +41,6 @@ uint8_t StopBitsCode(double StopBits) {
   if (StopBits <= 1.0) return TCommPort::OneStopBit;
   if (StopBits <= 1.5) return TCommPort::One5StopBits;
   return TCommPort::TwoStopBits;
-}
-
-std::string ConfigFolder() {
-  const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  if (xdg && xdg[0] == '/') return xdg;
-  const char* home = std::getenv("HOME");
-  if (home && home[0] != '\0') return std::string(home) + "/.config";
-  return std::string();
 }
 
 uint32_t Grew(uint32_t Now, uint32_t& Before) {
@@ -105,9 +97,9 @@ bool TCommPort::SetActive(bool Value) {
 }
 
 std::string TCommPort::DevicePath() const {
-  const std::string folder = ConfigFolder();
+  const std::string folder = UserConfigFolder();
   if (!folder.empty()) {
-    std::string link = folder + "/Orvane/TallyboxUtility/com" + std::to_string(FPort);
+    std::string link = folder + "/TallyboxUtility/com" + std::to_string(FPort);
     struct stat info;
     if (lstat(link.c_str(), &info) == 0) return link;
   }

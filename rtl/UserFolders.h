@@ -1,0 +1,21 @@
+// Where the program keeps per-user files: its configuration (settings store, serial port
+// links), its data, and its run-time files (the single-instance lock). The settings store and
+// the serial port both ask here, so they always agree on the folder.
+#pragma once
+
+#include <string>
+
+// The user's home folder: $HOME when it holds an absolute path, else the home folder of the
+// account in the user database; "" when neither is known.
+std::string UserHomeFolder();
+
+// ${XDG_CONFIG_HOME:-<home>/.config}/Orvane. An XDG_CONFIG_HOME that is not an absolute path is
+// ignored, as the XDG rules say. "" when there is no absolute XDG_CONFIG_HOME and no home.
+std::string UserConfigFolder();
+
+// ${XDG_DATA_HOME:-<home>/.local/share}/Orvane/TallyboxUtility, with the same rules; "" when
+// neither is known.
+std::string UserDataFolder();
+
+// $XDG_RUNTIME_DIR when it is an absolute path, else /tmp; never "".
+std::string UserRuntimeFolder();

@@ -1,0 +1,184 @@
+#include "rtl/UserFolders.h"
+
+#include <gtest/gtest.h>
+
+#include <pwd.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+
+#include "settings/uRegistry.h"
+#include "support/TempFolder.h"
+#include "transport/uComms.h"
+
+namespace {
+
+const char* const Variables[] = {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_RUNTIME_DIR"};
+
+// Sets the four variables as given (absent = unset) for one scope, then puts them back.
+class TEnvironment {
+ public:
+  explicit TEnvironment(const std::map<std::string, std::string>& Values) {
+    for (const char* name : Variables) {
+      if (const char* old = std::getenv(name)) FOld[name] = old;
+      const auto value = Values.find(name);
+      if (value == Values.end()) {
+        ::unsetenv(name);
+      } else {
+        ::setenv(name, value->second.c_str(), 1);
+      }
+    }
+  }
+  ~TEnvironment() {
+    for (const char* name : Variables) {
+      const auto old = FOld.find(name);
+      if (old == FOld.end()) {
+        ::unsetenv(name);
+      } else {
+        ::setenv(name, old->second.c_str(), 1);
+      }
+    }
+  }
+
+ private:
+  std::map<std::string, std::string> FOld;
+};
+
+std::string AccountHome() {
+  const passwd* entry = ::getpwuid(::getuid());
+  return entry && entry->pw_dir ? entry->pw_dir : "";
+}
+
+// Runs Check in a child process in which the account's home folder from the user database is
+// Scratch (bound over it in a mount namespace of the child's own), so the real home is never
+// touched. Returns Check's failure text, "" when it passed, nullopt when the system refuses
+// the namespace.
+std::optional<std::string> WithScratchAccountHome(const std::string& Scratch,
+                                                  const std::function<std::string()>& Check) {
+  int channel[2];
+  if (::pipe(channel) != 0) return "pipe failed";
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::close(channel[0]);
+    std::string result;
+    if (::unshare(CLONE_NEWNS) != 0 ||
+        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        ::mount(Scratch.c_str(), AccountHome().c_str(), nullptr, MS_BIND, nullptr) != 0) {
+      result = "\x01";  // no namespace here
+    } else {
+      result = Check();
+    }
+    (void)!::write(channel[1], result.data(), result.size());
+    ::_exit(0);
+  }
+  ::close(channel[1]);
+  std::string result;
+  char buffer[512];
+  for (ssize_t n; (n = ::read(channel[0], buffer, sizeof buffer)) > 0;) result.append(buffer, n);
+  ::close(channel[0]);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  if (result == "\x01") return std::nullopt;
+  if (!WIFEXITED(status)) return "the check did not finish";
+  return result;
+}
+
+}  // namespace
+
+TEST(UserFolders, FoldersFollowTheXdgVariablesAndFallBackToTheHomeFolder) {
+  const std::string account = AccountHome();
+  ASSERT_FALSE(account.empty());
+  const struct {
+    const char* Name;
+    std::map<std::string, std::string> Environment;
+    std::string Home, Config, Data, Runtime;
+  } cases[] = {
+      {"variables set",
+       {{"HOME", "/h"},
+        {"XDG_CONFIG_HOME", "/c"},
+        {"XDG_DATA_HOME", "/d/"},
+        {"XDG_RUNTIME_DIR", "/run/user/7"}},
+       "/h",
+       "/c/Orvane",
+       "/d/Orvane/TallyboxUtility",
+       "/run/user/7"},
+      {"only HOME",
+       {{"HOME", "/h"}},
+       "/h",
+       "/h/.config/Orvane",
+       "/h/.local/share/Orvane/TallyboxUtility",
+       "/tmp"},
+      {"relative and empty values are ignored",
+       {{"HOME", "/h"},
+        {"XDG_CONFIG_HOME", "cfg"},
+        {"XDG_DATA_HOME", ""},
+        {"XDG_RUNTIME_DIR", "run"}},
+       "/h",
+       "/h/.config/Orvane",
+       "/h/.local/share/Orvane/TallyboxUtility",
+       "/tmp"},
+      {"HOME unset",
+       {},
+       account,
+       account + "/.config/Orvane",
+       account + "/.local/share/Orvane/TallyboxUtility",
+       "/tmp"},
+      {"HOME relative",
+       {{"HOME", "somewhere"}},
+       account,
+       account + "/.config/Orvane",
+       account + "/.local/share/Orvane/TallyboxUtility",
+       "/tmp"},
+      {"HOME unset, XDG set",
+       {{"XDG_CONFIG_HOME", "/c"}, {"XDG_DATA_HOME", "/d"}},
+       account,
+       "/c/Orvane",
+       "/d/Orvane/TallyboxUtility",
+       "/tmp"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TEnvironment environment(c.Environment);
+    EXPECT_EQ(UserHomeFolder(), c.Home);
+    EXPECT_EQ(UserConfigFolder(), c.Config);
+    EXPECT_EQ(UserDataFolder(), c.Data);
+    EXPECT_EQ(UserRuntimeFolder(), c.Runtime);
+  }
+}
+
+// With HOME unset the serial port's com<n> links and the settings store still live in one
+// folder: the account's home from the user database.
+TEST(UserFolders, SettingsStoreAndSerialPortLinksShareTheFolderWithHomeUnset) {
+  TTempFolder scratch("tbx-home");
+  TEnvironment environment({});
+  const auto failure = WithScratchAccountHome(scratch.Folder.string(), [] {
+    const std::string home = AccountHome();
+    const std::string link = home + "/.config/Orvane/TallyboxUtility/com7";
+    std::filesystem::create_directories(std::filesystem::path(link).parent_path());
+    std::filesystem::create_symlink("/dev/null", link);
+    TCommPort port;
+    port.SetPort(7);
+    if (port.DevicePath() != link) return "COM7 resolves to " + port.DevicePath();
+    TOrvaneRegistry settings("TallyboxUtility");
+    if (!settings.Open()) return std::string("the settings store did not open");
+    settings.WriteInteger("ComPort", 7);
+    settings.Close();
+    if (!std::filesystem::is_regular_file(home + "/.config/Orvane/settings.reg"))
+      return std::string("the settings store is not beside the links");
+    return std::string();
+  });
+  if (!failure) GTEST_SKIP() << "this system gives a test no mount namespace of its own";
+  EXPECT_EQ(*failure, "");
+  // What the child wrote went to the scratch folder, not the real home.
+  EXPECT_TRUE(std::filesystem::is_regular_file(scratch.Folder / ".config/Orvane/settings.reg"));
+}
