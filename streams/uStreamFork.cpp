@@ -182,9 +182,28 @@ TSFSegment* TStreamFork::Segments(int32_t Index) {
 }
 
 void TStreamFork::Feed(const void* Buffer, int32_t Count) {
+  FFeedStamp = 0;
   FPending->Seek(0, 2);
   FPending->Write(Buffer, Count);
   Route();
+}
+
+void TStreamFork::Feed(const void* Buffer, int32_t Count, uint32_t Now) {
+  Expire(Now);
+  FPending->Seek(0, 2);
+  FPending->Write(Buffer, Count);
+  FFeedStamp = Now != 0 ? Now : 1;  // 0 would mean no stamp
+  Route();
+  FFeedStamp = 0;
+}
+
+bool TStreamFork::Expire(uint32_t Now) {
+  TSFSegment* segment = FOpenSegment;
+  if (!segment || segment->FStamp == 0 || segment->Timeout <= 0) return false;
+  if (Now - segment->FStamp <= static_cast<uint32_t>(segment->Timeout)) return false;
+  Flush();
+  segment->FStamp = 0;
+  return true;
 }
 
 void TStreamFork::Route() {
@@ -221,6 +240,7 @@ bool TStreamFork::OpenFirstStartedSegment() {
   if (bestPosition > 0) MoveTo(FSegments[0].get(), bestPosition);
   if (!bestFound) return false;
   FOpenSegment = best;
+  best->FStamp = FFeedStamp;
   if (!DeferStartPattern) MoveTo(best, static_cast<int32_t>(best->StartPattern.size()));
   return true;
 }

@@ -18,7 +18,7 @@ class TSFSegment {
 
   std::string StartPattern;
   std::string EndPattern;
-  uint32_t FStamp = 0;  // 0: no time-out armed; nothing arms one yet
+  uint32_t FStamp = 0;  // tick at which the segment opened; 0: no time-out armed
   int32_t Timeout = 0;
   TFIFOStream* Stream = nullptr;  // owned by the segment (FOwnedStream)
 
@@ -42,6 +42,15 @@ class TStreamFork {
   int32_t SegmentCount();
   TSFSegment* Segments(int32_t Index);  // EListError outside the list
   void Feed(const void* Buffer, int32_t Count);
+  // Feed for a reader that keeps time: first Expire(Now), then every segment opened while
+  // routing these bytes is stamped with Now, which arms its time-out.
+  void Feed(const void* Buffer, int32_t Count, uint32_t Now);
+  // A line whose end never comes (line noise, a device reset mid-line) would otherwise take
+  // every later byte. Closes the open segment when it has waited longer than its Timeout
+  // (ms; 0 or less never expires) since it was stamped: the pending bytes go to it, as with
+  // Flush, and later bytes are routed as if no segment had been open. True when it closed
+  // one; does nothing for a segment opened by the plain Feed (no stamp).
+  bool Expire(uint32_t Now);
   void Flush();
   void Reset();
 
@@ -59,6 +68,8 @@ class TStreamFork {
   void Route();
   bool OpenFirstStartedSegment();
   void MoveTo(TSFSegment* Segment, int32_t Count);
+
+  uint32_t FFeedStamp = 0;  // stamp for segments opened by the running Feed; 0: none
 };
 
 // Searches Stream from the logical offset Start for Pattern. Found: the offset of the match.

@@ -364,3 +364,42 @@ TEST(FindInStream, BlockSpanSearchAgreesWithTheByteByByteSearch) {
     ASSERT_EQ(Text(&fifo), content);  // the search leaves the content alone
   }
 }
+
+// A line segment whose end never comes is closed once it has waited longer than its time-out;
+// what follows is routed as if no segment had been open. Stamps are taken modulo 2^32.
+TEST(StreamFork, LineWithoutItsEndClosesAfterItsTimeout) {
+  struct TCase {
+    const char* Name;
+    uint32_t Opened;
+    uint32_t Later;
+    bool Timed;  // fed with the tick, or through the plain Feed
+    bool Closes;
+  };
+  const TCase cases[] = {
+      {"waited longer than the time-out", 5000, 7001, true, true},
+      {"waited exactly the time-out", 5000, 7000, true, false},
+      {"stamp across the wrap of the tick", 0xFFFFFF00u, 0xFFFFFF00u + 2001u, true, true},
+      {"opened by the plain feed", 5000, 90000, false, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TProbeFork fork;
+    const std::string stuck = EventStart + Red + "reset mid-li\r";
+    if (c.Timed)
+      fork.TStreamFork::Feed(stuck.data(), static_cast<int32_t>(stuck.size()), c.Opened);
+    else
+      fork.Feed(stuck);
+    ASSERT_TRUE(fork.SomeSegmentOpen());
+    const std::string prompt = "ok" + Esc + "[34;1m<Tallybox>";
+    fork.TStreamFork::Feed(prompt.data(), static_cast<int32_t>(prompt.size()), c.Later);
+    EXPECT_EQ(fork.SomeSegmentOpen(), !c.Closes);
+    if (c.Closes) {
+      EXPECT_EQ(Drain(fork, 1), stuck);  // the held CR went with its line
+      EXPECT_EQ(Drain(fork, 0), prompt);
+      EXPECT_FALSE(fork.Expire(c.Later + 5000));  // nothing open any more
+    } else {
+      EXPECT_EQ(Drain(fork, 1), EventStart + Red + "reset mid-li\r" + prompt);
+      EXPECT_EQ(Drain(fork, 0), "");
+    }
+  }
+}

@@ -1,0 +1,278 @@
+#include "app/core/uDialogue.h"
+
+#include "dispatch/uTerminalDispatcher.h"
+
+using namespace std::string_literals;
+
+namespace {
+
+const std::string CrLf = "\r\n";
+const std::string PasswordRequest = "PASSWORD";
+const std::string PromptStart = "\x1b[34;1m<Tallybox";
+const std::string PromptEnd = ">\x1b[0m";
+const std::string EventStart = "\0\t"s;
+const std::string ModemStart = "\0\t\x1b[31mM:\""s;
+const std::string VersionCommand = "i900?";
+const std::string ByeCommand = "bye";
+
+}  // namespace
+
+TDialogue::TDialogue(TParameterList& Params, TDialogueHost Host, std::function<uint32_t()> Now)
+    : FParams(Params), FHost(std::move(Host)), FNow(std::move(Now)) {
+  FFork.DeferStartPattern = true;
+  FSegTerminal = FFork.AddSegment("", "", 0);
+  FSegEvents = FFork.AddSegment(EventStart, CrLf, LineTimeout);
+  FSegModem = FFork.AddSegment(ModemStart, CrLf, LineTimeout);
+}
+
+void TDialogue::Reset(TTerminalDispatcher* Dispatcher) {
+  FFork.Reset();
+  FDialogueState = ssIdle;
+  FDispatcher = Dispatcher;
+  ++FSession;
+  FBusy = false;
+  FPollOutstanding = false;
+  FDisconnecting = false;
+  FWaiting.reset();
+}
+
+void TDialogue::Opened(bool Serial) {
+  if (Serial)
+    RequestVersion();
+  else
+    FDialogueState = ssLogin;
+}
+
+void TDialogue::Closed() {
+  if (!FDispatcher) return;
+  Drain();
+  FFork.Flush();
+  FDispatcher = nullptr;  // it frees itself once the closed notification returns
+  ++FSession;
+  FBusy = false;
+  FPollOutstanding = false;
+  FWaiting.reset();
+  ShowAll();
+}
+
+void TDialogue::Disconnect(bool Serial) {
+  if (!FDispatcher) return;
+  FIdleDeadline = FNow() + DisconnectQuiet;
+  FDisconnecting = true;
+  TRequest bye{ByeCommand, ByeTimeout, [this] { ByeDone(); }, TKind::Bye};
+  if (!Serial || (FBusy && FResponseDeadline == 0)) {
+    FDispatcher->Terminate();
+  } else if (FBusy) {
+    FWaiting = std::move(bye);  // replaces a waiting user request: the user is leaving
+  } else {
+    Request(std::move(bye));
+  }
+}
+
+bool TDialogue::Tick() {
+  if (!FDispatcher) return false;
+  const uint64_t session = FSession;
+  Drain();
+  FFork.Expire(FNow());
+  switch (FDialogueState) {
+    case ssIdle:
+      PumpIdle(session);
+      break;
+    case ssLogin:
+      PumpLogin(session);
+      break;
+    case ssCommand:
+      PumpCommand(session);
+      break;
+  }
+  return FDispatcher != nullptr;
+}
+
+void TDialogue::Drain() {
+  char buffer[ReadSize];
+  while (FDispatcher) {
+    const int32_t n = FDispatcher->ReadInput(buffer, ReadSize);
+    if (n <= 0) return;
+    FFork.Feed(buffer, n, FNow());
+  }
+}
+
+void TDialogue::PumpIdle(uint64_t Session) {
+  if (!Show(FSegTerminal, FHost.TerminalWrite) || !Current(Session)) return;
+  if (!Show(FSegEvents, FHost.AddEvents) || !Current(Session)) return;
+  if (!Show(FSegModem, FHost.AddModemTrace) || !Current(Session)) return;
+  if (DeadlinePassed(FIdleDeadline)) SendIdlePoll();
+}
+
+// Hands up to 1024 bytes of a segment to its view. False when the view ran and the
+// connection went meanwhile.
+bool TDialogue::Show(int32_t Segment, const std::function<void(const std::string&)>& View) {
+  const uint64_t session = FSession;
+  const std::string text = ReadSegment(Segment);
+  if (text.empty() || !View) return true;
+  View(text);
+  return FSession == session;
+}
+
+void TDialogue::ShowAll() {
+  const std::pair<int32_t, const std::function<void(const std::string&)>*> views[] = {
+      {FSegTerminal, &FHost.TerminalWrite},
+      {FSegEvents, &FHost.AddEvents},
+      {FSegModem, &FHost.AddModemTrace}};
+  for (const auto& [segment, view] : views) {
+    for (std::string text; !(text = ReadSegment(segment)).empty();)
+      if (*view) (*view)(text);
+  }
+}
+
+void TDialogue::PumpLogin(uint64_t Session) {
+  TSFSegment* terminal = FFork.Segments(FSegTerminal);
+  bool found;
+  const int32_t at = terminal->Find(0, PasswordRequest, found);
+  if (found) {
+    terminal->Stream->Seek(at + static_cast<int32_t>(PasswordRequest.size()), 0);
+    terminal->Stream->DiscardRead();
+    if (FHost.AskPassword) FHost.AskPassword();
+    if (!Current(Session)) return;
+  }
+  terminal->Find(0, PromptStart, found);
+  if (!found) return;
+  terminal->Stream->Seek(0, 2);
+  terminal->Stream->DiscardRead();
+  RequestVersion();
+  if (FHost.CloseSoon) FHost.CloseSoon();
+}
+
+void TDialogue::PumpCommand(uint64_t Session) {
+  TSFSegment* terminal = FFork.Segments(FSegTerminal);
+  bool startFound, endFound = false;
+  const int32_t start = terminal->Find(0, PromptStart, startFound);
+  const int32_t end = startFound ? terminal->Find(start, PromptEnd, endFound) : 0;
+  if (startFound && endFound) {
+    FSplitter.Append(Take(start));
+    Take(end - start + static_cast<int32_t>(PromptEnd.size()));
+  } else if (FResponseDeadline != 0 && DeadlinePassed(FResponseDeadline)) {
+    // A partial prompt at the end stays for the terminal.
+    FSplitter.Append(Take(start));
+  } else {
+    return;
+  }
+  Complete(Session);
+}
+
+// Takes Count bytes from the front of the terminal segment.
+std::string TDialogue::Take(int32_t Count) {
+  TFIFOStream* stream = FFork.Segments(FSegTerminal)->Stream;
+  std::string text(static_cast<size_t>(Count), '\0');
+  stream->Seek(0, 0);
+  text.resize(static_cast<size_t>(stream->Read(text.data(), Count)));
+  stream->DiscardRead();
+  return text;
+}
+
+void TDialogue::Complete(uint64_t Session) {
+  FDialogueState = ssIdle;
+  FBusy = false;
+  FPollOutstanding = false;
+  // A copy: the completion may send the next request, which replaces FOnResponse.
+  if (TCompletion completion = FOnResponse) completion();
+  if (!Current(Session) || FBusy || !FWaiting) return;
+  TRequest waiting = std::move(*FWaiting);
+  FWaiting.reset();
+  Request(std::move(waiting));
+}
+
+bool TDialogue::SendCommand(const std::string& Text, uint32_t Timeout, TCompletion Completion) {
+  return Request({Text, Timeout, std::move(Completion), TKind::User});
+}
+
+bool TDialogue::Request(TRequest R) {
+  if (!FDispatcher) return false;
+  if (FDisconnecting && R.Kind != TKind::Bye) return false;
+  if (FBusy) {
+    // The idle poll must not cost the user a request; one waiting request is enough.
+    if (R.Kind != TKind::User || !FPollOutstanding || FWaiting) return false;
+    FWaiting = std::move(R);
+    return true;
+  }
+  FSplitter.Clear();
+  FOnResponse = std::move(R.Completion);
+  FDialogueState = ssCommand;
+  FResponseTimeout = R.Timeout;
+  StartResponseTimer();
+  Write(R.Text + CrLf);
+  RestartIdleTimer();
+  FBusy = true;
+  FPollOutstanding = R.Kind == TKind::Poll;
+  return true;
+}
+
+void TDialogue::Write(const std::string& Bytes) {
+  if (FDispatcher && !Bytes.empty())
+    FDispatcher->WriteOutput(Bytes.data(), static_cast<int32_t>(Bytes.size()));
+}
+
+std::string TDialogue::PasswordRefusal(const std::string& Password) {
+  if (Password.find_first_of(CrLf) != std::string::npos)
+    return "The password cannot contain a line break (CR or LF).";
+  return "";
+}
+
+bool TDialogue::SendPassword(const std::string& Password) {
+  if (!FDispatcher || !PasswordRefusal(Password).empty()) return false;
+  Write(Password + CrLf);
+  return true;
+}
+
+void TDialogue::StartResponseTimer() {
+  if (FResponseTimeout == 0) {
+    FResponseDeadline = 0;
+    return;
+  }
+  FResponseDeadline = FNow() + FResponseTimeout;
+  if (FResponseDeadline == 0) FResponseDeadline = 1;  // 0 means no deadline
+}
+
+void TDialogue::RestartIdleTimer() {
+  FIdleDeadline = FNow() + IdleInterval;
+}
+
+std::string TDialogue::ReadSegment(int32_t Index) {
+  TFIFOStream* stream = FFork.Segments(Index)->Stream;
+  if (stream->Size() == 0) return "";
+  std::string text(ReadSize, '\0');
+  stream->Seek(0, 0);
+  text.resize(static_cast<size_t>(stream->Read(text.data(), ReadSize)));
+  stream->DiscardRead();
+  return text;
+}
+
+void TDialogue::RequestVersion() {
+  SendCommand(VersionCommand, CommandTimeout, [this] { VersionReceived(); });
+}
+
+void TDialogue::VersionReceived() {
+  const uint64_t session = FSession;
+  while (!FSplitter.IsEmpty()) FParams.AddLine(FSplitter.NextLine());
+  FOnResponse = nullptr;
+  if (FHost.LoggedIn) FHost.LoggedIn();
+  if (Current(session)) SendIdlePoll();
+}
+
+void TDialogue::SendIdlePoll() {
+  RestartIdleTimer();
+  Request({VersionCommand, CommandTimeout, [this] { IdlePollDone(); }, TKind::Poll});
+}
+
+void TDialogue::IdlePollDone() {
+  FDialogueState = ssIdle;
+  FSplitter.NextLine();  // the reply is not used
+}
+
+void TDialogue::ByeDone() {
+  if (FDispatcher) FDispatcher->Terminate();
+}
+
+bool TDialogue::DeadlinePassed(uint32_t Deadline) const {
+  return ((FNow() - Deadline) & 0x7FFFFFFFu) < 0x3FFFFFFFu;
+}

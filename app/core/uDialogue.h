@@ -1,0 +1,149 @@
+// The device dialogue without widgets: every pump tick drains the connection into the stream
+// fork, then logs in, frames the reply of the one outstanding command at the device's prompt
+// (or its time-out) and passes free text to the views. The main window and the command-line
+// tool drive it and hear from it through TDialogueHost and the completions.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "params/uStorage.h"
+#include "rtl/Tick.h"
+#include "streams/uStreamFork.h"
+
+class TTerminalDispatcher;
+
+enum TDialogueState : uint8_t { ssIdle = 0, ssLogin = 1, ssCommand = 2 };
+
+// Runs when the reply is in the splitter, or when the time-out passed first (it cannot tell).
+using TCompletion = std::function<void()>;
+
+// What the host does for the dialogue; any of them may be empty. A callback may run a nested
+// event loop in which the connection closes: the dialogue re-checks after each one.
+struct TDialogueHost {
+  std::function<void(const std::string& Text)> TerminalWrite;  // terminal text, <= 1024 bytes
+  std::function<void(const std::string& Text)> AddEvents;      // event lines, <= 1024 bytes
+  std::function<void(const std::string& Text)> AddModemTrace;  // modem-trace lines, <= 1024
+  std::function<void()> AskPassword;                           // the device asked for the password
+  std::function<void()> CloseSoon;  // the login prompt came: the progress may go
+  // The version reply is in the parameter list: choose the page folder, enable the device
+  // actions, show the home page. The idle poll is sent after it returns.
+  std::function<void()> LoggedIn;
+};
+
+class TDialogue {
+ public:
+  static constexpr uint32_t CommandTimeout = 2000;
+  static constexpr uint32_t ByeTimeout = 1000;
+  static constexpr uint32_t ProgrammingTimeout = 10000;
+  static constexpr uint32_t IdleInterval = 30000;
+  static constexpr uint32_t DisconnectQuiet = 120000;
+  static constexpr int32_t ReadSize = 1024;
+  static constexpr int32_t LineTimeout = 2000;
+
+  // Params receives the version reply at login; it must outlive the dialogue. Now is the
+  // millisecond tick source (tests inject one).
+  TDialogue(
+      TParameterList& Params, TDialogueHost Host,
+      std::function<uint32_t()> Now = [] { return GetTickCount(); });
+  TDialogue(const TDialogue&) = delete;
+  TDialogue& operator=(const TDialogue&) = delete;
+
+  // Connect: the fork is emptied, nothing is outstanding, state ssIdle, Dispatcher (may be
+  // none) becomes current. The dialogue never owns or frees it.
+  void Reset(TTerminalDispatcher* Dispatcher);
+  // The connection opened: serial asks for the version at once (ssCommand), TCP and dial-up
+  // wait for the login (ssLogin).
+  void Opened(bool Serial);
+  // The connection closed: what is still in the dispatcher's input goes through the fork to
+  // the views, then the dispatcher is forgotten and nothing is outstanding any more. The
+  // state stays as it was (the host tells a failed login by ssLogin). No-op without one.
+  void Closed();
+  // TCP and dial-up: the dispatcher is terminated at once. Serial: "bye" is sent and its
+  // completion terminates; with a request outstanding the bye waits for its reply or time-out
+  // (every other request is dropped from now on), or terminates at once when that request has
+  // no deadline. No-op without a dispatcher.
+  void Disconnect(bool Serial);
+
+  // One pump tick. True while a dispatcher is current (re-arm the pump timer). Does nothing
+  // without one.
+  bool Tick();
+
+  // Starts a request: Text + CR LF is written, the splitter cleared, Completion runs on the
+  // reply or after Timeout ms (0: no time-out). Refused (false, nothing sent) without a
+  // dispatcher, while disconnecting, or while a request is outstanding; one request made
+  // while only the idle poll is outstanding waits and is sent when the poll ends (true).
+  bool SendCommand(const std::string& Text, uint32_t Timeout, TCompletion Completion);
+  // Bytes written straight to the dispatcher, no request (typed keys, programming lines, the
+  // modem line). Nothing without a dispatcher.
+  void Write(const std::string& Bytes);
+  // Empty when Password can be sent as one line, else the reason it cannot.
+  static std::string PasswordRefusal(const std::string& Password);
+  // Writes Password + CR LF. Refused (false, nothing sent) when PasswordRefusal is not empty
+  // or no dispatcher is current.
+  bool SendPassword(const std::string& Password);
+
+  void StartResponseTimer();
+  void RestartIdleTimer();
+  // Up to 1024 bytes from the front of the segment; they leave it. EListError on a bad index.
+  std::string ReadSegment(int32_t Index);
+  void RequestVersion();
+  void VersionReceived();
+  void SendIdlePoll();
+  void IdlePollDone();
+  void ByeDone();
+  // A deadline passed when it was reached less than about 12.4 days ago (ticks wrap).
+  bool DeadlinePassed(uint32_t Deadline) const;
+
+  TTerminalDispatcher* Dispatcher() const { return FDispatcher; }
+  TDialogueState State() const { return FDialogueState; }
+  bool Busy() const { return FBusy; }
+  uint32_t ResponseDeadline() const { return FResponseDeadline; }
+  uint32_t IdleDeadline() const { return FIdleDeadline; }
+  TStreamFork& Fork() { return FFork; }
+  TResponseSplitter& Splitter() { return FSplitter; }
+  TParameterList& Params() { return FParams; }
+
+  int32_t FSegTerminal = 0, FSegEvents = 0, FSegModem = 0;
+
+ private:
+  enum class TKind { User, Poll, Bye };
+  struct TRequest {
+    std::string Text;
+    uint32_t Timeout;
+    TCompletion Completion;
+    TKind Kind;
+  };
+
+  bool Request(TRequest R);
+  void Drain();
+  void PumpIdle(uint64_t Session);
+  void PumpLogin(uint64_t Session);
+  void PumpCommand(uint64_t Session);
+  void Complete(uint64_t Session);
+  void ShowAll();
+  bool Show(int32_t Segment, const std::function<void(const std::string&)>& View);
+  std::string Take(int32_t Count);
+  bool Current(uint64_t Session) const { return FDispatcher && FSession == Session; }
+
+  TParameterList& FParams;
+  TDialogueHost FHost;
+  std::function<uint32_t()> FNow;
+
+  TTerminalDispatcher* FDispatcher = nullptr;
+  TStreamFork FFork;
+  TDialogueState FDialogueState = ssIdle;
+  TResponseSplitter FSplitter;
+  TCompletion FOnResponse;
+  uint32_t FResponseTimeout = 0;
+  uint32_t FResponseDeadline = 0;
+  bool FBusy = false;
+  uint32_t FIdleDeadline = 0;
+
+  bool FPollOutstanding = false;
+  bool FDisconnecting = false;
+  std::optional<TRequest> FWaiting;  // sent when the outstanding request ends
+  uint64_t FSession = 0;             // changes whenever the dispatcher comes or goes
+};

@@ -1,0 +1,411 @@
+#include "app/core/uDialogue.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "dispatch/uTerminalDispatcher.h"
+
+using namespace std::string_literals;
+
+namespace {
+
+const std::string Esc = "\x1b";
+const std::string PromptStart = Esc + "[34;1m<Tallybox";
+const std::string Prompt = PromptStart + ">" + Esc + "[0m";
+const std::string EventLine = "\0\t"s + Esc + "[31mpower on" + Esc + "[0m\r\n";
+
+// The device's end of a connection that never starts a thread: the test puts bytes into the
+// input queue and reads what the dialogue wrote to the output queue, through the same queues
+// and calls the real dispatchers use.
+class TLink : public TTerminalDispatcher {
+ public:
+  void Receive(const std::string& Bytes) {
+    AppendInput(Bytes.data(), static_cast<int32_t>(Bytes.size()));
+  }
+  std::string Sent() {
+    std::string out;
+    for (int32_t n; (n = TakeOutput(false)) > 0;) out.append(FBuffer, static_cast<size_t>(n));
+    return out;
+  }
+};
+
+// Plays the main window: records what reaches the views and the host calls, in order.
+struct TRig {
+  uint32_t Now = 1000;
+  std::vector<std::string> Calls;
+  std::string Terminal, Events, Modem;
+  std::function<void()> OnLoggedIn, OnAskPassword;
+  TParameterList Params;
+  TLink Link;
+  TDialogue Dialogue{Params, Host(), [this] { return Now; }};
+
+  TDialogueHost Host() {
+    TDialogueHost host;
+    host.TerminalWrite = [this](const std::string& T) { Terminal += T; };
+    host.AddEvents = [this](const std::string& T) { Events += T; };
+    host.AddModemTrace = [this](const std::string& T) { Modem += T; };
+    host.AskPassword = [this] {
+      Calls.push_back("password");
+      if (OnAskPassword) OnAskPassword();
+    };
+    host.CloseSoon = [this] { Calls.push_back("close soon"); };
+    host.LoggedIn = [this] {
+      Calls.push_back("logged in " + Params.GetValue("i900"));
+      if (OnLoggedIn) OnLoggedIn();
+    };
+    return host;
+  }
+  // One tick with these bytes arriving just before it.
+  bool Tick(const std::string& Arriving = "") {
+    if (!Arriving.empty()) Link.Receive(Arriving);
+    return Dialogue.Tick();
+  }
+  // A TCP login up to ssIdle, the version and the poll answered.
+  void LogIn() {
+    Dialogue.Reset(&Link);
+    Dialogue.Opened(false);
+    Tick("PASSWORD\r\n");
+    Dialogue.SendPassword("p");
+    Tick("Welcome\r\n" + Prompt);
+    Tick("i900=1.00\r\n" + Prompt);
+    Tick("i900=1.00\r\n" + Prompt);
+    Link.Sent();
+    Calls.clear();
+  }
+  // A completion that records the reply it was handed.
+  TCompletion Record(const std::string& Name) {
+    return [this, Name] {
+      std::string reply;
+      while (!Dialogue.Splitter().IsEmpty()) reply += Dialogue.Splitter().NextLine() + ";";
+      Calls.push_back(Name + ":" + reply);
+    };
+  }
+};
+
+}  // namespace
+
+TEST(Dialogue, ReplyIsFramedAtThePromptWhateverTheChunks) {
+  struct TCase {
+    const char* Name;
+    std::vector<std::string> Ticks;  // bytes arriving before each tick
+    size_t CompletesAt;              // tick index at which the completion runs
+    std::string Reply;
+    std::string TerminalAfter;  // shown on the tick after the completion
+  };
+  const TCase cases[] = {
+      {"reply in pieces across ticks", {"a=1\r", "\nb=2\r\n", "", Prompt}, 3, "a=1;b=2;", ""},
+      {"prompt split across reads",
+       {"a=1\r\n" + Prompt.substr(0, 5), Prompt.substr(5, 9), Prompt.substr(14, 5),
+        Prompt.substr(19)},
+       3,
+       "a=1;",
+       ""},
+      {"text after the prompt stays for the terminal",
+       {"a=1\r\n" + Prompt + "\x1b[32mfree text"},
+       0,
+       "a=1;",
+       "\x1b[32mfree text"},
+      {"event line inside the reply goes to the events",
+       {"a=1\r\n" + EventLine + "b=2\r\n" + Prompt},
+       0,
+       "a=1;b=2;",
+       ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TRig rig;
+    rig.LogIn();
+    ASSERT_TRUE(rig.Dialogue.SendCommand("r?", 2000, rig.Record("r?")));
+    EXPECT_EQ(rig.Link.Sent(), "r?\r\n");
+    for (size_t i = 0; i < c.Ticks.size(); ++i) {
+      rig.Tick(c.Ticks[i]);
+      EXPECT_EQ(rig.Calls.size(), i >= c.CompletesAt ? 1u : 0u) << "tick " << i;
+    }
+    ASSERT_EQ(rig.Calls.size(), 1u);
+    EXPECT_EQ(rig.Calls[0], "r?:" + c.Reply);
+    EXPECT_EQ(rig.Dialogue.State(), ssIdle);
+    EXPECT_FALSE(rig.Dialogue.Busy());
+    rig.Tick();
+    EXPECT_EQ(rig.Terminal, c.TerminalAfter);
+  }
+}
+
+TEST(Dialogue, TimeoutHandsOverTheTextBeforeAnyPartialPrompt) {
+  struct TCase {
+    const char* Name;
+    std::string Arriving;
+    std::string Reply;
+    std::string TerminalAfter;
+  };
+  const TCase cases[] = {
+      {"nothing of the prompt", "a=1\r\npart", "a=1;part;", ""},
+      {"trailing partial prompt start", "a=1\r\n" + PromptStart.substr(0, 6), "a=1;",
+       PromptStart.substr(0, 6)},
+      {"prompt start without its end", "a=1\r\n" + PromptStart + ">", "a=1;", PromptStart + ">"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TRig rig;
+    rig.LogIn();
+    rig.Dialogue.SendCommand("i?", 2000, rig.Record("i?"));
+    rig.Now += 1999;
+    rig.Tick(c.Arriving);
+    EXPECT_TRUE(rig.Calls.empty());
+    rig.Now += 1;
+    rig.Tick();
+    ASSERT_EQ(rig.Calls.size(), 1u);
+    EXPECT_EQ(rig.Calls[0], "i?:" + c.Reply);
+    EXPECT_FALSE(rig.Dialogue.Busy());
+    rig.Tick();
+    EXPECT_EQ(rig.Terminal, c.TerminalAfter);
+  }
+}
+
+TEST(Dialogue, DeadlinesWrapAroundTheTickCounter) {
+  TRig rig;
+  rig.Dialogue.Reset(&rig.Link);
+  rig.Now = 0xFFFFFFFFu - 2000u + 1u;  // 2^32 - 2000: the sum wraps to exactly 0
+  rig.Dialogue.SendCommand("i?", 2000, rig.Record("i?"));
+  EXPECT_EQ(rig.Dialogue.ResponseDeadline(), 1u);
+  rig.Now = 0;
+  rig.Tick();
+  EXPECT_TRUE(rig.Calls.empty());
+  rig.Now = 1;
+  rig.Tick();
+  EXPECT_EQ(rig.Calls.size(), 1u);
+
+  rig.Dialogue.SendCommand("i?", 0, rig.Record("no deadline"));
+  EXPECT_EQ(rig.Dialogue.ResponseDeadline(), 0u);
+  rig.Now += 0x20000000u;
+  rig.Tick();
+  EXPECT_EQ(rig.Calls.size(), 1u);
+
+  struct TCase {
+    uint32_t Deadline, Now;
+    bool Passed;
+  };
+  const TCase cases[] = {
+      {1, 0, false},
+      {1, 1, true},
+      {1, 0x3FFFFFFFu, true},
+      {1, 0x40000000u, false},
+      {0xFFFFFF00u, 5, true},
+      {5, 0xFFFFFF00u, false},
+      // The mask drops the top bit: 2^31 either way reads as just reached.
+      {0x80000000u, 0, true},
+      {0, 0x80000001u, true},
+  };
+  for (const auto& c : cases) {
+    rig.Now = c.Now;
+    EXPECT_EQ(rig.Dialogue.DeadlinePassed(c.Deadline), c.Passed)
+        << std::hex << c.Deadline << " at " << c.Now;
+  }
+}
+
+TEST(Dialogue, LoginAsksForThePasswordThenSendsTheVersionRequestTwice) {
+  TRig rig;
+  rig.Dialogue.Reset(&rig.Link);
+  rig.Dialogue.Opened(false);
+  EXPECT_EQ(rig.Dialogue.State(), ssLogin);
+  // The request and the prompt in one tick: the password page and the version request both.
+  rig.Tick("noise PASSWORD\r\n" + EventLine + "Hello" + Prompt);
+  EXPECT_EQ(rig.Calls, (std::vector<std::string>{"password", "close soon"}));
+  EXPECT_EQ(rig.Link.Sent(), "i900?\r\n");
+  EXPECT_EQ(rig.Dialogue.State(), ssCommand);
+  EXPECT_EQ(rig.Terminal, "");  // the login text never reaches the terminal
+
+  rig.Params.AddLine("kept=1");
+  rig.Tick("i900=1.10\r\nname=box\r\n" + Prompt);
+  EXPECT_EQ(rig.Calls.back(), "logged in 1.10");
+  EXPECT_EQ(rig.Params.GetValue("name"), "box");
+  EXPECT_EQ(rig.Params.GetValue("kept"), "1");  // not cleared first
+  EXPECT_EQ(rig.Link.Sent(), "i900?\r\n");      // the second one, at once
+  EXPECT_TRUE(rig.Dialogue.Busy());
+
+  rig.Tick("i900=9.99\r\n" + Prompt);  // consumed without effect
+  EXPECT_EQ(rig.Params.GetValue("i900"), "1.10");
+  EXPECT_EQ(rig.Calls.size(), 3u);
+  EXPECT_FALSE(rig.Dialogue.Busy());
+  rig.Tick();
+  EXPECT_EQ(rig.Events, EventLine);  // waited in the fork until the dialogue was idle
+
+  TRig serial;
+  serial.Dialogue.Reset(&serial.Link);
+  serial.Dialogue.Opened(true);
+  EXPECT_EQ(serial.Link.Sent(), "i900?\r\n");
+  EXPECT_EQ(serial.Dialogue.State(), ssCommand);
+}
+
+TEST(Dialogue, PasswordWithALineBreakIsRefusedAndNothingSent) {
+  struct TCase {
+    std::string Password;
+    bool Sent;
+  };
+  const TCase cases[] = {{"sesame", true}, {"a\rb", false}, {"a\nb", false}, {"\r\n", false}};
+  for (const auto& c : cases) {
+    TRig rig;
+    rig.Dialogue.Reset(&rig.Link);
+    EXPECT_EQ(rig.Dialogue.SendPassword(c.Password), c.Sent);
+    EXPECT_EQ(TDialogue::PasswordRefusal(c.Password).empty(), c.Sent);
+    EXPECT_EQ(rig.Link.Sent(), c.Sent ? c.Password + "\r\n" : "");
+  }
+}
+
+TEST(Dialogue, IdlePollAndTheUserRequestsAroundIt) {
+  TRig rig;
+  rig.LogIn();
+  const uint32_t last = rig.Now;
+  rig.Now = last + 29999;
+  rig.Tick();
+  EXPECT_EQ(rig.Link.Sent(), "");
+  rig.Now = last + 30000;
+  rig.Tick();
+  EXPECT_EQ(rig.Link.Sent(), "i900?\r\n");
+
+  // A user request during the poll waits for it; a second one is dropped.
+  EXPECT_TRUE(rig.Dialogue.SendCommand("r?", 2000, rig.Record("r?")));
+  EXPECT_FALSE(rig.Dialogue.SendCommand("i?", 2000, rig.Record("i?")));
+  EXPECT_EQ(rig.Link.Sent(), "");
+  rig.Tick("i900=1.00\r\n" + Prompt);
+  EXPECT_EQ(rig.Link.Sent(), "r?\r\n");
+  EXPECT_TRUE(rig.Calls.empty());
+  rig.Tick("reg=5\r\n" + Prompt);
+  EXPECT_EQ(rig.Calls, (std::vector<std::string>{"r?:reg=5;"}));
+
+  // A poll that times out still lets the waiting request go.
+  rig.Now += 30000;
+  rig.Tick();
+  EXPECT_EQ(rig.Link.Sent(), "i900?\r\n");
+  EXPECT_TRUE(rig.Dialogue.SendCommand("i?", 2000, rig.Record("i?")));
+  rig.Now += 2000;
+  rig.Tick();
+  EXPECT_EQ(rig.Link.Sent(), "i?\r\n");
+
+  // While a user request is outstanding another one is dropped.
+  EXPECT_FALSE(rig.Dialogue.SendCommand("diag", 2000, rig.Record("diag")));
+  rig.Tick("x=1\r\n" + Prompt);
+  EXPECT_EQ(rig.Link.Sent(), "");
+  EXPECT_EQ(rig.Calls.back(), "i?:x=1;");
+}
+
+TEST(Dialogue, LineWithoutItsEndNoLongerSwallowsThePrompt) {
+  TRig rig;
+  rig.LogIn();
+  rig.Tick("\0\t"s + Esc + "[31mreset mid-li");  // the device restarted inside an event line
+  rig.Now += 1500;
+  rig.Dialogue.SendCommand("i?", 2000, rig.Record("i?"));
+  rig.Now += 600;  // the line has waited 2100 ms, the request 600 ms
+  rig.Tick("x=1\r\n" + Prompt + "after");
+  EXPECT_EQ(rig.Calls, (std::vector<std::string>{"i?:x=1;"}));
+  rig.Tick();
+  EXPECT_EQ(rig.Terminal, "after");
+  EXPECT_EQ(rig.Events, "\0\t"s + Esc + "[31mreset mid-li");
+}
+
+TEST(Dialogue, ClosingShowsWhatTheDeviceSentLast) {
+  TRig rig;
+  rig.LogIn();
+  rig.Dialogue.SendCommand("i?", 2000, rig.Record("i?"));
+  rig.Link.Receive("x=1\r\n" + EventLine + "going down\r\n\0"s);
+  rig.Dialogue.Closed();
+  EXPECT_EQ(rig.Terminal, "x=1\r\ngoing down\r\n\0"s);  // the held NUL too
+  EXPECT_EQ(rig.Events, EventLine);
+  EXPECT_EQ(rig.Dialogue.Dispatcher(), nullptr);
+  EXPECT_FALSE(rig.Dialogue.Busy());
+  EXPECT_EQ(rig.Dialogue.State(), ssCommand);  // kept until the next connect
+  EXPECT_TRUE(rig.Calls.empty());              // an unanswered request is never completed
+  EXPECT_FALSE(rig.Tick());
+  EXPECT_FALSE(rig.Dialogue.SendCommand("i?", 2000, rig.Record("late")));
+}
+
+// A modal box inside a callback runs a nested event loop, in which the closed notification
+// can arrive; the tick must not touch the dispatcher after that.
+TEST(Dialogue, ConnectionClosedInsideACallbackEndsTheTick) {
+  {
+    SCOPED_TRACE("inside the login completion");
+    TRig rig;
+    rig.OnLoggedIn = [&rig] { rig.Dialogue.Closed(); };
+    rig.Dialogue.Reset(&rig.Link);
+    rig.Dialogue.Opened(true);
+    rig.Link.Sent();
+    EXPECT_FALSE(rig.Tick("i900=1.00\r\n" + Prompt));
+    EXPECT_EQ(rig.Link.Sent(), "");  // no idle poll to a dispatcher that has gone
+    EXPECT_FALSE(rig.Dialogue.Busy());
+  }
+  {
+    SCOPED_TRACE("inside the password request");
+    TRig rig;
+    rig.OnAskPassword = [&rig] { rig.Dialogue.Closed(); };
+    rig.Dialogue.Reset(&rig.Link);
+    rig.Dialogue.Opened(false);
+    EXPECT_FALSE(rig.Tick("PASSWORD" + Prompt));
+    EXPECT_EQ(rig.Link.Sent(), "");
+    EXPECT_EQ(rig.Calls, (std::vector<std::string>{"password"}));
+  }
+  {
+    SCOPED_TRACE("inside a completion that sends the next step");
+    TRig rig;
+    rig.LogIn();
+    bool next = true;
+    rig.Dialogue.SendCommand("r?", 2000, [&] {
+      rig.Dialogue.Closed();
+      next = rig.Dialogue.SendCommand("i?", 2000, rig.Record("i?"));
+    });
+    rig.Link.Sent();
+    EXPECT_FALSE(rig.Tick("reg=1\r\n" + Prompt));
+    EXPECT_FALSE(next);
+    EXPECT_EQ(rig.Link.Sent(), "");
+    EXPECT_FALSE(rig.Dialogue.Busy());
+  }
+}
+
+TEST(Dialogue, DisconnectAlwaysEndsTheConnection) {
+  {
+    SCOPED_TRACE("serial, nothing outstanding: bye, then terminate");
+    TRig rig;
+    rig.LogIn();
+    rig.Dialogue.Disconnect(true);
+    EXPECT_EQ(rig.Link.Sent(), "bye\r\n");
+    EXPECT_FALSE(rig.Link.Terminated());
+    rig.Now += 1000;
+    rig.Tick();
+    EXPECT_TRUE(rig.Link.Terminated());
+  }
+  {
+    SCOPED_TRACE("serial, a request outstanding: the bye follows its reply");
+    TRig rig;
+    rig.LogIn();
+    rig.Dialogue.SendCommand("r?", 2000, [&rig] {
+      rig.Calls.push_back("r? done");
+      rig.Dialogue.SendCommand("i?", 2000, nullptr);  // the next step no longer goes
+    });
+    rig.Dialogue.Disconnect(true);
+    EXPECT_FALSE(rig.Dialogue.SendCommand("diag", 2000, nullptr));
+    EXPECT_EQ(rig.Link.Sent(), "r?\r\n");
+    rig.Tick("reg=1\r\n" + Prompt);
+    EXPECT_EQ(rig.Calls, (std::vector<std::string>{"r? done"}));
+    EXPECT_EQ(rig.Link.Sent(), "bye\r\n");
+    rig.Tick(Prompt);
+    EXPECT_TRUE(rig.Link.Terminated());
+  }
+  {
+    SCOPED_TRACE("serial, a request without a deadline: terminate at once");
+    TRig rig;
+    rig.LogIn();
+    rig.Dialogue.SendCommand("r?", 0, nullptr);
+    rig.Dialogue.Disconnect(true);
+    EXPECT_TRUE(rig.Link.Terminated());
+  }
+  {
+    SCOPED_TRACE("TCP: terminate at once, no idle poll for two minutes");
+    TRig rig;
+    rig.LogIn();
+    rig.Dialogue.Disconnect(false);
+    EXPECT_TRUE(rig.Link.Terminated());
+    EXPECT_EQ(rig.Dialogue.IdleDeadline(), rig.Now + 120000);
+    EXPECT_EQ(rig.Link.Sent(), "");
+  }
+}
