@@ -152,8 +152,10 @@ void TSimLoop::ServeSerial(short Events, uint64_t NowMs) {
 
 int TSimLoop::PollTimeout(uint64_t NowMs) const {
   uint64_t wake = TSimOutput::kNever;
-  for (const auto& client : FClients) wake = std::min(wake, client.Session->NextWakeMs());
-  if (FSerial.Session) wake = std::min(wake, FSerial.Session->NextWakeMs());
+  // Output that is due has asked for POLLOUT: the link's readiness wakes the loop, since a
+  // peer that stops reading would otherwise have it retry failing writes without a pause.
+  for (const auto& client : FClients) wake = std::min(wake, client.Session->NextWakeMs(NowMs));
+  if (FSerial.Session) wake = std::min(wake, FSerial.Session->NextWakeMs(NowMs));
   int timeout = 1000;
   if (wake != TSimOutput::kNever)
     timeout = wake <= NowMs ? 0 : static_cast<int>(std::min<uint64_t>(wake - NowMs, 1000));
@@ -211,8 +213,11 @@ void TSimLoop::RemoveGoneClients() {
 void TSimLoop::Run(int StopFd) {
   for (;;) {
     Advance(NowMs());
-    auto fds = PollSet(StopFd, NowMs());
-    if (poll(fds.data(), fds.size(), PollTimeout(NowMs())) < 0 && errno != EINTR) break;
+    // One clock reading for both: output that falls due between two readings would get
+    // neither POLLOUT nor a wake-up time.
+    const uint64_t now = NowMs();
+    auto fds = PollSet(StopFd, now);
+    if (poll(fds.data(), fds.size(), PollTimeout(now)) < 0 && errno != EINTR) break;
     if (fds[0].revents != 0) break;
     Dispatch(fds, NowMs());
   }

@@ -201,6 +201,7 @@ bool TSimSession::MustDrop() const {
   return FDropNow || FOutput.DropReached() || (FState == TState::Closing && FOutput.Empty());
 }
 
-uint64_t TSimSession::NextWakeMs() const {
-  return std::min({FOutput.NextDue(), FNextEvent, FNextText, FNextModem});
+uint64_t TSimSession::NextWakeMs(uint64_t NowMs) const {
+  const uint64_t due = FOutput.NextDue();
+  return std::min({due > NowMs ? due : TSimOutput::kNever, FNextEvent, FNextText, FNextModem});
 }

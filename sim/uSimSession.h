@@ -60,8 +60,9 @@ class TSimSession {
   // Received bytes are to be read now: not while the replies already queued wait unread, so
   // a peer that only sends cannot make the device hoard its answers.
   bool WantsInput() const { return FOutput.Pending() < kBacklogLimit; }
-  // The earliest time at which Tick or the output has something to do.
-  uint64_t NextWakeMs() const;
+  // The earliest time after NowMs at which Tick has something to do or held-back output falls
+  // due. Output already due is not a time to wake: it waits for the link to take it.
+  uint64_t NextWakeMs(uint64_t NowMs) const;
 
  private:
   enum class TState { Password, Ready, Ended, Closing };

@@ -11,6 +11,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -60,7 +61,9 @@ std::size_t TSimPeer::SendWhileTaken(const std::string& Bytes, std::chrono::mill
   while (done < Bytes.size() && Clock::now() < deadline) {
     pollfd p{FFd, POLLOUT, 0};
     if (poll(&p, 1, MillisecondsLeft(deadline)) <= 0) break;
-    const ssize_t n = send(FFd, Bytes.data() + done, Bytes.size() - done, MSG_DONTWAIT);
+    // A socket is written without blocking; the serial client's terminal is non-blocking.
+    ssize_t n = send(FFd, Bytes.data() + done, Bytes.size() - done, MSG_DONTWAIT);
+    if (n < 0 && errno == ENOTSOCK) n = write(FFd, Bytes.data() + done, Bytes.size() - done);
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) continue;
     if (n <= 0) break;
     done += static_cast<std::size_t>(n);

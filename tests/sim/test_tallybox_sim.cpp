@@ -326,6 +326,45 @@ TEST_F(SimProgram, PeerThatNeverReadsCannotMakeItHoardReplies) {
   EXPECT_TRUE(reply.ends_with(SimPrompt()));
 }
 
+TEST_F(SimProgram, PeerThatStopsReadingLeavesItIdleOnEitherRoute) {
+  // The peer asks for far more than the link holds and then reads nothing: the replies wait
+  // for the link to take them, and the device must not spin on writes that cannot go.
+  struct TRoute {
+    const char* Name;
+    bool Serial;
+    const char* ReplyStart;
+  };
+  for (const auto& route : {TRoute{"tcp", false, "r100=42 ;** changed\r\n"},
+                            TRoute{"serial", true, "r100=42 ;** changed\r\n"}}) {
+    SCOPED_TRACE(route.Name);
+    const std::string link = Folder() + "/com5";
+    std::unique_ptr<TSimPeer> peer;
+    if (route.Serial) {
+      Start("127.0.0.218", {"--serial", "--link", link});
+      peer = std::make_unique<TSimSerialClient>(link);
+    } else {
+      Start("127.0.0.218");
+      peer = Login("127.0.0.218");
+    }
+    ASSERT_TRUE(peer->IsOpen());
+    // More than the loopback's socket buffers hold, so the sending stops for want of room.
+    std::string commands;
+    for (int i = 0; i < 4 * 1024 * 1024; ++i) commands += "r?\r\n";
+    const auto sent = peer->SendWhileTaken(commands, 2000ms);
+    ASSERT_LT(sent, commands.size()) << "the link never filled up";
+    const auto before = FSim->CpuTime();
+    std::this_thread::sleep_for(2000ms);
+    // A spin takes a whole core; a fifth of one leaves room for sanitizers and a busy machine.
+    EXPECT_LT(FSim->CpuTime() - before, 400ms) << "busy while the peer does not read";
+    const auto reply = peer->ReadUntil(SimPrompt());
+    EXPECT_TRUE(reply.starts_with(route.ReplyStart)) << reply.substr(0, 200);
+    EXPECT_TRUE(reply.ends_with(SimPrompt()));
+    peer.reset();
+    EXPECT_EQ(FSim->Stop(), 0);
+    FSim.reset();
+  }
+}
+
 TEST_F(SimProgram, RunningOutOfDescriptorsDoesNotMakeItSpin) {
   // Started with room for only a few links; the connections beyond them wait in the
   // listener's queue, which stays readable while nothing can be accepted.

@@ -171,7 +171,7 @@ TEST_F(SimSession, TimersQueueEventsTextAndModemTraceOnlyWhenDue) {
   config.TextIntervalMs = 250;
   config.ModemIntervalMs = 300;
   Make(config);
-  EXPECT_EQ(FSession->NextWakeMs(), 100u);
+  EXPECT_EQ(FSession->NextWakeMs(0), 100u);
   FSession->Tick(99);
   EXPECT_EQ(Sent(99), "");
   FSession->Tick(100);
@@ -189,6 +189,20 @@ TEST_F(SimSession, TimersQueueEventsTextAndModemTraceOnlyWhenDue) {
   Sent();
   FSession->Tick(1000);
   EXPECT_EQ(Sent(1000), "");
+}
+
+TEST_F(SimSession, OutputDueAlreadyWaitsForTheLinkNotForATime) {
+  // The loop sleeps until NextWakeMs; output that is due has the link's readiness wake it.
+  auto config = Quiet(TSimRoute::Serial);
+  config.ReplyDelayMs = 500;
+  config.EventIntervalMs = 5000;
+  Make(config);
+  FSession->Receive("i900?\r\n", 1000);
+  EXPECT_EQ(FSession->NextWakeMs(1000), 1501u) << "a delayed reply is a time to wake";
+  EXPECT_EQ(FSession->NextWakeMs(1501), 5000u) << "a due reply is not";
+  EXPECT_EQ(FSession->NextWakeMs(4000), 5000u);
+  Sent(1501);
+  EXPECT_EQ(FSession->NextWakeMs(1501), 5000u);
 }
 
 TEST_F(SimSession, FloodAndGarbageFollowTheLogin) {
