@@ -1,0 +1,37 @@
+// The application object and its one place for errors: an exception that escapes an event
+// handler is shown in a message box with its text; the silent abort shows nothing.
+#pragma once
+
+#include <QApplication>
+#include <exception>
+#include <string>
+#include <utility>
+
+class TApplication : public QApplication {
+ public:
+  TApplication(int& Argc, char** Argv);
+  bool notify(QObject* Receiver, QEvent* Event) override;
+
+  static void ShowException(std::exception_ptr Error);
+};
+
+// Wraps a handler so that whatever it raises reaches TApplication::ShowException instead of
+// unwinding through the toolkit.
+template <class THandler>
+auto Guarded(THandler Handler) {
+  return [Handler = std::move(Handler)](auto&&... Args) {
+    try {
+      Handler(std::forward<decltype(Args)>(Args)...);
+    } catch (...) {
+      TApplication::ShowException(std::current_exception());
+    }
+  };
+}
+
+// Device and file texts are 8-bit; widgets take them as Latin-1.
+QString ToQ(const std::string& Text);
+std::string FromQ(const QString& Text);
+
+// Workers wake the main thread through this when they queue a call for it; installed once,
+// before any worker starts.
+void InstallMainThreadWake();

@@ -1,0 +1,415 @@
+#include "app/ufmMain.h"
+
+#include <QCloseEvent>
+#include <QDockWidget>
+#include <QLabel>
+#include <QMenu>
+#include <QStatusBar>
+
+#include "app/TTerminalView.h"
+#include "app/core/uEventStamp.h"
+#include "app/core/uModemStrings.h"
+#include "app/core/uPageFolders.h"
+#include "app/uApplication.h"
+#include "app/uMainLook.h"
+#include "app/uModal.h"
+#include "dialogs/ufmConnectProgress.h"
+#include "dialogs/ufmConnectWizard.h"
+#include "dispatch/uTerminalDispatcher.h"
+#include "htmlview/THtmlView.h"
+#include "rtl/ProgramFolder.h"
+#include "settings/uRegistry.h"
+#include "settings/ufmAbout.h"
+#include "ui_ufmMain.h"
+
+TfmMain::TfmMain(const std::string& ProgramFolder, QWidget* Parent)
+    : QMainWindow(Parent), ui(std::make_unique<Ui::TfmMain>()) {
+  ui->setupUi(this);
+  FExeFolder = ProgramFolder.empty() ? ::ProgramFolder() : ProgramFolder;
+  if (FExeFolder.back() != '/') FExeFolder += '/';
+  BuildViews();
+  WireActions();
+  WirePopupMenus();
+  FTimerPump.setObjectName("timerPump");
+  FTimerPump.setInterval(100);
+  FTimerPump.setSingleShot(true);  // re-armed at the end of every tick
+  connect(&FTimerPump, &QTimer::timeout, this, Guarded([this] { timerPumpTimer(); }));
+  FormCreate();
+}
+
+TfmMain::~TfmMain() { FormDestroy(); }
+
+void TfmMain::UseWindows(TfmConnectWizard* Wizard, TfmConnectProgress* Progress,
+                         TfmAbout* About) {
+  FWizard = Wizard;
+  FProgress = Progress;
+  FAbout = About;
+}
+
+void TfmMain::BuildViews() {
+  FHtmlView = new THtmlView(ui->tsHtml);
+  FHtmlView->setObjectName("hvMain");
+  ui->tsHtml->layout()->addWidget(FHtmlView);
+  FTerminal = new TTerminalView(ui->tsAdvanced);
+  FTerminal->setObjectName("reTerminal");
+  ui->tsAdvanced->layout()->addWidget(FTerminal);
+  // The side panels live beside the terminal only while the advanced view is up.
+  ui->pnlModem->setParent(ui->tsAdvanced);
+  ui->pnlEvents->setParent(ui->tsAdvanced);
+  LayOutAdvancedView(ui->tsAdvanced, FTerminal, ui->pnlModem, ui->pnlEvents);
+  StyleMemos(ui->memModem, ui->memEvents);
+  FStatusPanel0 = AddStatusPanel(ui->sbMain, "sbPanel0", 200, 1);
+  FStatusPanel1 = AddStatusPanel(ui->sbMain, "sbPanel1", 50, 0);
+  resize(608, 454);
+}
+
+void TfmMain::WireActions() {
+  auto on = [this](QAction* action, auto handler) {
+    connect(action, &QAction::triggered, this, Guarded([this, handler] { (this->*handler)(); }));
+  };
+  on(ui->actConnect, &TfmMain::actConnectExecute);
+  on(ui->actDisconnect, &TfmMain::actDisconnectExecute);
+  on(ui->actExit, &TfmMain::actExitExecute);
+  on(ui->actAbout, &TfmMain::actAboutExecute);
+  on(ui->actAdvanced, &TfmMain::actAdvancedExecute);
+  on(ui->actStatus, &TfmMain::actStatusExecute);
+  on(ui->actRegisters, &TfmMain::actRegistersExecute);
+  on(ui->actLoadRegisters, &TfmMain::actLoadRegistersExecute);
+  on(ui->actSaveRegisters, &TfmMain::actSaveRegistersExecute);
+  on(ui->actDiagnostics, &TfmMain::actDiagnosticsExecute);
+  on(ui->actTerminalClear, &TfmMain::ResetTerminal);
+  on(ui->actEventsClear, &TfmMain::ClearEvents);
+  on(ui->actModemClear, &TfmMain::ClearModem);
+  connect(ui->actTerminalCopy, &QAction::triggered, FTerminal, &TTerminalView::CopyAll);
+  connect(ui->actEventsCopy, &QAction::triggered, ui->memEvents, &QPlainTextEdit::copy);
+  connect(ui->actModemCopy, &QAction::triggered, ui->memModem, &QPlainTextEdit::copy);
+  connect(FTerminal, &TTerminalView::KeyTyped, this,
+          Guarded([this](char Key) { reTerminalKeyPress(Key); }));
+  connect(ui->btnSend, &QPushButton::clicked, this, Guarded([this] { btnSendClick(); }));
+  connect(ui->edSend, &QLineEdit::returnPressed, this, Guarded([this] { btnSendClick(); }));
+  SetActionIcons(ui.get());
+}
+
+void TfmMain::WirePopupMenus() {
+  auto popup = [this](QWidget* view, const char* name, QAction* copy, QAction* clear) {
+    auto* menu = new QMenu(this);
+    menu->setObjectName(name);
+    menu->addAction(copy);
+    menu->addAction(clear);
+    view->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(view, &QWidget::customContextMenuRequested, menu,
+            [menu, view](const QPoint& At) { menu->popup(view->mapToGlobal(At)); });
+    return menu;
+  };
+  FPumTerminal = popup(FTerminal, "pumTerminal", ui->actTerminalCopy, ui->actTerminalClear);
+  FPumEvents = popup(ui->memEvents, "pumEvents", ui->actEventsCopy, ui->actEventsClear);
+  FPumModem = popup(ui->memModem, "pumModem", ui->actModemCopy, ui->actModemClear);
+}
+
+void TfmMain::FormCreate() {
+  FSettings = std::make_unique<TOrvaneRegistry>("TallyboxUtility");
+  LoadSettings();
+  TDialogueHost host;
+  host.TerminalWrite = [this](const std::string& Text) { TerminalWrite(Text); };
+  host.AddEvents = [this](const std::string& Text) { AddEvents(Text); };
+  host.AddModemTrace = [this](const std::string& Text) { AddModemTrace(Text); };
+  host.AskPassword = [this] {
+    if (FProgress) FProgress->AskPassword();
+  };
+  host.CloseSoon = [this] {
+    if (FProgress) FProgress->CloseSoon();
+  };
+  host.LoggedIn = [this] { VersionReceived(); };
+  FDialogue = std::make_unique<TDialogue>(FParams, std::move(host));
+  FPageFolder = FExeFolder + FPageVersion;
+  FPageFolders = ListPageFolders(FExeFolder);
+  FHtmlView->SetPageRoot(FExeFolder);
+  FHtmlView->SetIncludeHandler(
+      [this](const std::string& Command, const std::vector<std::string>& Params) {
+        return hvMainInclude(Command, Params);
+      });
+  FHtmlView->SetSubmitHandler(Guarded(
+      [this](const std::string& Action, const std::string& Target, const std::string& EncType,
+             const std::string& Method, std::vector<std::string> Results) {
+        hvMainFormSubmit(Action, Target, EncType, Method, std::move(Results));
+      }));
+}
+
+void TfmMain::LoadSettings() {
+  FSettings->Open();
+  // A value of the wrong type counts as missing; the user hears about it once, after start-up.
+  auto guarded = [this](const char* Name, auto Read) {
+    try {
+      Read();
+    } catch (const ERegistryException& e) {
+      FIgnoredSettings.push_back(std::string(Name) + ": " + e.what());
+    }
+  };
+  guarded("RegisterFilename", [this] { FRegisterFilename = FSettings->ReadString("RegisterFilename", ""); });
+  guarded("Connection", [this] { FConnection = FSettings->ReadString("Connection", ""); });
+  guarded("ComPort", [this] { FComPort = FSettings->ReadInteger("ComPort", -1); });
+  guarded("IP", [this] { FHost = FSettings->ReadString("IP", ""); });
+  guarded("Method", [this] { FMethod = FSettings->ReadInteger("Method", 0); });
+  FSettings->Close();
+}
+
+void TfmMain::SaveSettings() {
+  FSettings->Open();
+  FSettings->WriteString("RegisterFilename", FRegisterFilename);
+  FSettings->WriteString("Connection", FConnection);
+  FSettings->WriteInteger("ComPort", FComPort);
+  FSettings->WriteString("IP", FHost);
+  FSettings->WriteInteger("Method", FMethod);
+  FSettings->Close();
+}
+
+void TfmMain::TellIgnoredSettings() {
+  if (FIgnoredSettings.empty()) return;
+  std::string text = "These saved settings were ignored and their defaults used:";
+  for (const std::string& line : FIgnoredSettings) text += "\r\n" + line;
+  FIgnoredSettings.clear();
+  TModal::MessageBox(this, ToQ(text), "Info", TModal::MB_ICONINFORMATION);
+}
+
+void TfmMain::showEvent(QShowEvent* Event) {
+  QMainWindow::showEvent(Event);
+  if (FShownOnce) return;
+  FShownOnce = true;
+  try {
+    FormShow();
+  } catch (...) {
+    TApplication::ShowException(std::current_exception());
+  }
+  // After the window is up, so the message has a parent on screen.
+  QTimer::singleShot(0, this, Guarded([this] { TellIgnoredSettings(); }));
+}
+
+void TfmMain::FormShow() { UpdateView(); }
+
+void TfmMain::closeEvent(QCloseEvent* Event) {
+  FormDestroy();
+  QMainWindow::closeEvent(Event);
+}
+
+void TfmMain::FormDestroy() {
+  if (FDestroyed) return;
+  FDestroyed = true;
+  try {
+    SaveSettings();
+  } catch (...) {
+    TApplication::ShowException(std::current_exception());
+  }
+  FTimerPump.stop();
+  if (TTerminalDispatcher* dispatcher = FDispatcher) {
+    FDispatcher = nullptr;
+    dispatcher->FreeOnTerminate = false;
+    dispatcher->DetachNotifications();
+    dispatcher->Terminate();
+    dispatcher->WaitFor();
+    FDialogue->Reset(nullptr);
+    delete dispatcher;
+  }
+}
+
+void TfmMain::actExitExecute() { close(); }
+
+void TfmMain::actAboutExecute() {
+  if (FAbout) TModal::Exec(FAbout);
+}
+
+void TfmMain::actAdvancedExecute() {
+  // The action toggles itself when triggered; UpdateView follows its state.
+  UpdateView();
+}
+
+void TfmMain::UpdateView() {
+  if (ui->actAdvanced->isChecked()) {
+    ui->pcMain->setCurrentWidget(ui->tsAdvanced);
+  } else {
+    ShowHomePage();
+    ui->pcMain->setCurrentWidget(ui->tsHtml);
+  }
+}
+
+void TfmMain::ShowStandardView() {
+  ui->actAdvanced->setChecked(false);
+  UpdateView();
+}
+
+void TfmMain::EnableDeviceActions(bool Enabled) {
+  for (QAction* action : {ui->actStatus, ui->actRegisters, ui->actLoadRegisters,
+                          ui->actSaveRegisters, ui->actDiagnostics})
+    action->setEnabled(Enabled);
+}
+
+void TfmMain::SetStatusText(const std::string& Text) { FStatusPanel0->setText(ToQ(Text)); }
+
+// Connect and disconnect ---------------------------------------------------------------------
+
+void TfmMain::actConnectExecute() {
+  ShowHomePage();
+  FDisconnecting = false;
+  if (!FWizard) return;
+  FWizard->Connection = FConnection;
+  FWizard->ComPort = FComPort;
+  FWizard->Host = FHost;
+  FWizard->Method = FMethod;
+  if (TModal::Exec(FWizard) != QDialog::Accepted || !FWizard->Dispatcher) return;
+  FConnection = FWizard->Connection;
+  FComPort = FWizard->ComPort;
+  FHost = FWizard->Host;
+  FMethod = FWizard->Method;
+  ShowWaitPage();
+  SetStatusText("Connecting...");
+  FDispatcher = FWizard->Dispatcher;
+  FWizard->Dispatcher = nullptr;
+  FDialogue->Reset(FDispatcher);
+  FDispatcher->OnOpened = Guarded([this](TTerminalDispatcher* d) { DispatcherOpened(d); });
+  FDispatcher->OnClosed = Guarded([this](TTerminalDispatcher* d) { DispatcherClosed(d); });
+  FDispatcher->OnStatus =
+      Guarded([this](TTerminalDispatcher* d, const std::string& t) { DispatcherStatus(d, t); });
+  FDispatcher->OnError =
+      Guarded([this](TTerminalDispatcher* d, const std::string& m) { DispatcherError(d, m); });
+  FProgress->OnAbort = [this](TfmConnectProgress* p) { ProgressAbort(p); };
+  FProgress->OnPassword = [this](TfmConnectProgress* p, const std::string& t) {
+    ProgressPassword(p, t);
+  };
+  FProgress->Start();
+  FDispatcher->FreeOnTerminate = true;
+  FDispatcher->Resume();
+  ui->actDisconnect->setEnabled(true);
+  ui->actConnect->setEnabled(false);
+}
+
+void TfmMain::actDisconnectExecute() {
+  ui->actDisconnect->setEnabled(false);
+  FDisconnecting = true;
+  SetStatusText("Disconnecting...");
+  if (FDispatcher) FDialogue->Disconnect(IsSerial(FDispatcher));
+}
+
+bool TfmMain::IsSerial(TTerminalDispatcher* Dispatcher) const {
+  return dynamic_cast<TComPortDispatcher*>(Dispatcher) != nullptr;
+}
+
+void TfmMain::DispatcherOpened(TTerminalDispatcher* Sender) {
+  if (Sender != FDispatcher || !FDispatcher) return;
+  FProgress->AddProgress("Opened");
+  FProgress->CloseSoon();
+  ArmPump();
+  std::string connection;
+  if (auto* serial = dynamic_cast<TComPortDispatcher*>(Sender)) {
+    ClearModemViews();
+    ui->pnlModem->show();
+    ui->pnlEvents->show();
+    FLocalEcho = false;
+    connection = "COM" + std::to_string(serial->ComPort());
+    FDialogue->Opened(true);
+  } else {
+    ui->pnlModem->hide();
+    ui->pnlEvents->hide();
+    FLocalEcho = true;
+    connection = static_cast<TTCPDispatcher*>(Sender)->GetHost();
+    FDialogue->Opened(false);
+  }
+  ResetTerminal();
+  SetStatusText("Connected " + connection);
+}
+
+void TfmMain::DispatcherStatus(TTerminalDispatcher* Sender, const std::string& Text) {
+  if (Sender == FDispatcher && FDispatcher) FProgress->AddProgress(Text);
+}
+
+void TfmMain::DispatcherError(TTerminalDispatcher* Sender, const std::string& Msg) {
+  if (Sender != FDispatcher || !FDispatcher) return;
+  FProgress->AddProgress(Msg);
+  TModal::MessageBox(this, ToQ(Msg), "Error", TModal::MB_OK | TModal::MB_ICONERROR);
+}
+
+void TfmMain::DispatcherClosed(TTerminalDispatcher* Sender) {
+  if (Sender != FDispatcher || !FDispatcher) return;
+  FProgress->AddProgress("Closed");
+  FProgress->CloseSoon();
+  ui->actDisconnect->setEnabled(false);
+  ui->actConnect->setEnabled(true);
+  Sender->DetachNotifications();
+  FDialogue->Closed();  // the device's last words still reach the views
+  FDispatcher = nullptr;
+  DisarmPump();
+  if (FDialogue->State() == ssLogin)
+    TModal::MessageBox(this, "Check the password, and try again", "Info",
+                       TModal::MB_OK | TModal::MB_ICONINFORMATION);
+  EnableDeviceActions(false);
+  if (FHtmlView->CurrentFile().find("wait.htm") != std::string::npos || FDisconnecting)
+    ShowHomePage();
+  SetStatusText("Not connected");
+  FStatusPanel1->clear();
+}
+
+void TfmMain::ProgressAbort(TfmConnectProgress*) {
+  if (!FDispatcher) return;
+  SetStatusText("Aborting...");
+  FDispatcher->Abort();
+}
+
+void TfmMain::ProgressPassword(TfmConnectProgress*, const std::string& Password) {
+  if (FDispatcher) FDialogue->SendPassword(Password);
+}
+
+// The dialogue ------------------------------------------------------------------------------
+
+void TfmMain::DisarmPump() { FTimerPump.stop(); }
+
+void TfmMain::ArmPump() { FTimerPump.start(); }
+
+void TfmMain::timerPumpTimer() {
+  DisarmPump();
+  if (FDialogue->Tick() && FDispatcher) ArmPump();
+}
+
+bool TfmMain::SendCommand(const std::string& Text, uint32_t Timeout, TCompletion Completion) {
+  return FDialogue->SendCommand(Text, Timeout, std::move(Completion));
+}
+
+void TfmMain::VersionReceived() {
+  SelectPageFolder();
+  EnableDeviceActions(true);
+  ShowHomePage();
+}
+
+// The views ---------------------------------------------------------------------------------
+
+void TfmMain::TerminalWrite(const std::string& Text) { FTerminal->TerminalWrite(Text); }
+
+void TfmMain::ResetTerminal() { FTerminal->ResetTerminal(); }
+
+void TfmMain::AddEvents(const std::string& Text) {
+  if (!Text.empty()) AppendToMemo(ui->memEvents, StampEvents(Text));
+}
+
+void TfmMain::AddModemTrace(const std::string& Text) {
+  if (HasModemStrings(Text)) AppendToMemo(ui->memModem, ExtractModemStrings(Text));
+}
+
+void TfmMain::ClearModemViews() {
+  ui->memModem->clear();
+  ui->memEvents->clear();
+  ui->edSend->clear();
+}
+
+void TfmMain::ClearEvents() { ui->memEvents->clear(); }
+
+void TfmMain::ClearModem() { ui->memModem->clear(); }
+
+void TfmMain::reTerminalKeyPress(char Key) {
+  if (!FDispatcher) return;
+  FDialogue->Write(std::string(1, Key));
+  FDialogue->RestartIdleTimer();
+  if (FLocalEcho) TerminalWrite(std::string(1, Key));
+}
+
+void TfmMain::btnSendClick() {
+  if (!FDispatcher) return;
+  FDialogue->Write("M:" + FromQ(ui->edSend->text()) + "~\r\n");
+  ui->edSend->clear();
+}

@@ -1,0 +1,166 @@
+// The main window: owns what lives for the whole run (settings, the device dialogue, the
+// parameter list, the page folders), runs the connect and disconnect flows, hears the current
+// connection worker's four notifications, switches between the standard view (the HTML
+// pages) and the advanced view (terminal, events and modem trace), and saves the settings at
+// exit. The dialogue itself lives in TDialogue; the handlers here keep their familiar names
+// and forward.
+#pragma once
+
+#include <QMainWindow>
+#include <QTimer>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/core/uDialogue.h"
+#include "params/uStorage.h"
+
+class QMenu;
+class QPlainTextEdit;
+class TfmAbout;
+class TfmConnectProgress;
+class TfmConnectWizard;
+class THtmlView;
+class TOrvaneRegistry;
+class TTerminalDispatcher;
+class TTerminalView;
+
+namespace Ui {
+class TfmMain;
+}
+
+class TfmMain : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // ProgramFolder holds the page templates; empty means the folder of the running program.
+  explicit TfmMain(const std::string& ProgramFolder = {}, QWidget* Parent = nullptr);
+  ~TfmMain() override;
+
+  // The secondary windows, created after the main window as the program starts.
+  void UseWindows(TfmConnectWizard* Wizard, TfmConnectProgress* Progress, TfmAbout* About);
+
+  void FormCreate();
+  void FormShow();
+  void FormDestroy();
+  void LoadSettings();
+  void SaveSettings();
+
+  void actConnectExecute();
+  void actDisconnectExecute();
+  void actExitExecute();
+  void actAboutExecute();
+  void actAdvancedExecute();
+  void UpdateView();
+  void ShowStandardView();
+  void EnableDeviceActions(bool Enabled);
+  void SetStatusText(const std::string& Text);
+
+  void DispatcherOpened(TTerminalDispatcher* Sender);
+  void DispatcherClosed(TTerminalDispatcher* Sender);
+  void DispatcherError(TTerminalDispatcher* Sender, const std::string& Msg);
+  void DispatcherStatus(TTerminalDispatcher* Sender, const std::string& Text);
+  void ProgressAbort(TfmConnectProgress* Sender);
+  void ProgressPassword(TfmConnectProgress* Sender, const std::string& Password);
+
+  // The dialogue.
+  void timerPumpTimer();
+  bool SendCommand(const std::string& Text, uint32_t Timeout, TCompletion Completion);
+  void RequestVersion() { FDialogue->RequestVersion(); }
+  void RestartIdleTimer() { FDialogue->RestartIdleTimer(); }
+  void VersionReceived();
+
+  // The views.
+  void TerminalWrite(const std::string& Text);
+  void ResetTerminal();
+  void AddEvents(const std::string& Text);
+  void AddModemTrace(const std::string& Text);
+  void ClearModemViews();
+  void ClearEvents();
+  void ClearModem();
+  void reTerminalKeyPress(char Key);
+  void btnSendClick();
+
+  // The pages.
+  void ShowHomePage();
+  void ShowWaitPage();
+  void ShowInfoPage();
+  void ShowRegistersPage();
+  void SelectPageFolder();
+  void actStatusExecute();
+  void actRegistersExecute();
+  void StatusReceived();
+  void RegistersReceived();
+  std::string hvMainInclude(const std::string& Command, const std::vector<std::string>& Params);
+  void hvMainFormSubmit(const std::string& Action, const std::string& Target,
+                        const std::string& EncType, const std::string& Method,
+                        std::vector<std::string> Results);
+  void ProgrammingDone();
+  void actLoadRegistersExecute();
+  void actSaveRegistersExecute();
+  void actDiagnosticsExecute();
+  void CollectDiagnostics();
+  void DiagRegistersDone();
+  void DiagInfoDone();
+  void DiagDumpDone();
+
+  TTerminalDispatcher* CurrentDispatcher() const { return FDispatcher; }
+  TDialogue& Dialogue() { return *FDialogue; }
+  TParameterList& Params() { return FParams; }
+  THtmlView* hvMain() const { return FHtmlView; }
+  TTerminalView* reTerminal() const { return FTerminal; }
+  QTimer* timerPump() { return &FTimerPump; }
+  const std::string& PageVersion() const { return FPageVersion; }
+  const std::string& ExeFolder() const { return FExeFolder; }
+
+ protected:
+  void showEvent(QShowEvent* Event) override;
+  void closeEvent(QCloseEvent* Event) override;
+
+ private:
+  void BuildViews();
+  void WireActions();
+  void WirePopupMenus();
+  void TellIgnoredSettings();
+  bool IsSerial(TTerminalDispatcher* Dispatcher) const;
+  void DisarmPump();
+  void ArmPump();
+  void ReadRegisterReply();
+  void RenderReplyInTerminal();
+  std::string PresetFolder() const;
+
+  std::unique_ptr<Ui::TfmMain> ui;
+  THtmlView* FHtmlView = nullptr;     // hvMain, owned by its page
+  TTerminalView* FTerminal = nullptr;  // reTerminal, owned by its page
+  class QLabel* FStatusPanel0 = nullptr;
+  class QLabel* FStatusPanel1 = nullptr;
+  QMenu* FPumTerminal = nullptr;
+  QMenu* FPumEvents = nullptr;
+  QMenu* FPumModem = nullptr;
+  QTimer FTimerPump;
+
+  TfmConnectWizard* FWizard = nullptr;
+  TfmConnectProgress* FProgress = nullptr;
+  TfmAbout* FAbout = nullptr;
+
+  bool FRegistersShown = false;
+  TTerminalDispatcher* FDispatcher = nullptr;  // frees itself when its thread ends
+  std::unique_ptr<TDialogue> FDialogue;        // the fork, the splitter and the dialogue state
+  std::vector<std::string> FPageFolders;
+  std::string FExeFolder;
+  std::string FPageVersion = "v1.00";
+  std::string FPageFolder;
+  TParameterList FParams;
+  bool FLocalEcho = false;
+  bool FDisconnecting = false;
+  std::unique_ptr<TOrvaneRegistry> FSettings;
+  std::string FConnection;
+  int32_t FComPort = -1;
+  std::string FHost;
+  int32_t FMethod = 0;
+  std::string FRegisterFilename;  // the register open dialog's file name
+  std::vector<std::string> FIgnoredSettings;
+  bool FShownOnce = false;
+  bool FDestroyed = false;
+};

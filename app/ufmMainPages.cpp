@@ -1,0 +1,160 @@
+// The main window's standard view: the status and registers pages filled from the parameter
+// list, programming the device from the registers page, register presets, and diagnostics
+// to the clipboard.
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLabel>
+
+#include "app/TTerminalView.h"
+#include "app/core/uIncludeFiller.h"
+#include "app/core/uPageDialogs.h"
+#include "app/core/uPageFolders.h"
+#include "app/core/uPresetFolder.h"
+#include "app/core/uSubmitSequence.h"
+#include "app/uApplication.h"
+#include "app/uModal.h"
+#include "app/ufmMain.h"
+#include "htmlview/THtmlView.h"
+#include "rtl/UserFolders.h"
+#include "ui_ufmMain.h"
+
+void TfmMain::ShowHomePage() { FHtmlView->LoadFromFile(FExeFolder + "home.htm"); }
+
+void TfmMain::ShowWaitPage() {
+  FHtmlView->LoadFromFile(FExeFolder + "wait.htm");
+  FHtmlView->Repaint();
+}
+
+void TfmMain::ShowInfoPage() { FHtmlView->LoadFromFile(FPageFolder + "/info.htm"); }
+
+void TfmMain::ShowRegistersPage() { FHtmlView->LoadFromFile(FPageFolder + "/regs.htm"); }
+
+void TfmMain::SelectPageFolder() {
+  // Chosen among the folders found beside the program, never taken from device text.
+  FPageVersion = ::SelectPageFolder(FPageFolders, FParams.GetValue("i900"));
+  FStatusPanel1->setText(ToQ(FPageVersion));
+  FPageFolder = FExeFolder + FPageVersion;
+}
+
+void TfmMain::actStatusExecute() {
+  ShowStandardView();
+  FRegistersShown = false;
+  ShowWaitPage();
+  RestartIdleTimer();
+  SendCommand("i?", TDialogue::CommandTimeout, [this] { StatusReceived(); });
+}
+
+void TfmMain::actRegistersExecute() {
+  ShowStandardView();
+  FRegistersShown = true;
+  ShowWaitPage();
+  RestartIdleTimer();
+  SendCommand("r?", TDialogue::CommandTimeout, [this] { RegistersReceived(); });
+}
+
+void TfmMain::ReadRegisterReply() {
+  FParams.Clear();
+  TResponseSplitter& splitter = FDialogue->Splitter();
+  while (!splitter.IsEmpty()) FParams.AddLine(splitter.NextLine());
+}
+
+void TfmMain::StatusReceived() {
+  ReadRegisterReply();
+  ShowInfoPage();
+}
+
+void TfmMain::RegistersReceived() {
+  ReadRegisterReply();
+  ShowRegistersPage();
+}
+
+std::string TfmMain::hvMainInclude(const std::string& Command,
+                                   const std::vector<std::string>& Params) {
+  std::string replacement;
+  FillIncludeTag(Command, Params, FParams, replacement);
+  return replacement;
+}
+
+void TfmMain::hvMainFormSubmit(const std::string&, const std::string&, const std::string&,
+                               const std::string&, std::vector<std::string> Results) {
+  const TSubmitPlan plan = PlanSubmit(FParams, Results);
+  if (plan.Kind == TSubmitPlan::TKind::Refused) {
+    TModal::MessageBox(this, ToQ(plan.Message), "Error", TModal::MB_ICONERROR);
+    return;
+  }
+  if (plan.Kind == TSubmitPlan::TKind::Nothing) {
+    TModal::MessageBox(this, ToQ(plan.Message), "Info", TModal::MB_ICONINFORMATION);
+    return;
+  }
+  SendSubmitPlan(
+      plan, [this](const std::string& Bytes) { FDialogue->Write(Bytes); },
+      [this](const std::string& Text, uint32_t Timeout) {
+        SendCommand(Text, Timeout, [this] { ProgrammingDone(); });
+      });
+  SetStatusText(std::string(kProgrammingStatus));
+  ShowWaitPage();
+}
+
+void TfmMain::ProgrammingDone() {
+  ShowHomePage();
+  SetStatusText(std::string(kProgrammedStatus));
+}
+
+std::string TfmMain::PresetFolder() const {
+  return ::PresetFolder(FExeFolder, FPageVersion, UserDataFolder());
+}
+
+void TfmMain::actLoadRegistersExecute() {
+  const std::string folder = PresetFolder();
+  FRegisterFilename = folder + "/" + std::string(kPresetFileMask);
+  const QString chosen = TModal::OpenFileName(
+      this, ToQ(std::string(kOpenRegistersDialog.Title)), ToQ(folder),
+      ToQ(QtFileFilter(kOpenRegistersDialog.Filter)),
+      ToQ(std::string(kOpenRegistersDialog.DefaultExt)));
+  if (chosen.isEmpty()) return;
+  FRegisterFilename = chosen.toStdString();
+  ShowWaitPage();
+  FParams.LoadFromFile(FRegisterFilename);
+  ShowRegistersPage();
+}
+
+void TfmMain::actSaveRegistersExecute() {
+  const std::string folder = PresetFolder();
+  const TFileDialogText& text = SaveDialogText(FRegistersShown);
+  const QString chosen =
+      TModal::SaveFileName(this, ToQ(std::string(text.Title)), ToQ(folder),
+                           ToQ(QtFileFilter(text.Filter)), ToQ(std::string(text.DefaultExt)));
+  if (!chosen.isEmpty()) FParams.SaveToFile(chosen.toStdString());
+}
+
+void TfmMain::actDiagnosticsExecute() { CollectDiagnostics(); }
+
+void TfmMain::CollectDiagnostics() {
+  FTerminal->clear();  // colour and any held escape tail stay as they were
+  ShowWaitPage();
+  SendCommand("r?", TDialogue::CommandTimeout, [this] { DiagRegistersDone(); });
+}
+
+void TfmMain::RenderReplyInTerminal() {
+  TResponseSplitter& splitter = FDialogue->Splitter();
+  while (!splitter.IsEmpty()) TerminalWrite(splitter.NextLine() + "\r\n");
+}
+
+void TfmMain::DiagRegistersDone() {
+  RenderReplyInTerminal();
+  SendCommand("i?", TDialogue::CommandTimeout, [this] { DiagInfoDone(); });
+}
+
+void TfmMain::DiagInfoDone() {
+  RenderReplyInTerminal();
+  SendCommand("diag", TDialogue::CommandTimeout, [this] { DiagDumpDone(); });
+}
+
+void TfmMain::DiagDumpDone() {
+  RenderReplyInTerminal();
+  FTerminal->CopyAll();
+  FTerminal->clear();
+  ShowHomePage();
+  TModal::MessageBox(this, ToQ(std::string(kDiagnosticsMessage)),
+                     ToQ(std::string(kInfoTitle)), TModal::MB_ICONINFORMATION);
+}

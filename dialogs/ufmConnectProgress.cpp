@@ -1,0 +1,87 @@
+#include "dialogs/ufmConnectProgress.h"
+
+#include <QCloseEvent>
+
+#include "app/uApplication.h"
+#include "app/uModal.h"
+#include "dialogs/uDialogLook.h"
+#include "ui_ufmConnectProgress.h"
+
+TfmConnectProgress::TfmConnectProgress(QWidget* Parent)
+    : QDialog(Parent), ui(std::make_unique<Ui::TfmConnectProgress>()) {
+  ui->setupUi(this);
+  setWindowFlags(Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
+                 Qt::WindowTitleHint);
+  setModal(false);
+  StyleHeaderBand(ui->pnlTop, ui->lblHeading);
+  FTimerClose.setObjectName("timerClose");
+  FTimerClose.setSingleShot(false);
+  FTimerClose.setInterval(CloseDelayMs);
+  connect(&FTimerClose, &QTimer::timeout, this, Guarded([this] { timerCloseTimer(); }));
+  connect(ui->btnCancel, &QPushButton::clicked, this, Guarded([this] { btnCancelClick(); }));
+  connect(ui->btnSend, &QPushButton::clicked, this, Guarded([this] { btnSendClick(); }));
+  CentreOnScreen(this);
+}
+
+TfmConnectProgress::~TfmConnectProgress() = default;
+
+void TfmConnectProgress::Start() {
+  Reset();
+  show();
+  raise();
+}
+
+void TfmConnectProgress::Reset() {
+  ui->lbProgress->clear();
+  ui->pcMain->setCurrentWidget(ui->tsProgress);
+}
+
+void TfmConnectProgress::AddProgress(const std::string& Text) {
+  ui->lbProgress->addItem(ToQ(Text));
+  ui->lbProgress->setCurrentRow(ui->lbProgress->count() - 1);
+  ui->lbProgress->scrollToBottom();
+}
+
+void TfmConnectProgress::CloseSoon() {
+  if (!isVisible() || FTimerClose.isActive()) return;
+  FTimerClose.setInterval(CloseDelayMs);
+  FTimerClose.start();
+}
+
+void TfmConnectProgress::AskPassword() {
+  ui->pcMain->setCurrentWidget(ui->tsPassword);
+  ui->edPassword->clear();
+  FTimerClose.stop();
+  show();
+  raise();
+  activateWindow();
+  ui->edPassword->setFocus();
+}
+
+void TfmConnectProgress::timerCloseTimer() {
+  FTimerClose.stop();
+  hide();
+}
+
+void TfmConnectProgress::closeEvent(QCloseEvent* Event) {
+  FTimerClose.stop();
+  QDialog::closeEvent(Event);
+}
+
+// Esc is the Abort button, not a way to close the window behind the main window's back.
+void TfmConnectProgress::reject() { btnCancelClick(); }
+
+void TfmConnectProgress::btnCancelClick() {
+  if (OnAbort) OnAbort(this);
+}
+
+void TfmConnectProgress::btnSendClick() {
+  const std::string password = FromQ(ui->edPassword->text());
+  // A line break would reach the device as a second line.
+  if (password.find_first_of("\r\n") != std::string::npos) {
+    TModal::MessageBox(this, "The password cannot contain a line break.", "Error",
+                       TModal::MB_ICONERROR);
+    return;
+  }
+  if (OnPassword) OnPassword(this, password);
+}

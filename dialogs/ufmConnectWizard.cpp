@@ -1,0 +1,122 @@
+#include "dialogs/ufmConnectWizard.h"
+
+#include "app/uApplication.h"
+#include "dialogs/uDialogLook.h"
+#include "dispatch/uTerminalDispatcher.h"
+#include "rtl/Exceptions.h"
+#include "ui_ufmConnectWizard.h"
+
+TfmConnectWizard::TfmConnectWizard(QWidget* Parent)
+    : QDialog(Parent), ui(std::make_unique<Ui::TfmConnectWizard>()) {
+  ui->setupUi(this);
+  setWindowFlags(Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
+                 Qt::WindowTitleHint);
+  StyleHeaderBand(ui->pnlTop, ui->lblHeading);
+  for (QRadioButton* route : {ui->rbDialUp, ui->rbSerial, ui->rbTCP}) {
+    QFont font = route->font();
+    font.setBold(true);
+    route->setFont(font);
+  }
+  connect(ui->btnNext, &QPushButton::clicked, this, Guarded([this] { btnNextClick(); }));
+  connect(ui->btnBack, &QPushButton::clicked, this, Guarded([this] { btnBackClick(); }));
+  connect(ui->btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+  connect(ui->btnNewConnection, &QPushButton::clicked, this,
+          Guarded([this] { btnNewConnectionClick(); }));
+  CentreOnScreen(this);
+}
+
+TfmConnectWizard::~TfmConnectWizard() = default;
+
+void TfmConnectWizard::showEvent(QShowEvent* Event) {
+  QDialog::showEvent(Event);
+  try {
+    FormShow();
+  } catch (...) {
+    TApplication::ShowException(std::current_exception());
+  }
+}
+
+void TfmConnectWizard::FormShow() {
+  ShowPage(ui->tsStart);
+  PrepareRoutePages();
+  ui->edHost->setText(ToQ(Host));
+  Dispatcher = nullptr;
+  // Radio buttons in one group cannot all be unchecked while exclusive.
+  for (QRadioButton* route : {ui->rbDialUp, ui->rbSerial, ui->rbTCP}) route->setAutoExclusive(false);
+  ui->rbDialUp->setChecked(Method == 0);
+  ui->rbSerial->setChecked(Method == 1);
+  ui->rbTCP->setChecked(Method == 2);
+  for (QRadioButton* route : {ui->rbDialUp, ui->rbSerial, ui->rbTCP}) route->setAutoExclusive(true);
+}
+
+void TfmConnectWizard::ShowPage(QWidget* Page) {
+  ui->pcPages->setCurrentWidget(Page);
+  pcPagesChange();
+}
+
+void TfmConnectWizard::pcPagesChange() {
+  QWidget* page = ui->pcPages->currentWidget();
+  QWidget* focus = nullptr;
+  if (page == ui->tsStart) {
+    SetHeader("Connection Type", "Select how to connect to the Tallybox", "&Next >");
+    for (QRadioButton* route : {ui->rbDialUp, ui->rbSerial, ui->rbTCP})
+      if (route->isChecked()) focus = route;
+  } else if (page == ui->tsTelephone) {
+    SetHeader("Telephone", "Select connection, telephone, username and password", "&Dial");
+    focus = ui->cbConnection;
+  } else if (page == ui->tsSerial) {
+    SetHeader("Serial", "Select the COM port and enable the Tallybox debug mode", "Co&nnect");
+    focus = ui->cbCOMPort;
+  } else {
+    SetHeader("TCP/IP", "Connect over an existing network connection", "Co&nnect");
+    focus = ui->edHost;
+  }
+  if (focus) focus->setFocus();
+}
+
+void TfmConnectWizard::SetHeader(const char* Title, const char* Description,
+                                 const char* NextCaption) {
+  ui->lblHeading->setText(Title);
+  ui->lblDescription->setText(Description);
+  ui->btnBack->setEnabled(ui->pcPages->currentIndex() != 0);
+  ui->btnNext->setText(*NextCaption ? NextCaption : "&Next >");
+}
+
+void TfmConnectWizard::btnBackClick() { ShowPage(ui->tsStart); }
+
+void TfmConnectWizard::btnNextClick() {
+  QWidget* page = ui->pcPages->currentWidget();
+  if (page == ui->tsStart) {
+    if (ui->rbDialUp->isChecked()) ShowPage(ui->tsTelephone);
+    if (ui->rbSerial->isChecked()) ShowPage(ui->tsSerial);
+    if (ui->rbTCP->isChecked()) ShowPage(ui->tsTCP);
+  } else if (page == ui->tsTelephone) {
+    TelephoneNext();
+  } else if (page == ui->tsSerial) {
+    SerialNext();
+  } else {
+    TcpNext();
+  }
+}
+
+void TfmConnectWizard::TcpNext() {
+  if (ui->edHost->text().isEmpty()) throw EAbort();
+  Method = 2;
+  Host = FromQ(ui->edHost->text());  // as typed: blanks alone pass
+  Dispatcher = new TTCPDispatcher(Host);
+  accept();
+}
+
+void TfmConnectWizard::SerialNext() {
+  if (ui->cbCOMPort->currentIndex() < 0) throw EAbort();
+  Method = 1;
+  ComPort = ui->cbCOMPort->currentIndex() + 1;
+  Dispatcher = new TComPortDispatcher(ComPort);
+  accept();
+}
+
+void TfmConnectWizard::PrepareRoutePages() {
+  FillConnections();
+  ui->cbCOMPort->setCurrentIndex(ComPort >= 1 && ComPort <= ui->cbCOMPort->count() ? ComPort - 1
+                                                                                   : -1);
+}

@@ -1,0 +1,52 @@
+// The connection wizard: the user picks a route (modem dial-up, serial debug port or TCP/IP)
+// and its details; confirming the route page creates the matching connection worker,
+// suspended, for the main window to take. Route details travel in and out through the four
+// public fields so the main window can keep them in its settings.
+#pragma once
+
+#include <QDialog>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class QWidget;
+class TTerminalDispatcher;
+
+namespace Ui {
+class TfmConnectWizard;
+}
+
+class TfmConnectWizard : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit TfmConnectWizard(QWidget* Parent = nullptr);
+  ~TfmConnectWizard() override;
+
+  int32_t Method = 0;  // 0 modem dial-up, 1 direct serial, 2 direct TCP/IP
+  std::string Connection;
+  int32_t ComPort = -1;
+  std::string Host;
+  // The new, suspended worker after an OK result; the main window takes ownership.
+  TTerminalDispatcher* Dispatcher = nullptr;
+
+ protected:
+  void showEvent(QShowEvent* Event) override;
+
+ private:
+  void FormShow();
+  void btnNextClick();
+  void btnBackClick();
+  void btnNewConnectionClick();
+  void ShowPage(QWidget* Page);
+  void pcPagesChange();
+  void SetHeader(const char* Title, const char* Description, const char* NextCaption);
+  // The dial-up and serial pages.
+  void PrepareRoutePages();
+  void FillConnections();
+  void TelephoneNext();
+  void SerialNext();
+  void TcpNext();
+
+  std::unique_ptr<Ui::TfmConnectWizard> ui;
+};

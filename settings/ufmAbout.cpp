@@ -1,0 +1,35 @@
+#include "settings/ufmAbout.h"
+
+#include <QPushButton>
+
+#include "app/uApplication.h"
+#include "dialogs/uDialogLook.h"
+#include "ui_ufmAbout.h"
+
+TfmAbout::TfmAbout(QWidget* Parent, const std::string& FileName)
+    : QDialog(Parent), ui(std::make_unique<Ui::TfmAbout>()) {
+  ui->setupUi(this);
+  for (QPlainTextEdit* memo : {ui->memVersion, ui->Memo1}) {
+    QPalette palette = memo->palette();
+    palette.setColor(QPalette::Base, palette.color(QPalette::Button));
+    memo->setPalette(palette);
+  }
+  ui->Memo1->setPlainText("Web:\twww.orvane.example\nEmail:\tsupport@orvane.example");
+  connect(ui->OKButton, &QPushButton::clicked, this, &QDialog::accept);
+  FormCreate(FileName);
+  CentreOnScreen(this);
+  ui->OKButton->setFocus();
+}
+
+TfmAbout::~TfmAbout() = default;
+
+void TfmAbout::FormCreate(const std::string& FileName) {
+  FReader = std::make_unique<TVersionReader>(FileName);
+  ui->memVersion->clear();
+  for (const std::string* line : {&FReader->FileDescription, &FReader->FileVersion,
+                                  &FReader->FileDate, static_cast<const std::string*>(nullptr),
+                                  &FReader->LegalCopyright}) {
+    // The record is Windows-1252 text; its copyright sign is the same byte in Latin-1.
+    ui->memVersion->appendPlainText(line ? ToQ(*line) : QString());
+  }
+}

@@ -1,0 +1,105 @@
+// The advanced view against the simulated device: the coloured terminal, typing to the
+// device, a device that never sends its prompt, and one that drops the line mid-command.
+#include <QDockWidget>
+#include <QPlainTextEdit>
+#include <QStackedWidget>
+#include <QTextBlock>
+
+#include "app/MainWindowFixture.h"
+#include "app/TTerminalView.h"
+
+namespace {
+
+// The character format at the first occurrence of Word in the terminal.
+bool FormatOf(TTerminalView* Terminal, const QString& Word, QTextCharFormat& Format) {
+  QTextCursor found = Terminal->document()->find(Word);
+  if (found.isNull()) return false;
+  QTextCursor at(Terminal->document());
+  at.setPosition(found.selectionStart() + 1);
+  Format = at.charFormat();
+  return true;
+}
+
+struct TExpectedLook {
+  const char* Word;
+  QColor Colour;  // invalid: the terminal's own background
+  bool Bold;
+};
+
+}  // namespace
+
+TEST_F(MainWindowTest, TerminalShowsTheDevicesColoursAndClearsOnRequest) {
+  StartTcpSim("127.0.31.5", {"--text", "150"});
+  StartProgram();
+  LogInAndWait("127.0.31.5");
+  Trigger(&Main(), "actAdvanced");
+  TTerminalView* terminal = Main().reTerminal();
+  const char* words[] = {"alarm", "unacknowledged", "status", "svc 7Q2", "modem", "18/31"};
+  ASSERT_TRUE(WaitUntil([&] {
+    const QString text = terminal->toPlainText();
+    for (const char* word : words)
+      if (!text.contains(word)) return false;
+    return true;
+  })) << terminal->toPlainText().toStdString();
+
+  const TExpectedLook looks[] = {
+      {"alarm", QColor(255, 0, 0), true},         {"unacknowledged", QColor(255, 0, 0), false},
+      {"status", QColor(0, 0, 255), false},       {"modem", QColor(0, 0, 255), true},
+      {"18/31", QColor(0, 128, 0), false},        {"svc 7Q2", QColor(), false},
+  };
+  for (const TExpectedLook& look : looks) {
+    SCOPED_TRACE(look.Word);
+    QTextCharFormat format;
+    ASSERT_TRUE(FormatOf(terminal, look.Word, format));
+    const QColor expected = look.Colour.isValid()
+                                ? look.Colour
+                                : terminal->palette().color(QPalette::Base);
+    EXPECT_EQ(format.foreground().color().rgb(), expected.rgb());
+    EXPECT_EQ(format.fontWeight() >= QFont::Bold, look.Bold);
+  }
+  // "Checking line |/-\" is drawn with backspaces: only the last spinner character stays.
+  EXPECT_TRUE(terminal->toPlainText().contains("Checking line ok"));
+
+  // Typing reaches the device and is echoed on TCP; "cls" makes it clear the screen.
+  terminal->setFocus();
+  QTest::keyClicks(terminal, "cls");
+  EXPECT_TRUE(WaitUntil([&] { return terminal->toPlainText().endsWith("cls"); }));
+  QTest::keyClick(terminal, Qt::Key_Return);
+  ASSERT_TRUE(WaitUntil([&] { return DeviceLog().find("cls") != std::string::npos; }));
+  EXPECT_TRUE(WaitUntil([&] {
+    const QString text = terminal->toPlainText();
+    return !text.contains("cls") && text.contains("<Tallybox");
+  })) << terminal->toPlainText().toStdString();
+}
+
+TEST_F(MainWindowTest, ADeviceWithoutAPromptStillAnswersAfterTheTimeOut) {
+  StartSim({TALLYBOX_SIM_PATH, "--serial", "--link", Config.LinkPath(5), "--log", Log(),
+            "--no-prompt"});
+  StartProgram();
+  QueueSerialWizard(5);
+  Trigger(&Main(), "actConnect");
+  // The version request times out after two seconds; the login completes all the same.
+  ASSERT_TRUE(WaitUntil([&] { return Action("actRegisters")->isEnabled(); }));
+  EXPECT_EQ(Status(1), "v1.10");  // no version read: the highest page folder
+  Trigger(&Main(), "actRegisters");
+  EXPECT_TRUE(PageIs("wait.htm"));
+  ASSERT_TRUE(WaitUntil([&] { return PageIs("regs.htm"); }));
+  EXPECT_FALSE(Main().Params().GetValue("r100").empty());
+}
+
+TEST_F(MainWindowTest, ALineDroppedMidCommandLeavesTheProgramUsable) {
+  StartTcpSim("127.0.31.6", {"--drop-on", "r?"});
+  StartProgram();
+  LogInAndWait("127.0.31.6");
+  Trigger(&Main(), "actRegisters");
+  ASSERT_TRUE(WaitUntil([&] { return Status() == "Not connected"; }));
+  EXPECT_TRUE(PageIs("home.htm"));  // the wait page does not stay
+  EXPECT_FALSE(Action("actRegisters")->isEnabled());
+  EXPECT_TRUE(Action("actConnect")->isEnabled());
+
+  Sim.reset();
+  StartTcpSim("127.0.31.6");
+  LogInAndWait("127.0.31.6");
+  Trigger(&Main(), "actRegisters");
+  EXPECT_TRUE(WaitUntil([&] { return PageIs("regs.htm"); }));
+}

@@ -1,0 +1,236 @@
+// The main window's journeys: start-up, connecting over TCP and the serial debug port to the
+// simulated device, logging in, disconnecting, a failed login, closing while connected, and
+// settings carried from one run to the next.
+#include <QDockWidget>
+#include <QPlainTextEdit>
+#include <QStackedWidget>
+#include <arpa/inet.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "app/MainWindowFixture.h"
+#include "settings/uRegistry.h"
+
+namespace {
+
+struct TActionStart {
+  const char* Name;
+  const char* Caption;
+  const char* Hint;
+  bool Enabled;
+};
+
+const TActionStart kActions[] = {
+    {"actConnect", "Connect", "Connect to a Tallybox", true},
+    {"actDisconnect", "Disconnect", "Drop the current connection", false},
+    {"actExit", "E&xit", "", true},
+    {"actStatus", "Status", "Show the current status", false},
+    {"actRegisters", "Registers", "Read and allow programming of the registers", false},
+    {"actLoadRegisters", "Load Registers", "Load a preset list of registers from file", false},
+    {"actSaveRegisters", "Save Registers",
+     "Save the register set (as loaded in the Tallybox) to disk", false},
+    {"actDiagnostics", "Diagnostics to Clipboard",
+     "Collect diagnostic information to the clipboard", false},
+    {"actAdvanced", "Advanced", "Switch between standard and advanced view", true},
+    {"actAbout", "About", "", true},
+    {"actTerminalCopy", "Copy All", "", true},
+    {"actTerminalClear", "Clear", "", true},
+    {"actEventsCopy", "Copy All", "", true},
+    {"actEventsClear", "Clear", "", true},
+    {"actModemCopy", "Copy All", "", true},
+    {"actModemClear", "Clear", "", true},
+};
+
+// Whether this machine holds an established TCP connection to Address:6024 from a local port
+// other than 6024 (the program's side, not the device's).
+bool EstablishedTo(const std::string& Address) {
+  in_addr addr{};
+  inet_pton(AF_INET, Address.c_str(), &addr);
+  char remote[32];
+  std::snprintf(remote, sizeof remote, "%08X:1788", addr.s_addr);
+  std::ifstream table("/proc/net/tcp");
+  std::string line;
+  while (std::getline(table, line)) {
+    std::istringstream fields(line);
+    std::string slot, local, rem, state;
+    fields >> slot >> local >> rem >> state;
+    if (rem == remote && state == "01") return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+TEST_F(MainWindowTest, StartsWithEveryActionInItsPlace) {
+  StartProgram();
+  EXPECT_EQ(Main().windowTitle(), "Tallybox Utility");
+  EXPECT_EQ(Main().size(), QSize(608, 454));
+  for (const TActionStart& expected : kActions) {
+    SCOPED_TRACE(expected.Name);
+    QAction* action = Action(expected.Name);
+    ASSERT_NE(action, nullptr);
+    EXPECT_EQ(action->text().toStdString(), expected.Caption);
+    EXPECT_EQ(action->toolTip().isEmpty() ? "" : action->statusTip().toStdString(), expected.Hint);
+    EXPECT_EQ(action->isEnabled(), expected.Enabled);
+  }
+  EXPECT_FALSE(Action("actAdvanced")->isChecked());
+  EXPECT_EQ(Status(0), "");
+  EXPECT_EQ(Status(1), "");
+  EXPECT_EQ(Find<QStackedWidget>(&Main(), "pcMain")->currentWidget()->objectName(), "tsHtml");
+  EXPECT_TRUE(PageIs("home.htm"));
+  EXPECT_FALSE(Find<QDockWidget>(&Main(), "pnlModem")->isHidden());
+  EXPECT_FALSE(Find<QDockWidget>(&Main(), "pnlEvents")->isHidden());
+
+  Trigger(&Main(), "actAdvanced");
+  EXPECT_EQ(Find<QStackedWidget>(&Main(), "pcMain")->currentWidget()->objectName(), "tsAdvanced");
+  Trigger(&Main(), "actAdvanced");
+  EXPECT_EQ(Find<QStackedWidget>(&Main(), "pcMain")->currentWidget()->objectName(), "tsHtml");
+
+  TModal::SetNextExec([](QDialog* about) {
+    auto* memo = Find<QPlainTextEdit>(about, "memVersion");
+    const QStringList lines = memo->toPlainText().split('\n');
+    ASSERT_EQ(lines.size(), 5);
+    EXPECT_EQ(lines[0], "Tallybox Utility");
+    EXPECT_EQ(lines[1].count('.'), 3);
+    EXPECT_EQ(lines[3], "");
+    EXPECT_TRUE(lines[4].startsWith(QChar(0xA9)));
+    Click(about, "OKButton");
+  });
+  Trigger(&Main(), "actAbout");
+  EXPECT_TRUE(TModal::AllAnswersUsed());
+}
+
+TEST_F(MainWindowTest, ConnectsLogsInAndDisconnectsOverTcp) {
+  StartTcpSim("127.0.31.2");
+  StartProgram();
+  LogIn("127.0.31.2");
+  EXPECT_TRUE(ProgressHas("Opened"));
+  EXPECT_EQ(Status(), "Connected 127.0.31.2");
+  EXPECT_FALSE(Action("actConnect")->isEnabled());
+  EXPECT_TRUE(Action("actDisconnect")->isEnabled());
+  ASSERT_TRUE(WaitUntil([&] { return Action("actStatus")->isEnabled(); }));
+  EXPECT_EQ(Status(1), "v1.00");
+  EXPECT_TRUE(Find<QDockWidget>(&Main(), "pnlModem")->isHidden());
+  EXPECT_TRUE(WaitUntil([&] { return !Program->Progress.isVisible(); }));
+
+  Trigger(&Main(), "actDisconnect");
+  EXPECT_FALSE(Action("actDisconnect")->isEnabled());
+  ASSERT_TRUE(WaitUntil([&] { return Status() == "Not connected"; }));
+  EXPECT_TRUE(Action("actConnect")->isEnabled());
+  EXPECT_FALSE(Action("actStatus")->isEnabled());
+  EXPECT_EQ(Status(1), "");
+  EXPECT_TRUE(ProgressHas("Closed"));
+  EXPECT_EQ(Main().CurrentDispatcher(), nullptr);
+  EXPECT_TRUE(PageIs("home.htm"));
+}
+
+TEST_F(MainWindowTest, DeviceDroppingTheLineDuringLoginAsksToCheckThePassword) {
+  StartTcpSim("127.0.31.3", {"--drop-on", "wrong"});
+  StartProgram();
+  TModal::ClearShownMessages();
+  TModal::SetNextAnswer(QMessageBox::Ok);
+  LogIn("127.0.31.3", "wrong");
+  ASSERT_TRUE(WaitUntil([&] { return Status() == "Not connected"; }));
+  ASSERT_EQ(TModal::ShownMessages().size(), 1u);
+  EXPECT_EQ(TModal::ShownMessages()[0].Title, "Info");
+  EXPECT_EQ(TModal::ShownMessages()[0].Text, "Check the password, and try again");
+  EXPECT_TRUE(Action("actConnect")->isEnabled());
+
+  // The program stays usable: the next connection logs in.
+  Sim.reset();
+  StartTcpSim("127.0.31.3");
+  LogInAndWait("127.0.31.3");
+}
+
+TEST_F(MainWindowTest, ClosingWhileConnectedSavesTheSettingsAndEndsTheWorker) {
+  StartTcpSim("127.0.31.4");
+  StartProgram();
+  LogInAndWait("127.0.31.4");
+  EXPECT_TRUE(EstablishedTo("127.0.31.4"));
+  Main().close();
+  EXPECT_EQ(Main().CurrentDispatcher(), nullptr);
+  // The worker has closed its socket by the time the window is gone.
+  EXPECT_FALSE(EstablishedTo("127.0.31.4"));
+  Program.reset();
+
+  {
+    TOrvaneRegistry store("TallyboxUtility");
+    store.Open();
+    EXPECT_EQ(store.ReadString("IP", ""), "127.0.31.4");
+    EXPECT_EQ(store.ReadInteger("Method", -1), 2);
+    store.Close();
+  }
+  // The next run offers the same route and host.
+  StartProgram();
+  std::string host;
+  QString route;
+  TModal::SetNextExec([&](QDialog* wizard) {
+    route = Find<QRadioButton>(wizard, "rbTCP")->isChecked() ? "tcp" : "other";
+    host = Find<QLineEdit>(wizard, "edHost")->text().toStdString();
+    Click(wizard, "btnCancel");
+  });
+  Trigger(&Main(), "actConnect");
+  EXPECT_EQ(route, "tcp");
+  EXPECT_EQ(host, "127.0.31.4");
+}
+
+TEST_F(MainWindowTest, ASettingOfTheWrongTypeIsIgnoredAndReportedOnce) {
+  WriteFileBytes(Config.StoreFile(),
+                 "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Orvane\\TallyboxUtility]\n"
+                 "\"ComPort\"=\"three\"\n\"IP\"=\"10.1.2.3\"\n\"Method\"=dword:00000001\n");
+  TModal::ClearShownMessages();
+  TModal::SetNextAnswer(QMessageBox::Ok);
+  StartProgram();
+  ASSERT_TRUE(WaitUntil([] { return !TModal::ShownMessages().empty(); }));
+  Pump(std::chrono::milliseconds(200));
+  ASSERT_EQ(TModal::ShownMessages().size(), 1u);
+  EXPECT_NE(TModal::ShownMessages()[0].Text.indexOf("ComPort"), -1);
+  EXPECT_TRUE(PageIs("home.htm"));  // the rest of start-up ran
+
+  int port = 0;
+  std::string host;
+  TModal::SetNextExec([&](QDialog* wizard) {
+    EXPECT_TRUE(Find<QRadioButton>(wizard, "rbSerial")->isChecked());
+    Click(wizard, "btnNext");
+    port = Find<QComboBox>(wizard, "cbCOMPort")->currentIndex();
+    host = Find<QLineEdit>(wizard, "edHost")->text().toStdString();
+    Click(wizard, "btnCancel");
+  });
+  Trigger(&Main(), "actConnect");
+  EXPECT_EQ(port, -1);  // the ignored value counts as missing
+  EXPECT_EQ(host, "10.1.2.3");
+}
+
+TEST_F(MainWindowTest, SerialLinkShowsTheModemAndEventsPanels) {
+  StartSim({TALLYBOX_SIM_PATH, "--serial", "--link", Config.LinkPath(3), "--log", Log(),
+            "--events", "150", "--modem", "150"});
+  StartProgram();
+  Find<QDockWidget>(&Main(), "pnlModem")->hide();  // as a TCP connection would have left them
+  QueueSerialWizard(3);
+  Trigger(&Main(), "actConnect");
+  ASSERT_TRUE(WaitUntil([&] { return Status() == "Connected COM3"; }));
+  EXPECT_FALSE(Find<QDockWidget>(&Main(), "pnlModem")->isHidden());
+  EXPECT_FALSE(Find<QDockWidget>(&Main(), "pnlEvents")->isHidden());
+  ASSERT_TRUE(WaitUntil([&] { return Action("actStatus")->isEnabled(); }));
+
+  auto* events = Find<QPlainTextEdit>(&Main(), "memEvents");
+  auto* modem = Find<QPlainTextEdit>(&Main(), "memModem");
+  ASSERT_TRUE(WaitUntil([&] { return !events->toPlainText().isEmpty(); }));
+  ASSERT_TRUE(WaitUntil([&] { return !modem->toPlainText().isEmpty(); }));
+  const QString stamped = events->toPlainText().split('\n').front();
+  EXPECT_TRUE(QRegularExpression("^\\d\\d.\\d\\d.\\d\\d \\S").match(stamped).hasMatch())
+      << stamped.toStdString();
+  EXPECT_EQ(events->toPlainText().indexOf(QChar(0)), -1);
+  EXPECT_EQ(modem->toPlainText().indexOf("M:\""), -1);  // decoded, not raw
+
+  QTest::keyClicks(Find<QLineEdit>(&Main(), "edSend"), "ATI3");
+  Click(&Main(), "btnSend");
+  EXPECT_TRUE(Find<QLineEdit>(&Main(), "edSend")->text().isEmpty());
+  EXPECT_TRUE(WaitUntil([&] { return DeviceLog().find("M:ATI3~") != std::string::npos; }));
+
+  Trigger(&Main(), "actDisconnect");
+  ASSERT_TRUE(WaitUntil([&] { return Status() == "Not connected"; }));
+  EXPECT_NE(DeviceLog().find("bye"), std::string::npos);
+}

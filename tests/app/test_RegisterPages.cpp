@@ -1,0 +1,216 @@
+// The engineer's job against the simulated device, read back from the rendered pages: status
+// and registers, programming from the registers page, presets, diagnostics to the clipboard,
+// and hostile values and fields.
+#include <QClipboard>
+#include <QGuiApplication>
+#include <algorithm>
+#include <sstream>
+
+#include "app/MainWindowFixture.h"
+#include "params/uStorage.h"
+
+namespace {
+
+class RegisterPages : public MainWindowTest {
+ protected:
+  QString Js(const QString& Script) {
+    return Main().hvMain()->RunScriptForTest(Script).toString();
+  }
+  // Waits until the view shows the page file Name with its document fully loaded.
+  bool ShowsPage(const char* Name) {
+    return WaitUntil([&] {
+      return PageIs(Name) && Js("document.readyState") == "complete" &&
+             Js("location.pathname").endsWith(Name);
+    });
+  }
+  QString Value(const char* Name) {
+    return Js(QString("document.querySelector('[name=%1]:not([type=hidden])').value").arg(Name));
+  }
+  bool Checked(const char* Name, const char* Value) {
+    return Js(QString("String(document.querySelector('input[name=%1][value=\"%2\"]').checked)")
+                  .arg(Name, Value)) == "true";
+  }
+  // Lines the device received since Mark (the log's size when it was taken).
+  std::vector<std::string> LinesSince(size_t Mark) {
+    std::istringstream lines(DeviceLog().substr(Mark));
+    std::vector<std::string> result;
+    for (std::string line; std::getline(lines, line);) result.push_back(line);
+    return result;
+  }
+  void ReadRegisters() {
+    Trigger(&Main(), "actRegisters");
+    ASSERT_TRUE(ShowsPage("regs.htm"));
+  }
+  void SubmitAndWait() {
+    Js("document.querySelector('button[type=submit]').click(); 'ok'");
+    ASSERT_TRUE(WaitUntil([&] { return Status() == "Connected"; }));
+    ASSERT_TRUE(ShowsPage("home.htm"));
+  }
+};
+
+}  // namespace
+
+TEST_F(RegisterPages, StatusAndRegistersShowTheDevicesValuesForEachPageVersion) {
+  const struct {
+    const char* Address;
+    const char* Version;
+  } devices[] = {{"127.0.32.1", "1.00"}, {"127.0.32.2", "1.10"}};
+  StartProgram();
+  for (const auto& device : devices) {
+    SCOPED_TRACE(device.Version);
+    StartTcpSim(device.Address, {"--page-version", device.Version});
+    LogInAndWait(device.Address);
+    EXPECT_EQ(Status(1), std::string("v") + device.Version);
+
+    Trigger(&Main(), "actStatus");
+    ASSERT_TRUE(ShowsPage("info.htm"));
+    EXPECT_TRUE(Js("location.pathname").contains(QString("/v") + device.Version + "/"));
+    EXPECT_TRUE(Js("document.body.innerText").contains("Tallybox T2"));
+
+    ReadRegisters();
+    EXPECT_EQ(Value("r100"), "42");
+    EXPECT_EQ(Value("r400"), "Depot north");
+    EXPECT_TRUE(Checked("r202", "on"));
+    EXPECT_FALSE(Checked("r205", "on"));
+    EXPECT_TRUE(Checked("r300", "pulse"));
+    EXPECT_EQ(Value("r306"), "UTC+1");
+    // Values that differ from the factory's are marked on the page.
+    EXPECT_EQ(Js("document.querySelector('input[name=r100]').closest('tr').children[1].className"),
+              "fill");
+    EXPECT_NE(Js("document.querySelector('input[name=r102]').closest('tr').children[1].className"),
+              "fill");
+    const bool newer = std::string(device.Version) == "1.10";
+    EXPECT_EQ(Js("String(!!document.querySelector('[name=r405]'))"), newer ? "true" : "false");
+
+    Trigger(&Main(), "actDisconnect");
+    ASSERT_TRUE(WaitUntil([&] { return Status() == "Not connected"; }));
+    Sim.reset();
+  }
+}
+
+TEST_F(RegisterPages, SubmittingTheRegistersPageProgramsTheWholeSetInNameOrder) {
+  StartTcpSim("127.0.32.3");
+  StartProgram();
+  LogInAndWait("127.0.32.3");
+  ReadRegisters();
+  Js("document.querySelector('input[name=r100]').value = '77';"
+     "document.querySelector('input[name=r200][value=on]').checked = false;"
+     "document.querySelector('select[name=r302]').value = '2400'; 'ok'");
+  const size_t mark = DeviceLog().size();
+  SubmitAndWait();
+
+  std::vector<std::string> sent;
+  for (const std::string& line : LinesSince(mark))
+    if (line.find('=') != std::string::npos) sent.push_back(line);
+  ASSERT_EQ(sent.size(), Main().Params().Count());
+  for (int32_t i = 0; i < Main().Params().Count(); ++i)
+    EXPECT_EQ(sent[i], Main().Params().GetLine(i));
+  EXPECT_NE(std::find(sent.begin(), sent.end(), "r100=77"), sent.end());
+  EXPECT_NE(std::find(sent.begin(), sent.end(), "r200=off"), sent.end());
+  EXPECT_NE(std::find(sent.begin(), sent.end(), "r302=2400"), sent.end());
+
+  // Read straight back, the page shows exactly what was programmed.
+  ReadRegisters();
+  EXPECT_EQ(Value("r100"), "77");
+  EXPECT_FALSE(Checked("r200", "on"));
+  EXPECT_EQ(Value("r302"), "2400");
+}
+
+TEST_F(RegisterPages, APresetSavedAndLoadedBackRestoresTheDevice) {
+  StartTcpSim("127.0.32.4");
+  StartProgram();
+  LogInAndWait("127.0.32.4");
+  ReadRegisters();
+  const std::string preset = Data.Path("depot.rgp");
+  TModal::ClearShownMessages();
+  TModal::SetNextFileName(QString::fromStdString(preset));
+  Trigger(&Main(), "actSaveRegisters");
+  ASSERT_EQ(TModal::ShownMessages().size(), 1u);
+  EXPECT_EQ(TModal::ShownMessages()[0].Title, "Save Registers");
+  EXPECT_EQ(TModal::ShownMessages()[0].DefaultSuffix, "rgp");
+  {
+    // Byte for byte the register file format; only the stamp line may differ by a second.
+    TTempFolder other;
+    Main().Params().SaveToFile(other.Path("same.rgp"));
+    const std::string saved = ReadFileBytes(preset);
+    const std::string same = ReadFileBytes(other.Path("same.rgp"));
+    ASSERT_NE(saved.find('\n'), std::string::npos);
+    EXPECT_EQ(saved.substr(saved.find('\n')), same.substr(same.find('\n')));
+  }
+
+  Js("document.querySelector('input[name=r100]').value = '5'; 'ok'");
+  SubmitAndWait();
+  ReadRegisters();
+  ASSERT_EQ(Value("r100"), "5");
+
+  TModal::SetNextFileName(QString::fromStdString(preset));
+  Trigger(&Main(), "actLoadRegisters");
+  ASSERT_TRUE(ShowsPage("regs.htm"));
+  EXPECT_EQ(Value("r100"), "42");  // shown, not yet sent
+  SubmitAndWait();
+  ReadRegisters();
+  EXPECT_EQ(Value("r100"), "42");
+}
+
+TEST_F(RegisterPages, SaveAfterStatusOffersSaveInfo) {
+  StartTcpSim("127.0.32.5");
+  StartProgram();
+  LogInAndWait("127.0.32.5");
+  Trigger(&Main(), "actStatus");
+  ASSERT_TRUE(ShowsPage("info.htm"));
+  TModal::ClearShownMessages();
+  TModal::SetNextFileName("");
+  Trigger(&Main(), "actSaveRegisters");
+  ASSERT_EQ(TModal::ShownMessages().size(), 1u);
+  EXPECT_EQ(TModal::ShownMessages()[0].Title, "Save Info");
+  EXPECT_EQ(TModal::ShownMessages()[0].DefaultSuffix, "txt");
+  EXPECT_TRUE(TModal::ShownMessages()[0].Folder.endsWith("Settings/v1.00"));
+}
+
+TEST_F(RegisterPages, DiagnosticsPutTheThreeRepliesOnTheClipboard) {
+  StartTcpSim("127.0.32.6");
+  StartProgram();
+  LogInAndWait("127.0.32.6");
+  TModal::ClearShownMessages();
+  TModal::SetNextAnswer(QMessageBox::Ok);
+  Trigger(&Main(), "actDiagnostics");
+  ASSERT_TRUE(WaitUntil([] { return !TModal::ShownMessages().empty(); }));
+  EXPECT_EQ(TModal::ShownMessages()[0].Title, "Info");
+  EXPECT_EQ(TModal::ShownMessages()[0].Text,
+            "Diagnostics information now on the clipboard\r\n(Paste into an email for sending)");
+  const QString clip = QGuiApplication::clipboard()->text();
+  const qsizetype registers = clip.indexOf("r100=42");
+  const qsizetype info = clip.indexOf("i101=");
+  ASSERT_GE(registers, 0) << clip.toStdString();
+  EXPECT_GT(info, registers);
+  EXPECT_GT(clip.size(), info + 10);
+  EXPECT_TRUE(PageIs("home.htm"));
+  EXPECT_TRUE(Main().reTerminal()->toPlainText().isEmpty());
+}
+
+TEST_F(RegisterPages, HostileValuesShowAsTextAndLineBreaksAreRefused) {
+  StartTcpSim("127.0.32.7");
+  StartProgram();
+  LogInAndWait("127.0.32.7");
+  const std::string preset = Data.Path("hostile.rgp");
+  WriteFileBytes(preset, "r400=\"\"><script>document.title='owned'</script>\"\r\n"
+                         "r401=\"<b>0800</b> & co\"\r\n");
+  TModal::SetNextFileName(QString::fromStdString(preset));
+  Trigger(&Main(), "actLoadRegisters");
+  ASSERT_TRUE(ShowsPage("regs.htm"));
+  EXPECT_EQ(Value("r400").toStdString(), Main().Params().GetValue("r400"));
+  EXPECT_EQ(Value("r401"), "<b>0800</b> & co");
+  EXPECT_NE(Js("document.title"), "owned");
+  EXPECT_EQ(Js("String(document.querySelectorAll('main script, main b').length)"), "0");
+
+  const size_t mark = DeviceLog().size();
+  TModal::ClearShownMessages();
+  TModal::SetNextAnswer(QMessageBox::Ok);
+  // A text box drops line breaks itself; a hidden field keeps whatever a script put there.
+  Js("document.querySelector('input[type=hidden][name=r200]').value = 'off\\r\\nr100=1';"
+     "document.querySelector('button[type=submit]').click(); 'ok'");
+  ASSERT_TRUE(WaitUntil([] { return !TModal::ShownMessages().empty(); }));
+  EXPECT_EQ(TModal::ShownMessages()[0].Title, "Error");
+  Pump(std::chrono::milliseconds(300));
+  EXPECT_TRUE(LinesSince(mark).empty());
+}

@@ -1,0 +1,204 @@
+// The connection wizard and the progress window as the user meets them.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStackedWidget>
+
+#include "dialogs/ufmConnectProgress.h"
+#include "dialogs/ufmConnectWizard.h"
+#include "dispatch/uTerminalDispatcher.h"
+#include "support/GuiHelpers.h"
+#include "support/TempConfig.h"
+
+namespace {
+
+struct TShowing {
+  int Result = -1;
+  std::string Heading, NextCaption;
+  bool BackEnabled = true;
+  QString CheckedRoute;
+};
+
+// Shows the wizard with the given values, lets Play act as the user, and returns what the
+// wizard held when Play started and how it ended.
+TShowing Show(TfmConnectWizard& Wizard, const std::function<void(QDialog*)>& Play) {
+  TShowing showing;
+  TModal::SetNextExec([&](QDialog* dialog) {
+    showing.Heading = Find<QLabel>(dialog, "lblHeading")->text().toStdString();
+    showing.NextCaption = Find<QPushButton>(dialog, "btnNext")->text().toStdString();
+    showing.BackEnabled = Find<QPushButton>(dialog, "btnBack")->isEnabled();
+    for (const char* route : {"rbDialUp", "rbSerial", "rbTCP"})
+      if (Find<QRadioButton>(dialog, route)->isChecked()) showing.CheckedRoute = route;
+    Play(dialog);
+  });
+  showing.Result = TModal::Exec(&Wizard);
+  return showing;
+}
+
+class ConnectWizard : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Wizard.Method = 0;
+    Wizard.Connection = "Office";
+    Wizard.ComPort = 4;
+    Wizard.Host = "old.host";
+  }
+  void TearDown() override { delete Wizard.Dispatcher; }
+  QString Page(QDialog* Dialog) {
+    return Find<QStackedWidget>(Dialog, "pcPages")->currentWidget()->objectName();
+  }
+
+  TTempConfig Config;
+  TfmConnectWizard Wizard;
+};
+
+}  // namespace
+
+TEST_F(ConnectWizard, StartPageShowsTheSavedRoute) {
+  const TShowing first = Show(Wizard, [](QDialog*) {});
+  EXPECT_EQ(first.Heading, "Connection Type");
+  EXPECT_EQ(first.NextCaption, "&Next >");
+  EXPECT_FALSE(first.BackEnabled);
+  EXPECT_EQ(first.CheckedRoute, "rbDialUp");
+  EXPECT_EQ(first.Result, QDialog::Rejected);
+
+  Wizard.Method = 7;
+  QString page;
+  const TShowing none = Show(Wizard, [&](QDialog* dialog) {
+    Click(dialog, "btnNext");  // no route: refused silently
+    page = Page(dialog);
+  });
+  EXPECT_EQ(none.CheckedRoute, "");
+  EXPECT_EQ(page, "tsStart");
+}
+
+TEST_F(ConnectWizard, TcpRouteHandsOverTheHostAsTyped) {
+  QString heading;
+  const TShowing tcp = Show(Wizard, [&](QDialog* dialog) {
+    Find<QRadioButton>(dialog, "rbTCP")->setChecked(true);
+    Click(dialog, "btnNext");
+    heading = Find<QLabel>(dialog, "lblHeading")->text();
+    EXPECT_EQ(Find<QPushButton>(dialog, "btnNext")->text(), "Co&nnect");
+    auto* host = Find<QLineEdit>(dialog, "edHost");
+    EXPECT_EQ(host->text(), "old.host");
+    host->clear();
+    Click(dialog, "btnNext");  // empty host: refused silently
+    EXPECT_EQ(Page(dialog), "tsTCP");
+    QTest::keyClicks(host, "   ");
+    Click(dialog, "btnNext");
+  });
+  EXPECT_EQ(heading, "TCP/IP");
+  EXPECT_EQ(tcp.Result, QDialog::Accepted);
+  ASSERT_NE(Wizard.Dispatcher, nullptr);
+  auto* dispatcher = dynamic_cast<TTCPDispatcher*>(Wizard.Dispatcher);
+  ASSERT_NE(dispatcher, nullptr);
+  EXPECT_EQ(dispatcher->GetHost(), "   ");
+  EXPECT_EQ(Wizard.Method, 2);
+  EXPECT_EQ(Wizard.Host, "   ");
+  EXPECT_EQ(Wizard.Connection, "Office");
+  EXPECT_EQ(Wizard.ComPort, 4);
+}
+
+TEST_F(ConnectWizard, BackKeepsTheRouteAndCancelCreatesNothing) {
+  const TShowing back = Show(Wizard, [&](QDialog* dialog) {
+    Find<QRadioButton>(dialog, "rbSerial")->setChecked(true);
+    Click(dialog, "btnNext");
+    EXPECT_EQ(Page(dialog), "tsSerial");
+    EXPECT_EQ(Find<QComboBox>(dialog, "cbCOMPort")->currentText(), "COM4");
+    Find<QComboBox>(dialog, "cbCOMPort")->setCurrentIndex(6);
+    Click(dialog, "btnBack");
+    EXPECT_EQ(Page(dialog), "tsStart");
+    EXPECT_TRUE(Find<QRadioButton>(dialog, "rbSerial")->isChecked());
+    Click(dialog, "btnNext");
+    EXPECT_EQ(Find<QComboBox>(dialog, "cbCOMPort")->currentText(), "COM7");
+    Click(dialog, "btnCancel");
+  });
+  EXPECT_EQ(back.Result, QDialog::Rejected);
+  EXPECT_EQ(Wizard.Dispatcher, nullptr);
+  EXPECT_EQ(Wizard.Method, 0);
+}
+
+TEST_F(ConnectWizard, SerialPageNeedsAPort) {
+  Wizard.ComPort = -1;
+  Wizard.Method = 1;
+  const TShowing refused = Show(Wizard, [&](QDialog* dialog) {
+    Click(dialog, "btnNext");
+    EXPECT_EQ(Find<QComboBox>(dialog, "cbCOMPort")->currentIndex(), -1);
+    Click(dialog, "btnNext");  // no port: refused silently
+    EXPECT_EQ(Page(dialog), "tsSerial");
+    Find<QComboBox>(dialog, "cbCOMPort")->setCurrentIndex(2);
+    Click(dialog, "btnNext");
+  });
+  EXPECT_EQ(refused.Result, QDialog::Accepted);
+  auto* serial = dynamic_cast<TComPortDispatcher*>(Wizard.Dispatcher);
+  ASSERT_NE(serial, nullptr);
+  EXPECT_EQ(serial->ComPort(), 3);
+  EXPECT_EQ(Wizard.Method, 1);
+  EXPECT_EQ(Wizard.ComPort, 3);
+  EXPECT_EQ(Wizard.Host, "old.host");
+  EXPECT_EQ(Wizard.Connection, "Office");
+  EXPECT_TRUE(TModal::AllAnswersUsed());
+}
+
+// The progress window's close delay and its password page.
+class ConnectProgress : public ::testing::Test {
+ protected:
+  TfmConnectProgress Progress;
+  QStackedWidget* Pages() { return Find<QStackedWidget>(&Progress, "pcMain"); }
+};
+
+TEST_F(ConnectProgress, CloseSoonClosesOnce750msAfterTheFirstCall) {
+  Progress.CloseSoon();  // hidden: nothing starts
+  EXPECT_FALSE(Progress.timerClose()->isActive());
+
+  Progress.Start();
+  Progress.AddProgress("Connecting to 127.0.0.1");
+  Progress.AddProgress("Opened");
+  auto* list = Find<QListWidget>(&Progress, "lbProgress");
+  EXPECT_EQ(list->currentRow(), 1);
+  Progress.CloseSoon();
+  QElapsedTimer since;
+  since.start();
+  Pump(std::chrono::milliseconds(300));
+  Progress.CloseSoon();  // does not restart the timer
+  ASSERT_TRUE(WaitUntil([&] { return !Progress.isVisible(); }, std::chrono::milliseconds(3000)));
+  EXPECT_GE(since.elapsed(), 740);
+  EXPECT_LT(since.elapsed(), 1040);
+
+  Progress.Start();
+  EXPECT_EQ(list->count(), 0);
+  EXPECT_EQ(Pages()->currentWidget()->objectName(), "tsProgress");
+}
+
+TEST_F(ConnectProgress, AskPasswordKeepsTheWindowUntilTheNextCloseSoon) {
+  std::vector<std::string> sent;
+  int aborts = 0;
+  Progress.Start();
+  Click(&Progress, "btnCancel");  // no handlers: nothing
+  Click(&Progress, "btnSend");
+  Progress.OnAbort = [&](TfmConnectProgress*) { ++aborts; };
+  Progress.OnPassword = [&](TfmConnectProgress*, const std::string& p) { sent.push_back(p); };
+
+  Progress.CloseSoon();
+  Pump(std::chrono::milliseconds(200));
+  Progress.AskPassword();
+  EXPECT_EQ(Pages()->currentWidget()->objectName(), "tsPassword");
+  Pump(std::chrono::milliseconds(1000));
+  EXPECT_TRUE(Progress.isVisible());
+  Click(&Progress, "btnSend");  // empty field: sent as it is
+  QTest::keyClicks(Find<QLineEdit>(&Progress, "edPassword"), "sesame");
+  Click(&Progress, "btnSend");
+  EXPECT_EQ(sent, (std::vector<std::string>{"", "sesame"}));
+  Click(&Progress, "btnCancel");
+  EXPECT_EQ(aborts, 1);
+  EXPECT_TRUE(Progress.isVisible());  // Abort leaves closing to the main window
+
+  Progress.AskPassword();  // a second request empties the field
+  EXPECT_EQ(Find<QLineEdit>(&Progress, "edPassword")->text(), "");
+  Progress.CloseSoon();
+  EXPECT_TRUE(WaitUntil([&] { return !Progress.isVisible(); }, std::chrono::milliseconds(3000)));
+  Progress.AskPassword();  // reopens a closed window on the password page
+  EXPECT_TRUE(Progress.isVisible());
+}

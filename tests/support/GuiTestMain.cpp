@@ -1,0 +1,30 @@
+// The main() of every window test: the same start-up as the program (web view environment,
+// application object, main-thread wake), with every modal dialog answered from the test's
+// queue. Listing the tests needs no display, so it skips the application object.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "app/uApplication.h"
+#include "app/uModal.h"
+#include "htmlview/THtmlView.h"
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], "--gtest_list_tests") == 0) return RUN_ALL_TESTS();
+  if (!std::getenv("DISPLAY")) setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  // The web engine wants a private runtime folder; CI shells have none.
+  std::string runtime = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") +
+                        "/tallybox-gui-XXXXXX";
+  if (!std::getenv("XDG_RUNTIME_DIR") && mkdtemp(runtime.data()))
+    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+  THtmlView::PrepareEnvironment();
+  THtmlView::RegisterSchemes();
+  TApplication app(argc, argv);
+  InstallMainThreadWake();
+  TModal::SetTestMode(true);
+  return RUN_ALL_TESTS();
+}
