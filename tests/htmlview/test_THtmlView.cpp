@@ -1,0 +1,249 @@
+// The HTML view on the real engine: include tags on the rendered page, form capture, page
+// resources from the folder above, the missing page and the page root's boundary.
+#include "htmlview/THtmlView.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QTest>
+#include <QWebEngineView>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+
+#include "QtTestApp.h"
+#include "htmlview/core/uIncludeTags.h"
+#include "support/TempFolder.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path Pages = TALLYBOX_PAGES_DIR;
+
+std::string ReadFile(const fs::path& File) {
+  std::ifstream in(File, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteFile(const fs::path& File, const std::string& Text) {
+  fs::create_directories(File.parent_path());
+  std::ofstream(File, std::ios::binary) << Text;
+}
+
+// Fills tags the way the main window does, from a map of register values.
+struct TRegisterFiller {
+  std::map<std::string, std::string> Values;
+  std::set<std::string> Highlighted;
+  int Calls = 0;
+
+  std::string operator()(const std::string& Command, const std::vector<std::string>& Params) {
+    ++Calls;
+    if (Params.empty()) return "";
+    const std::string name = Params[0].substr(0, Params[0].find('='));
+    const std::string given = Params[0].substr(name.size() + 1);
+    const std::string value = Values.count(name) ? Values[name] : "";
+    if (Command == "val") return "name=\"" + name + "\" value=\"" + value + "\"";
+    if (Command == "txt") return value;
+    if (Command == "hl") return Highlighted.count(name) ? "class=\"fill\"" : "";
+    if (Command == "cb")
+      return "name=\"" + name + "\" value=\"" + given + "\"" + (value == given ? " checked" : "");
+    if (Command == "op") return "value=\"" + given + "\"" + (value == given ? " selected" : "");
+    return "";
+  }
+};
+
+struct TCapture {
+  std::string Action, Target, EncType, Method;
+  std::vector<std::string> Fields;
+};
+
+class HtmlView : public ::testing::Test {
+ protected:
+  HtmlView() {
+    View.resize(1000, 700);
+    View.show();
+    View.SetIncludeHandler(
+        [this](const std::string& C, const std::vector<std::string>& P) { return Filler(C, P); });
+    View.SetSubmitHandler([this](const std::string& Action, const std::string& Target,
+                                 const std::string& EncType, const std::string& Method,
+                                 std::vector<std::string> Fields) {
+      Captures.push_back({Action, Target, EncType, Method, std::move(Fields)});
+    });
+  }
+
+  QVariant Js(const QString& Script) { return View.RunScriptForTest(Script); }
+  bool WaitForCaptures(size_t Count) {
+    return QTest::qWaitFor([&] { return Captures.size() >= Count; }, 10000);
+  }
+
+  TRegisterFiller Filler;
+  std::vector<TCapture> Captures;
+  THtmlView View;
+};
+
+TEST_F(HtmlView, RegistersPageShowsEveryIncludeTagKindInTheRenderedDocument) {
+  Filler.Values = {{"r100", "12"},    {"r200", "on"},  {"r201", "off"},
+                   {"r300", "level"}, {"r305", "log"}, {"r400", "Z\xfcrich"}};
+  Filler.Highlighted = {"r100", "r305"};
+  View.SetPageRoot(Pages.string());
+  const fs::path regs = Pages / "v1.00" / "regs.htm";
+  ASSERT_TRUE(LoadAndWait(View, regs.string()));
+  EXPECT_EQ(View.CurrentFile(), regs.string());
+  EXPECT_EQ(Filler.Calls, int(FindIncludeTags(ReadFile(regs)).size()));
+
+  const struct {
+    const char* Script;
+    QVariant Expected;
+  } checks[] = {
+      {"document.querySelector('input[name=r100]').value", "12"},
+      {"document.querySelector('input[name=r400]').value", QString::fromUtf8("Zürich")},
+      {"document.querySelector('input[type=checkbox][name=r200]').checked", true},
+      {"document.querySelector('input[type=checkbox][name=r201]').checked", false},
+      {"document.querySelector('input[name=r300]:checked').value", "level"},
+      {"document.querySelectorAll('input[name=r301]:checked').length", 0},
+      {"document.querySelector('select[name=r305]').value", "log"},
+      {"[...document.querySelectorAll('td.fill')].map(td => td.textContent).join()",
+       "Site number,Alarm action"},
+      {"document.documentElement.outerHTML.includes('<!--#')", false},
+      {"document.characterSet", "windows-1252"},
+  };
+  for (const auto& check : checks) EXPECT_EQ(Js(check.Script), check.Expected) << check.Script;
+
+  // The same file again with new values shows the new values, not a cached page.
+  Filler.Values["r100"] = "77";
+  ASSERT_TRUE(LoadAndWait(View, regs.string()));
+  EXPECT_EQ(Js("document.querySelector('input[name=r100]').value"), "77");
+}
+
+const char* const FormPage = R"(<!DOCTYPE html><html><head><meta charset="windows-1252"></head>
+<body><form id="f" method="post" action="program" target="_top" enctype="multipart/form-data">
+<input type="hidden" name="h" value="off">
+<input type="checkbox" name="c1" value="on" checked><input type="checkbox" name="c2" value="on">
+<input type="checkbox" name="c3" checked>
+<input type="radio" name="r" value="a"><input type="radio" name="r" value="b" checked>
+<select name="s"><option value="x">x</option><option value="y" selected>y</option></select>
+<input type="text" id="t" name="t" value="">
+<input type="text" name="d" value="gone" disabled><input type="text" value="no name">
+<textarea name="ta">two
+lines</textarea>
+<button id="go" type="submit" name="go" value="Program">Program</button>
+</form><a id="link" href="other.htm">other</a>
+<script>
+document.getElementById('f').addEventListener('submit', e => { if (window.block) e.preventDefault(); });
+</script></body></html>)";
+
+TEST_F(HtmlView, FormSubmissionsAreCapturedWithTheFieldsABrowserSendsAndGoNowhere) {
+  TTempFolder temp;
+  WriteFile(temp.Folder / "form.htm", FormPage);
+  WriteFile(temp.Folder / "other.htm", "<p>somewhere else</p>");
+  ASSERT_TRUE(LoadAndWait(View, temp.Path("form.htm")));
+  const QVariant where = Js("location.href");
+
+  // Typed for real: 8-bit characters must arrive as their windows-1252 bytes.
+  Js("document.getElementById('t').focus()");
+  QWidget* input = View.findChild<QWebEngineView*>()->focusProxy();
+  for (const QChar c : QString::fromUtf8("a+b&c=d é€"))
+    QTest::sendKeyEvent(QTest::Click, input, Qt::Key_unknown, QString(c), Qt::NoModifier);
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return Js("document.getElementById('t').value").toString().size() == 10; }));
+
+  Js("window.block = true; document.getElementById('go').click()");
+  Js("window.block = false; document.getElementById('go').click()");
+  ASSERT_TRUE(WaitForCaptures(1));
+  Js("document.getElementById('f').submit()");
+  ASSERT_TRUE(WaitForCaptures(2));
+  QTest::qWait(300);
+  ASSERT_EQ(Captures.size(), 2u) << "a prevented submission was captured";
+
+  const std::vector<std::string> fields = {
+      "h=off", "c1=on", "c3=on", "r=b", "s=y", "t=a+b&c=d \xe9\x80", "ta=two\r\nlines"};
+  std::vector<std::string> clicked = fields;
+  clicked.push_back("go=Program");
+  EXPECT_EQ(Captures[0].Fields, clicked);
+  EXPECT_EQ(Captures[1].Fields, fields);
+  for (const TCapture& c : Captures) {
+    EXPECT_EQ(c.Action, "program");
+    EXPECT_EQ(c.Target, "_top");
+    EXPECT_EQ(c.EncType, "multipart/form-data");
+    EXPECT_EQ(c.Method, "post");
+  }
+
+  // Links, script navigation and new windows all stay where they are.
+  Js("document.getElementById('link').click()");
+  Js("location.href = 'other.htm'");
+  EXPECT_EQ(Js("window.open('other.htm') === null"), true);
+  QTest::qWait(500);
+  EXPECT_EQ(Js("location.href"), where);
+  EXPECT_EQ(Js("document.getElementById('t').value").toString().size(), 10);
+  EXPECT_EQ(Js("document.getElementById('f').getAttribute('action')"), "program");
+  EXPECT_EQ(Js("document.getElementById('f').getAttribute('method')"), "post");
+}
+
+TEST_F(HtmlView, RegistersPageSubmitsTheWholeFormOnProgram) {
+  Filler.Values = {{"r100", "12"}, {"r200", "on"}, {"r300", "level"}, {"r305", "log"}};
+  View.SetPageRoot(Pages.string());
+  ASSERT_TRUE(LoadAndWait(View, (Pages / "v1.10" / "regs.htm").string()));
+  Js("document.querySelector('button[type=submit]').click()");
+  ASSERT_TRUE(WaitForCaptures(1));
+  const std::vector<std::string>& f = Captures[0].Fields;
+  ASSERT_GE(f.size(), 4u);
+  EXPECT_EQ(std::vector<std::string>(f.begin(), f.begin() + 4),
+            (std::vector<std::string>{"r100=12", "r200=off", "r200=on", "r300=level"}));
+  EXPECT_NE(std::find(f.begin(), f.end(), "r305=log"), f.end());
+  EXPECT_NE(std::find(f.begin(), f.end(), "r201=off"), f.end());
+  EXPECT_EQ(std::find(f.begin(), f.end(), "r201=on"), f.end());
+  EXPECT_EQ(Captures[0].Action, "program");
+  EXPECT_EQ(Captures[0].Method, "post");
+}
+
+TEST_F(HtmlView, VersionPageShowsImagesAndStylesheetFromTheFolderAbove) {
+  View.SetPageRoot(Pages.string());
+  ASSERT_TRUE(LoadAndWait(View, (Pages / "v1.00" / "info.htm").string()));
+  EXPECT_GT(Js("document.querySelector('.top img').naturalWidth").toInt(), 0);
+  EXPECT_EQ(Js("getComputedStyle(document.body).backgroundColor"), "rgb(243, 246, 250)");
+  EXPECT_EQ(Js("getComputedStyle(document.querySelector('.card')).borderRadius"), "10px");
+  View.Repaint();
+  // The header's navy shows in a screenshot once the engine has delivered a frame.
+  const QRgb navy = qRgb(0x16, 0x30, 0x56);
+  EXPECT_TRUE(QTest::qWaitFor([&] {
+    const QColor c = View.grab().toImage().pixelColor(2, 2);
+    return std::abs(c.red() - qRed(navy)) < 8 && std::abs(c.green() - qGreen(navy)) < 8 &&
+           std::abs(c.blue() - qBlue(navy)) < 8;
+  }));
+}
+
+TEST_F(HtmlView, MissingPageShowsANoticeNamingTheFile) {
+  TTempFolder temp;
+  const std::string missing = temp.Path("v9.99/regs.htm");
+  ASSERT_TRUE(LoadAndWait(View, missing));
+  EXPECT_EQ(View.CurrentFile(), missing);
+  EXPECT_EQ(Js("document.title"), "Page not found");
+  EXPECT_EQ(Js("document.getElementById('file').textContent"), QString::fromStdString(missing));
+}
+
+TEST_F(HtmlView, NothingOutsideThePageRootIsServed) {
+  TTempFolder temp;
+  const fs::path root = temp.Folder / "root";
+  const std::string logo = ReadFile(Pages / "img" / "logo.png");
+  WriteFile(root / "in.png", logo);
+  WriteFile(temp.Folder / "out.png", logo);
+  WriteFile(temp.Folder / "outside.htm", "<p>outside</p>");
+  fs::create_symlink(temp.Folder / "out.png", root / "link.png");
+  WriteFile(root / "v1" / "page.htm",
+            "<img id=in src='../in.png'><img id=up src='../../out.png'>"
+            "<img id=enc src='..%2F..%2Fout.png'><img id=link src='../link.png'>");
+  View.SetPageRoot(root.string());
+  ASSERT_TRUE(LoadAndWait(View, (root / "v1" / "page.htm").string()));
+  EXPECT_GT(Js("document.getElementById('in').naturalWidth").toInt(), 0);
+  for (const char* id : {"up", "enc", "link"})
+    EXPECT_EQ(Js(QString("document.getElementById('%1').naturalWidth").arg(id)), 0) << id;
+
+  ASSERT_TRUE(LoadAndWait(View, temp.Path("outside.htm")));
+  EXPECT_EQ(Js("document.title"), "Page not available");
+  EXPECT_EQ(Js("document.body.textContent.includes('outside the page folder')"), true);
+}
+
+}  // namespace
