@@ -1,0 +1,185 @@
+#include "app/TTerminalView.h"
+
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QKeyEvent>
+#include <QTextBlock>
+#include <QTextCharFormat>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QVariant>
+
+namespace {
+
+constexpr int FontPixels = 12;
+// Where AppendToMemo notes the document size after a text that ended in a lone CR.
+constexpr const char* EndsInCrProperty = "tallyboxEndsInCr";
+
+QFont TerminalFont() {
+  QFont font(QStringLiteral("Lucida Console"));
+  font.setPixelSize(FontPixels);
+  if (QFontInfo(font).family().compare(font.family(), Qt::CaseInsensitive) != 0) {
+    font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setPixelSize(FontPixels);
+  }
+  font.setStyleHint(QFont::Monospace);
+  return font;
+}
+
+QString FromDevice(const std::string& Bytes) {
+  return QString::fromLatin1(Bytes.data(), static_cast<qsizetype>(Bytes.size()));
+}
+
+// Screen updates stay off for one chunk, and come back on whatever happens in between.
+class TUpdatesSuspended {
+ public:
+  explicit TUpdatesSuspended(QWidget* Widget) : FWidget(Widget), FWas(Widget->updatesEnabled()) {
+    FWidget->setUpdatesEnabled(false);
+  }
+  ~TUpdatesSuspended() { FWidget->setUpdatesEnabled(FWas); }
+  TUpdatesSuspended(const TUpdatesSuspended&) = delete;
+  TUpdatesSuspended& operator=(const TUpdatesSuspended&) = delete;
+
+ private:
+  QWidget* FWidget;
+  bool FWas;
+};
+
+}  // namespace
+
+TTerminalView::TTerminalView(QWidget* Parent) : QPlainTextEdit(Parent) {
+  setFont(TerminalFont());
+  setLineWrapMode(QPlainTextEdit::NoWrap);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  setUndoRedoEnabled(false);
+  // Typed keys go to the device only; the text itself is never edited by the user.
+  setReadOnly(true);
+  setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+}
+
+void TTerminalView::TerminalWrite(const std::string& Text) {
+  if (Text.empty() && FWalk.TerminalBuffer().empty()) return;
+  const TUpdatesSuspended suspended(this);
+  TrimLines();
+  ApplyOps(FWalk.Write(Text));
+  moveCursor(QTextCursor::End);
+}
+
+void TTerminalView::TrimLines() {
+  const int excess = document()->blockCount() - MaxLines;
+  if (excess <= 0) return;
+  QTextCursor cursor(document());
+  cursor.setPosition(document()->findBlockByNumber(excess).position(), QTextCursor::KeepAnchor);
+  cursor.removeSelectedText();
+}
+
+void TTerminalView::ApplyOps(const std::vector<TTerminalOp>& Ops) {
+  QTextCursor cursor(document());
+  cursor.movePosition(QTextCursor::End);
+  cursor.beginEditBlock();
+  // Runs and line breaks in one colour and style go in with one insertion.
+  QString pending;
+  TTextColor pendingColor = clWindowText;
+  TTextStyle pendingStyle = TTextStyle::Normal;
+  const auto flush = [&] {
+    if (pending.isEmpty()) return;
+    QTextCharFormat format;
+    format.setForeground(ScreenColor(pendingColor));
+    format.setFontWeight(pendingStyle == TTextStyle::Bold ? QFont::Bold : QFont::Normal);
+    cursor.insertText(pending, format);
+    pending.clear();
+  };
+  for (const TTerminalOp& op : Ops) {
+    switch (op.Kind) {
+      case TTerminalOp::Text:
+      case TTerminalOp::LineBreak:
+        if (!pending.isEmpty() && (op.Color != pendingColor || op.Style != pendingStyle) &&
+            op.Kind == TTerminalOp::Text) {
+          flush();
+        }
+        if (pending.isEmpty()) {
+          pendingColor = op.Color;
+          pendingStyle = op.Style;
+        }
+        pending += op.Kind == TTerminalOp::Text ? FromDevice(op.Run) : QStringLiteral("\n");
+        break;
+      case TTerminalOp::Backspace:
+        flush();
+        cursor.deletePreviousChar();
+        break;
+      case TTerminalOp::Clear:
+        pending.clear();
+        cursor.select(QTextCursor::Document);
+        cursor.removeSelectedText();
+        break;
+    }
+  }
+  flush();
+  cursor.endEditBlock();
+}
+
+void TTerminalView::ResetTerminal() {
+  FWalk.Reset();
+  clear();
+}
+
+void TTerminalView::CopyAll() {
+  selectAll();
+  copy();
+}
+
+std::string TTerminalView::TerminalText() const {
+  return toPlainText().toLatin1().toStdString();
+}
+
+QColor TTerminalView::ScreenColor(TTextColor Color) const {
+  if ((Color >> 24) == 0xFF) {
+    return (Color & 0xFF) == (clWindow & 0xFF) ? palette().color(QPalette::Base)
+                                               : palette().color(QPalette::Text);
+  }
+  return QColor(static_cast<int>(Color & 0xFF), static_cast<int>((Color >> 8) & 0xFF),
+                static_cast<int>((Color >> 16) & 0xFF));
+}
+
+void TTerminalView::keyPressEvent(QKeyEvent* Event) {
+  // Copying a selection stays a local action; everything else that types goes to the device.
+  if (Event->matches(QKeySequence::Copy) && textCursor().hasSelection()) {
+    copy();
+    return;
+  }
+  const QString text = Event->text();
+  bool typed = false;
+  for (const QChar c : text) {
+    if (c.unicode() > 0xFF) continue;  // no byte for it on the device's 8-bit line
+    emit KeyTyped(static_cast<char>(c.unicode()));
+    typed = true;
+  }
+  if (typed) {
+    Event->accept();
+    return;
+  }
+  QPlainTextEdit::keyPressEvent(Event);  // navigation and selection; read-only, so no typing
+}
+
+void AppendToMemo(QPlainTextEdit* Memo, const std::string& Text) {
+  if (Memo == nullptr || Text.empty()) return;
+  QTextDocument* document = Memo->document();
+  QString text = FromDevice(Text);
+  // The memo turns a lone CR into a line break at once, so the LF of a CR LF that arrives in
+  // the next text must not break the line again.
+  const QVariant crAt = Memo->property(EndsInCrProperty);
+  if (text.startsWith(QLatin1Char('\n')) && crAt.isValid() &&
+      crAt.toInt() == document->characterCount()) {
+    text.remove(0, 1);
+  }
+  const TUpdatesSuspended suspended(Memo);
+  QTextCursor cursor(document);
+  cursor.movePosition(QTextCursor::End);
+  cursor.insertText(text);
+  Memo->setProperty(EndsInCrProperty, text.endsWith(QLatin1Char('\r'))
+                                          ? QVariant(document->characterCount())
+                                          : QVariant());
+  Memo->moveCursor(QTextCursor::End);
+  Memo->ensureCursorVisible();
+}

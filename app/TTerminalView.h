@@ -1,0 +1,59 @@
+// The advanced view's colour terminal: draws the device's free text through the ANSI walk and
+// emits the bytes the user types, never inserting them itself. The main window feeds it and
+// sends KeyTyped bytes to the device. Also the shared append routine of the two memos.
+#pragma once
+
+#include <QPlainTextEdit>
+#include <string>
+
+#include "app/core/uTerminalWalk.h"
+
+class TTerminalView : public QPlainTextEdit {
+  Q_OBJECT
+
+ public:
+  // The terminal keeps about this many lines: older ones go before each chunk is drawn.
+  static constexpr int MaxLines = 200;
+
+  explicit TTerminalView(QWidget* Parent = nullptr);
+
+  // Draws Text (8-bit device bytes, Latin-1 on screen) at the end with screen updates
+  // suspended, after trimming the terminal to MaxLines. An unfinished escape sequence is held
+  // for the next call. Any bytes are accepted; empty text with nothing held does nothing.
+  void TerminalWrite(const std::string& Text);
+
+  // Forgets any held escape tail, returns to window text and normal style, and empties the
+  // terminal. (clear() empties it and keeps colour, style and the held tail.)
+  void ResetTerminal();
+
+  // Selects all of the terminal's text and copies it to the clipboard.
+  void CopyAll();
+
+  // The terminal's text as 8-bit bytes, lines joined by "\n"; characters outside Latin-1
+  // cannot occur here.
+  std::string TerminalText() const;
+
+  // The walk's state: held escape tail, current colour and style.
+  const TTerminalWalk& Walk() const { return FWalk; }
+
+  // The on-screen colour for a terminal colour value; system colours come from the palette.
+  QColor ScreenColor(TTextColor Color) const;
+
+ signals:
+  // One byte the user typed (Latin-1), for the device.
+  void KeyTyped(char Key);
+
+ protected:
+  void keyPressEvent(QKeyEvent* Event) override;
+
+ private:
+  TTerminalWalk FWalk;
+
+  void TrimLines();
+  void ApplyOps(const std::vector<TTerminalOp>& Ops);
+};
+
+// Appends Text (8-bit device bytes, Latin-1 on screen) to the end of Memo with its updates
+// suspended and puts the end in view. A CR LF split between two calls still gives one line
+// break. A null Memo or empty Text does nothing.
+void AppendToMemo(QPlainTextEdit* Memo, const std::string& Text);

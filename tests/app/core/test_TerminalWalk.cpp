@@ -1,0 +1,171 @@
+#include "app/core/uTerminalWalk.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "TerminalScreen.h"
+
+namespace {
+
+const std::string Esc = "\x1b";
+constexpr TTextStyle Normal = TTextStyle::Normal;
+constexpr TTextStyle Bold = TTextStyle::Bold;
+
+TTerminalOp TextRun(const std::string& Text, TTextColor Color = clWindowText,
+                    TTextStyle Style = Normal) {
+  return {TTerminalOp::Text, Text, Color, Style};
+}
+
+// Writes each chunk in turn and returns what the terminal then shows.
+TTerminalScreen Show(TTerminalWalk& Walk, const std::vector<std::string>& Chunks) {
+  TTerminalScreen screen;
+  for (const std::string& chunk : Chunks) screen.Apply(Walk.Write(chunk));
+  return screen;
+}
+
+std::string Shown(const std::vector<std::string>& Chunks) {
+  TTerminalWalk walk;
+  return Show(walk, Chunks).Text();
+}
+
+}  // namespace
+
+TEST(TerminalWalk, ColourTableRowsAndUnknownSequences) {
+  struct TCase {
+    std::string Sequence;  // between ESC and "m"
+    TTextColor Color;
+    TTextStyle Style;
+  };
+  const TCase rows[] = {
+      {"[41;33;1", clRed, Bold},    {"[0;1", clGreen, Normal},      {"[36;1", clBlue, Normal},
+      {"[0", clWindowText, Normal}, {"[0;31;41", clWindow, Normal}, {"[34;1", clBlue, Bold},
+      {"[31", clRed, Normal},
+  };
+  for (const TCase& row : rows) {
+    // Start from a state every row visibly changes: hidden text, or red bold for that row.
+    const bool hiddenRow = row.Sequence == "[0;31;41";
+    TTerminalWalk walk;
+    walk.Write(Esc + (hiddenRow ? "[41;33;1m" : "[0;31;41m"));
+    const TTerminalOp before =
+        hiddenRow ? TextRun("a", clRed, Bold) : TextRun("a", clWindow, Normal);
+    EXPECT_EQ(walk.Write("a" + Esc + row.Sequence + "mbc"),
+              (std::vector<TTerminalOp>{before, TextRun("bc", row.Color, row.Style)}))
+        << row.Sequence;
+    EXPECT_EQ(walk.TextColor(), row.Color) << row.Sequence;
+    EXPECT_EQ(walk.TextStyle(), row.Style) << row.Sequence;
+  }
+  // Anything else leaves colour and style as they were: near misses, other parameters, empty.
+  const std::string unknown[] = {"[32", "[0;31", "[0;31;4", "[34;1;", "[ 31", "[031",
+                                 "[1",  "",      "31",      "[0;0",   "[36"};
+  for (const std::string& sequence : unknown) {
+    TTerminalWalk walk;
+    walk.Write(Esc + "[34;1m");
+    EXPECT_EQ(walk.Write(Esc + sequence + "mz"),
+              std::vector<TTerminalOp>{TextRun("z", clBlue, Bold)})
+        << sequence;
+  }
+}
+
+TEST(TerminalWalk, SplitSequencesAreAppliedOnceAndNothingIsShownTwice) {
+  const std::string text = "ab" + Esc + "[41;33;1mcd\r\n" + Esc + "[0mef" + Esc + "[2Jgh\bi";
+  TTerminalWalk whole;
+  const TTerminalScreen expected = Show(whole, {text});
+  ASSERT_EQ(expected.Text(), "gi");
+  for (size_t a = 0; a <= text.size(); ++a) {
+    for (size_t b = a; b <= text.size(); ++b) {
+      TTerminalWalk walk;
+      const TTerminalScreen screen =
+          Show(walk, {text.substr(0, a), text.substr(a, b - a), text.substr(b)});
+      EXPECT_EQ(screen.Cells, expected.Cells) << "split at " << a << " and " << b;
+      EXPECT_EQ(walk.TerminalBuffer(), "");
+    }
+  }
+  // The held tail is the sequence from its ESC on; the text before it is drawn at once.
+  TTerminalWalk walk;
+  EXPECT_EQ(walk.Write("xy" + Esc + "[3"), std::vector<TTerminalOp>{TextRun("xy")});
+  EXPECT_EQ(walk.TerminalBuffer(), Esc + "[3");
+  EXPECT_EQ(walk.Write("1"), std::vector<TTerminalOp>{});
+  EXPECT_EQ(walk.Write("m"), std::vector<TTerminalOp>{});
+  EXPECT_EQ(walk.TextColor(), clRed);
+  EXPECT_EQ(walk.Write("z"), std::vector<TTerminalOp>{TextRun("z", clRed)});
+}
+
+TEST(TerminalWalk, EraseDisplayClearsOnlyForTwoJ) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"abc" + Esc + "[2Jd", "d"},   {"abc" + Esc + "[Jd", "abcd"},  {"abc" + Esc + "[1Jd", "abcd"},
+      {"abc" + Esc + "2Jd", "abcd"}, {"abc" + Esc + "[0Kd", "abcd"}, {"a\r\nb" + Esc + "[2J", ""},
+  };
+  for (const auto& [text, shown] : cases) EXPECT_EQ(Shown({text}), shown) << text;
+
+  // A clear reaches what earlier chunks drew, and keeps colour and style.
+  TTerminalWalk walk;
+  TTerminalScreen screen = Show(walk, {Esc + "[34;1mold", Esc + "[2Jnew"});
+  EXPECT_EQ(screen.Cells, (std::vector<TScreenCell>{
+                              {'n', clBlue, Bold}, {'e', clBlue, Bold}, {'w', clBlue, Bold}}));
+}
+
+TEST(TerminalWalk, BackspaceRemovesTheLastCharacterDrawn) {
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"abc\bd"}, "abd"},
+      {{"\b"}, ""},
+      {{"ab\b\b\bc"}, "c"},
+      {{"abc", "\b"}, "ab"},
+      {{"ab\r\n\b"}, "ab"},
+      {{"ab\r\n", "\b\bx"}, "ax"},
+      {{"ab" + Esc + "[2J\bc"}, "c"},
+  };
+  for (const auto& [chunks, shown] : cases) EXPECT_EQ(Shown(chunks), shown) << chunks[0];
+
+  // Within one chunk the walk takes the character back itself; across chunks it asks for it.
+  TTerminalWalk walk;
+  EXPECT_EQ(walk.Write("ab\b"), std::vector<TTerminalOp>{TextRun("a")});
+  EXPECT_EQ(walk.Write("\b").at(0).Kind, TTerminalOp::Backspace);
+}
+
+TEST(TerminalWalk, LineEndsNulAndRuns) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"a\r\nb", "a\nb"},
+      {"a\nb", "ab"},
+      {"a\rb", "a\nb"},
+      {"a\n\rb", "a\nb"},
+      {"\r\r", "\n\n"},
+      {std::string("a\0b", 3), "ab"},
+      {"\tx\x01\x7f\xff", "\tx\x01\x7f\xff"},
+  };
+  for (const auto& [text, shown] : cases) EXPECT_EQ(Shown({text}), shown) << text;
+
+  // Characters in the same colour and style come as one run, whatever lies between them.
+  TTerminalWalk walk;
+  EXPECT_EQ(
+      walk.Write(std::string("a\0b\nc", 5) + Esc + "[0m" + Esc + "[31md" + Esc + "[31me\r"),
+      (std::vector<TTerminalOp>{
+          TextRun("abc"), TextRun("de", clRed), {TTerminalOp::LineBreak, "", clRed, Normal}}));
+}
+
+TEST(TerminalWalk, HiddenTextIsInBackgroundColourAndStaysInTheText) {
+  TTerminalWalk walk;
+  const TTerminalScreen screen = Show(walk, {"x" + Esc + "[0;31;41mpw" + Esc + "[0my"});
+  EXPECT_EQ(screen.Text(), "xpwy");
+  EXPECT_EQ(screen.Cells[1], (TScreenCell{'p', clWindow, Normal}));
+  EXPECT_EQ(screen.Cells[3], (TScreenCell{'y', clWindowText, Normal}));
+}
+
+TEST(TerminalWalk, LongUnfinishedSequenceFedInPiecesAndReset) {
+  TTerminalWalk walk;
+  walk.Write("a" + Esc + "[3");
+  for (int i = 0; i < 50; ++i)
+    EXPECT_EQ(walk.Write(i == 49 ? "1" : ""), std::vector<TTerminalOp>{});
+  EXPECT_EQ(walk.Write("mb" + Esc + "[1;2;3;"), std::vector<TTerminalOp>{TextRun("b", clRed)});
+  walk.Write("4;5");
+  EXPECT_EQ(walk.TerminalBuffer(), Esc + "[1;2;3;4;5");
+  EXPECT_EQ(walk.Write("mc"), std::vector<TTerminalOp>{TextRun("c", clRed)});  // unknown: still red
+
+  walk.Write(Esc + "[34;1m" + Esc + "[3");
+  walk.Reset();
+  EXPECT_EQ(walk.TerminalBuffer(), "");
+  EXPECT_EQ(walk.TextColor(), clWindowText);
+  EXPECT_EQ(walk.TextStyle(), Normal);
+  EXPECT_EQ(walk.Write("1md"), std::vector<TTerminalOp>{TextRun("1md")});  // the tail was forgotten
+}
