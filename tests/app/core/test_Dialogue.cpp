@@ -167,6 +167,7 @@ TEST(Dialogue, TimeoutHandsOverTheTextBeforeAnyPartialPrompt) {
 TEST(Dialogue, DeadlinesWrapAroundTheTickCounter) {
   TRig rig;
   rig.Dialogue.Reset(&rig.Link);
+  rig.Dialogue.Opened(false);
   rig.Now = 0xFFFFFFFFu - 2000u + 1u;  // 2^32 - 2000: the sum wraps to exactly 0
   rig.Dialogue.SendCommand("i?", 2000, rig.Record("i?"));
   EXPECT_EQ(rig.Dialogue.ResponseDeadline(), 1u);
@@ -208,6 +209,9 @@ TEST(Dialogue, DeadlinesWrapAroundTheTickCounter) {
 TEST(Dialogue, LoginAsksForThePasswordThenSendsTheVersionRequestTwice) {
   TRig rig;
   rig.Dialogue.Reset(&rig.Link);
+  rig.Now = 0x20000000;  // the idle deadline lies long past
+  EXPECT_TRUE(rig.Tick());
+  EXPECT_EQ(rig.Link.Sent(), "");  // nothing before the connection has opened
   rig.Dialogue.Opened(false);
   EXPECT_EQ(rig.Dialogue.State(), ssLogin);
   // The request and the prompt in one tick: the password page and the version request both.
