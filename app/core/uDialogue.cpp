@@ -29,6 +29,7 @@ void TDialogue::Reset(TTerminalDispatcher* Dispatcher) {
   FFork.Reset();
   FDialogueState = ssIdle;
   FDispatcher = Dispatcher;
+  FOpened = false;
   ++FSession;
   FBusy = false;
   FPollOutstanding = false;
@@ -37,6 +38,7 @@ void TDialogue::Reset(TTerminalDispatcher* Dispatcher) {
 }
 
 void TDialogue::Opened(bool Serial) {
+  FOpened = true;
   if (Serial)
     RequestVersion();
   else
@@ -70,7 +72,7 @@ void TDialogue::Disconnect(bool Serial) {
 }
 
 bool TDialogue::Tick() {
-  if (!FDispatcher) return false;
+  if (!FDispatcher || !FOpened) return FDispatcher != nullptr;
   const uint64_t session = FSession;
   Drain();
   FFork.Expire(FNow());

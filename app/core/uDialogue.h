@@ -68,7 +68,7 @@ class TDialogue {
   void Disconnect(bool Serial);
 
   // One pump tick. True while a dispatcher is current (re-arm the pump timer). Does nothing
-  // without one.
+  // without one, or before it opened (nothing can be sent to a device not yet reached).
   bool Tick();
 
   // Starts a request: Text + CR LF is written, the splitter cleared, Completion runs on the
@@ -142,6 +142,7 @@ class TDialogue {
   bool FBusy = false;
   uint32_t FIdleDeadline = 0;
 
+  bool FOpened = false;
   bool FPollOutstanding = false;
   bool FDisconnecting = false;
   std::optional<TRequest> FWaiting;  // sent when the outstanding request ends
