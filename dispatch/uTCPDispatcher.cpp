@@ -43,11 +43,11 @@ bool TTCPDispatcher::Connect() {
   try {
     FClient->Connect(ConnectTimeoutMs);
   } catch (const std::exception& e) {
-    ReportError("Error connecting to " + host + ": " + e.what());
-    Terminate();
+    // A connect given up because the owner asked the worker to stop is no failure to report.
+    if (!Terminated()) ReportError("Error connecting to " + host + ": " + e.what());
   }
   if (!FClient->Connected()) {
-    ReportError("Could not connect to " + host);
+    if (!Terminated()) ReportError("Could not connect to " + host);
     Terminate();
     return false;
   }

@@ -1,7 +1,6 @@
 #include "transport/uTcpClient.h"
 
 #include <fcntl.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -31,13 +30,6 @@ struct TSocketGuard {
   }
   int Release() { return std::exchange(Fd, -1); }
 };
-
-struct TAddressList {
-  addrinfo* List = nullptr;
-  ~TAddressList() {
-    if (List) freeaddrinfo(List);
-  }
-};
 }  // namespace
 
 TTcpClient::TTcpClient() : FReceived(8192, 0) {}
@@ -50,20 +42,13 @@ void TTcpClient::Connect(int32_t TimeoutMs) {
   Disconnect();
   FReceived.Seek(0, 2);
   FReceived.DiscardRead();
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  TAddressList addresses;
-  const std::string service = std::to_string(Port);
-  const int rc = getaddrinfo(Host.c_str(), service.c_str(), &hints, &addresses.List);
-  if (rc != 0) throw ETcpError(std::string("Host not found (") + gai_strerror(rc) + ")");
-
-  // One time limit for the whole connect, however many addresses the name gave.
+  // One time limit for the whole connect: the lookup and however many addresses it gave.
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(TimeoutMs);
+  const auto addresses = LookUpHost(Resolver, Host, Port, deadline, [this] { return Stopping(); });
   std::string lastError = "No address";
-  for (addrinfo* a = addresses.List; a != nullptr; a = a->ai_next) {
+  for (const TTcpAddress& a : addresses) {
     try {
-      FSocket = OpenSocket(*a, deadline);
+      FSocket = OpenSocket(a, deadline);
       return;
     } catch (const ETcpError& e) {
       lastError = e.what();
@@ -74,19 +59,20 @@ void TTcpClient::Connect(int32_t TimeoutMs) {
 }
 
 // Non-blocking connect, waited for in short slices so a stop request is seen quickly.
-int TTcpClient::OpenSocket(const addrinfo& Address, TDeadline Deadline) {
-  const int fd = socket(Address.ai_family, Address.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
-                        Address.ai_protocol);
+int TTcpClient::OpenSocket(const TTcpAddress& Address, TDeadline Deadline) {
+  const int fd =
+      socket(Address.Family, Address.SockType | SOCK_NONBLOCK | SOCK_CLOEXEC, Address.Protocol);
   if (fd < 0) throw ETcpError("Cannot create socket: " + SystemText(errno));
   TSocketGuard guard{fd};
   if (LocalPort != 0) {
     sockaddr_storage local{};
-    std::memcpy(&local, Address.ai_addr, Address.ai_addrlen);
+    std::memcpy(&local, &Address.Address, Address.Length);
     reinterpret_cast<sockaddr_in&>(local).sin_port = htons(LocalPort);
-    if (bind(fd, reinterpret_cast<sockaddr*>(&local), Address.ai_addrlen) != 0)
+    if (bind(fd, reinterpret_cast<sockaddr*>(&local), Address.Length) != 0)
       throw ETcpError("Cannot bind local port: " + SystemText(errno));
   }
-  if (connect(fd, Address.ai_addr, Address.ai_addrlen) != 0 && errno != EINPROGRESS)
+  if (connect(fd, reinterpret_cast<const sockaddr*>(&Address.Address), Address.Length) != 0 &&
+      errno != EINPROGRESS)
     throw ETcpError(SystemText(errno));
 
   for (;;) {

@@ -9,6 +9,7 @@
 
 #include "rtl/Exceptions.h"
 #include "streams/uFifoStream.h"
+#include "transport/uHostLookup.h"
 
 class ETcpError : public Exception {
  public:
@@ -27,6 +28,8 @@ class TTcpClient {
   uint16_t LocalPort = 0;
   // Asked while connecting and while a send waits for room; true gives up at once.
   std::function<bool()> ShouldStop;
+  // How Connect looks Host up; the system's resolver unless a test puts another here.
+  THostResolver Resolver = SystemResolve;
 
   void Connect(int32_t TimeoutMs);
   bool Connected() const { return FSocket >= 0; }
@@ -40,7 +43,7 @@ class TTcpClient {
  private:
   bool Stopping() const { return ShouldStop && ShouldStop(); }
   using TDeadline = std::chrono::steady_clock::time_point;
-  int OpenSocket(const struct addrinfo& Address, TDeadline Deadline);
+  int OpenSocket(const TTcpAddress& Address, TDeadline Deadline);
   bool WaitFor(short Events, int32_t TimeoutMs);
 
   int FSocket = -1;

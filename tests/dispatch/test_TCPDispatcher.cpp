@@ -17,6 +17,7 @@
 #include "dispatch/uKeepAlive.h"
 #include "dispatch/uTerminalDispatcher.h"
 #include "support/DispatcherOwner.h"
+#include "support/HangingLookup.h"
 #include "support/LoopbackPeer.h"
 #include "transport/uTcpClient.h"
 
@@ -27,6 +28,7 @@ class TProbeDispatcher : public TTCPDispatcher {
   using TTCPDispatcher::TTCPDispatcher;
   ~TProbeDispatcher() override { ++Destroyed; }
   int Socket() { return FClient->SocketHandle(); }
+  void SetResolver(THostResolver Resolver) { FClient->Resolver = std::move(Resolver); }
   static inline std::atomic<int> Destroyed{0};
 };
 
@@ -84,36 +86,52 @@ TEST(TCPDispatcher, FailedConnectReportsBothErrorsInOrderAndNeverOpens) {
   }
 }
 
-// An abort while the connect hangs, or before the worker starts, silences the errors only.
-TEST(TCPDispatcher, AbortDuringOrBeforeTheConnectSuppressesErrorsButStillCloses) {
-  for (const std::string host : {"127.0.0.33", "127.0.0.34"}) {
-    SCOPED_TRACE(host);
-    const bool during = host == "127.0.0.33";
+// A connect given up because the owner asked the worker to stop is no error, whether the
+// handshake or the host lookup hangs, and whether the owner disconnects (Terminate) or aborts.
+TEST(TCPDispatcher, StopRequestedDuringOrBeforeTheConnectEndsItWithoutErrors) {
+  enum TStop { Terminate, Abort };
+  enum THang { Handshake, Lookup, NotStarted };
+  const struct {
+    std::string Host;
+    THang Hang;
+    TStop Stop;
+  } cases[] = {{"127.0.0.33", Handshake, Abort},
+               {"127.0.0.46", Handshake, Terminate},
+               {"tallybox.example", Lookup, Abort},
+               {"tallybox.example", Lookup, Terminate},
+               {"127.0.0.34", NotStarted, Abort}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Host + (c.Stop == Abort ? " abort" : " terminate"));
     // A listener whose accept queue is full leaves new connects hanging in the handshake.
     std::unique_ptr<TLoopbackPeer> peer;
-    std::vector<TTcpClient> fillers(during ? 3 : 0);
-    if (during) peer = std::make_unique<TLoopbackPeer>(host, 0);
+    std::vector<TTcpClient> fillers(c.Hang == Handshake ? 3 : 0);
+    if (c.Hang == Handshake) peer = std::make_unique<TLoopbackPeer>(c.Host, 0);
     for (auto& f : fillers) {
-      f.Host = host;
+      f.Host = c.Host;
       f.Port = 6024;
       try {
         f.Connect(300);
       } catch (const ETcpError&) {  // the queue is full already: exactly what is needed
       }
     }
-    auto* d = new TTCPDispatcher(host);
+    THangingLookup lookup;
+    auto* d = new TProbeDispatcher(c.Host);
+    if (c.Hang == Lookup) d->SetResolver(lookup.Resolver());
     TOwner owner;
     owner.Wire(d);
-    if (!during) d->Abort();
+    const auto stop = [&] { c.Stop == Abort ? d->Abort() : d->Terminate(); };
+    if (c.Hang == NotStarted) stop();
     d->Resume();
-    if (during) {
-      ASSERT_TRUE(owner.Until([&] { return owner.Has("status:Connecting to " + host); }));
+    if (c.Hang != NotStarted) {
+      ASSERT_TRUE(owner.Until([&] { return owner.Has("status:Connecting to " + c.Host); }));
       std::this_thread::sleep_for(std::chrono::milliseconds(200));
-      d->Abort();
+      if (c.Hang == Lookup) EXPECT_TRUE(lookup.Entered());
+      stop();
     }
-    ASSERT_TRUE(owner.UntilClosed());
-    EXPECT_EQ(owner.Events, (std::vector<std::string>{"status:Connecting to " + host,
+    ASSERT_TRUE(owner.UntilClosed(3000));
+    EXPECT_EQ(owner.Events, (std::vector<std::string>{"status:Connecting to " + c.Host,
                                                       "status:Closing", "closed"}));
+    EXPECT_FALSE(lookup.Returned());
   }
 }
 

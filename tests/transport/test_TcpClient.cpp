@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "support/ErrorText.h"
+#include "support/HangingLookup.h"
 #include "support/LoopbackPeer.h"
 
 namespace {
@@ -47,6 +49,30 @@ TEST(TcpClient, AStopRequestEndsAHangingConnect) {
   const auto stopAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(100);
   EXPECT_EQ(FirstFailure("127.0.0.44", [&] { return std::chrono::steady_clock::now() > stopAt; }),
             "Connection cancelled");
+}
+
+// The lookup is part of the connect: it counts against the time limit and a stop request ends
+// it, while the lookup itself still hangs.
+TEST(TcpClient, AHangingLookupGivesWayToTheTimeLimitAndToAStopRequest) {
+  const struct {
+    const char* Name;
+    int32_t TimeoutMs;
+    bool Stop;
+    std::string Error;
+  } cases[] = {{"time limit", 300, false, "Host lookup timed out"},
+               {"stop request", 60000, true, "Connection cancelled"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    THangingLookup lookup;
+    TTcpClient client;
+    client.Host = "tallybox.example";
+    client.Port = 6024;
+    client.Resolver = lookup.Resolver();
+    if (c.Stop) client.ShouldStop = [&] { return lookup.Entered(); };
+    EXPECT_EQ(ErrorOf<ETcpError>([&] { client.Connect(c.TimeoutMs); }), c.Error);
+    EXPECT_FALSE(lookup.Returned());
+    EXPECT_FALSE(client.Connected());
+  }
 }
 
 TEST(TcpClient, ReceiveAfterThePeerClosedKeepsWhatArrived) {
