@@ -70,26 +70,21 @@ TEST_F(PresetFolderTest, DeviceTextNeverNamesTheFolder) {
   EXPECT_TRUE(IsPlainFolderName("v.."));
 }
 
+// An installed copy: the program folder, or a preset folder shipped in it, is read-only.
 TEST_F(PresetFolderTest, ReadOnlyProgramFolderUsesTheUserDataFolder) {
-  fs::permissions(Program, fs::perms::owner_read | fs::perms::owner_exec);
-  const bool writable = ::access(Program.c_str(), W_OK) == 0;
-  const std::string folder = PresetFolder(ProgramDir, "v1.00", UserDir);
-  fs::permissions(Program, fs::perms::owner_all);
-  if (writable) GTEST_SKIP() << "this user writes into read-only folders (root)";
-  EXPECT_EQ(folder, (User / "Settings" / "v1.00").string());
-  EXPECT_TRUE(fs::is_directory(folder));
-  EXPECT_FALSE(fs::exists(Program / "Settings"));
-}
-
-TEST_F(PresetFolderTest, ReadOnlyShippedPresetFolderUsesTheUserDataFolder) {
-  fs::create_directories(Program / "Settings" / "v1.00");
-  fs::permissions(Program / "Settings" / "v1.00", fs::perms::owner_read | fs::perms::owner_exec);
-  const bool writable = ::access((Program / "Settings" / "v1.00").c_str(), W_OK) == 0;
-  const std::string folder = PresetFolder(ProgramDir, "v1.00", UserDir);
-  fs::permissions(Program / "Settings" / "v1.00", fs::perms::owner_all);
-  if (writable) GTEST_SKIP() << "this user writes into read-only folders (root)";
-  EXPECT_EQ(folder, (User / "Settings" / "v1.00").string());
-  EXPECT_TRUE(fs::is_directory(folder));
+  for (const fs::path& readOnly : {Program, Program / "Settings" / "v1.10"}) {
+    SCOPED_TRACE(readOnly.string());
+    fs::create_directories(readOnly);
+    fs::permissions(readOnly, fs::perms::owner_read | fs::perms::owner_exec);
+    const bool writable = ::access(readOnly.c_str(), W_OK) == 0;
+    const std::string folder = PresetFolder(ProgramDir, "v1.10", UserDir);
+    fs::permissions(readOnly, fs::perms::owner_all);
+    if (writable) GTEST_SKIP() << "this user writes into read-only folders (root)";
+    EXPECT_EQ(folder, (User / "Settings" / "v1.10").string());
+    EXPECT_TRUE(fs::is_directory(folder));
+    EXPECT_EQ(fs::exists(Program / "Settings"), readOnly != Program);
+    fs::remove_all(User);
+  }
 }
 
 // A file where the Settings folder should be blocks even root, so this runs everywhere.
