@@ -201,6 +201,7 @@ RASSIM_EXPORT uint32_t RasGetConnectStatusA(HRASCONN Connection, RASCONNSTATUSA*
     }
   }
   if (gone->Thread.joinable()) gone->Thread.join();
+  SimLog("gone " + gone->Entry.Name);
   return RasErrorInvalidHandle;
 }
 
