@@ -100,7 +100,7 @@ void Send(TTerminalDispatcher* D, const std::string& Line) {
 }
 
 const TEvents DialStates = {"status:Dialling 0100 6024", "status:Opening port",
-                            "status:Port opened",        "status:Connecting device"};
+                            "status:Port opened", "status:Connecting device"};
 
 TEvents Join(TEvents A, const TEvents& B) {
   A.insert(A.end(), B.begin(), B.end());
@@ -149,8 +149,7 @@ TEST_F(ModemDispatcher, ErrorTextsAreTheServicesOrAReadableStandIn) {
   EXPECT_EQ(TModemDispatcher::RasErrorText(0), "");
   EXPECT_EQ(TModemDispatcher::RasErrorText(676), "The line is busy.");
   EXPECT_EQ(TModemDispatcher::RasErrorText(12345), "Dial-up error 12345");
-  EXPECT_EQ(TModemDispatcher::RasErrorText(RasUnavailable),
-            "The dial-up service is not available");
+  EXPECT_EQ(TModemDispatcher::RasErrorText(RasUnavailable), "The dial-up service is not available");
   RasUnload();
   EXPECT_EQ(TModemDispatcher::RasErrorText(676), "Dial-up error 676");
 }
@@ -236,8 +235,8 @@ TEST_F(ModemDispatcher, WithoutTheServiceTheDialReportsThatTheConnectionIsMissin
 // The whole route: dial, find the far end, log in to the device behind it and read its
 // registers through the queues, then close, hang up and hear closed last.
 TEST_F(ModemDispatcher, DialledLinkReachesTheDeviceAndIsHungUpAtTheEnd) {
-  TSimProcess device({"--address", "127.0.0.121", "--password", kTestPassword, "--events", "0",
-                      "--text", "0"});
+  TSimProcess device(
+      {"--address", "127.0.0.121", "--password", kTestPassword, "--events", "0", "--text", "0"});
   ASSERT_TRUE(device.WaitForLine("tallybox-sim: listening on"));
   WriteBook({"Tallybox Depot|0100 6024|engineer|secret|127.0.0.121|0 1 2 3 4 5 14 8192"});
   std::string registers;
@@ -256,14 +255,15 @@ TEST_F(ModemDispatcher, DialledLinkReachesTheDeviceAndIsHungUpAtTheEnd) {
     registers = owner.Input;
     d->Terminate();
   });
-  EXPECT_EQ(events, Join(DialStates, {"status:Device connected", "status:All devices connected",
-                                      "status:Start authenticating", "status:Authenticated",
-                                      "status:Connected", "status:Connected",
-                                      "status:Connecting to 127.0.0.121", "opened",
-                                      "status:Closing", "status:Hanging up", "closed"}));
+  EXPECT_EQ(events, Join(DialStates,
+                         {"status:Device connected", "status:All devices connected",
+                          "status:Start authenticating", "status:Authenticated", "status:Connected",
+                          "status:Connected", "status:Connecting to 127.0.0.121", "opened",
+                          "status:Closing", "status:Hanging up", "closed"}));
   EXPECT_NE(registers.find("r300="), std::string::npos) << registers;
-  EXPECT_EQ(Log(), "dial Tallybox Depot|0100 6024|engineer|secret\nhangup Tallybox Depot\n"
-                   "gone Tallybox Depot\n");
+  EXPECT_EQ(Log(),
+            "dial Tallybox Depot|0100 6024|engineer|secret\nhangup Tallybox Depot\n"
+            "gone Tallybox Depot\n");
   EXPECT_EQ(LogAtClose, Log()) << "closed came before the service dropped the link";
 }
 
@@ -278,11 +278,13 @@ TEST_F(ModemDispatcher, DialsThatFailOnTheWayAreReportedAndHungUp) {
       {"0 1 2!676", Join(DialStates, {"error:The line is busy."})},
       {"0 1 2 8193!629",
        Join(DialStates, {"status:Disconnected", "error:The line was dropped by the far end."})},
-      {"0 22 4096 8193", {"status:Dialling 0100 6024", "status:Opening port",
-                          "status:Unknown state", "status:Interactive", "status:Disconnected"}},
-      {"0 5 14 8192", {"status:Dialling 0100 6024", "status:Opening port",
-                       "status:Start authenticating", "status:Authenticated", "status:Connected",
-                       "status:Connected", "error:Could not find remote IP address"}},
+      {"0 22 4096 8193",
+       {"status:Dialling 0100 6024", "status:Opening port", "status:Unknown state",
+        "status:Interactive", "status:Disconnected"}},
+      {"0 5 14 8192",
+       {"status:Dialling 0100 6024", "status:Opening port", "status:Start authenticating",
+        "status:Authenticated", "status:Connected", "status:Connected",
+        "error:Could not find remote IP address"}},
   };
   for (const TRow& row : rows) {
     SCOPED_TRACE(row.Script);
@@ -311,8 +313,8 @@ TEST_F(ModemDispatcher, MissingEntryPointsAreTreatedAsFailuresWithoutHangingTheW
   ASSERT_TRUE(RasLoadFrom(RASSIM_NO_PROJECTION));
   EXPECT_EQ(Run("Depot"),
             (TEvents{"status:Dialling 0100 6024", "status:Opening port", "status:Connected",
-                     "status:Connected", "error:Could not find remote IP address",
-                     "status:Closing", "status:Hanging up", "closed"}));
+                     "status:Connected", "error:Could not find remote IP address", "status:Closing",
+                     "status:Hanging up", "closed"}));
 
   // Nothing could ever drop a link the service cannot hang up, so closed comes at once.
   WriteBook({"Depot|0100 6024|||127.0.0.124|0 1 hold"});
@@ -361,8 +363,8 @@ TEST_F(ModemDispatcher, AbortOrTerminateWhileDiallingHangsUpWithoutConnecting) {
 // The line drops while the worker is closing the TCP part: both threads send at once and
 // each text reaches the owner once, as sent.
 TEST_F(ModemDispatcher, NotificationsFromTheServiceAndTheWorkerAtOnceKeepTheirOwnTexts) {
-  TSimProcess device({"--address", "127.0.0.126", "--password", kTestPassword, "--events", "0",
-                      "--text", "0"});
+  TSimProcess device(
+      {"--address", "127.0.0.126", "--password", kTestPassword, "--events", "0", "--text", "0"});
   ASSERT_TRUE(device.WaitForLine("tallybox-sim: listening on"));
   WriteBook({"Depot|0100 6024|||127.0.0.126|0 8192 sleep:300 8193!629"});
   const TEvents events = Run("Depot", [](TOwner& owner, TModemDispatcher* d) {
@@ -379,6 +381,6 @@ TEST_F(ModemDispatcher, NotificationsFromTheServiceAndTheWorkerAtOnceKeepTheirOw
   TEvents rest(events.begin() + 6, events.end());
   EXPECT_EQ(rest.back(), "closed");
   std::sort(rest.begin(), rest.end());
-  EXPECT_EQ(rest, (TEvents{"closed", "error:The line was dropped by the far end.",
-                           "status:Closing", "status:Disconnected", "status:Hanging up"}));
+  EXPECT_EQ(rest, (TEvents{"closed", "error:The line was dropped by the far end.", "status:Closing",
+                           "status:Disconnected", "status:Hanging up"}));
 }
