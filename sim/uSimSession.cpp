@@ -45,32 +45,61 @@ void TSimSession::Start(uint64_t NowMs) {
 }
 
 void TSimSession::Receive(std::string_view Bytes, uint64_t NowMs) {
+  // The echo is gathered so that typing leaves in one write, and goes out before any reply.
+  std::string echo;
   for (char c : Bytes) {
-    if (FDropNow) return;
-    const bool lf = c == '\n';
-    if (lf && FLastWasCr) {
-      FLastWasCr = false;
-      continue;
-    }
-    FLastWasCr = c == '\r';
-    if (c == '\r' || lf) {
-      std::string line;
-      line.swap(FLine);
-      const bool tooLong = FLineTooLong;
-      FLineTooLong = false;
-      if (tooLong)
-        RefuseOverlongLine(NowMs);
-      else
-        HandleLine(line, NowMs);
-    } else if (c == '\b' || c == 0x7f) {
-      if (!FLine.empty()) FLine.pop_back();  // the engineer typed a backspace
-    } else if (c != '\0') {
-      if (FLine.size() < kMaxLine)
-        FLine += c;
-      else
-        FLineTooLong = true;
+    if (FDropNow) break;
+    if (!TakeByte(c, echo)) continue;
+    FOutput.Queue(std::move(echo), NowMs);
+    echo.clear();
+    EndLine(NowMs);
+  }
+  FOutput.Queue(std::move(echo), NowMs);
+}
+
+bool TSimSession::TakeByte(char C, std::string& Echo) {
+  const bool lf = C == '\n';
+  if (lf && FLastWasCr) {
+    FLastWasCr = false;
+    return false;
+  }
+  FLastWasCr = C == '\r';
+  const bool echoes = Echoes();
+  if (C == '\r' || lf) {
+    // Every line end comes back as CR LF, so the reply starts on a line of its own.
+    if (echoes) Echo += "\r\n";
+    return true;
+  }
+  if (C == '\b' || C == 0x7f) {
+    if (FLine.empty()) return false;  // nothing to rub out: the prompt stays
+    FLine.pop_back();                 // the engineer typed a backspace
+    if (echoes) Echo += "\b \b";
+  } else if (C != '\0') {
+    // Bytes past the line's room are neither kept nor echoed.
+    if (FLine.size() < kMaxLine) {
+      FLine += C;
+      if (echoes) Echo += C;
+    } else {
+      FLineTooLong = true;
     }
   }
+  return false;
+}
+
+void TSimSession::EndLine(uint64_t NowMs) {
+  std::string line;
+  line.swap(FLine);
+  const bool tooLong = FLineTooLong;
+  FLineTooLong = false;
+  if (tooLong)
+    RefuseOverlongLine(NowMs);
+  else
+    HandleLine(line, NowMs);
+}
+
+bool TSimSession::Echoes() const {
+  // Only the debug port echoes, and only while the device is in debug mode.
+  return FConfig.Route == TSimRoute::Serial && FState == TState::Ready;
 }
 
 void TSimSession::HandleLine(const std::string& Line, uint64_t NowMs) {

@@ -1,7 +1,7 @@
 // One link to the simulated device, TCP or the serial debug port: the login with its three
-// tries, line assembly from the received bytes, reply framing with the prompt, unsolicited
-// events, terminal text and modem trace on timers, and the fault options. Transports feed it
-// bytes and write out what its output queue holds.
+// tries, line assembly from the received bytes (echoed on the debug port), reply framing with
+// the prompt, unsolicited events, terminal text and modem trace on timers, and the fault
+// options. Transports feed it bytes and write out what its output queue holds.
 #pragma once
 
 #include "sim/uSimOutput.h"
@@ -47,6 +47,9 @@ class TSimSession {
 
   // The link has just opened: TCP asks for the password, the debug port is ready at once.
   void Start(uint64_t NowMs);
+  // Takes received bytes: lines end at CR, LF or CR LF; NUL is ignored; a line longer than
+  // kMaxLine is refused as a whole. In debug mode on the serial route each byte is echoed
+  // at once (a line end as CR LF, a backspace as BS blank BS), before any reply to the line.
   void Receive(std::string_view Bytes, uint64_t NowMs);
   // Queues the unsolicited traffic whose timers have run out.
   void Tick(uint64_t NowMs);
@@ -67,6 +70,10 @@ class TSimSession {
  private:
   enum class TState { Password, Ready, Ended, Closing };
 
+  // Adds C to the line being typed and its echo to Echo; true when C ends the line.
+  bool TakeByte(char C, std::string& Echo);
+  void EndLine(uint64_t NowMs);
+  bool Echoes() const;
   void HandleLine(const std::string& Line, uint64_t NowMs);
   void HandlePassword(const std::string& Line, uint64_t NowMs);
   void RefusePassword(uint64_t NowMs);

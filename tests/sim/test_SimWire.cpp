@@ -140,7 +140,52 @@ class SimWire : public ::testing::TestWithParam<std::size_t> {
     });
     return reply;
   }
-  void Command(const std::string& Line) { FSession->Receive(Line + "\r\n", 0); }
+  void Send(const std::string& Line) { FSession->Receive(Line + "\r\n", 0); }
+
+  // Every command the utility sends, each reply read the way its completion reads it. When
+  // Echoed, each reply starts with its command line, which the parameter list must skip:
+  // it holds no "=".
+  void ExpectEveryReplyParses(bool Echoed) {
+    TParameterList params;
+    auto addReply = [&](const std::string& Command) {
+      Send(Command);
+      const std::string text = Reply();
+      EXPECT_EQ(text.find(kPromptStart), std::string::npos);
+      EXPECT_EQ(text.starts_with(Command + "\r\n"), Echoed) << text;
+      TResponseSplitter splitter;
+      splitter.Append(text);
+      while (!splitter.IsEmpty()) params.AddLine(splitter.NextLine());
+    };
+
+    addReply("i900?");
+    EXPECT_EQ(params.GetValue("i900"), "1.10");
+    EXPECT_EQ(params.Count(), 1);
+
+    params.Clear();
+    addReply("r?");
+    const auto& registers = FDevice.Registers();
+    EXPECT_EQ(params.Count(), static_cast<int32_t>(registers.Count()));
+    for (std::size_t i = 0; i < registers.Count(); ++i) {
+      SCOPED_TRACE(registers.Def(i).Name);
+      EXPECT_EQ(params.GetValue(registers.Def(i).Name), registers.Value(i));
+      EXPECT_EQ(params.IsHighlighted(registers.Def(i).Name),
+                registers.Value(i) != registers.Def(i).Factory);
+    }
+
+    params.Clear();
+    addReply("i?");
+    EXPECT_EQ(params.GetValue("i100"), FDevice.Unit());
+    EXPECT_TRUE(params.IsHighlighted("i401"));
+
+    for (const std::string& line : std::vector<std::string>{
+             "diag", "help", "cls", "nonsense", "r100=43", "r100=x", "", std::string(3000, 'z')}) {
+      SCOPED_TRACE(line.substr(0, 20));
+      Send(line);
+      Reply();
+    }
+    EXPECT_EQ(FEnd.Size(0), 0) << "nothing left over after the prompts";
+    EXPECT_EQ(FEnd.Size(1), static_cast<int32_t>(0)) << "no event line among the replies";
+  }
 
   void LogIn() {
     FSession = std::make_unique<TSimSession>(FDevice, Quiet(TSimRoute::Tcp), nullptr);
@@ -170,45 +215,15 @@ class SimWire : public ::testing::TestWithParam<std::size_t> {
 
 TEST_P(SimWire, LoginAndEveryReplyAreFramedAsThePumpReadsThem) {
   LogIn();
-  TParameterList params;
-  TResponseSplitter splitter;
-  auto addReply = [&](const std::string& Text) {
-    EXPECT_EQ(Text.find(kPromptStart), std::string::npos);
-    splitter.Clear();
-    splitter.Append(Text);
-    while (!splitter.IsEmpty()) params.AddLine(splitter.NextLine());
-  };
+  ExpectEveryReplyParses(false);
+}
 
-  Command("i900?");
-  addReply(Reply());
-  EXPECT_EQ(params.GetValue("i900"), "1.10");
-
-  Command("r?");
-  params.Clear();
-  addReply(Reply());
-  const auto& registers = FDevice.Registers();
-  EXPECT_EQ(params.Count(), static_cast<int32_t>(registers.Count()));
-  for (std::size_t i = 0; i < registers.Count(); ++i) {
-    SCOPED_TRACE(registers.Def(i).Name);
-    EXPECT_EQ(params.GetValue(registers.Def(i).Name), registers.Value(i));
-    EXPECT_EQ(params.IsHighlighted(registers.Def(i).Name),
-              registers.Value(i) != registers.Def(i).Factory);
-  }
-
-  Command("i?");
-  params.Clear();
-  addReply(Reply());
-  EXPECT_EQ(params.GetValue("i100"), FDevice.Unit());
-  EXPECT_TRUE(params.IsHighlighted("i401"));
-
-  for (const std::string& line : std::vector<std::string>{
-           "diag", "help", "cls", "nonsense", "r100=43", "r100=x", "", std::string(3000, 'z')}) {
-    SCOPED_TRACE(line.substr(0, 20));
-    Command(line);
-    Reply();
-  }
-  EXPECT_EQ(FEnd.Size(0), 0) << "nothing left over after the prompts";
-  EXPECT_EQ(FEnd.Size(1), static_cast<int32_t>(0)) << "no event line among the replies";
+TEST_P(SimWire, DebugPortRepliesCarryTheirEchoedCommandInFrontAndStillParse) {
+  // The serial link has no login: the utility sends its version request at once.
+  FSession = std::make_unique<TSimSession>(FDevice, Quiet(TSimRoute::Serial), nullptr);
+  FSession->Start(0);
+  EXPECT_EQ(Drain(*FSession), "");
+  ExpectEveryReplyParses(true);
 }
 
 TEST_P(SimWire, EventAndModemLinesReachTheirSegmentsByteExact) {
@@ -217,7 +232,7 @@ TEST_P(SimWire, EventAndModemLinesReachTheirSegmentsByteExact) {
   std::string everyByte;
   for (int b = 0; b < 256; ++b) everyByte += static_cast<char>(b);
   FSession->QueueEvent("Door opened", 0);
-  Command("M:" + everyByte.substr(0x20, 0x5e) + "~");
+  Send("M:" + everyByte.substr(0x20, 0x5e) + "~");
   FSession->QueueEvent("Input 2\r\ntamper", 0);
   FeedInPieces(Drain(*FSession), [](bool) { return true; });
 
@@ -230,7 +245,7 @@ TEST_P(SimWire, EventAndModemLinesReachTheirSegmentsByteExact) {
   EXPECT_EQ(modem.substr(answer), kModemStart + "\\x0d\\x0aOK\\x0d\\x0a\"\r\n");
   std::string reply;
   EXPECT_TRUE(FEnd.TakeReply(reply));
-  EXPECT_EQ(reply, "");
+  EXPECT_EQ(reply, "M:" + everyByte.substr(0x20, 0x5e) + "~\r\n") << "the echo alone";
   EXPECT_EQ(FEnd.Size(0), 0);
 
   // Every byte value survives the escaping of a modem-trace line.

@@ -268,19 +268,24 @@ TEST_F(SimProgram, SerialRouteNeedsNoPasswordAndByeEndsTheSession) {
   {
     TSimSerialClient port(link);
     ASSERT_TRUE(port.IsOpen());
-    EXPECT_EQ(Ask(port, "i900?"), kVersionReply + SimPrompt());
-    EXPECT_EQ(Ask(port, "M:ATI~"), SimPrompt());
+    // The debug port echoes what it receives, the command line before its reply.
+    EXPECT_EQ(Ask(port, "i900?"), "i900?\r\n" + kVersionReply + SimPrompt());
+    port.Send("i9");
+    EXPECT_EQ(port.ReadFor(200ms), "i9") << "typed keys show before the line ends";
+    port.Send("x\b00?\r");
+    EXPECT_EQ(port.ReadUntil(SimPrompt()), "x\b \b00?\r\n" + kVersionReply + SimPrompt());
+    EXPECT_EQ(Ask(port, "M:ATI~"), "M:ATI~\r\n" + SimPrompt());
     EXPECT_EQ(port.ReadUntil("\r\n"), kModemStart + "ATI\\x0d\"\r\n");
     EXPECT_EQ(port.ReadUntil("\r\n"), kModemStart + "\\x0d\\x0aOK\\x0d\\x0a\"\r\n");
-    EXPECT_EQ(Ask(port, "bye"), "Debug mode off\r\n" + SimPrompt());
+    EXPECT_EQ(Ask(port, "bye"), "bye\r\nDebug mode off\r\n" + SimPrompt());
     port.Send("i900?\r\n");
-    EXPECT_EQ(port.ReadFor(300ms), "") << "answered after bye";
+    EXPECT_EQ(port.ReadFor(300ms), "") << "answered or echoed after bye";
   }
   EXPECT_TRUE(FSim->WaitForLine("tallybox-sim: serial debug session ended"));
   TSimSerialClient again(link);
   ASSERT_TRUE(again.IsOpen());
   EXPECT_TRUE(FSim->WaitForLine("tallybox-sim: serial debug session started"));
-  EXPECT_EQ(Ask(again, "i900?"), kVersionReply + SimPrompt());
+  EXPECT_EQ(Ask(again, "i900?"), "i900?\r\n" + kVersionReply + SimPrompt());
 }
 
 TEST_F(SimProgram, SerialDropHangsUpAndOffersAFreshTerminal) {
@@ -299,7 +304,7 @@ TEST_F(SimProgram, SerialDropHangsUpAndOffersAFreshTerminal) {
   EXPECT_TRUE(port.Ended());
   TSimSerialClient fresh(link);
   ASSERT_TRUE(fresh.IsOpen());
-  EXPECT_EQ(Ask(fresh, "i900?"), kVersionReply + SimPrompt());
+  EXPECT_EQ(Ask(fresh, "i900?"), "i900?\r\n" + kVersionReply + SimPrompt());
 }
 
 TEST_F(SimProgram, PeerThatNeverReadsCannotMakeItHoardReplies) {
@@ -335,7 +340,7 @@ TEST_F(SimProgram, PeerThatStopsReadingLeavesItIdleOnEitherRoute) {
     const char* ReplyStart;
   };
   for (const auto& route : {TRoute{"tcp", false, "r100=42 ;** changed\r\n"},
-                            TRoute{"serial", true, "r100=42 ;** changed\r\n"}}) {
+                            TRoute{"serial", true, "r?\r\nr100=42 ;** changed\r\n"}}) {
     SCOPED_TRACE(route.Name);
     const std::string link = Folder() + "/com5";
     std::unique_ptr<TSimPeer> peer;

@@ -76,20 +76,22 @@ TEST_F(SimSession, ScriptsGiveExactlyTheseBytes) {
       {"serial is ready at once; after bye nothing is answered, an overlong line neither",
        Quiet(TSimRoute::Serial),
        {{"", ""},
-        {"bye\r\n", "Debug mode off\r\n" + kPrompt},
+        {"bye\r\n", "bye\r\nDebug mode off\r\n" + kPrompt},
         {"i900?\r\n", ""},
         {"x", "", 0, true},
         {kLong + "\r\n", ""}},
        {"bye", "i900?"}},
       // The utility waits for the prompt after every command, a refused one included.
-      {"overlong line is refused, not stored, and ends at the prompt",
+      {"overlong line is refused, not stored, echoed as far as it fits, and ends at the prompt",
        Quiet(TSimRoute::Serial),
-       {{kLong + "\r\n", "Line too long\r\n" + kPrompt}, {"i900?\r\n", "i900=1.00\r\n" + kPrompt}},
+       {{kLong + "\r\n",
+         kLong.substr(0, TSimSession::kMaxLine) + "\r\nLine too long\r\n" + kPrompt},
+        {"i900?\r\n", "i900?\r\ni900=1.00\r\n" + kPrompt}},
        {"i900?"}},
       // 1000 may stand for 1000.9 ms: the reply waits for 1501 to be 500 ms late for certain.
-      {"reply delay",
+      {"reply delay holds the reply back, not the echo",
        with(TSimRoute::Serial, [](auto& c) { c.ReplyDelayMs = 500; }),
-       {{"i900?\r\n", "", 1000}, {"", "", 1500}, {"", "i900=1.00\r\n" + kPrompt, 1501}},
+       {{"i900?\r\n", "i900?\r\n", 1000}, {"", "", 1500}, {"", "i900=1.00\r\n" + kPrompt, 1501}},
        {"i900?"}},
       {"no prompt anywhere",
        with(TSimRoute::Tcp, [](auto& c) { c.NoPrompt = true; }),
@@ -97,7 +99,7 @@ TEST_F(SimSession, ScriptsGiveExactlyTheseBytes) {
        {"pw", "i900?"}},
       {"drop on a command, in any case, without an answer",
        with(TSimRoute::Serial, [](auto& c) { c.DropOnCommand = "R?"; }),
-       {{"i900?\r\nr?\r\ni?\r\n", "i900=1.00\r\n" + kPrompt}},
+       {{"i900?\r\nr?\r\ni?\r\n", "i900?\r\ni900=1.00\r\n" + kPrompt + "r?\r\n"}},
        {"i900?", "r?"},
        true},
   };
@@ -116,26 +118,41 @@ TEST_F(SimSession, ScriptsGiveExactlyTheseBytes) {
   }
 }
 
-TEST_F(SimSession, LinesAreAssembledFromAnyLineEndAndPieces) {
+TEST_F(SimSession, LinesAreAssembledFromAnyLineEndAndPiecesAndEchoedOnTheDebugPort) {
   Make(Quiet(TSimRoute::Serial));
-  const std::vector<std::vector<std::string>> cases = {
-      {"i900?\r\n"},
-      {"i9", "00", "?\r", "\n"},
-      {"i900?\n"},
-      {"i900?\r"},
-      {"ix\b900?\r"},
-      {std::string("i9\0"
-                   "00?\r\n",
-                   8)},
-      {"r?\x7f\x7fi900?\r\n"},
+  struct TCase {
+    std::vector<std::string> Pieces;
+    std::string Echo;  // what the debug port sends back before the reply
   };
-  for (const auto& pieces : cases) {
-    SCOPED_TRACE(pieces[0]);
+  const TCase cases[] = {
+      {{"i900?\r\n"}, "i900?\r\n"},
+      {{"i9", "00", "?\r", "\n"}, "i900?\r\n"},
+      {{"i900?\n"}, "i900?\r\n"},
+      {{"i900?\r"}, "i900?\r\n"},
+      {{"ix\b900?\r"}, "ix\b \b900?\r\n"},
+      {{std::string("i9\0"
+                    "00?\r\n",
+                    8)},
+       "i900?\r\n"},
+      {{"\b\b", "r?\x7f\x7fi900?\r\n"}, "r?\b \b\b \bi900?\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Pieces[0]);
     FLines.clear();
-    for (const auto& piece : pieces) FSession->Receive(piece, 0);
+    std::string sent;
+    for (const auto& piece : c.Pieces) {
+      FSession->Receive(piece, 0);
+      sent += Sent();
+    }
     EXPECT_EQ(FLines.size(), 1u);
-    EXPECT_EQ(Sent(), "i900=1.00\r\n" + kPrompt);
+    EXPECT_EQ(sent, c.Echo + "i900=1.00\r\n" + kPrompt);
   }
+  // The same bytes over TCP come back only as the reply.
+  Make(Quiet());
+  FSession->Receive("pw\r\n", 0);
+  Sent();
+  FSession->Receive("ix\b900?\r", 0);
+  EXPECT_EQ(Sent(), "i900=1.00\r\n" + kPrompt);
 }
 
 TEST_F(SimSession, WrongPasswordsOverlongOnesIncludedDropOnceTheRefusalHasLeft) {
@@ -198,6 +215,8 @@ TEST_F(SimSession, OutputDueAlreadyWaitsForTheLinkNotForATime) {
   config.EventIntervalMs = 5000;
   Make(config);
   FSession->Receive("i900?\r\n", 1000);
+  EXPECT_EQ(FSession->NextWakeMs(1000), 5000u) << "the echo is due at once";
+  EXPECT_EQ(Sent(1000), "i900?\r\n");
   EXPECT_EQ(FSession->NextWakeMs(1000), 1501u) << "a delayed reply is a time to wake";
   EXPECT_EQ(FSession->NextWakeMs(1501), 5000u) << "a due reply is not";
   EXPECT_EQ(FSession->NextWakeMs(4000), 5000u);
