@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <exception>
 #include <string>
+#include <type_traits>
 #include <utility>
 
 class TApplication : public QApplication {
@@ -16,12 +17,15 @@ class TApplication : public QApplication {
 };
 
 // Wraps a handler so that whatever it raises reaches TApplication::ShowException instead of
-// unwinding through the toolkit.
+// unwinding through the toolkit. A handler that takes no arguments ignores the signal's.
 template <class THandler>
 auto Guarded(THandler Handler) {
   return [Handler = std::move(Handler)](auto&&... Args) {
     try {
-      Handler(std::forward<decltype(Args)>(Args)...);
+      if constexpr (std::is_invocable_v<const THandler&, decltype(Args)...>)
+        Handler(std::forward<decltype(Args)>(Args)...);
+      else
+        Handler();
     } catch (...) {
       TApplication::ShowException(std::current_exception());
     }

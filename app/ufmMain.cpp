@@ -22,8 +22,11 @@
 #include "settings/ufmAbout.h"
 #include "ui_ufmMain.h"
 
+// The windows live in a static library, whose resources are not registered by themselves.
+static void RegisterResources() { Q_INIT_RESOURCE(resources); }
+
 TfmMain::TfmMain(const std::string& ProgramFolder, QWidget* Parent)
-    : QMainWindow(Parent), ui(std::make_unique<Ui::TfmMain>()) {
+    : QMainWindow(Parent), ui((RegisterResources(), std::make_unique<Ui::TfmMain>())) {
   ui->setupUi(this);
   FExeFolder = ProgramFolder.empty() ? ::ProgramFolder() : ProgramFolder;
   if (FExeFolder.back() != '/') FExeFolder += '/';

@@ -26,10 +26,8 @@ TfmAbout::~TfmAbout() = default;
 void TfmAbout::FormCreate(const std::string& FileName) {
   FReader = std::make_unique<TVersionReader>(FileName);
   ui->memVersion->clear();
-  for (const std::string* line : {&FReader->FileDescription, &FReader->FileVersion,
-                                  &FReader->FileDate, static_cast<const std::string*>(nullptr),
-                                  &FReader->LegalCopyright}) {
-    // The record is Windows-1252 text; its copyright sign is the same byte in Latin-1.
-    ui->memVersion->appendPlainText(line ? ToQ(*line) : QString());
-  }
+  // The record is Windows-1252 text; its copyright sign is the same byte in Latin-1.
+  for (const std::string& line : {FReader->FileDescription, FReader->FileVersion,
+                                  FReader->FileDate, std::string(), FReader->LegalCopyright})
+    ui->memVersion->appendPlainText(ToQ(line));
 }

@@ -7,6 +7,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QListWidget>
 #include <memory>
 #include <string>
@@ -36,7 +37,7 @@ class MainWindowTest : public ::testing::Test {
   }
   // A simulated device on Address:6024 with the test password.
   void StartTcpSim(const std::string& Address, std::vector<std::string> Extra = {}) {
-    std::vector<std::string> args = {TALLYBOX_SIM_PATH, "--address", Address, "--password",
+    std::vector<std::string> args = {"--address", Address, "--password",
                                      kTestPassword, "--log", Log()};
     args.insert(args.end(), Extra.begin(), Extra.end());
     StartSim(args);

@@ -95,7 +95,7 @@ TEST_F(MainWindowTest, StartsWithEveryActionInItsPlace) {
     EXPECT_EQ(lines[0], "Tallybox Utility");
     EXPECT_EQ(lines[1].count('.'), 3);
     EXPECT_EQ(lines[3], "");
-    EXPECT_TRUE(lines[4].startsWith(QChar(0xA9)));
+    EXPECT_TRUE(lines[4].contains(QChar(0xA9)));
     Click(about, "OKButton");
   });
   Trigger(&Main(), "actAbout");
@@ -127,12 +127,22 @@ TEST_F(MainWindowTest, ConnectsLogsInAndDisconnectsOverTcp) {
 }
 
 TEST_F(MainWindowTest, DeviceDroppingTheLineDuringLoginAsksToCheckThePassword) {
-  StartTcpSim("127.0.31.3", {"--drop-on", "wrong"});
+  StartTcpSim("127.0.31.3");
   StartProgram();
   TModal::ClearShownMessages();
   TModal::SetNextAnswer(QMessageBox::Ok);
   LogIn("127.0.31.3", "wrong");
+  // Each refusal brings the password page back empty, until the device gives up on us.
+  auto* password = Find<QLineEdit>(&Program->Progress, "edPassword");
+  int tries = 1;
+  while (WaitUntil([&] { return password->text().isEmpty() || Status() == "Not connected"; }) &&
+         Status() != "Not connected" && tries < 10) {
+    QTest::keyClicks(password, "wrong");
+    Click(&Program->Progress, "btnSend");
+    ++tries;
+  }
   ASSERT_TRUE(WaitUntil([&] { return Status() == "Not connected"; }));
+  EXPECT_GT(tries, 1);
   ASSERT_EQ(TModal::ShownMessages().size(), 1u);
   EXPECT_EQ(TModal::ShownMessages()[0].Title, "Info");
   EXPECT_EQ(TModal::ShownMessages()[0].Text, "Check the password, and try again");
@@ -204,7 +214,7 @@ TEST_F(MainWindowTest, ASettingOfTheWrongTypeIsIgnoredAndReportedOnce) {
 }
 
 TEST_F(MainWindowTest, SerialLinkShowsTheModemAndEventsPanels) {
-  StartSim({TALLYBOX_SIM_PATH, "--serial", "--link", Config.LinkPath(3), "--log", Log(),
+  StartSim({"--serial", "--link", Config.LinkPath(3), "--log", Log(),
             "--events", "150", "--modem", "150"});
   StartProgram();
   Find<QDockWidget>(&Main(), "pnlModem")->hide();  // as a TCP connection would have left them

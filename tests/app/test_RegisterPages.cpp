@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "app/MainWindowFixture.h"
+#include "app/TTerminalView.h"
 #include "params/uStorage.h"
 
 namespace {

@@ -20,7 +20,7 @@
 
 // Runs the event loop until Done holds or Timeout passes; returns Done's last answer.
 inline bool WaitUntil(const std::function<bool()>& Done,
-                      std::chrono::milliseconds Timeout = std::chrono::milliseconds(10000)) {
+                      std::chrono::milliseconds Timeout = std::chrono::milliseconds(20000)) {
   QElapsedTimer timer;
   timer.start();
   while (!Done()) {
