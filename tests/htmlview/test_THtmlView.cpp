@@ -15,6 +15,7 @@
 
 #include "QtTestApp.h"
 #include "htmlview/core/uIncludeTags.h"
+#include "support/LoopbackPeer.h"
 #include "support/TempFolder.h"
 
 namespace fs = std::filesystem;
@@ -118,8 +119,9 @@ TEST_F(HtmlView, RegistersPageShowsEveryIncludeTagKindInTheRenderedDocument) {
   EXPECT_EQ(Js("document.querySelector('input[name=r100]').value"), "77");
 }
 
-const char* const FormPage = R"(<!DOCTYPE html><html><head><meta charset="windows-1252"></head>
-<body><form id="f" method="post" action="program" target="_top" enctype="multipart/form-data">
+// No charset in the page itself: the view's serving decides how typed text is encoded.
+const char* const FormPage =
+    R"(<!DOCTYPE html><html><body><form id="f" method="post" action="program" target="_top" enctype="multipart/form-data">
 <input type="hidden" name="h" value="off">
 <input type="checkbox" name="c1" value="on" checked><input type="checkbox" name="c2" value="on">
 <input type="checkbox" name="c3" checked>
@@ -232,14 +234,17 @@ TEST_F(HtmlView, NothingOutsideThePageRootIsServed) {
   WriteFile(temp.Folder / "out.png", logo);
   WriteFile(temp.Folder / "outside.htm", "<p>outside</p>");
   fs::create_symlink(temp.Folder / "out.png", root / "link.png");
+  TLoopbackPeer server("127.0.0.161");
   WriteFile(root / "v1" / "page.htm",
             "<img id=in src='../in.png'><img id=up src='../../out.png'>"
-            "<img id=enc src='..%2F..%2Fout.png'><img id=link src='../link.png'>");
+            "<img id=enc src='..%2F..%2Fout.png'><img id=link src='../link.png'>"
+            "<img id=net src='http://127.0.0.161:6024/logo.png'>");
   View.SetPageRoot(root.string());
   ASSERT_TRUE(LoadAndWait(View, (root / "v1" / "page.htm").string()));
   EXPECT_GT(Js("document.getElementById('in').naturalWidth").toInt(), 0);
-  for (const char* id : {"up", "enc", "link"})
+  for (const char* id : {"up", "enc", "link", "net"})
     EXPECT_EQ(Js(QString("document.getElementById('%1').naturalWidth").arg(id)), 0) << id;
+  EXPECT_FALSE(server.Accept(300)) << "the page reached the network";
 
   ASSERT_TRUE(LoadAndWait(View, temp.Path("outside.htm")));
   EXPECT_EQ(Js("document.title"), "Page not available");
