@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QSignalSpy>
 #include <QTest>
 #include <QWebEngineView>
 
@@ -113,9 +114,14 @@ TEST_F(HtmlView, RegistersPageShowsEveryIncludeTagKindInTheRenderedDocument) {
   };
   for (const auto& check : checks) EXPECT_EQ(Js(check.Script), check.Expected) << check.Script;
 
-  // The same file again with new values shows the new values, not a cached page.
+  // The same file again with new values, right after the wait page, as the main window
+  // does: one LoadFinished, for the page asked for last, showing the new values.
   Filler.Values["r100"] = "77";
+  QSignalSpy finished(&View, &THtmlView::LoadFinished);
+  View.LoadFromFile((Pages / "wait.htm").string());
   ASSERT_TRUE(LoadAndWait(View, regs.string()));
+  QTest::qWait(300);
+  EXPECT_EQ(finished.size(), 1);
   EXPECT_EQ(Js("document.querySelector('input[name=r100]').value"), "77");
 }
 
@@ -249,6 +255,8 @@ TEST_F(HtmlView, NothingOutsideThePageRootIsServed) {
   ASSERT_TRUE(LoadAndWait(View, temp.Path("outside.htm")));
   EXPECT_EQ(Js("document.title"), "Page not available");
   EXPECT_EQ(Js("document.body.textContent.includes('outside the page folder')"), true);
+  ASSERT_TRUE(LoadAndWait(View, (root / "v1").string()));
+  EXPECT_EQ(Js("document.body.textContent.includes('is not a file')"), true);
 }
 
 }  // namespace
