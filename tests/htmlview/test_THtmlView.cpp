@@ -138,6 +138,7 @@ const char* const FormPage =
 <textarea name="ta">two
 lines</textarea>
 <button id="go" type="submit" name="go" value="Program">Program</button>
+<button id="alt" type="submit" formaction="alt" formmethod="get" formtarget="side">Alt</button>
 </form><a id="link" href="other.htm">other</a>
 <script>
 document.getElementById('f').addEventListener('submit', e => { if (window.block) e.preventDefault(); });
@@ -165,6 +166,8 @@ TEST_F(HtmlView, FormSubmissionsAreCapturedWithTheFieldsABrowserSendsAndGoNowher
   ASSERT_TRUE(WaitForCaptures(2));
   QTest::qWait(300);
   ASSERT_EQ(Captures.size(), 2u) << "a prevented submission was captured";
+  Js("document.getElementById('alt').click()");
+  ASSERT_TRUE(WaitForCaptures(3));
 
   const std::vector<std::string> fields = {
       "h=off", "c1=on", "c3=on", "r=b", "s=y", "t=a+b&c=d \xe9\x80", "ta=two\r\nlines"};
@@ -172,6 +175,11 @@ TEST_F(HtmlView, FormSubmissionsAreCapturedWithTheFieldsABrowserSendsAndGoNowher
   clicked.push_back("go=Program");
   EXPECT_EQ(Captures[0].Fields, clicked);
   EXPECT_EQ(Captures[1].Fields, fields);
+  EXPECT_EQ(Captures[2].Fields, fields);
+  EXPECT_EQ(Captures[2].Action, "alt");
+  EXPECT_EQ(Captures[2].Target, "side");
+  EXPECT_EQ(Captures[2].Method, "get");
+  Captures.pop_back();
   for (const TCapture& c : Captures) {
     EXPECT_EQ(c.Action, "program");
     EXPECT_EQ(c.Target, "_top");
@@ -188,6 +196,7 @@ TEST_F(HtmlView, FormSubmissionsAreCapturedWithTheFieldsABrowserSendsAndGoNowher
   EXPECT_EQ(Js("document.getElementById('t').value").toString().size(), 10);
   EXPECT_EQ(Js("document.getElementById('f').getAttribute('action')"), "program");
   EXPECT_EQ(Js("document.getElementById('f').getAttribute('method')"), "post");
+  EXPECT_EQ(Js("document.getElementById('alt').getAttribute('formaction')"), "alt");
 }
 
 TEST_F(HtmlView, RegistersPageSubmitsTheWholeFormOnProgram) {
