@@ -16,6 +16,7 @@
 
 #include "QtTestApp.h"
 #include "htmlview/core/uIncludeTags.h"
+#include "htmlview/uPageSchemeHandler.h"
 #include "support/LoopbackPeer.h"
 #include "support/TempFolder.h"
 
@@ -24,11 +25,6 @@ namespace fs = std::filesystem;
 namespace {
 
 const fs::path Pages = TALLYBOX_PAGES_DIR;
-
-std::string ReadFile(const fs::path& File) {
-  std::ifstream in(File, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 void WriteFile(const fs::path& File, const std::string& Text) {
   fs::create_directories(File.parent_path());
@@ -94,7 +90,7 @@ TEST_F(HtmlView, RegistersPageShowsEveryIncludeTagKindInTheRenderedDocument) {
   const fs::path regs = Pages / "v1.00" / "regs.htm";
   ASSERT_TRUE(LoadAndWait(View, regs.string()));
   EXPECT_EQ(View.CurrentFile(), regs.string());
-  EXPECT_EQ(Filler.Calls, int(FindIncludeTags(ReadFile(regs)).size()));
+  EXPECT_EQ(Filler.Calls, int(FindIncludeTags(*ReadPageFile(regs)).size()));
 
   const struct {
     const char* Script;
@@ -244,7 +240,7 @@ TEST_F(HtmlView, MissingPageShowsANoticeNamingTheFile) {
 TEST_F(HtmlView, NothingOutsideThePageRootIsServed) {
   TTempFolder temp;
   const fs::path root = temp.Folder / "root";
-  const std::string logo = ReadFile(Pages / "img" / "logo.png");
+  const std::string logo = *ReadPageFile(Pages / "img" / "logo.png");
   WriteFile(root / "in.png", logo);
   WriteFile(temp.Folder / "out.png", logo);
   WriteFile(temp.Folder / "outside.htm", "<p>outside</p>");
@@ -260,6 +256,15 @@ TEST_F(HtmlView, NothingOutsideThePageRootIsServed) {
   for (const char* id : {"up", "enc", "link", "net"})
     EXPECT_EQ(Js(QString("document.getElementById('%1').naturalWidth").arg(id)), 0) << id;
   EXPECT_FALSE(server.Accept(300)) << "the page reached the network";
+
+  // The same boundary asked directly, with what a page's URL cannot spell.
+  TPageSchemeHandler pages;
+  pages.SetRoot(root);
+  EXPECT_EQ(pages.ResolveFile(QUrl("tallybox-page:/in.png")), root / "in.png");
+  for (const char* url : {"tallybox-page:/../out.png", "tallybox-page:/../../etc/passwd",
+                          "tallybox-page:/v1/..%2F..%2F..%2F..%2Fetc%2Fpasswd",
+                          "tallybox-page:/link.png", "tallybox-page:/v1", "tallybox-page:/"})
+    EXPECT_EQ(pages.ResolveFile(QUrl(url)), fs::path()) << url;
 
   ASSERT_TRUE(LoadAndWait(View, temp.Path("outside.htm")));
   EXPECT_EQ(Js("document.title"), "Page not available");
