@@ -213,8 +213,10 @@ TEST_F(HtmlView, RegistersPageSubmitsTheWholeFormOnProgram) {
 }
 
 TEST_F(HtmlView, VersionPageShowsImagesAndStylesheetFromTheFolderAbove) {
+  Filler.Values = {{"i100", "TB-0042"}};
   View.SetPageRoot(Pages.string());
   ASSERT_TRUE(LoadAndWait(View, (Pages / "v1.00" / "info.htm").string()));
+  EXPECT_EQ(Js("document.querySelector('.sub').textContent.startsWith('Unit TB-0042 ')"), true);
   EXPECT_GT(Js("document.querySelector('.top img').naturalWidth").toInt(), 0);
   EXPECT_EQ(Js("getComputedStyle(document.body).backgroundColor"), "rgb(243, 246, 250)");
   EXPECT_EQ(Js("getComputedStyle(document.querySelector('.card')).borderRadius"), "10px");
