@@ -121,10 +121,12 @@ void THtmlView::LoadFromFile(const std::string& Path) {
   FPages->SetRoot(FPageRoot.empty() ? file.parent_path() : fs::path(FPageRoot));
   const fs::path served = FPages->ResolveBelowRoot(file);
   if (served.empty()) {
-    const bool exists = fs::exists(file, ec);
-    return ShowPage(file.filename().string(),
-                    exists ? NoticePage("Page not available", Path, "is outside the page folder")
-                           : NoticePage("Page not found", Path, "is missing"));
+    const std::string why = !fs::exists(file, ec)            ? "is missing"
+                            : !fs::is_regular_file(file, ec) ? "is not a file"
+                                                             : "is outside the page folder";
+    return ShowPage(
+        file.filename().string(),
+        NoticePage(why == "is missing" ? "Page not found" : "Page not available", Path, why));
   }
   const std::optional<std::string> page = ReadPageFile(served);
   if (!page)

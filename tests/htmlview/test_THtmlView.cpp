@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QSignalSpy>
 #include <QTest>
 #include <QWebEngineView>
 
@@ -15,6 +16,8 @@
 
 #include "QtTestApp.h"
 #include "htmlview/core/uIncludeTags.h"
+#include "htmlview/uPageSchemeHandler.h"
+#include "support/LoopbackPeer.h"
 #include "support/TempFolder.h"
 
 namespace fs = std::filesystem;
@@ -22,11 +25,6 @@ namespace fs = std::filesystem;
 namespace {
 
 const fs::path Pages = TALLYBOX_PAGES_DIR;
-
-std::string ReadFile(const fs::path& File) {
-  std::ifstream in(File, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 void WriteFile(const fs::path& File, const std::string& Text) {
   fs::create_directories(File.parent_path());
@@ -92,7 +90,7 @@ TEST_F(HtmlView, RegistersPageShowsEveryIncludeTagKindInTheRenderedDocument) {
   const fs::path regs = Pages / "v1.00" / "regs.htm";
   ASSERT_TRUE(LoadAndWait(View, regs.string()));
   EXPECT_EQ(View.CurrentFile(), regs.string());
-  EXPECT_EQ(Filler.Calls, int(FindIncludeTags(ReadFile(regs)).size()));
+  EXPECT_EQ(Filler.Calls, int(FindIncludeTags(*ReadPageFile(regs)).size()));
 
   const struct {
     const char* Script;
@@ -112,14 +110,20 @@ TEST_F(HtmlView, RegistersPageShowsEveryIncludeTagKindInTheRenderedDocument) {
   };
   for (const auto& check : checks) EXPECT_EQ(Js(check.Script), check.Expected) << check.Script;
 
-  // The same file again with new values shows the new values, not a cached page.
+  // The same file again with new values, right after the wait page, as the main window
+  // does: one LoadFinished, for the page asked for last, showing the new values.
   Filler.Values["r100"] = "77";
+  QSignalSpy finished(&View, &THtmlView::LoadFinished);
+  View.LoadFromFile((Pages / "wait.htm").string());
   ASSERT_TRUE(LoadAndWait(View, regs.string()));
+  QTest::qWait(300);
+  EXPECT_EQ(finished.size(), 1);
   EXPECT_EQ(Js("document.querySelector('input[name=r100]').value"), "77");
 }
 
-const char* const FormPage = R"(<!DOCTYPE html><html><head><meta charset="windows-1252"></head>
-<body><form id="f" method="post" action="program" target="_top" enctype="multipart/form-data">
+// No charset in the page itself: the view's serving decides how typed text is encoded.
+const char* const FormPage =
+    R"(<!DOCTYPE html><html><body><form id="f" method="post" action="program" target="_top" enctype="multipart/form-data">
 <input type="hidden" name="h" value="off">
 <input type="checkbox" name="c1" value="on" checked><input type="checkbox" name="c2" value="on">
 <input type="checkbox" name="c3" checked>
@@ -130,6 +134,7 @@ const char* const FormPage = R"(<!DOCTYPE html><html><head><meta charset="window
 <textarea name="ta">two
 lines</textarea>
 <button id="go" type="submit" name="go" value="Program">Program</button>
+<button id="alt" type="submit" formaction="alt" formmethod="get" formtarget="side">Alt</button>
 </form><a id="link" href="other.htm">other</a>
 <script>
 document.getElementById('f').addEventListener('submit', e => { if (window.block) e.preventDefault(); });
@@ -157,6 +162,8 @@ TEST_F(HtmlView, FormSubmissionsAreCapturedWithTheFieldsABrowserSendsAndGoNowher
   ASSERT_TRUE(WaitForCaptures(2));
   QTest::qWait(300);
   ASSERT_EQ(Captures.size(), 2u) << "a prevented submission was captured";
+  Js("document.getElementById('alt').click()");
+  ASSERT_TRUE(WaitForCaptures(3));
 
   const std::vector<std::string> fields = {
       "h=off", "c1=on", "c3=on", "r=b", "s=y", "t=a+b&c=d \xe9\x80", "ta=two\r\nlines"};
@@ -164,6 +171,11 @@ TEST_F(HtmlView, FormSubmissionsAreCapturedWithTheFieldsABrowserSendsAndGoNowher
   clicked.push_back("go=Program");
   EXPECT_EQ(Captures[0].Fields, clicked);
   EXPECT_EQ(Captures[1].Fields, fields);
+  EXPECT_EQ(Captures[2].Fields, fields);
+  EXPECT_EQ(Captures[2].Action, "alt");
+  EXPECT_EQ(Captures[2].Target, "side");
+  EXPECT_EQ(Captures[2].Method, "get");
+  Captures.pop_back();
   for (const TCapture& c : Captures) {
     EXPECT_EQ(c.Action, "program");
     EXPECT_EQ(c.Target, "_top");
@@ -180,6 +192,7 @@ TEST_F(HtmlView, FormSubmissionsAreCapturedWithTheFieldsABrowserSendsAndGoNowher
   EXPECT_EQ(Js("document.getElementById('t').value").toString().size(), 10);
   EXPECT_EQ(Js("document.getElementById('f').getAttribute('action')"), "program");
   EXPECT_EQ(Js("document.getElementById('f').getAttribute('method')"), "post");
+  EXPECT_EQ(Js("document.getElementById('alt').getAttribute('formaction')"), "alt");
 }
 
 TEST_F(HtmlView, RegistersPageSubmitsTheWholeFormOnProgram) {
@@ -200,8 +213,10 @@ TEST_F(HtmlView, RegistersPageSubmitsTheWholeFormOnProgram) {
 }
 
 TEST_F(HtmlView, VersionPageShowsImagesAndStylesheetFromTheFolderAbove) {
+  Filler.Values = {{"i100", "TB-0042"}};
   View.SetPageRoot(Pages.string());
   ASSERT_TRUE(LoadAndWait(View, (Pages / "v1.00" / "info.htm").string()));
+  EXPECT_EQ(Js("document.querySelector('.sub').textContent.startsWith('Unit TB-0042 ')"), true);
   EXPECT_GT(Js("document.querySelector('.top img').naturalWidth").toInt(), 0);
   EXPECT_EQ(Js("getComputedStyle(document.body).backgroundColor"), "rgb(243, 246, 250)");
   EXPECT_EQ(Js("getComputedStyle(document.querySelector('.card')).borderRadius"), "10px");
@@ -227,23 +242,37 @@ TEST_F(HtmlView, MissingPageShowsANoticeNamingTheFile) {
 TEST_F(HtmlView, NothingOutsideThePageRootIsServed) {
   TTempFolder temp;
   const fs::path root = temp.Folder / "root";
-  const std::string logo = ReadFile(Pages / "img" / "logo.png");
+  const std::string logo = *ReadPageFile(Pages / "img" / "logo.png");
   WriteFile(root / "in.png", logo);
   WriteFile(temp.Folder / "out.png", logo);
   WriteFile(temp.Folder / "outside.htm", "<p>outside</p>");
   fs::create_symlink(temp.Folder / "out.png", root / "link.png");
+  TLoopbackPeer server("127.0.0.161");
   WriteFile(root / "v1" / "page.htm",
             "<img id=in src='../in.png'><img id=up src='../../out.png'>"
-            "<img id=enc src='..%2F..%2Fout.png'><img id=link src='../link.png'>");
+            "<img id=enc src='..%2F..%2Fout.png'><img id=link src='../link.png'>"
+            "<img id=net src='http://127.0.0.161:6024/logo.png'>");
   View.SetPageRoot(root.string());
   ASSERT_TRUE(LoadAndWait(View, (root / "v1" / "page.htm").string()));
   EXPECT_GT(Js("document.getElementById('in').naturalWidth").toInt(), 0);
-  for (const char* id : {"up", "enc", "link"})
+  for (const char* id : {"up", "enc", "link", "net"})
     EXPECT_EQ(Js(QString("document.getElementById('%1').naturalWidth").arg(id)), 0) << id;
+  EXPECT_FALSE(server.Accept(300)) << "the page reached the network";
+
+  // The same boundary asked directly, with what a page's URL cannot spell.
+  TPageSchemeHandler pages;
+  pages.SetRoot(root);
+  EXPECT_EQ(pages.ResolveFile(QUrl("tallybox-page:/in.png")), root / "in.png");
+  for (const char* url : {"tallybox-page:/../out.png", "tallybox-page:/../../etc/passwd",
+                          "tallybox-page:/v1/..%2F..%2F..%2F..%2Fetc%2Fpasswd",
+                          "tallybox-page:/link.png", "tallybox-page:/v1", "tallybox-page:/"})
+    EXPECT_EQ(pages.ResolveFile(QUrl(url)), fs::path()) << url;
 
   ASSERT_TRUE(LoadAndWait(View, temp.Path("outside.htm")));
   EXPECT_EQ(Js("document.title"), "Page not available");
   EXPECT_EQ(Js("document.body.textContent.includes('outside the page folder')"), true);
+  ASSERT_TRUE(LoadAndWait(View, (root / "v1").string()));
+  EXPECT_EQ(Js("document.body.textContent.includes('is not a file')"), true);
 }
 
 }  // namespace
