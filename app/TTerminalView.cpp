@@ -84,25 +84,23 @@ void TTerminalView::ApplyOps(const std::vector<TTerminalOp>& Ops) {
   TTextStyle pendingStyle = TTextStyle::Normal;
   const auto flush = [&] {
     if (pending.isEmpty()) return;
-    QTextCharFormat format;
-    format.setForeground(ScreenColor(pendingColor));
-    format.setFontWeight(pendingStyle == TTextStyle::Bold ? QFont::Bold : QFont::Normal);
-    cursor.insertText(pending, format);
+    cursor.insertText(pending, TextFormat(pendingColor, pendingStyle));
     pending.clear();
   };
   for (const TTerminalOp& op : Ops) {
     switch (op.Kind) {
       case TTerminalOp::Text:
-      case TTerminalOp::LineBreak:
-        if (!pending.isEmpty() && (op.Color != pendingColor || op.Style != pendingStyle) &&
-            op.Kind == TTerminalOp::Text) {
-          flush();
-        }
+        if (op.Color != pendingColor || op.Style != pendingStyle) flush();
+        pendingColor = op.Color;
+        pendingStyle = op.Style;
+        pending += FromDevice(op.Run);
+        break;
+      case TTerminalOp::LineBreak:  // its colour shows nowhere, so it joins the pending run
         if (pending.isEmpty()) {
           pendingColor = op.Color;
           pendingStyle = op.Style;
         }
-        pending += op.Kind == TTerminalOp::Text ? FromDevice(op.Run) : QStringLiteral("\n");
+        pending += QLatin1Char('\n');
         break;
       case TTerminalOp::Backspace:
         flush();
@@ -130,7 +128,10 @@ void TTerminalView::CopyAll() {
 }
 
 std::string TTerminalView::TerminalText() const {
-  return toPlainText().toLatin1().toStdString();
+  // The raw text keeps no-break spaces, which the plain-text form turns into spaces.
+  QString text = document()->toRawText();
+  text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+  return text.toLatin1().toStdString();
 }
 
 QColor TTerminalView::ScreenColor(TTextColor Color) const {
@@ -140,6 +141,13 @@ QColor TTerminalView::ScreenColor(TTextColor Color) const {
   }
   return QColor(static_cast<int>(Color & 0xFF), static_cast<int>((Color >> 8) & 0xFF),
                 static_cast<int>((Color >> 16) & 0xFF));
+}
+
+QTextCharFormat TTerminalView::TextFormat(TTextColor Color, TTextStyle Style) const {
+  QTextCharFormat format;
+  format.setForeground(ScreenColor(Color));
+  format.setFontWeight(Style == TTextStyle::Bold ? QFont::Bold : QFont::Normal);
+  return format;
 }
 
 void TTerminalView::keyPressEvent(QKeyEvent* Event) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QPlainTextEdit>
+#include <QTextCharFormat>
 #include <string>
 
 #include "app/core/uTerminalWalk.h"
@@ -51,6 +52,7 @@ class TTerminalView : public QPlainTextEdit {
 
   void TrimLines();
   void ApplyOps(const std::vector<TTerminalOp>& Ops);
+  QTextCharFormat TextFormat(TTextColor Color, TTextStyle Style) const;
 };
 
 // Appends Text (8-bit device bytes, Latin-1 on screen) to the end of Memo with its updates

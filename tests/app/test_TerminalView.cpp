@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFontInfo>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -29,11 +30,14 @@ QTextCharFormat FormatAt(TTerminalView& View, int Index) {
 TEST(TerminalView, DrawsColoursAndBoldAndKeepsHiddenTextForCopyAll) {
   Application();
   TTerminalView view;
+  EXPECT_EQ(view.font().pixelSize(), 12);
+  EXPECT_TRUE(QFontInfo(view.font()).fixedPitch());
+  EXPECT_EQ(view.lineWrapMode(), QPlainTextEdit::NoWrap);
   view.TerminalWrite("n\x1b[31mr\x1b[34;1mB\x1b[0;1mg\x1b[0;31;41mh\x1b[0mw\r\nx\x1b");
   view.TerminalWrite("[2");  // an unfinished erase request waits for its letter
   EXPECT_EQ(view.TerminalText(), "nrBghw\nx");
-  view.TerminalWrite("J\x1b[36;1mc\b\bq\xe9");
-  EXPECT_EQ(view.TerminalText(), "q\xe9");
+  view.TerminalWrite("J\x1b[36;1mc\b\bq\xe9\xa0\t");
+  EXPECT_EQ(view.TerminalText(), "q\xe9\xa0\t");
 
   view.ResetTerminal();
   view.TerminalWrite("n\x1b[31mr\x1b[34;1mB\x1b[0;1mg\x1b[0;31;41mh\x1b[0mw");

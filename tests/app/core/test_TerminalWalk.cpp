@@ -92,22 +92,14 @@ TEST(TerminalWalk, SplitSequencesAreAppliedOnceAndNothingIsShownTwice) {
   EXPECT_EQ(walk.Write("z"), std::vector<TTerminalOp>{TextRun("z", clRed)});
 }
 
-TEST(TerminalWalk, EraseDisplayClearsOnlyForTwoJ) {
-  const std::pair<std::string, std::string> cases[] = {
-      {"abc" + Esc + "[2Jd", "d"},   {"abc" + Esc + "[Jd", "abcd"},  {"abc" + Esc + "[1Jd", "abcd"},
-      {"abc" + Esc + "2Jd", "abcd"}, {"abc" + Esc + "[0Kd", "abcd"}, {"a\r\nb" + Esc + "[2J", ""},
-  };
-  for (const auto& [text, shown] : cases) EXPECT_EQ(Shown({text}), shown) << text;
-
-  // A clear reaches what earlier chunks drew, and keeps colour and style.
-  TTerminalWalk walk;
-  TTerminalScreen screen = Show(walk, {Esc + "[34;1mold", Esc + "[2Jnew"});
-  EXPECT_EQ(screen.Cells, (std::vector<TScreenCell>{
-                              {'n', clBlue, Bold}, {'e', clBlue, Bold}, {'w', clBlue, Bold}}));
-}
-
-TEST(TerminalWalk, BackspaceRemovesTheLastCharacterDrawn) {
+TEST(TerminalWalk, ErasesBackspacesAndLineEnds) {
   const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"abc" + Esc + "[2Jd"}, "d"},
+      {{"abc" + Esc + "[Jd"}, "abcd"},
+      {{"abc" + Esc + "[1Jd"}, "abcd"},
+      {{"abc" + Esc + "2Jd"}, "abcd"},
+      {{"abc" + Esc + "[0Kd"}, "abcd"},
+      {{"a\r\nb", Esc + "[2J"}, ""},
       {{"abc\bd"}, "abd"},
       {{"\b"}, ""},
       {{"ab\b\b\bc"}, "c"},
@@ -115,41 +107,35 @@ TEST(TerminalWalk, BackspaceRemovesTheLastCharacterDrawn) {
       {{"ab\r\n\b"}, "ab"},
       {{"ab\r\n", "\b\bx"}, "ax"},
       {{"ab" + Esc + "[2J\bc"}, "c"},
+      {{"a\r\nb"}, "a\nb"},
+      {{"a\nb"}, "ab"},
+      {{"a\rb"}, "a\nb"},
+      {{"a\n\rb"}, "a\nb"},
+      {{"\r\r"}, "\n\n"},
+      {{std::string("a\0b", 3)}, "ab"},
+      {{"\tx\x01\x7f\xff"}, "\tx\x01\x7f\xff"},
+      {{"x" + Esc + "[0;31;41mpw" + Esc + "[0my"}, "xpwy"},  // hidden text stays in the text
   };
   for (const auto& [chunks, shown] : cases) EXPECT_EQ(Shown(chunks), shown) << chunks[0];
-
-  // Within one chunk the walk takes the character back itself; across chunks it asks for it.
-  TTerminalWalk walk;
-  EXPECT_EQ(walk.Write("ab\b"), std::vector<TTerminalOp>{TextRun("a")});
-  EXPECT_EQ(walk.Write("\b").at(0).Kind, TTerminalOp::Backspace);
 }
 
-TEST(TerminalWalk, LineEndsNulAndRuns) {
-  const std::pair<std::string, std::string> cases[] = {
-      {"a\r\nb", "a\nb"},
-      {"a\nb", "ab"},
-      {"a\rb", "a\nb"},
-      {"a\n\rb", "a\nb"},
-      {"\r\r", "\n\n"},
-      {std::string("a\0b", 3), "ab"},
-      {"\tx\x01\x7f\xff", "\tx\x01\x7f\xff"},
-  };
-  for (const auto& [text, shown] : cases) EXPECT_EQ(Shown({text}), shown) << text;
-
-  // Characters in the same colour and style come as one run, whatever lies between them.
+TEST(TerminalWalk, RunsHiddenTextAndClearsKeepTheirAttributes) {
+  // Characters in the same colour and style come as one run, whatever lies between them; a
+  // backspace within the chunk takes the character back, one in a later chunk asks for it.
   TTerminalWalk walk;
   EXPECT_EQ(
-      walk.Write(std::string("a\0b\nc", 5) + Esc + "[0m" + Esc + "[31md" + Esc + "[31me\r"),
+      walk.Write(std::string("a\0b\nc", 5) + Esc + "[0m" + Esc + "[31md" + Esc + "[31mef\b\r"),
       (std::vector<TTerminalOp>{
           TextRun("abc"), TextRun("de", clRed), {TTerminalOp::LineBreak, "", clRed, Normal}}));
-}
+  EXPECT_EQ(walk.Write("\b").at(0).Kind, TTerminalOp::Backspace);
 
-TEST(TerminalWalk, HiddenTextIsInBackgroundColourAndStaysInTheText) {
-  TTerminalWalk walk;
-  const TTerminalScreen screen = Show(walk, {"x" + Esc + "[0;31;41mpw" + Esc + "[0my"});
-  EXPECT_EQ(screen.Text(), "xpwy");
-  EXPECT_EQ(screen.Cells[1], (TScreenCell{'p', clWindow, Normal}));
-  EXPECT_EQ(screen.Cells[3], (TScreenCell{'y', clWindowText, Normal}));
+  const TTerminalScreen screen =
+      Show(walk, {Esc + "[0;31;41mp" + Esc + "[34;1mold", Esc + "[2Jn", "ew"});
+  EXPECT_EQ(screen.Cells, (std::vector<TScreenCell>{
+                              {'n', clBlue, Bold}, {'e', clBlue, Bold}, {'w', clBlue, Bold}}));
+  walk.Reset();
+  EXPECT_EQ(Show(walk, {"x" + Esc + "[0;31;41mp"}).Cells,
+            (std::vector<TScreenCell>{{'x', clWindowText, Normal}, {'p', clWindow, Normal}}));
 }
 
 TEST(TerminalWalk, LongUnfinishedSequenceFedInPiecesAndReset) {
