@@ -20,7 +20,7 @@ inline constexpr std::string_view kNothingToProgram =
 struct TSubmitPlan {
   enum class TKind {
     Send,     // Lines then Request go to the device
-    Refused,  // a field held a line break: nothing is sent, the list is unchanged
+    Refused,  // a line break in a field or entry: nothing is sent, the list is unchanged
     Nothing,  // the list is empty: nothing is sent
   };
   TKind Kind = TKind::Nothing;
