@@ -74,6 +74,7 @@ class ModemDispatcher : public ::testing::Test {
       LogAtClose = Log();
       inner(S);
     };
+    if (BeforeResume) BeforeResume(d);
     d->Resume();
     if (Steer) Steer(Owner, d);
     EXPECT_TRUE(Owner.UntilClosed());
@@ -85,6 +86,8 @@ class ModemDispatcher : public ::testing::Test {
   static inline TTempFolder* folder = nullptr;
   TOwner Owner;
   std::string LogAtClose;
+  // Changes to the notifications, made before the worker starts.
+  std::function<void(TModemDispatcher*)> BeforeResume;
 };
 
 // Waits for the device's prompt to end, with everything before it in Owner.Input.
@@ -348,13 +351,14 @@ TEST_F(ModemDispatcher, AbortOrTerminateWhileDiallingHangsUpWithoutConnecting) {
     WriteBook({"Depot|0100 6024|||127.0.0.125|" + row.Script});
     std::ofstream(folder->Path("log.txt"), std::ios::trunc);
     Owner.Events.clear();
-    const TEvents events = Run("Depot", [&](TOwner& owner, TModemDispatcher* d) {
-      d->OnStatus = [&owner, d, row, inner = d->OnStatus](TTerminalDispatcher* S,
-                                                          const std::string& Text) {
+    BeforeResume = [&row](TModemDispatcher* d) {
+      d->OnStatus = [d, &row, inner = d->OnStatus](TTerminalDispatcher* S,
+                                                   const std::string& Text) {
         inner(S, Text);
         if (Text == "Connecting device") row.Abort ? d->Abort() : d->Terminate();
       };
-    });
+    };
+    const TEvents events = Run("Depot");
     EXPECT_EQ(events, Join(row.Want, {"status:Closing", "status:Hanging up", "closed"}));
     EXPECT_NE(LogAtClose.find("gone Depot"), std::string::npos) << LogAtClose;
   }
