@@ -64,16 +64,16 @@ void TTCPDispatcher::Pump() {
       FClient->Take(FBuffer, n);
       AppendInput(FBuffer, n);
     }
-    // Whatever the device sent before it closed is still delivered, pass by pass. Nothing
-    // can be sent meanwhile: a send would fail and end the thread with those bytes unread.
-    const bool delivering = !FClient->Connected() && FClient->Available() > 0;
-    if (!FClient->Connected() && !delivering) {
-      ReportStatus("Closed by remote end");
-      Terminate();
-    }
-    if (!delivering) {
-      const int32_t m = TakeOutput(false);
-      if (m > 0) FClient->Send(FBuffer, m);
+    // Until everything that has arrived is handed on, nothing is sent: bytes sent into a
+    // device that is closing its end make it reset the connection, and the reset throws away
+    // what it had not yet delivered. Once the device's end is seen, nothing is sent at all.
+    if (FClient->Available() == 0) {
+      if (!FClient->Connected()) {
+        ReportStatus("Closed by remote end");
+        Terminate();
+      } else if (const int32_t m = TakeOutput(false); m > 0) {
+        FClient->Send(FBuffer, m);
+      }
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
     FPassCount.fetch_add(1, std::memory_order_relaxed);

@@ -8,6 +8,7 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -22,20 +23,24 @@ struct TLookup {
   std::condition_variable Done;
   bool Finished = false;
   std::vector<TTcpAddress> Addresses;
-  std::exception_ptr Failure;
+  std::optional<std::string> Failure;
 
+  // The failure crosses to the caller as its text, not as the exception object, which the
+  // two threads would otherwise release in an order neither controls.
   void Run(const THostResolver& Resolve, const std::string& Host, uint16_t Port) {
     std::vector<TTcpAddress> found;
-    std::exception_ptr failure;
+    std::optional<std::string> failure;
     try {
       found = Resolve(Host, Port);
-    } catch (...) {
+    } catch (const std::exception& e) {
       // Handed to the waiting caller, if it still waits; a thread must not raise.
-      failure = std::current_exception();
+      failure = e.what();
+    } catch (...) {
+      failure = "Host lookup failed";
     }
     std::lock_guard<std::mutex> guard(Lock);
     Addresses = std::move(found);
-    Failure = failure;
+    Failure = std::move(failure);
     Finished = true;
     Done.notify_all();
   }
@@ -90,6 +95,6 @@ std::vector<TTcpAddress> LookUpHost(const THostResolver& Resolve, const std::str
     if (now >= Deadline) throw ETcpError("Host lookup timed out");
     lookup->Done.wait_until(lock, std::min(Deadline, now + StopPollSlice));
   }
-  if (lookup->Failure) std::rethrow_exception(lookup->Failure);
+  if (lookup->Failure) throw ETcpError(*lookup->Failure);
   return std::move(lookup->Addresses);
 }

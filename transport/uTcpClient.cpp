@@ -12,9 +12,10 @@
 #include <utility>
 
 namespace {
-// Enough for several dispatcher passes; beyond it the kernel holds the bytes and TCP flow
-// control slows the device down instead of this queue growing without end.
-constexpr int32_t ReceiveQueueLimit = 65536;
+// Far more than a device sends in one go, so each poll takes everything the socket holds and
+// the device is never kept waiting to send its last bytes; beyond it the kernel holds the
+// bytes and TCP flow control slows a device that floods instead of this queue growing.
+constexpr int32_t ReceiveQueueLimit = 4 << 20;
 constexpr int32_t ReceiveChunk = 16384;
 constexpr int32_t WaitSliceMs = 50;
 
@@ -103,7 +104,9 @@ void TTcpClient::PollReceive() {
       FReceived.Write(chunk, static_cast<int32_t>(n));
       continue;
     }
-    if (n == 0) {  // the peer ended the stream
+    // A reset is the device ending the stream too (it closed without reading what it was
+    // sent); the bytes it sent before are read first and kept.
+    if (n == 0 || errno == ECONNRESET) {
       Disconnect();
       return;
     }
@@ -137,6 +140,10 @@ void TTcpClient::Send(const void* Buffer, int32_t Count) {
       // The device is not reading; wait for room, but never past a stop request.
       if (Stopping()) throw ETcpError("Send cancelled");
       WaitFor(POLLOUT, WaitSliceMs);
+    } else if (n < 0 && (errno == ECONNRESET || errno == EPIPE)) {
+      // The device has ended the connection and takes nothing more. What it sent before is
+      // still readable, and the next PollReceive ends the stream after it.
+      return;
     } else if (n < 0 && errno != EINTR) {
       throw ETcpError("Send failed: " + SystemText(errno));
     }

@@ -31,11 +31,20 @@ class TTcpClient {
   // How Connect looks Host up; the system's resolver unless a test puts another here.
   THostResolver Resolver = SystemResolve;
 
+  // Looks Host up and connects, all within TimeoutMs; raises ETcpError saying why it failed
+  // ("Host lookup timed out", "Connection timed out", "Connection cancelled" on ShouldStop, ...).
   void Connect(int32_t TimeoutMs);
   bool Connected() const { return FSocket >= 0; }
+  // Takes, without waiting, what the socket holds into the receive queue. The device ending
+  // the stream, in order or by a reset, disconnects and keeps what arrived; any other socket
+  // failure disconnects and raises ETcpError.
   void PollReceive();
   int32_t Available();
+  // Count must not exceed Available (else EReadError).
   void Take(void* Buffer, int32_t Count);
+  // Sends all Count bytes; raises ETcpError when not connected, on a stop request while
+  // waiting for room, or on a socket failure. Bytes for a device that has reset the connection
+  // are dropped: the next PollReceive ends the stream.
   void Send(const void* Buffer, int32_t Count);
   void Disconnect();
   int SocketHandle() const { return FSocket; }

@@ -183,6 +183,37 @@ TEST(TCPDispatcher, OutputQueuedWhileTheLastBytesAreStillDeliveredLosesNeitherTh
             (std::vector<std::string>{"status:Closed by remote end", "status:Closing", "closed"}));
 }
 
+// The device sends a long last block and closes its end; a few milliseconds after the block
+// began the owner queues a command, draining the input the whole time as the main window's pump
+// does: every byte the device sent arrives and the close is reported as such.
+TEST(TCPDispatcher, DeviceClosingAfterALongBlockWhileACommandIsQueuedLosesNothing) {
+  TLoopbackPeer peer("127.0.0.47");
+  TOwner owner;
+  TProbeDispatcher* d = Open(owner, peer, "127.0.0.47");
+  ASSERT_TRUE(d);
+  const std::string last = Pattern(300000, 17);
+  std::thread device([&] {
+    peer.Send(last);
+    peer.CloseConnection();
+  });
+  const auto drainUntilClosed = [&] {
+    if (owner.Has("closed")) return true;  // the dispatcher has freed itself
+    owner.Drain(d);
+    return false;
+  };
+  owner.Until([&] { return drainUntilClosed() || !owner.Input.empty(); });
+  owner.Until(drainUntilClosed, 3);
+  const bool queued = !owner.Input.empty() && !owner.Has("closed");
+  if (queued) d->WriteOutput("r?\r\n", 4);
+  const bool closed = owner.Until(drainUntilClosed);
+  device.join();
+  ASSERT_TRUE(queued && closed);
+  EXPECT_TRUE(owner.Input == last) << "got " << owner.Input.size() << " of " << last.size();
+  EXPECT_EQ(owner.Events,
+            (std::vector<std::string>{"status:Connecting to 127.0.0.47", "opened",
+                                      "status:Closed by remote end", "status:Closing", "closed"}));
+}
+
 TEST(TCPDispatcher, NoNotificationReachesTheOwnerAfterDetach) {
   TLoopbackPeer peer("127.0.0.38");
   const int destroyedBefore = TProbeDispatcher::Destroyed;

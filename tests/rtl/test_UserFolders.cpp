@@ -16,6 +16,8 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "settings/uRegistry.h"
 #include "support/TempFolder.h"
@@ -23,35 +25,30 @@
 
 namespace {
 
-const char* const Variables[] = {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_RUNTIME_DIR"};
-
-// Sets the four variables as given (absent = unset) for one scope, then puts them back.
+// Sets HOME and the XDG variables as given (absent = unset) for one scope, then restores them.
 class TEnvironment {
  public:
   explicit TEnvironment(const std::map<std::string, std::string>& Values) {
-    for (const char* name : Variables) {
-      if (const char* old = std::getenv(name)) FOld[name] = old;
+    for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_RUNTIME_DIR"}) {
+      const char* old = std::getenv(name);
+      FOld.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
       const auto value = Values.find(name);
-      if (value == Values.end()) {
-        ::unsetenv(name);
-      } else {
-        ::setenv(name, value->second.c_str(), 1);
-      }
+      Set(name, value == Values.end() ? std::nullopt : std::optional(value->second));
     }
   }
   ~TEnvironment() {
-    for (const char* name : Variables) {
-      const auto old = FOld.find(name);
-      if (old == FOld.end()) {
-        ::unsetenv(name);
-      } else {
-        ::setenv(name, old->second.c_str(), 1);
-      }
-    }
+    for (const auto& [name, value] : FOld) Set(name, value);
   }
 
  private:
-  std::map<std::string, std::string> FOld;
+  static void Set(const std::string& Name, const std::optional<std::string>& Value) {
+    if (Value) {
+      ::setenv(Name.c_str(), Value->c_str(), 1);
+    } else {
+      ::unsetenv(Name.c_str());
+    }
+  }
+  std::vector<std::pair<std::string, std::optional<std::string>>> FOld;
 };
 
 std::string AccountHome() {
