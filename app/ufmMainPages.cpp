@@ -87,7 +87,7 @@ void TfmMain::hvMainFormSubmit(const std::string&, const std::string&, const std
     return;
   }
   SendSubmitPlan(
-      plan, [this](const std::string& Bytes) { FDialogue->Write(Bytes); },
+      plan, [this](const std::string& Bytes) { FDialogue->WriteAnswered(Bytes); },
       [this](const std::string& Text, uint32_t Timeout) {
         SendCommand(Text, Timeout, [this] { ProgrammingDone(); });
       });

@@ -34,6 +34,7 @@ void TDialogue::Reset(TTerminalDispatcher* Dispatcher) {
   FBusy = false;
   FPollOutstanding = false;
   FDisconnecting = false;
+  FUnansweredPrompts = FPromptsAfterCurrent = 0;
   FWaiting.reset();
 }
 
@@ -53,6 +54,7 @@ void TDialogue::Closed() {
   ++FSession;
   FBusy = false;
   FPollOutstanding = false;
+  FUnansweredPrompts = FPromptsAfterCurrent = 0;
   FWaiting.reset();
   ShowAll();
 }
@@ -145,12 +147,33 @@ void TDialogue::PumpLogin(uint64_t Session) {
   if (FHost.CloseSoon) FHost.CloseSoon();
 }
 
+// The prompts that answer lines written straight to the device come before the request's
+// own; what precedes each goes to the terminal. False when the connection went meanwhile.
+bool TDialogue::PassOverAnsweredLines(uint64_t Session) {
+  TSFSegment* terminal = FFork.Segments(FSegTerminal);
+  while (FUnansweredPrompts > 0) {
+    bool startFound, endFound = false;
+    const int32_t start = terminal->Find(0, PromptStart, startFound);
+    const int32_t end = startFound ? terminal->Find(start, PromptEnd, endFound) : 0;
+    if (!startFound || !endFound) return true;
+    const std::string reply = Take(start);
+    Take(end - start + static_cast<int32_t>(PromptEnd.size()));
+    --FUnansweredPrompts;
+    if (!reply.empty() && FHost.TerminalWrite) {
+      FHost.TerminalWrite(reply);
+      if (!Current(Session)) return false;
+    }
+  }
+  return true;
+}
+
 void TDialogue::PumpCommand(uint64_t Session) {
+  if (!PassOverAnsweredLines(Session)) return;
   TSFSegment* terminal = FFork.Segments(FSegTerminal);
   bool startFound, endFound = false;
   const int32_t start = terminal->Find(0, PromptStart, startFound);
   const int32_t end = startFound ? terminal->Find(start, PromptEnd, endFound) : 0;
-  if (startFound && endFound) {
+  if (startFound && endFound && FUnansweredPrompts == 0) {
     FSplitter.Append(Take(start));
     Take(end - start + static_cast<int32_t>(PromptEnd.size()));
   } else if (FResponseDeadline != 0 && DeadlinePassed(FResponseDeadline)) {
@@ -174,6 +197,9 @@ std::string TDialogue::Take(int32_t Count) {
 
 void TDialogue::Complete(uint64_t Session) {
   FDialogueState = ssIdle;
+  // After a time-out, prompts still due are plain terminal text from now on.
+  FUnansweredPrompts = FPromptsAfterCurrent;
+  FPromptsAfterCurrent = 0;
   FBusy = false;
   FPollOutstanding = false;
   // A copy: the completion may send the next request, which replaces FOnResponse.
@@ -207,6 +233,12 @@ bool TDialogue::Request(TRequest R) {
   FBusy = true;
   FPollOutstanding = R.Kind == TKind::Poll;
   return true;
+}
+
+void TDialogue::WriteAnswered(const std::string& Bytes) {
+  if (!FDispatcher || Bytes.empty()) return;
+  Write(Bytes);
+  ++(FBusy ? FPromptsAfterCurrent : FUnansweredPrompts);
 }
 
 void TDialogue::Write(const std::string& Bytes) {

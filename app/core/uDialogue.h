@@ -79,6 +79,11 @@ class TDialogue {
   // Bytes written straight to the dispatcher, no request (typed keys, programming lines, the
   // modem line). Nothing without a dispatcher.
   void Write(const std::string& Bytes);
+  // Bytes holding one line the device answers with a prompt of its own though no request
+  // waits for it (the programming lines before the last). The next request's framing passes
+  // over one prompt for each such line, so it completes at its own prompt, not at theirs;
+  // the replies to those lines go to the terminal view.
+  void WriteAnswered(const std::string& Bytes);
   // Empty when Password can be sent as one line, else the reason it cannot.
   static std::string PasswordRefusal(const std::string& Password);
   // Writes Password + CR LF. Refused (false, nothing sent) when PasswordRefusal is not empty
@@ -122,6 +127,7 @@ class TDialogue {
   void PumpIdle(uint64_t Session);
   void PumpLogin(uint64_t Session);
   void PumpCommand(uint64_t Session);
+  bool PassOverAnsweredLines(uint64_t Session);
   void Complete(uint64_t Session);
   void ShowAll();
   bool Show(int32_t Segment, const std::function<void(const std::string&)>& View);
@@ -144,6 +150,10 @@ class TDialogue {
 
   bool FOpened = false;
   bool FPollOutstanding = false;
+  // Prompts still due for lines written by WriteAnswered: before the outstanding request's
+  // own prompt, and after it (lines written while it was outstanding).
+  int32_t FUnansweredPrompts = 0;
+  int32_t FPromptsAfterCurrent = 0;
   bool FDisconnecting = false;
   std::optional<TRequest> FWaiting;  // sent when the outstanding request ends
   uint64_t FSession = 0;             // changes whenever the dispatcher comes or goes

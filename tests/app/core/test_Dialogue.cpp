@@ -400,3 +400,28 @@ TEST(Dialogue, DisconnectAlwaysEndsTheConnection) {
     EXPECT_EQ(rig.Link.Sent(), "");
   }
 }
+
+// A programming run writes all lines but the last straight to the device, which answers each
+// with a prompt: the request made with the last line completes at its own prompt, whether it
+// goes out at once or waits for the idle poll.
+TEST(Dialogue, ProgrammingRequestCompletesAtItsOwnPrompt) {
+  for (const bool afterPoll : {false, true}) {
+    SCOPED_TRACE(afterPoll ? "behind the idle poll" : "at once");
+    TRig rig;
+    rig.LogIn();
+    std::string arriving;
+    if (afterPoll) {
+      rig.Dialogue.SendIdlePoll();
+      arriving = "i900=1.00\r\n" + Prompt;
+    }
+    rig.Dialogue.WriteAnswered("r100=1\r\n");
+    rig.Dialogue.WriteAnswered("r101=2\r\n");
+    EXPECT_TRUE(rig.Dialogue.SendCommand("r102=3", 10000, rig.Record("programmed")));
+    rig.Tick(arriving + "r100 set\r\n" + Prompt + "r101 set\r\n" + Prompt);
+    EXPECT_TRUE(rig.Dialogue.Busy());
+    rig.Tick("r102 set\r\n" + Prompt);
+    EXPECT_EQ(rig.Calls, (std::vector<std::string>{"programmed:r102 set;"}));
+    EXPECT_NE(rig.Terminal.find("r101 set"), std::string::npos);
+    EXPECT_NE(rig.Link.Sent().find("r100=1\r\nr101=2\r\n"), std::string::npos);
+  }
+}
