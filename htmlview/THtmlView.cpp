@@ -139,13 +139,30 @@ void THtmlView::LoadFromFile(const std::string& Path) {
 void THtmlView::ShowPage(const std::string& RelativePath, const std::string& Html) {
   const QUrl url = FPages->PutDocument(QString::fromStdString(RelativePath),
                                        QByteArray(Html.data(), qsizetype(Html.size())));
+  FRetries = 0;
   FPage->ExpectLoad(url);
   FPage->load(url);
 }
 
 void THtmlView::PageLoadFinished(bool Ok) {
   // A load overtaken by a newer one also finishes; only the page asked for last counts.
-  if (FPage->url() == FPage->LastLoad()) emit LoadFinished(Ok);
+  if (FPage->url() == FPage->LastLoad()) {
+    FRetries = 0;
+    emit LoadFinished(Ok);
+    return;
+  }
+  // The engine may let an older load that was already under way win over a newer one asked
+  // for right after it (the wait page, then the page that ends the wait); the view would then
+  // stay on the older page. Ask again for the newer page if it has not come by a moment later.
+  QTimer::singleShot(50, this, &THtmlView::EnsureLastPageShown);
+}
+
+void THtmlView::EnsureLastPageShown() {
+  const QUrl last = FPage->LastLoad();
+  if (last.isEmpty() || FPage->url() == last || FRetries >= 3) return;
+  ++FRetries;
+  FPage->ExpectLoad(last);
+  FPage->load(last);
 }
 
 void THtmlView::FormCaptured(const TCapturedForm& Form) {

@@ -66,6 +66,7 @@ class THtmlView : public QWidget {
  private:
   void ShowPage(const std::string& Path, const std::string& Html);
   void PageLoadFinished(bool Ok);
+  void EnsureLastPageShown();
   void FormCaptured(const TCapturedForm& Form);
 
   QWebEngineProfile* FProfile;
@@ -76,4 +77,5 @@ class THtmlView : public QWidget {
   std::string FCurrentFile;
   TIncludeHandler FOnInclude;
   TSubmitHandler FOnSubmit;
+  int FRetries = 0;  // reloads of the page asked for last after an older load displaced it
 };

@@ -29,6 +29,10 @@ class MainWindowTest : public ::testing::Test {
 
   void StartProgram() {
     Program = std::make_unique<TProgram>(TALLYBOX_PROGRAM_DIR);
+    QObject::connect(Program->Main.hvMain(), &THtmlView::LoadFinished, [this] {
+      ++LoadsFinished;
+      LastLoaded = Program->Main.hvMain()->CurrentFile();
+    });
     Program->Main.show();
   }
   void StartSim(const std::vector<std::string>& Args) {
@@ -82,6 +86,9 @@ class MainWindowTest : public ::testing::Test {
     LogIn(Address);
     ASSERT_TRUE(WaitUntil([&] { return Action("actStatus")->isEnabled(); })) << "no login";
   }
+
+  int LoadsFinished = 0;   // pages the view finished showing (only the last one asked for counts)
+  std::string LastLoaded;  // the file of the last of them
 
   TTempConfig Config;
   TTempFolder Data{"tbx-data"};

@@ -14,15 +14,19 @@ namespace {
 
 class RegisterPages : public MainWindowTest {
  protected:
+  int FSeenLoads = 0;
   QString Js(const QString& Script) {
     return Main().hvMain()->RunScriptForTest(Script).toString();
   }
-  // Waits until the view shows the page file Name with its document fully loaded.
+  // Waits until the view has finished showing the page file Name since the last time this
+  // was asked (a page shown again under the same name counts only once it is new).
   bool ShowsPage(const char* Name) {
-    return WaitUntil([&] {
-      return PageIs(Name) && Js("document.readyState") == "complete" &&
-             Js("location.pathname").endsWith(Name);
+    const bool shown = WaitUntil([&] {
+      return LoadsFinished > FSeenLoads && PageIs(Name) &&
+             LastLoaded.find(Name) != std::string::npos;
     });
+    FSeenLoads = LoadsFinished;
+    return shown;
   }
   QString Value(const char* Name) {
     return Js(QString("document.querySelector('[name=%1]:not([type=hidden])').value").arg(Name));
@@ -44,8 +48,12 @@ class RegisterPages : public MainWindowTest {
   }
   void SubmitAndWait() {
     Js("document.querySelector('button[type=submit]').click(); 'ok'");
-    ASSERT_TRUE(WaitUntil([&] { return Status() == "Connected"; }));
-    ASSERT_TRUE(ShowsPage("home.htm"));
+    ASSERT_TRUE(WaitUntil([&] { return Status() == "Connected"; }))
+        << Status() << " | " << Main().hvMain()->CurrentFile() << " | "
+        << Js("location.href").toStdString() << " | " << DeviceLog();
+    ASSERT_TRUE(ShowsPage("home.htm"))
+        << Status() << " | " << Main().hvMain()->CurrentFile() << " | "
+        << Js("location.href").toStdString() << " | " << Js("document.readyState").toStdString();
   }
 };
 
