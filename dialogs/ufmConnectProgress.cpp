@@ -14,6 +14,7 @@ TfmConnectProgress::TfmConnectProgress(QWidget* Parent)
                  Qt::WindowTitleHint);
   setModal(false);
   StyleHeaderBand(ui->pnlTop, ui->lblHeading);
+  ui->edPassword->setStyleSheet("lineedit-password-character: 42");  // shown as *
   FTimerClose.setObjectName("timerClose");
   FTimerClose.setSingleShot(false);
   FTimerClose.setInterval(CloseDelayMs);

@@ -12,6 +12,7 @@ TfmConnectWizard::TfmConnectWizard(QWidget* Parent)
   setWindowFlags(Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
                  Qt::WindowTitleHint);
   StyleHeaderBand(ui->pnlTop, ui->lblHeading);
+  ui->edPassword->setStyleSheet("lineedit-password-character: 88");  // shown as X
   for (QRadioButton* route : {ui->rbDialUp, ui->rbSerial, ui->rbTCP}) {
     QFont font = route->font();
     font.setBold(true);

@@ -1,11 +1,36 @@
-// The wizard's dial-up page: until a dial-up service binding is built in, the entry list
-// stays empty and Dial is refused silently.
+// The wizard's dial-up page: the phone-book entries of the system's dial-up service, the
+// optional overrides of number, user name and password, and the modem connection worker.
+// Without a dial-up service the list stays empty and New does nothing.
+#include "app/uApplication.h"
 #include "dialogs/ufmConnectWizard.h"
-#include "rtl/Exceptions.h"
+#include "dispatch/uModemDispatcher.h"
+#include "rtl/LocaleCompare.h"
+#include "transport/Ras.h"
 #include "ui_ufmConnectWizard.h"
 
-void TfmConnectWizard::FillConnections() { ui->cbConnection->clear(); }
+void TfmConnectWizard::FillConnections() {
+  std::vector<std::string> entries;
+  TModemDispatcher::ListEntries(entries);
+  ui->cbConnection->clear();
+  for (const std::string& entry : entries) ui->cbConnection->addItem(ToQ(entry));
+  ui->cbConnection->setCurrentIndex(entries.empty() ? -1 : 0);
+  for (size_t i = 0; i < entries.size(); ++i)
+    if (AnsiCompareText(entries[i], Connection) == 0) {
+      ui->cbConnection->setCurrentIndex(static_cast<int>(i));
+      break;
+    }
+}
 
-void TfmConnectWizard::btnNewConnectionClick() { FillConnections(); }
+void TfmConnectWizard::btnNewConnectionClick() {
+  RasCreatePhonebookEntry(reinterpret_cast<void*>(winId()), nullptr);  // its result is of no use
+  FillConnections();
+}
 
-void TfmConnectWizard::TelephoneNext() { throw EAbort(); }
+void TfmConnectWizard::TelephoneNext() {
+  Method = 0;
+  Connection = FromQ(ui->cbConnection->currentText());
+  Dispatcher = new TModemDispatcher(Connection, FromQ(ui->edTelephone->text()),
+                                    FromQ(ui->edUsername->text()),
+                                    FromQ(ui->edPassword->text()));
+  accept();
+}
