@@ -69,7 +69,6 @@ void SetActionIcons(Ui::TfmMain* Form) {
       {Form->actDiagnostics, "edit-paste", "diagnostics"},
       {Form->actAdvanced, "utilities-terminal", "advanced"},
       {Form->actExit, "application-exit", "exit"},
-      {Form->actAbout, "help-about", "about"},
   };
   for (const auto& icon : icons)
     icon.Action->setIcon(QIcon::fromTheme(
