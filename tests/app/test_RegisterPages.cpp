@@ -223,3 +223,19 @@ TEST_F(RegisterPages, HostileValuesShowAsTextAndLineBreaksAreRefused) {
   Pump(std::chrono::milliseconds(300));
   EXPECT_TRUE(LinesSince(mark).empty());
 }
+
+// A failure the program does not handle itself reaches the one error display with its text.
+TEST_F(RegisterPages, AnUnreadablePresetIsReportedWithTheReason) {
+  StartTcpSim("127.0.32.8");
+  StartProgram();
+  LogInAndWait("127.0.32.8");
+  TModal::ClearShownMessages();
+  TModal::SetNextFileName(QString::fromStdString(Data.Path("gone.rgp")));
+  TModal::SetNextAnswer(QMessageBox::Ok);
+  Trigger(&Main(), "actLoadRegisters");
+  ASSERT_EQ(TModal::ShownMessages().size(), 2u);  // the open dialog, then the error
+  EXPECT_TRUE(TModal::ShownMessages()[1].Text.startsWith("Cannot open file"))
+      << TModal::ShownMessages()[1].Text.toStdString();
+  EXPECT_EQ(TModal::ShownMessages()[1].Flags & 0xF0, TModal::MB_ICONERROR);
+  EXPECT_TRUE(Action("actRegisters")->isEnabled());  // still connected and usable
+}
