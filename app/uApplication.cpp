@@ -30,8 +30,7 @@ void TApplication::ShowException(std::exception_ptr Error) {
   } catch (...) {
     text = "Unknown error";
   }
-  TModal::MessageBox(QApplication::activeWindow(), text, "Tallybox Utility",
-                     TModal::MB_ICONERROR);
+  TModal::MessageBox(QApplication::activeWindow(), text, "Tallybox Utility", TModal::MB_ICONERROR);
 }
 
 QString ToQ(const std::string& Text) {
@@ -46,6 +45,7 @@ std::string FromQ(const QString& Text) {
 void InstallMainThreadWake() {
   WakeMainThread = [] {
     // Posted to the application object, so the call runs in the main thread's event loop.
-    QMetaObject::invokeMethod(qApp, [] { CheckSynchronize(0); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        qApp, [] { CheckSynchronize(0); }, Qt::QueuedConnection);
   };
 }

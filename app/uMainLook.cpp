@@ -71,6 +71,6 @@ void SetActionIcons(Ui::TfmMain* Form) {
       {Form->actExit, "application-exit", "exit"},
   };
   for (const auto& icon : icons)
-    icon.Action->setIcon(QIcon::fromTheme(
-        icon.Theme, QIcon(QString(":/tallybox/icons/%1.svg").arg(icon.Own))));
+    icon.Action->setIcon(
+        QIcon::fromTheme(icon.Theme, QIcon(QString(":/tallybox/icons/%1.svg").arg(icon.Own))));
 }

@@ -42,10 +42,10 @@ QMessageBox::Icon IconOf(unsigned Flags) {
 QString FileName(QWidget* Parent, QFileDialog::AcceptMode Mode, const QString& Title,
                  const QString& Folder, const QString& Filter, const QString& DefaultSuffix) {
   auto& queues = Queues();
-  queues.Shown.push_back({Title, Filter, 0,
-                          Mode == QFileDialog::AcceptOpen ? TModal::TKind::Open
-                                                          : TModal::TKind::Save,
-                          Folder, DefaultSuffix});
+  queues.Shown.push_back(
+      {Title, Filter, 0,
+       Mode == QFileDialog::AcceptOpen ? TModal::TKind::Open : TModal::TKind::Save, Folder,
+       DefaultSuffix});
   if (queues.TestMode) {
     if (queues.FileNames.empty()) Unanswered(Title);
     QString name = queues.FileNames.front();
@@ -63,8 +63,7 @@ QString FileName(QWidget* Parent, QFileDialog::AcceptMode Mode, const QString& T
 
 }  // namespace
 
-int TModal::MessageBox(QWidget* Parent, const QString& Text, const QString& Title,
-                       unsigned Flags) {
+int TModal::MessageBox(QWidget* Parent, const QString& Text, const QString& Title, unsigned Flags) {
   auto& queues = Queues();
   queues.Shown.push_back({Title, Text, Flags, TKind::Message, {}, {}});
   if (queues.TestMode) {
@@ -101,15 +100,27 @@ int TModal::Exec(QDialog* Dialog) {
   return Dialog->result();
 }
 
-void TModal::SetTestMode(bool On) { Queues().TestMode = On; }
-bool TModal::TestMode() { return Queues().TestMode; }
-void TModal::SetNextAnswer(int Button) { Queues().Answers.push_back(Button); }
-void TModal::SetNextFileName(const QString& FileName) { Queues().FileNames.push_back(FileName); }
+void TModal::SetTestMode(bool On) {
+  Queues().TestMode = On;
+}
+bool TModal::TestMode() {
+  return Queues().TestMode;
+}
+void TModal::SetNextAnswer(int Button) {
+  Queues().Answers.push_back(Button);
+}
+void TModal::SetNextFileName(const QString& FileName) {
+  Queues().FileNames.push_back(FileName);
+}
 void TModal::SetNextExec(std::function<void(QDialog*)> Driver) {
   Queues().Execs.push_back(std::move(Driver));
 }
-const std::vector<TModal::TShownMessage>& TModal::ShownMessages() { return Queues().Shown; }
-void TModal::ClearShownMessages() { Queues().Shown.clear(); }
+const std::vector<TModal::TShownMessage>& TModal::ShownMessages() {
+  return Queues().Shown;
+}
+void TModal::ClearShownMessages() {
+  Queues().Shown.clear();
+}
 bool TModal::AllAnswersUsed() {
   auto& queues = Queues();
   return queues.Answers.empty() && queues.FileNames.empty() && queues.Execs.empty();

@@ -29,8 +29,7 @@ class TModal {
     QString Folder, DefaultSuffix;  // file dialogs only
   };
 
-  static int MessageBox(QWidget* Parent, const QString& Text, const QString& Title,
-                        unsigned Flags);
+  static int MessageBox(QWidget* Parent, const QString& Text, const QString& Title, unsigned Flags);
   // The chosen file name, or empty when the user cancelled. Filter is in Qt's form.
   static QString OpenFileName(QWidget* Parent, const QString& Title, const QString& Folder,
                               const QString& Filter, const QString& DefaultSuffix);

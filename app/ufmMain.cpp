@@ -23,7 +23,9 @@
 #include "ui_ufmMain.h"
 
 // The windows live in a static library, whose resources are not registered by themselves.
-static void RegisterResources() { Q_INIT_RESOURCE(resources); }
+static void RegisterResources() {
+  Q_INIT_RESOURCE(resources);
+}
 
 TfmMain::TfmMain(const std::string& ProgramFolder, QWidget* Parent)
     : QMainWindow(Parent), ui((RegisterResources(), std::make_unique<Ui::TfmMain>())) {
@@ -40,10 +42,11 @@ TfmMain::TfmMain(const std::string& ProgramFolder, QWidget* Parent)
   FormCreate();
 }
 
-TfmMain::~TfmMain() { FormDestroy(); }
+TfmMain::~TfmMain() {
+  FormDestroy();
+}
 
-void TfmMain::UseWindows(TfmConnectWizard* Wizard, TfmConnectProgress* Progress,
-                         TfmAbout* About) {
+void TfmMain::UseWindows(TfmConnectWizard* Wizard, TfmConnectProgress* Progress, TfmAbout* About) {
   FWizard = Wizard;
   FProgress = Progress;
   FAbout = About;
@@ -131,11 +134,11 @@ void TfmMain::FormCreate() {
       [this](const std::string& Command, const std::vector<std::string>& Params) {
         return hvMainInclude(Command, Params);
       });
-  FHtmlView->SetSubmitHandler(Guarded(
-      [this](const std::string& Action, const std::string& Target, const std::string& EncType,
-             const std::string& Method, std::vector<std::string> Results) {
-        hvMainFormSubmit(Action, Target, EncType, Method, std::move(Results));
-      }));
+  FHtmlView->SetSubmitHandler(Guarded([this](const std::string& Action, const std::string& Target,
+                                             const std::string& EncType, const std::string& Method,
+                                             std::vector<std::string> Results) {
+    hvMainFormSubmit(Action, Target, EncType, Method, std::move(Results));
+  }));
 }
 
 void TfmMain::LoadSettings() {
@@ -148,7 +151,8 @@ void TfmMain::LoadSettings() {
       FIgnoredSettings.push_back(std::string(Name) + ": " + e.what());
     }
   };
-  guarded("RegisterFilename", [this] { FRegisterFilename = FSettings->ReadString("RegisterFilename", ""); });
+  guarded("RegisterFilename",
+          [this] { FRegisterFilename = FSettings->ReadString("RegisterFilename", ""); });
   guarded("Connection", [this] { FConnection = FSettings->ReadString("Connection", ""); });
   guarded("ComPort", [this] { FComPort = FSettings->ReadInteger("ComPort", -1); });
   guarded("IP", [this] { FHost = FSettings->ReadString("IP", ""); });
@@ -187,7 +191,9 @@ void TfmMain::showEvent(QShowEvent* Event) {
   QTimer::singleShot(0, this, Guarded([this] { TellIgnoredSettings(); }));
 }
 
-void TfmMain::FormShow() { UpdateView(); }
+void TfmMain::FormShow() {
+  UpdateView();
+}
 
 void TfmMain::closeEvent(QCloseEvent* Event) {
   FormDestroy();
@@ -214,7 +220,9 @@ void TfmMain::FormDestroy() {
   }
 }
 
-void TfmMain::actExitExecute() { close(); }
+void TfmMain::actExitExecute() {
+  close();
+}
 
 void TfmMain::actAboutExecute() {
   if (FAbout) TModal::Exec(FAbout);
@@ -245,7 +253,9 @@ void TfmMain::EnableDeviceActions(bool Enabled) {
     action->setEnabled(Enabled);
 }
 
-void TfmMain::SetStatusText(const std::string& Text) { FStatusPanel0->setText(ToQ(Text)); }
+void TfmMain::SetStatusText(const std::string& Text) {
+  FStatusPanel0->setText(ToQ(Text));
+}
 
 // Connect and disconnect ---------------------------------------------------------------------
 
@@ -361,9 +371,13 @@ void TfmMain::ProgressPassword(TfmConnectProgress*, const std::string& Password)
 
 // The dialogue ------------------------------------------------------------------------------
 
-void TfmMain::DisarmPump() { FTimerPump.stop(); }
+void TfmMain::DisarmPump() {
+  FTimerPump.stop();
+}
 
-void TfmMain::ArmPump() { FTimerPump.start(); }
+void TfmMain::ArmPump() {
+  FTimerPump.start();
+}
 
 void TfmMain::timerPumpTimer() {
   DisarmPump();
@@ -382,9 +396,13 @@ void TfmMain::VersionReceived() {
 
 // The views ---------------------------------------------------------------------------------
 
-void TfmMain::TerminalWrite(const std::string& Text) { FTerminal->TerminalWrite(Text); }
+void TfmMain::TerminalWrite(const std::string& Text) {
+  FTerminal->TerminalWrite(Text);
+}
 
-void TfmMain::ResetTerminal() { FTerminal->ResetTerminal(); }
+void TfmMain::ResetTerminal() {
+  FTerminal->ResetTerminal();
+}
 
 void TfmMain::AddEvents(const std::string& Text) {
   if (!Text.empty()) AppendToMemo(ui->memEvents, StampEvents(Text));
@@ -400,9 +418,13 @@ void TfmMain::ClearModemViews() {
   ui->edSend->clear();
 }
 
-void TfmMain::ClearEvents() { ui->memEvents->clear(); }
+void TfmMain::ClearEvents() {
+  ui->memEvents->clear();
+}
 
-void TfmMain::ClearModem() { ui->memModem->clear(); }
+void TfmMain::ClearModem() {
+  ui->memModem->clear();
+}
 
 void TfmMain::reTerminalKeyPress(char Key) {
   if (!FDispatcher) return;

@@ -131,7 +131,7 @@ class TfmMain : public QMainWindow {
   std::string PresetFolder() const;
 
   std::unique_ptr<Ui::TfmMain> ui;
-  THtmlView* FHtmlView = nullptr;     // hvMain, owned by its page
+  THtmlView* FHtmlView = nullptr;      // hvMain, owned by its page
   TTerminalView* FTerminal = nullptr;  // reTerminal, owned by its page
   class QLabel* FStatusPanel0 = nullptr;
   class QLabel* FStatusPanel1 = nullptr;

@@ -18,16 +18,22 @@
 #include "rtl/UserFolders.h"
 #include "ui_ufmMain.h"
 
-void TfmMain::ShowHomePage() { FHtmlView->LoadFromFile(FExeFolder + "home.htm"); }
+void TfmMain::ShowHomePage() {
+  FHtmlView->LoadFromFile(FExeFolder + "home.htm");
+}
 
 void TfmMain::ShowWaitPage() {
   FHtmlView->LoadFromFile(FExeFolder + "wait.htm");
   FHtmlView->Repaint();
 }
 
-void TfmMain::ShowInfoPage() { FHtmlView->LoadFromFile(FPageFolder + "/info.htm"); }
+void TfmMain::ShowInfoPage() {
+  FHtmlView->LoadFromFile(FPageFolder + "/info.htm");
+}
 
-void TfmMain::ShowRegistersPage() { FHtmlView->LoadFromFile(FPageFolder + "/regs.htm"); }
+void TfmMain::ShowRegistersPage() {
+  FHtmlView->LoadFromFile(FPageFolder + "/regs.htm");
+}
 
 void TfmMain::SelectPageFolder() {
   // Chosen among the folders found beside the program, never taken from device text.
@@ -107,10 +113,10 @@ std::string TfmMain::PresetFolder() const {
 void TfmMain::actLoadRegistersExecute() {
   const std::string folder = PresetFolder();
   FRegisterFilename = folder + "/" + std::string(kPresetFileMask);
-  const QString chosen = TModal::OpenFileName(
-      this, ToQ(std::string(kOpenRegistersDialog.Title)), ToQ(folder),
-      ToQ(QtFileFilter(kOpenRegistersDialog.Filter)),
-      ToQ(std::string(kOpenRegistersDialog.DefaultExt)));
+  const QString chosen =
+      TModal::OpenFileName(this, ToQ(std::string(kOpenRegistersDialog.Title)), ToQ(folder),
+                           ToQ(QtFileFilter(kOpenRegistersDialog.Filter)),
+                           ToQ(std::string(kOpenRegistersDialog.DefaultExt)));
   if (chosen.isEmpty()) return;
   FRegisterFilename = chosen.toStdString();
   ShowWaitPage();
@@ -127,7 +133,9 @@ void TfmMain::actSaveRegistersExecute() {
   if (!chosen.isEmpty()) FParams.SaveToFile(chosen.toStdString());
 }
 
-void TfmMain::actDiagnosticsExecute() { CollectDiagnostics(); }
+void TfmMain::actDiagnosticsExecute() {
+  CollectDiagnostics();
+}
 
 void TfmMain::CollectDiagnostics() {
   FTerminal->clear();  // colour and any held escape tail stay as they were
@@ -155,6 +163,6 @@ void TfmMain::DiagDumpDone() {
   FTerminal->CopyAll();
   FTerminal->clear();
   ShowHomePage();
-  TModal::MessageBox(this, ToQ(std::string(kDiagnosticsMessage)),
-                     ToQ(std::string(kInfoTitle)), TModal::MB_ICONINFORMATION);
+  TModal::MessageBox(this, ToQ(std::string(kDiagnosticsMessage)), ToQ(std::string(kInfoTitle)),
+                     TModal::MB_ICONINFORMATION);
 }

@@ -70,7 +70,9 @@ void TfmConnectProgress::closeEvent(QCloseEvent* Event) {
 }
 
 // Esc is the Abort button, not a way to close the window behind the main window's back.
-void TfmConnectProgress::reject() { btnCancelClick(); }
+void TfmConnectProgress::reject() {
+  btnCancelClick();
+}
 
 void TfmConnectProgress::btnCancelClick() {
   if (OnAbort) OnAbort(this);

@@ -43,7 +43,8 @@ void TfmConnectWizard::FormShow() {
   ui->edHost->setText(ToQ(Host));
   Dispatcher = nullptr;
   // Radio buttons in one group cannot all be unchecked while exclusive.
-  for (QRadioButton* route : {ui->rbDialUp, ui->rbSerial, ui->rbTCP}) route->setAutoExclusive(false);
+  for (QRadioButton* route : {ui->rbDialUp, ui->rbSerial, ui->rbTCP})
+    route->setAutoExclusive(false);
   ui->rbDialUp->setChecked(Method == 0);
   ui->rbSerial->setChecked(Method == 1);
   ui->rbTCP->setChecked(Method == 2);
@@ -83,7 +84,9 @@ void TfmConnectWizard::SetHeader(const char* Title, const char* Description,
   ui->btnNext->setText(*NextCaption ? NextCaption : "&Next >");
 }
 
-void TfmConnectWizard::btnBackClick() { ShowPage(ui->tsStart); }
+void TfmConnectWizard::btnBackClick() {
+  ShowPage(ui->tsStart);
+}
 
 void TfmConnectWizard::btnNextClick() {
   QWidget* page = ui->pcPages->currentWidget();

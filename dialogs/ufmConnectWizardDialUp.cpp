@@ -30,7 +30,6 @@ void TfmConnectWizard::TelephoneNext() {
   Method = 0;
   Connection = FromQ(ui->cbConnection->currentText());
   Dispatcher = new TModemDispatcher(Connection, FromQ(ui->edTelephone->text()),
-                                    FromQ(ui->edUsername->text()),
-                                    FromQ(ui->edPassword->text()));
+                                    FromQ(ui->edUsername->text()), FromQ(ui->edPassword->text()));
   accept();
 }

@@ -27,7 +27,7 @@ void TfmAbout::FormCreate(const std::string& FileName) {
   FReader = std::make_unique<TVersionReader>(FileName);
   ui->memVersion->clear();
   // The record is Windows-1252 text; its copyright sign is the same byte in Latin-1.
-  for (const std::string& line : {FReader->FileDescription, FReader->FileVersion,
-                                  FReader->FileDate, std::string(), FReader->LegalCopyright})
+  for (const std::string& line : {FReader->FileDescription, FReader->FileVersion, FReader->FileDate,
+                                  std::string(), FReader->LegalCopyright})
     ui->memVersion->appendPlainText(ToQ(line));
 }

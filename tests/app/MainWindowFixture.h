@@ -7,8 +7,8 @@
 
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QListWidget>
+#include <QMessageBox>
 #include <memory>
 #include <string>
 #include <vector>
@@ -41,7 +41,7 @@ class MainWindowTest : public ::testing::Test {
   }
   // A simulated device on Address:6024 with the test password.
   void StartTcpSim(const std::string& Address, std::vector<std::string> Extra = {}) {
-    std::vector<std::string> args = {"--address", Address, "--password",
+    std::vector<std::string> args = {"--address",   Address, "--password",
                                      kTestPassword, "--log", Log()};
     args.insert(args.end(), Extra.begin(), Extra.end());
     StartSim(args);

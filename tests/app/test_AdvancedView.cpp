@@ -43,17 +43,16 @@ TEST_F(MainWindowTest, TerminalShowsTheDevicesColoursAndClearsOnRequest) {
   })) << terminal->toPlainText().toStdString();
 
   const TExpectedLook looks[] = {
-      {"alarm", QColor(255, 0, 0), true},         {"unacknowledged", QColor(255, 0, 0), false},
-      {"status", QColor(0, 0, 255), false},       {"modem", QColor(0, 0, 255), true},
-      {"18/31", QColor(0, 128, 0), false},        {"svc 7Q2", QColor(), false},
+      {"alarm", QColor(255, 0, 0), true},   {"unacknowledged", QColor(255, 0, 0), false},
+      {"status", QColor(0, 0, 255), false}, {"modem", QColor(0, 0, 255), true},
+      {"18/31", QColor(0, 128, 0), false},  {"svc 7Q2", QColor(), false},
   };
   for (const TExpectedLook& look : looks) {
     SCOPED_TRACE(look.Word);
     QTextCharFormat format;
     ASSERT_TRUE(FormatOf(terminal, look.Word, format));
-    const QColor expected = look.Colour.isValid()
-                                ? look.Colour
-                                : terminal->palette().color(QPalette::Base);
+    const QColor expected =
+        look.Colour.isValid() ? look.Colour : terminal->palette().color(QPalette::Base);
     EXPECT_EQ(format.foreground().color().rgb(), expected.rgb());
     EXPECT_EQ(format.fontWeight() >= QFont::Bold, look.Bold);
   }
@@ -73,8 +72,7 @@ TEST_F(MainWindowTest, TerminalShowsTheDevicesColoursAndClearsOnRequest) {
 }
 
 TEST_F(MainWindowTest, ADeviceWithoutAPromptStillAnswersAfterTheTimeOut) {
-  StartSim({"--serial", "--link", Config.LinkPath(5), "--log", Log(),
-            "--no-prompt"});
+  StartSim({"--serial", "--link", Config.LinkPath(5), "--log", Log(), "--no-prompt"});
   StartProgram();
   QueueSerialWizard(5);
   Trigger(&Main(), "actConnect");

@@ -48,8 +48,9 @@ TEST_F(DialUp, WithoutAServiceTheListIsEmptyAndDiallingReportsIt) {
 
 TEST_F(DialUp, DialsThroughTheServiceAndLogsInToTheDevice) {
   const std::string book = Data.Path("book.txt");
-  WriteFileBytes(book, "Depot Tallybox|0100 6024|engineer|tallybox|127.0.31.9|\n"
-                       "Other|0100 1|x|y|127.0.31.10|\n");
+  WriteFileBytes(book,
+                 "Depot Tallybox|0100 6024|engineer|tallybox|127.0.31.9|\n"
+                 "Other|0100 1|x|y|127.0.31.10|\n");
   setenv("TALLYBOX_RASSIM_BOOK", book.c_str(), 1);
   ASSERT_TRUE(RasLoadFrom(RASSIM_FULL));
   StartTcpSim("127.0.31.9");

@@ -1,10 +1,10 @@
 // The main window's journeys: start-up, connecting over TCP and the serial debug port to the
 // simulated device, logging in, disconnecting, a failed login, closing while connected, and
 // settings carried from one run to the next.
+#include <arpa/inet.h>
 #include <QDockWidget>
 #include <QPlainTextEdit>
 #include <QStackedWidget>
-#include <arpa/inet.h>
 
 #include <cstdio>
 #include <fstream>
@@ -214,8 +214,8 @@ TEST_F(MainWindowTest, ASettingOfTheWrongTypeIsIgnoredAndReportedOnce) {
 }
 
 TEST_F(MainWindowTest, SerialLinkShowsTheModemAndEventsPanels) {
-  StartSim({"--serial", "--link", Config.LinkPath(3), "--log", Log(),
-            "--events", "150", "--modem", "150"});
+  StartSim({"--serial", "--link", Config.LinkPath(3), "--log", Log(), "--events", "150", "--modem",
+            "150"});
   StartProgram();
   Find<QDockWidget>(&Main(), "pnlModem")->hide();  // as a TCP connection would have left them
   QueueSerialWizard(3);

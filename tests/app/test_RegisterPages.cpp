@@ -15,9 +15,7 @@ namespace {
 class RegisterPages : public MainWindowTest {
  protected:
   int FSeenLoads = 0;
-  QString Js(const QString& Script) {
-    return Main().hvMain()->RunScriptForTest(Script).toString();
-  }
+  QString Js(const QString& Script) { return Main().hvMain()->RunScriptForTest(Script).toString(); }
   // Waits until the view has finished showing the page file Name since the last time this
   // was asked (a page shown again under the same name counts only once it is new).
   bool ShowsPage(const char* Name) {
@@ -202,8 +200,9 @@ TEST_F(RegisterPages, HostileValuesShowAsTextAndLineBreaksAreRefused) {
   StartProgram();
   LogInAndWait("127.0.32.7");
   const std::string preset = Data.Path("hostile.rgp");
-  WriteFileBytes(preset, "r400=\"\"><script>document.title='owned'</script>\"\r\n"
-                         "r401=\"<b>0800</b> & co\"\r\n");
+  WriteFileBytes(preset,
+                 "r400=\"\"><script>document.title='owned'</script>\"\r\n"
+                 "r401=\"<b>0800</b> & co\"\r\n");
   TModal::SetNextFileName(QString::fromStdString(preset));
   Trigger(&Main(), "actLoadRegisters");
   ASSERT_TRUE(ShowsPage("regs.htm"));

@@ -16,7 +16,9 @@
 namespace {
 
 // The window tests' main() has made the application object.
-QApplication& Application() { return *qApp; }
+QApplication& Application() {
+  return *qApp;
+}
 
 // The character format in force at the Index-th character of the terminal's text.
 QTextCharFormat FormatAt(TTerminalView& View, int Index) {

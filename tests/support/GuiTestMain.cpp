@@ -17,8 +17,8 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[i], "--gtest_list_tests") == 0) return RUN_ALL_TESTS();
   if (!std::getenv("DISPLAY")) setenv("QT_QPA_PLATFORM", "offscreen", 0);
   // The web engine wants a private runtime folder; CI shells have none.
-  std::string runtime = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") +
-                        "/tallybox-gui-XXXXXX";
+  std::string runtime =
+      std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") + "/tallybox-gui-XXXXXX";
   if (!std::getenv("XDG_RUNTIME_DIR") && mkdtemp(runtime.data()))
     setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
   THtmlView::PrepareEnvironment();
