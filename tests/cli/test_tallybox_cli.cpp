@@ -1,6 +1,7 @@
 // The real tallybox-cli against the real simulator: over loopback TCP (each test its own
 // 127.0.40.x on port 6024), over a pseudo-terminal reached as a COM port, and over the
 // simulated dial-up service. Exit statuses, outputs, the password's ways in, Ctrl+C.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
@@ -12,6 +13,7 @@
 
 #include "CliRunner.h"
 #include "sim/SimHarness.h"
+#include "support/LoopbackPeer.h"
 #include "support/TempConfig.h"
 
 namespace {
@@ -337,4 +339,49 @@ TEST_F(CliProgram, DialUpThroughThePhoneBook) {
   const TCliResult unknown = RunCli({Cli, "--dial", "Nowhere", "version"}, env);
   EXPECT_EQ(unknown.ExitCode, 1);
   EXPECT_NE(unknown.Err, "");
+}
+
+TEST_F(CliProgram, RequestWithoutReplyFailsAfterItsTimeOut) {
+  TLoopbackPeer device("127.0.40.9");
+  TCliChild child({Cli, "--host", "127.0.40.9", "send", "x?"}, {WithPassword});
+  ASSERT_TRUE(device.Accept());
+  device.Send("PASSWORD\r\n");
+  EXPECT_EQ(device.Receive(kTestPassword.size() + 2), kTestPassword + "\r\n");
+  device.Send("Welcome" + SimPrompt());
+  for (int i = 0; i < 2; ++i) {  // the version request and the poll right after it
+    EXPECT_EQ(device.Receive(7), "i900?\r\n");
+    device.Send("i900=1.00\r\n" + SimPrompt());
+  }
+  EXPECT_EQ(device.Receive(4), "x?\r\n");
+  device.Send("half a reply");
+  const TCliResult r = child.Finish();
+  EXPECT_EQ(r.ExitCode, 1);
+  EXPECT_EQ(r.Err, "No reply to \"x?\" within 2000 ms\n");
+  EXPECT_EQ(r.Out, "");
+  EXPECT_TRUE(device.SeesClose());
+}
+
+TEST_F(CliProgram, PasswordIsAskedOnTheTerminalWithoutEcho) {
+  StartSim("127.0.40.10");
+  const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(::grantpt(master), 0);
+  ASSERT_EQ(::unlockpt(master), 0);
+  const int terminal = ::open(::ptsname(master), O_RDWR | O_NOCTTY);
+  ASSERT_GE(terminal, 0);
+  TCliChild child({Cli, "--host", "127.0.40.10", "version"}, {NoPassword}, terminal);
+  std::this_thread::sleep_for(400ms);  // the prompt is up and echo off by now
+  const std::string typed = kTestPassword + "\n";
+  ASSERT_EQ(::write(master, typed.data(), typed.size()), ssize_t(typed.size()));
+  const TCliResult r = child.Finish(10000ms);
+  EXPECT_EQ(r.ExitCode, 0) << r.Err;
+  EXPECT_EQ(r.Out, "1.00\n");
+  EXPECT_EQ(r.Err, "Password: \n");
+  ::fcntl(master, F_SETFL, O_NONBLOCK);
+  char echoed[256];
+  const ssize_t n = ::read(master, echoed, sizeof echoed);
+  EXPECT_EQ(std::string(echoed, size_t(std::max<ssize_t>(n, 0))).find(kTestPassword),
+            std::string::npos);
+  ::close(terminal);
+  ::close(master);
 }
