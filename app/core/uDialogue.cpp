@@ -176,9 +176,11 @@ void TDialogue::PumpCommand(uint64_t Session) {
   if (startFound && endFound && FUnansweredPrompts == 0) {
     FSplitter.Append(Take(start));
     Take(end - start + static_cast<int32_t>(PromptEnd.size()));
+    FTimedOut = false;
   } else if (FResponseDeadline != 0 && DeadlinePassed(FResponseDeadline)) {
     // A partial prompt at the end stays for the terminal.
     FSplitter.Append(Take(start));
+    FTimedOut = true;
   } else {
     return;
   }

@@ -105,6 +105,9 @@ class TDialogue {
   TTerminalDispatcher* Dispatcher() const { return FDispatcher; }
   TDialogueState State() const { return FDialogueState; }
   bool Busy() const { return FBusy; }
+  // Whether the request completed last ran out of time instead of reaching its prompt; read
+  // it in the completion, which cannot tell otherwise. False before any request completed.
+  bool LastRequestTimedOut() const { return FTimedOut; }
   uint32_t ResponseDeadline() const { return FResponseDeadline; }
   uint32_t IdleDeadline() const { return FIdleDeadline; }
   TStreamFork& Fork() { return FFork; }
@@ -148,6 +151,7 @@ class TDialogue {
   bool FBusy = false;
   uint32_t FIdleDeadline = 0;
 
+  bool FTimedOut = false;
   bool FOpened = false;
   bool FPollOutstanding = false;
   // Prompts still due for lines written by WriteAnswered: before the outstanding request's

@@ -144,6 +144,7 @@ TEST(Dialogue, ReplyIsFramedAtThePromptOrItsTimeout) {
     }
     ASSERT_EQ(rig.Calls.size(), 1u);
     EXPECT_EQ(rig.Calls[0], "r?:" + c.Reply);
+    EXPECT_EQ(rig.Dialogue.LastRequestTimedOut(), std::string(c.Name).starts_with("time-out"));
     EXPECT_EQ(rig.Dialogue.State(), ssIdle);
     EXPECT_FALSE(rig.Dialogue.Busy());
     rig.Tick();

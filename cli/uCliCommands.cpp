@@ -1,0 +1,178 @@
+#include "cli/uCliCommands.h"
+
+#include <string>
+#include <vector>
+
+#include "app/core/uDialogue.h"
+#include "app/core/uSubmitSequence.h"
+#include "cli/uCliExit.h"
+#include "cli/uCliSession.h"
+#include "cli/uJson.h"
+#include "params/uStorage.h"
+#include "rtl/LocaleCompare.h"
+
+namespace {
+
+void Fill(TParameterList& List, const std::vector<std::string>& Lines) {
+  List.Clear();
+  for (const std::string& line : Lines) List.AddLine(line);
+}
+
+// Names to values, and the highlighted names apart.
+std::string ListJson(TParameterList& List) {
+  std::vector<std::pair<std::string, std::string>> values;
+  std::vector<std::string> highlighted;
+  for (int32_t i = 0; i < List.Count(); ++i) {
+    const std::string line = List.GetLine(i);
+    const std::string name = line.substr(0, line.find('='));
+    values.emplace_back(name, JsonString(line.substr(name.size() + 1)));
+    if (List.IsHighlighted(name)) highlighted.push_back(JsonString(name));
+  }
+  return JsonObject({{"values", JsonObject(values)}, {"highlighted", JsonArray(highlighted)}});
+}
+
+void PrintList(TParameterList& List, bool Json, std::ostream& Out) {
+  if (Json) {
+    Out << ListJson(List) << "\n";
+    return;
+  }
+  for (int32_t i = 0; i < List.Count(); ++i) Out << List.GetLine(i) << "\n";
+}
+
+// Whether List holds an entry called Name, compared as the list compares names.
+bool Holds(TParameterList& List, const std::string& Name) {
+  for (int32_t i = 0; i < List.Count(); ++i) {
+    const std::string line = List.GetLine(i);
+    if (AnsiCompareText(line.substr(0, line.find('=')), Name) == 0) return true;
+  }
+  return false;
+}
+
+void PrintLines(const std::vector<std::string>& Lines, std::ostream& Out) {
+  for (const std::string& line : Lines) Out << line << "\n";
+}
+
+class TVersion : public TCliCommand {
+ public:
+  int Run(TCliSession& Session, std::ostream& Out) override {
+    const std::string version = Session.LoginParams().GetValue("i900");
+    if (version.empty())
+      throw TCliFailure(kExitFailure, "The device did not report its page version");
+    Out << version << "\n";
+    return kExitOk;
+  }
+};
+
+// "i?" or "r?" into a list, then printed or saved.
+class TReadList : public TCliCommand {
+ public:
+  TReadList(std::string Command, bool Json, std::string SaveTo)
+      : FCommand(std::move(Command)), FJson(Json), FSaveTo(std::move(SaveTo)) {}
+  int Run(TCliSession& Session, std::ostream& Out) override {
+    TParameterList list;
+    Fill(list, Session.Request(FCommand, TDialogue::CommandTimeout));
+    if (FSaveTo.empty()) {
+      PrintList(list, FJson, Out);
+      return kExitOk;
+    }
+    try {
+      list.SaveToFile(FSaveTo);
+    } catch (const std::exception& e) {
+      throw TCliFailure(kExitFailure, e.what());
+    }
+    return kExitOk;
+  }
+
+ private:
+  std::string FCommand;
+  bool FJson;
+  std::string FSaveTo;
+};
+
+class TProgram : public TCliCommand {
+ public:
+  TProgram(const std::string& FileName, bool Json) : FJson(Json) {
+    try {
+      FPreset.LoadFromFile(FileName);
+    } catch (const std::exception& e) {
+      throw TCliFailure(kExitFailure, e.what());
+    }
+    // The preset is the page's whole register set, submitted as it stands.
+    FPlan = PlanSubmit(FPreset, {});
+    if (FPlan.Kind != TSubmitPlan::TKind::Send) throw TCliFailure(kExitFailure, FPlan.Message);
+  }
+
+  int Run(TCliSession& Session, std::ostream& Out) override {
+    SendSubmitPlan(
+        FPlan, [&](const std::string& Bytes) { Session.WriteAnswered(Bytes); },
+        [&](const std::string& Text, uint32_t Timeout) { Session.Request(Text, Timeout); });
+    TParameterList readBack;
+    Fill(readBack, Session.Request("r?", TDialogue::CommandTimeout));
+    return Compare(readBack, Out);
+  }
+
+ private:
+  // Every line sent is compared with what the device now reports.
+  int Compare(TParameterList& ReadBack, std::ostream& Out) {
+    std::vector<std::string> sent = FPlan.Lines;
+    sent.push_back(FPlan.Request);
+    std::vector<std::pair<std::string, std::string>> read, programmed;
+    std::vector<std::string> highlighted;
+    for (const std::string& line : sent) {
+      const std::string name = line.substr(0, line.find('='));
+      const std::string want = FPreset.GetValue(name);
+      const std::string got = ReadBack.GetValue(name);
+      const bool present = !got.empty() || Holds(ReadBack, name);
+      if (present && got == want) continue;
+      read.emplace_back(name, present ? JsonString(got) : "null");
+      programmed.emplace_back(name, JsonString(want));
+      if (ReadBack.IsHighlighted(name)) highlighted.push_back(JsonString(name));
+      if (!FJson)
+        Out << name << ": programmed " << want << ", read back "
+            << (present ? got : "(not reported)") << "\n";
+    }
+    if (FJson)
+      Out << JsonObject({{"values", JsonObject(read)},
+                         {"programmed", JsonObject(programmed)},
+                         {"highlighted", JsonArray(highlighted)}})
+          << "\n";
+    return read.empty() ? kExitOk : kExitDiffers;
+  }
+
+  bool FJson;
+  TParameterList FPreset;
+  TSubmitPlan FPlan;
+};
+
+class TDiag : public TCliCommand {
+ public:
+  int Run(TCliSession& Session, std::ostream& Out) override {
+    for (const char* command : {"r?", "i?", "diag"})
+      PrintLines(Session.Request(command, TDialogue::CommandTimeout), Out);
+    return kExitOk;
+  }
+};
+
+class TSend : public TCliCommand {
+ public:
+  explicit TSend(std::string Line) : FLine(std::move(Line)) {}
+  int Run(TCliSession& Session, std::ostream& Out) override {
+    PrintLines(Session.Request(FLine, TDialogue::CommandTimeout), Out);
+    return kExitOk;
+  }
+
+ private:
+  std::string FLine;
+};
+
+}  // namespace
+
+std::unique_ptr<TCliCommand> PrepareCommand(const TCliOptions& Options) {
+  const std::string& c = Options.Command;
+  if (c == "version") return std::make_unique<TVersion>();
+  if (c == "status") return std::make_unique<TReadList>("i?", Options.Json, "");
+  if (c == "registers") return std::make_unique<TReadList>("r?", Options.Json, Options.Argument);
+  if (c == "program") return std::make_unique<TProgram>(Options.Argument, Options.Json);
+  if (c == "diag") return std::make_unique<TDiag>();
+  return std::make_unique<TSend>(Options.Argument);
+}

@@ -1,0 +1,23 @@
+// The commands of tallybox-cli, each run over a logged-in session and printing to Out:
+// version, status, registers, program, diag and send. main prepares the command before it
+// connects (so a bad preset costs no connection) and runs it once logged in.
+#pragma once
+
+#include <memory>
+#include <ostream>
+
+#include "cli/uCliOptions.h"
+
+class TCliSession;
+
+class TCliCommand {
+ public:
+  virtual ~TCliCommand() = default;
+  // Runs over Session; returns the exit status. Raises TCliFailure on a failed request, or
+  // when a file cannot be written.
+  virtual int Run(TCliSession& Session, std::ostream& Out) = 0;
+};
+
+// The command the options name, ready to run. Raises TCliFailure (kExitFailure) when its
+// file cannot be read or holds nothing that can be programmed.
+std::unique_ptr<TCliCommand> PrepareCommand(const TCliOptions& Options);

@@ -1,0 +1,158 @@
+#include "cli/uCliOptions.h"
+
+#include <charconv>
+#include <functional>
+#include <map>
+
+namespace {
+
+struct TCommandShape {
+  bool TakesArgument;
+  bool NeedsArgument;
+};
+
+const std::map<std::string, TCommandShape> Commands = {
+    {"version", {false, false}}, {"status", {false, false}}, {"registers", {true, false}},
+    {"program", {true, true}},   {"diag", {false, false}},   {"send", {true, true}},
+};
+
+// A whole decimal number within [Min, Max], or false.
+bool ParseNumber(const std::string& Text, int64_t Min, int64_t Max, int64_t& Value) {
+  const char* end = Text.data() + Text.size();
+  auto [at, error] = std::from_chars(Text.data(), end, Value);
+  return !Text.empty() && error == std::errc() && at == end && Value >= Min && Value <= Max;
+}
+
+std::string SetRoute(TCliOptions& Options, TCliRoute Route) {
+  if (Options.Route != TCliRoute::None && Options.Route != Route)
+    return "give only one of --host, --com and --dial";
+  Options.Route = Route;
+  return "";
+}
+
+// The options that take a value: each stores it, or says what is wrong with it.
+using TSetter = std::function<std::string(TCliOptions&, const std::string&)>;
+
+const std::map<std::string, TSetter>& ValueOptions() {
+  static const std::map<std::string, TSetter> options = {
+      {"--host",
+       [](TCliOptions& O, const std::string& V) {
+         O.Host = V;
+         return V.empty() ? "--host needs a host name or address" : SetRoute(O, TCliRoute::Tcp);
+       }},
+      {"--com",
+       [](TCliOptions& O, const std::string& V) -> std::string {
+         int64_t n = 0;
+         if (!ParseNumber(V, 1, 255, n)) return "--com needs a port number from 1 to 255";
+         O.ComPort = static_cast<int32_t>(n);
+         return SetRoute(O, TCliRoute::Serial);
+       }},
+      {"--dial",
+       [](TCliOptions& O, const std::string& V) {
+         O.DialEntry = V;
+         return V.empty() ? "--dial needs a phone-book entry" : SetRoute(O, TCliRoute::DialUp);
+       }},
+      {"--phone", [](TCliOptions& O, const std::string& V) { return O.Phone = V, std::string(); }},
+      {"--user", [](TCliOptions& O, const std::string& V) { return O.User = V, std::string(); }},
+      {"--password-file",
+       [](TCliOptions& O, const std::string& V) {
+         O.PasswordFile = V;
+         return V.empty() ? "--password-file needs a file name" : "";
+       }},
+      {"--timeout",
+       [](TCliOptions& O, const std::string& V) -> std::string {
+         int64_t n = 0;
+         if (!ParseNumber(V, 1, 3600000, n))
+           return "--timeout needs milliseconds from 1 to 3600000";
+         O.TimeoutMs = static_cast<uint32_t>(n);
+         return "";
+       }},
+  };
+  return options;
+}
+
+std::string ParseOption(const std::vector<std::string>& Args, size_t& I, TCliOptions& Options) {
+  const std::string& arg = Args[I];
+  const size_t equals = arg.find('=');
+  const std::string name = arg.substr(0, equals);
+  if (name == "--password" || name == "-p")
+    return "the password is never taken from the command line (others could read it); use "
+           "--password-file FILE or TALLYBOX_PASSWORD";
+  if (equals == std::string::npos) {
+    if (name == "--json") return Options.Json = true, "";
+    if (name == "--verbose" || name == "-v") return Options.Verbose = true, "";
+    if (name == "--help" || name == "-h") return Options.Help = true, "";
+  }
+  const auto option = ValueOptions().find(name);
+  if (option == ValueOptions().end()) return "unknown option " + name;
+  if (equals != std::string::npos) return option->second(Options, arg.substr(equals + 1));
+  if (I + 1 >= Args.size()) return name + " needs a value";
+  return option->second(Options, Args[++I]);
+}
+
+std::string CheckRequest(const TCliOptions& Options, size_t Operands) {
+  if (Options.Route == TCliRoute::None) return "give one of --host, --com and --dial";
+  if (Options.Route != TCliRoute::DialUp && (!Options.Phone.empty() || !Options.User.empty()))
+    return "--phone and --user belong to --dial";
+  if (Options.Command.empty()) return "no command given";
+  const auto shape = Commands.find(Options.Command);
+  if (shape == Commands.end()) return "unknown command " + Options.Command;
+  if (Operands > (shape->second.TakesArgument ? 2u : 1u))
+    return "too many arguments for " + Options.Command;
+  if (shape->second.NeedsArgument && !Options.HasArgument)
+    return Options.Command + " needs an argument";
+  if (Options.HasArgument && Options.Argument.empty())
+    return Options.Command + " needs a non-empty argument";
+  if (Options.Command == "send" && Options.Argument.find_first_of("\r\n") != std::string::npos)
+    return "the line to send cannot hold a line break (the device would take it as a further "
+           "command)";
+  return "";
+}
+
+}  // namespace
+
+std::string ParseCliOptions(const std::vector<std::string>& Args, TCliOptions& Options) {
+  std::vector<std::string> operands;
+  bool optionsEnded = false;
+  for (size_t i = 0; i < Args.size(); ++i) {
+    const std::string& arg = Args[i];
+    if (!optionsEnded && arg == "--") {
+      optionsEnded = true;
+    } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
+      if (std::string error = ParseOption(Args, i, Options); !error.empty()) return error;
+    } else {
+      operands.push_back(arg);
+    }
+  }
+  if (Options.Help) return "";
+  if (!operands.empty()) Options.Command = operands[0];
+  if (operands.size() > 1) {
+    Options.Argument = operands[1];
+    Options.HasArgument = true;
+  }
+  return CheckRequest(Options, operands.size());
+}
+
+std::string CliUsage() {
+  return "usage: tallybox-cli (--host HOST | --com N | --dial ENTRY [--phone P] [--user U])\n"
+         "                    [--password-file FILE] [--timeout MS] [--json] [--verbose]\n"
+         "                    COMMAND [ARG]\n"
+         "commands:\n"
+         "  version           print the page version the device reports\n"
+         "  status            print the status items, one line each\n"
+         "  registers [FILE]  print the registers, or save them to FILE as a register preset\n"
+         "  program FILE      program the registers from a preset file, read them back and\n"
+         "                    list every register whose value differs\n"
+         "  diag              print the registers, status and diagnostics replies\n"
+         "  send LINE         send one command line, print the reply up to the prompt\n"
+         "options:\n"
+         "  --password-file FILE  the device password (a final line end is ignored); else the\n"
+         "                        environment variable TALLYBOX_PASSWORD,\n"
+         "                        else it is asked on the terminal (not for --com)\n"
+         "  --timeout MS          time allowed for connecting and logging in (default 10000)\n"
+         "  --json                status, registers and program differences as JSON\n"
+         "  --verbose             connection progress on standard error\n"
+         "  --help                this text\n"
+         "exit status: 0 done, 1 connection, login or reply failure, 2 usage error,\n"
+         "             3 registers differ after program, 4 wrong password, 130 interrupted\n";
+}

@@ -1,0 +1,35 @@
+// The arguments of tallybox-cli: one route (--host, --com, --dial), the login and output
+// options, and the command with its argument. main parses them first; the usage text lives
+// here too so that the help and the usage errors print the same lines.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum class TCliRoute { None, Tcp, Serial, DialUp };
+
+struct TCliOptions {
+  TCliRoute Route = TCliRoute::None;
+  std::string Host;         // --host
+  int32_t ComPort = 0;      // --com
+  std::string DialEntry;    // --dial
+  std::string Phone, User;  // --phone, --user (dial-up only)
+  std::string PasswordFile;
+  uint32_t TimeoutMs = 10000;
+  bool Json = false;
+  bool Verbose = false;
+  bool Help = false;
+  std::string Command;  // version, status, registers, program, diag, send
+  std::string Argument;
+  bool HasArgument = false;
+};
+
+// Fills Options from Args (the program name excluded). Returns "" when they make a complete
+// request (or --help was given), else what is wrong with them in one line. Options may be
+// written "--name value" or "--name=value"; "--" ends the options. A password is never taken
+// from the command line: an option for one is refused with a pointer to the ways that work.
+std::string ParseCliOptions(const std::vector<std::string>& Args, TCliOptions& Options);
+
+// The usage text, ending in a line end.
+std::string CliUsage();

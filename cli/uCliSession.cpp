@@ -1,0 +1,178 @@
+#include "cli/uCliSession.h"
+
+#include "cli/uCliExit.h"
+#include "dispatch/uModemDispatcher.h"
+#include "dispatch/uTerminalDispatcher.h"
+#include "rtl/Thread.h"
+
+namespace {
+
+constexpr auto PollSlice = 2;  // ms between ticks: a script waits for each reply
+constexpr auto ByeFlush = std::chrono::milliseconds(100);
+// Closing may wait for the poll sent at login and then for "bye" on serial.
+constexpr auto CloseWait =
+    std::chrono::milliseconds(TDialogue::CommandTimeout + TDialogue::ByeTimeout + 2000);
+
+std::string Quoted(const std::string& Text) {
+  return "\"" + Text + "\"";
+}
+
+}  // namespace
+
+TCliSession::TCliSession(const TCliOptions& Options, std::ostream& Log,
+                         const std::atomic<bool>& Interrupted)
+    : FOptions(Options), FLog(Log), FInterrupted(Interrupted) {
+  TDialogueHost host;
+  host.AskPassword = [this] {
+    if (++FPasswordRequests == 1) FDialogue->SendPassword(FPassword);
+  };
+  host.LoggedIn = [this] {
+    FLoggedIn = true;
+    FLoginTimedOut = FDialogue->LastRequestTimedOut();
+  };
+  FDialogue = std::make_unique<TDialogue>(FParams, std::move(host));
+}
+
+TCliSession::~TCliSession() {
+  Close(false);
+}
+
+TTerminalDispatcher* TCliSession::MakeDispatcher() {
+  switch (FOptions.Route) {
+    case TCliRoute::Serial:
+      return new TComPortDispatcher(FOptions.ComPort);
+    case TCliRoute::DialUp:
+      // The dial-up password stays the one stored with the entry.
+      return new TModemDispatcher(FOptions.DialEntry, FOptions.Phone, FOptions.User, "");
+    default:
+      return new TTCPDispatcher(FOptions.Host);
+  }
+}
+
+std::string TCliSession::RouteName() const {
+  switch (FOptions.Route) {
+    case TCliRoute::Serial:
+      return "COM" + std::to_string(FOptions.ComPort);
+    case TCliRoute::DialUp:
+      return FOptions.DialEntry;
+    default:
+      return FOptions.Host;
+  }
+}
+
+void TCliSession::Wire() {
+  const bool verbose = FOptions.Verbose;
+  FDispatcher->OnOpened = [this, verbose](TTerminalDispatcher*) {
+    if (verbose) FLog << "Opened" << std::endl;
+    FOpened = true;
+    FDialogue->Opened(FSerial);
+  };
+  FDispatcher->OnClosed = [this, verbose](TTerminalDispatcher* Sender) {
+    if (verbose) FLog << "Closed" << std::endl;
+    Sender->DetachNotifications();
+    FDialogue->Closed();
+    FClosed = true;
+  };
+  FDispatcher->OnStatus = [this, verbose](TTerminalDispatcher*, const std::string& Text) {
+    if (verbose) FLog << Text << std::endl;
+  };
+  FDispatcher->OnError = [this](TTerminalDispatcher*, const std::string& Msg) {
+    FLog << Msg << std::endl;
+    FErrorReported = true;
+  };
+}
+
+void TCliSession::Open(const std::string& Password) {
+  FPassword = Password;
+  FSerial = FOptions.Route == TCliRoute::Serial;
+  FDispatcher.reset(MakeDispatcher());
+  FDispatcher->FreeOnTerminate = false;  // this session waits for it and frees it
+  FDialogue->Reset(FDispatcher.get());
+  Wire();
+  FDispatcher->Resume();
+  const auto deadline = TClock::now() + std::chrono::milliseconds(FOptions.TimeoutMs);
+  PumpUntil([this] { return FLoggedIn || FClosed || FPasswordRequests > 1; }, deadline, true);
+  CheckLogin();
+}
+
+void TCliSession::CheckLogin() {
+  if (FPasswordRequests > 1)
+    throw TCliFailure(kExitBadPassword,
+                      "The device asked for the password again: check the "
+                      "password, and try again");
+  if (FLoggedIn) {
+    if (FLoginTimedOut)
+      throw TCliFailure(kExitFailure, "No reply to \"i900?\" within " +
+                                          std::to_string(TDialogue::CommandTimeout) + " ms");
+    return;
+  }
+  if (FClosed) {
+    if (FOpened && FDialogue->State() == ssLogin && FPasswordRequests > 0)
+      throw TCliFailure(kExitBadPassword, "Check the password, and try again");
+    if (FErrorReported) throw TCliFailure(kExitFailure, "");
+    throw TCliFailure(kExitFailure, FOpened ? "The connection closed during the login"
+                                            : "Could not open " + RouteName());
+  }
+  const std::string limit = std::to_string(FOptions.TimeoutMs) + " ms";
+  throw TCliFailure(kExitFailure, FOpened ? "No reply to the login within " + limit
+                                          : "Could not reach " + RouteName() + " within " + limit);
+}
+
+std::vector<std::string> TCliSession::Request(const std::string& Text, uint32_t TimeoutMs) {
+  bool done = false, timedOut = false;
+  std::vector<std::string> lines;
+  const bool sent = !FClosed && FDialogue->SendCommand(Text, TimeoutMs, [&] {
+    done = true;
+    timedOut = FDialogue->LastRequestTimedOut();
+    TResponseSplitter& splitter = FDialogue->Splitter();
+    while (!splitter.IsEmpty()) lines.push_back(splitter.NextLine());
+  });
+  if (!sent) throw TCliFailure(kExitFailure, "Could not send " + Quoted(Text) + ": not connected");
+  // The dialogue's own time-outs bound the wait.
+  PumpUntil([&] { return done || FClosed; }, TClock::time_point::max(), true);
+  if (!done)
+    throw TCliFailure(kExitFailure, "The connection closed before the reply to " + Quoted(Text) +
+                                        " was complete");
+  if (timedOut)
+    throw TCliFailure(kExitFailure, "No reply to " + Quoted(Text) + " within " +
+                                        std::to_string(TimeoutMs) + " ms");
+  return lines;
+}
+
+void TCliSession::WriteAnswered(const std::string& Bytes) {
+  FDialogue->WriteAnswered(Bytes);
+}
+
+bool TCliSession::PumpUntil(const std::function<bool()>& Done, TClock::time_point Deadline,
+                            bool Interruptible) {
+  for (;;) {
+    if (Done()) return true;
+    if (Interruptible && FInterrupted) throw TCliFailure(kExitInterrupted, "");
+    if (TClock::now() >= Deadline) return false;
+    CheckSynchronize(PollSlice);
+    FDialogue->Tick();
+  }
+}
+
+void TCliSession::Close(bool Interrupted) {
+  if (!FDispatcher) return;
+  const auto closed = [this] { return FClosed; };
+  if (!FClosed) {
+    if (Interrupted) {
+      if (FSerial && FOpened) {
+        FDialogue->Write("bye\r\n");
+        PumpUntil(closed, TClock::now() + ByeFlush, false);
+      }
+      FDispatcher->Abort();
+    } else if (FOpened && FDialogue->Dispatcher()) {
+      FDialogue->Disconnect(FSerial);
+    } else {
+      FDispatcher->Terminate();
+    }
+    if (!PumpUntil(closed, TClock::now() + CloseWait, false)) FDispatcher->Terminate();
+  }
+  FDispatcher->WaitFor();  // delivers the last notifications meanwhile
+  FDispatcher->DetachNotifications();
+  FDialogue->Reset(nullptr);
+  FDispatcher.reset();
+}

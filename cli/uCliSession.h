@@ -1,0 +1,71 @@
+// One connection of tallybox-cli to a device: opens the route the options name, logs in,
+// runs requests one at a time through the same dialogue the main window uses, and always
+// ends the connection properly. The commands use it; main owns it.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "app/core/uDialogue.h"
+#include "cli/uCliOptions.h"
+
+class TTerminalDispatcher;
+
+class TCliSession {
+ public:
+  // Progress texts go to Log when Verbose, errors always. Interrupted is polled while
+  // waiting (Ctrl+C).
+  TCliSession(const TCliOptions& Options, std::ostream& Log, const std::atomic<bool>& Interrupted);
+  ~TCliSession();
+  TCliSession(const TCliSession&) = delete;
+  TCliSession& operator=(const TCliSession&) = delete;
+
+  // Connects and logs in within the options' time-out; on TCP and dial-up Password answers
+  // the device's request for it. Raises TCliFailure: kExitFailure when the route cannot be
+  // opened, closes or does not finish the login in time (the dispatcher's own error text has
+  // already gone to Log), kExitBadPassword when the device asks again or drops the line
+  // after the password, kExitInterrupted on Ctrl+C.
+  void Open(const std::string& Password);
+  // Sends Text as a request and returns the reply's lines. Raises TCliFailure kExitFailure
+  // "No reply to …" when its time-out passes first, or when the connection closes before
+  // the reply is complete; kExitInterrupted on Ctrl+C.
+  std::vector<std::string> Request(const std::string& Text, uint32_t TimeoutMs);
+  // Bytes holding one line that the device answers with a prompt, sent without waiting.
+  void WriteAnswered(const std::string& Bytes);
+  // What the device reported at login (its "i900" among them).
+  TParameterList& LoginParams() { return FParams; }
+  // Ends the connection: "bye" first on serial, a clean close on TCP, the hang-up on
+  // dial-up. Interrupted: the dispatcher's Abort instead (after "bye" on serial). Waits for
+  // the worker to end. Never raises; safe to call twice.
+  void Close(bool Interrupted);
+
+ private:
+  using TClock = std::chrono::steady_clock;
+  TTerminalDispatcher* MakeDispatcher();
+  void Wire();
+  // Ticks the dialogue and delivers the worker's notifications until Done or Deadline;
+  // false at the deadline. Raises kExitInterrupted on Ctrl+C when Interruptible.
+  bool PumpUntil(const std::function<bool()>& Done, TClock::time_point Deadline,
+                 bool Interruptible);
+  void CheckLogin();
+  std::string RouteName() const;
+
+  const TCliOptions& FOptions;
+  std::ostream& FLog;
+  const std::atomic<bool>& FInterrupted;
+  TParameterList FParams;
+  std::unique_ptr<TDialogue> FDialogue;
+  std::unique_ptr<TTerminalDispatcher> FDispatcher;
+  std::string FPassword;
+  bool FSerial = false;
+  bool FOpened = false, FClosed = false, FLoggedIn = false;
+  bool FLoginTimedOut = false;
+  int FPasswordRequests = 0;
+  bool FErrorReported = false;
+};
