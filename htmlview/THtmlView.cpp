@@ -1,6 +1,8 @@
 // The HTML view: include expansion, page loading and form capture on Qt WebEngine.
 #include "htmlview/THtmlView.h"
 
+#include "htmlview/core/uHtmlEscape.h"
+
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -24,34 +26,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string EscapeHtml(const std::string& Text) {
-  std::string out;
-  for (char c : Text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
-
 // Shown in place of a page that cannot be shown, so the view is never left blank.
 std::string NoticePage(const std::string& Title, const std::string& Path, const std::string& Why) {
   return "<!DOCTYPE html><html><head><meta charset=\"windows-1252\"><title>" + Title +
          "</title></head><body style=\"font-family:sans-serif;margin:24px\"><h2>" + Title +
-         "</h2><p>The page file \"<span id=\"file\">" + EscapeHtml(Path) + "</span>\" " + Why +
+         "</h2><p>The page file \"<span id=\"file\">" + HtmlEscape(Path) + "</span>\" " + Why +
          ".</p></body></html>";
 }
 

@@ -1,5 +1,7 @@
 #include "app/core/uIncludeFiller.h"
 
+#include "htmlview/core/uHtmlEscape.h"
+
 #include <string.h>
 #include <strings.h>
 
@@ -21,33 +23,6 @@ std::string NameValue(const std::string& N, const std::string& Value) {
 }
 
 }  // namespace
-
-std::string HtmlEscape(const std::string& Text) {
-  std::string out;
-  out.reserve(Text.size());
-  for (char c : Text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\'':
-        out += "&#39;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
 
 void FillIncludeTag(const std::string& Command, const std::vector<std::string>& Params,
                     TParameterList& List, std::string& Replacement) {

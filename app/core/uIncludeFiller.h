@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "htmlview/core/uHtmlEscape.h"
+
 class TParameterList;
 
 // Fills one include tag. Command is the tag's command word, compared ignoring case; Params
@@ -20,7 +22,3 @@ class TParameterList;
 // and V is escaped with HtmlEscape, so no value can close the attribute or add markup.
 void FillIncludeTag(const std::string& Command, const std::vector<std::string>& Params,
                     TParameterList& List, std::string& Replacement);
-
-// Text with &, <, >, " and ' written as character references: safe as element text and
-// inside a single- or double-quoted attribute value. Every other byte is kept as it is.
-std::string HtmlEscape(const std::string& Text);
