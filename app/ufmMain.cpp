@@ -30,7 +30,7 @@ static void RegisterResources() {
 TfmMain::TfmMain(const std::string& ProgramFolder, QWidget* Parent)
     : QMainWindow(Parent), ui((RegisterResources(), std::make_unique<Ui::TfmMain>())) {
   ui->setupUi(this);
-  FExeFolder = ProgramFolder.empty() ? ::ProgramFolder() : ProgramFolder;
+  FExeFolder = ProgramFolder.empty() ? PageTemplateFolder() : ProgramFolder;
   if (FExeFolder.back() != '/') FExeFolder += '/';
   BuildViews();
   WireActions();
