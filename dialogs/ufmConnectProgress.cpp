@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 
+#include "app/core/uDialogue.h"
 #include "app/uApplication.h"
 #include "app/uModal.h"
 #include "dialogs/uDialogLook.h"
@@ -17,6 +18,7 @@ TfmConnectProgress::TfmConnectProgress(QWidget* Parent)
   ui->edPassword->setStyleSheet("lineedit-password-character: 42");  // shown as *
   FTimerClose.setObjectName("timerClose");
   FTimerClose.setSingleShot(false);
+  FTimerClose.setTimerType(Qt::PreciseTimer);
   FTimerClose.setInterval(CloseDelayMs);
   connect(&FTimerClose, &QTimer::timeout, this, Guarded([this] { timerCloseTimer(); }));
   connect(ui->btnCancel, &QPushButton::clicked, this, Guarded([this] { btnCancelClick(); }));
@@ -81,9 +83,9 @@ void TfmConnectProgress::btnCancelClick() {
 void TfmConnectProgress::btnSendClick() {
   const std::string password = FromQ(ui->edPassword->text());
   // A line break would reach the device as a second line.
-  if (password.find_first_of("\r\n") != std::string::npos) {
-    TModal::MessageBox(this, "The password cannot contain a line break.", "Error",
-                       TModal::MB_ICONERROR);
+  const std::string refusal = TDialogue::PasswordRefusal(password);
+  if (!refusal.empty()) {
+    TModal::MessageBox(this, ToQ(refusal), "Error", TModal::MB_ICONERROR);
     return;
   }
   if (OnPassword) OnPassword(this, password);
