@@ -4,7 +4,7 @@
 // fields takes to come up and to be submitted. Built on the window tests' start-up and
 // fixture; it prints tables and checks only that each step really happened, never a time.
 // Run with xvfb-run -a (or offscreen); --gtest_filter picks one of the two figures, and
-// TALLYBOX_FLOOD_SECONDS how long the flood is watched.
+// TALLYBOX_FLOOD_SECONDS and TALLYBOX_FLOOD_BYTES how long and how large the flood is.
 #include <unistd.h>
 
 #include <QMainWindow>
@@ -127,11 +127,15 @@ class MainWindowFigures : public MainWindowTest {
 
 // ---- The flood ------------------------------------------------------------------------------
 
-constexpr std::size_t kFloodBytes = 10u << 20;
+// The burst's size: TALLYBOX_FLOOD_BYTES, 10 MiB by default.
+std::size_t FloodBytes() {
+  const char* text = std::getenv("TALLYBOX_FLOOD_BYTES");
+  return text ? std::strtoull(text, nullptr, 10) : 10u << 20;
+}
 
 // The text the events memo ends with once the whole burst has been shown.
 QString LastFloodEvent() {
-  const std::string flood = simtext::FloodText(kFloodBytes);
+  const std::string flood = simtext::FloodText(FloodBytes());
   const std::string marker = "Flood event ";
   const auto at = flood.rfind(marker);
   return QString::fromStdString(flood.substr(at, flood.find('\x1b', at) - at));
@@ -181,13 +185,14 @@ int FloodSeconds() {
 
 TEST_F(MainWindowFigures, MenuActionDuringTenMegabyteFlood) {
   const std::string address = "127.0.61.1";
-  StartTcpSim(address, {"--flood", std::to_string(kFloodBytes), "--text", "20"});
+  // No periodic events, so the burst's last line stays the memo's last.
+  StartTcpSim(address, {"--flood", std::to_string(FloodBytes()), "--text", "20", "--events", "0"});
   StartProgram();
   Pump(std::chrono::milliseconds(500));
   PrintMemory("before login");
   auto* events = Find<QPlainTextEdit>(&Main(), "memEvents");
   const QString last = LastFloodEvent();
-  const std::string flood = simtext::FloodText(kFloodBytes);
+  const std::string flood = simtext::FloodText(FloodBytes());
   const long floodLines = std::count(flood.begin(), flood.end(), '\n');
   const int seconds = FloodSeconds();
   const double limitMs = (seconds > 0 ? seconds : 1800) * 1000.0;
@@ -214,7 +219,7 @@ TEST_F(MainWindowFigures, MenuActionDuringTenMegabyteFlood) {
   std::printf(
       "  flood of %zu bytes (%ld event lines): after %.0f ms from login the events memo "
       "holds %d lines (%.0f lines/s), last flood event shown: %s\n",
-      kFloodBytes, floodLines, ms, lines, lines / (ms / 1000), shown ? "yes" : "no");
+      FloodBytes(), floodLines, ms, lines, lines / (ms / 1000), shown ? "yes" : "no");
   PrintRow("actAdvanced posted -> loop back", total);
   PrintRow("actAdvanced handler alone", handler);
   PrintMemory("at the end");
