@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
     std::cerr << "tallybox-sim: " << error << "\n";
     return 2;
   }
-  TSimDevice device(options.PageVersion, TSimLoop::NowMs());
+  TSimDevice device(options.PageVersion, TSimLoop::NowMs(), options.ExtraRegisters);
   if (!options.RegisterFile.empty()) {
     std::vector<std::string> warnings;
     if (!SimLoadRegisterFile(options.RegisterFile, device.Registers(), warnings)) {

@@ -27,10 +27,10 @@ std::string Line(const std::string& Text) {
 
 }  // namespace
 
-TSimDevice::TSimDevice(std::string PageVersion, uint64_t StartMs)
+TSimDevice::TSimDevice(std::string PageVersion, uint64_t StartMs, std::size_t ExtraRegisters)
     : FPageVersion(std::move(PageVersion)),
       FStartMs(StartMs),
-      FRegisters(SimPageVersionNumber(FPageVersion)) {}
+      FRegisters(SimPageVersionNumber(FPageVersion), ExtraRegisters) {}
 
 TSimCommandResult TSimDevice::Execute(const std::string& Received, bool Serial, uint64_t NowMs) {
   TSimCommandResult result;

@@ -18,8 +18,9 @@ struct TSimCommandResult {
 
 class TSimDevice {
  public:
-  // StartMs is the clock reading at power-on; uptime counts from it.
-  TSimDevice(std::string PageVersion, uint64_t StartMs);
+  // StartMs is the clock reading at power-on; uptime counts from it. ExtraRegisters adds plain
+  // number registers after the standard set (see TSimRegisterSet).
+  TSimDevice(std::string PageVersion, uint64_t StartMs, std::size_t ExtraRegisters = 0);
 
   const std::string& PageVersion() const { return FPageVersion; }
   const std::string& Unit() const { return FUnit; }

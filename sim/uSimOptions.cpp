@@ -1,5 +1,7 @@
 #include "sim/uSimOptions.h"
 
+#include "sim/uSimRegisters.h"
+
 #include <arpa/inet.h>
 
 #include <charconv>
@@ -54,6 +56,7 @@ std::string SimParseOptions(const std::vector<std::string>& Args, TSimOptions& O
       {"--password", TextInto(s.Password)},
       {"--page-version", TextInto(Options.PageVersion)},
       {"--registers", TextInto(Options.RegisterFile)},
+      {"--extra-registers", NumberInto(Options.ExtraRegisters, kSimMaxExtraRegisters)},
       {"--log", TextInto(Options.LogFile)},
       {"--link", TextInto(Options.Link)},
       {"--events", NumberInto(s.EventIntervalMs, kMs)},
@@ -115,6 +118,7 @@ Device:
   --password P          TCP password (default tallybox)
   --page-version V      reported as i900 (default 1.00; 1.10 adds registers)
   --registers FILE      start from this register preset file
+  --extra-registers N   add N number registers r1000.. (up to 9000)
   --log FILE            record every line received, one per line
 
 Unsolicited traffic (milliseconds, 0 = off):

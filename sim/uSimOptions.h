@@ -15,6 +15,7 @@ struct TSimOptions {
   std::string Link;  // a symbolic link made to the serial terminal
   std::string PageVersion = "1.00";
   std::string RegisterFile;
+  std::size_t ExtraRegisters = 0;  // plain number registers r1000.. after the standard set
   std::string LogFile;
   TSimSessionConfig Session;
   bool Help = false;

@@ -153,12 +153,17 @@ int SimPageVersionNumber(const std::string& PageVersion) {
   return major * 100 + minor;
 }
 
-TSimRegisterSet::TSimRegisterSet(int PageVersion) {
+TSimRegisterSet::TSimRegisterSet(int PageVersion, std::size_t Extra) {
   for (auto& def : AllRegisters())
     if (def.SinceVersion <= PageVersion) {
       FValues.push_back(def.Factory);
       FDefs.push_back(std::move(def));
     }
+  for (std::size_t n = 0; n < std::min(Extra, kSimMaxExtraRegisters); ++n) {
+    const std::string name = "r" + std::to_string(1000 + n);
+    FDefs.push_back(Number(name, "Extra register " + name, 0, 999999, "0"));
+    FValues.push_back("0");
+  }
   for (const auto& installed : kInstalled) Set(installed.Name, installed.Value);
 }
 

@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+// Extra registers are named r1000 .. r9999.
+inline constexpr std::size_t kSimMaxExtraRegisters = 9000;
+
 enum class TSimRegisterKind { Number, Flag, Choice, Text };
 
 struct TSimRegisterDef {
@@ -24,8 +27,10 @@ struct TSimRegisterDef {
 class TSimRegisterSet {
  public:
   // The registers that a device of this page version (times 100, 1.10 -> 110) has, holding
-  // the values the device left the factory installation with.
-  explicit TSimRegisterSet(int PageVersion);
+  // the values the device left the factory installation with, followed by Extra plain number
+  // registers r1000, r1001, ... (0..999999, factory 0) for exercising large register pages.
+  // Extra is capped at kSimMaxExtraRegisters.
+  explicit TSimRegisterSet(int PageVersion, std::size_t Extra = 0);
 
   std::size_t Count() const { return FDefs.size(); }
   const TSimRegisterDef& Def(std::size_t Index) const { return FDefs[Index]; }

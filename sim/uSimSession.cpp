@@ -197,10 +197,7 @@ void TSimSession::QueueEvent(const std::string& Text, uint64_t NowMs) {
 }
 
 void TSimSession::QueueFlood(uint64_t NowMs) {
-  std::string flood;
-  for (unsigned n = 1; flood.size() < FConfig.FloodBytes; ++n)
-    flood += simtext::EventLine("Flood event " + std::to_string(n));
-  FOutput.Queue(std::move(flood), NowMs);
+  FOutput.Queue(simtext::FloodText(FConfig.FloodBytes), NowMs);
 }
 
 void TSimSession::QueueGarbage(uint64_t NowMs) {

@@ -24,6 +24,13 @@ std::string Prompt(std::string_view Unit) {
   return prompt;
 }
 
+std::string FloodText(std::size_t Bytes) {
+  std::string flood;
+  for (unsigned n = 1; flood.size() < Bytes; ++n)
+    flood += EventLine("Flood event " + std::to_string(n));
+  return flood;
+}
+
 std::string EventLine(std::string_view Text) {
   std::string line("\0\t", 2);
   line += kRed;

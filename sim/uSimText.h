@@ -2,6 +2,7 @@
 // sequences of its terminal text. Used by the device model and the session of tallybox-sim.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,10 @@ std::string Prompt(std::string_view Unit);
 // NUL TAB ESC "[31m" Text ESC "[0m" CR LF. CR and LF inside Text become blanks, since they
 // would end the line early.
 std::string EventLine(std::string_view Text);
+
+// The burst sent with --flood: event lines "Flood event 1", "Flood event 2", ... until at
+// least Bytes bytes (none for 0).
+std::string FloodText(std::size_t Bytes);
 
 // NUL TAB ESC "[31mM:" and Bytes as a quoted string, CR LF. Bytes outside printable ASCII, the
 // quote and the backslash are written as \xHH, so the line never holds a raw CR or LF.

@@ -1,0 +1,404 @@
+// Figures for the whole main window against the simulated device over loopback TCP: how fast
+// a menu action is answered while the device floods the window with 10 MiB of events and
+// terminal text (with the memory this costs), and how long a registers page of 1000 number
+// fields takes to come up and to be submitted. Built on the window tests' start-up and
+// fixture; it prints tables and checks only that each step really happened, never a time.
+// Run with xvfb-run -a (or offscreen); --gtest_filter picks one of the two figures, and
+// TALLYBOX_FLOOD_SECONDS and TALLYBOX_FLOOD_BYTES how long and how large the flood is.
+#include <unistd.h>
+
+#include <QMainWindow>
+#include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTimer>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <optional>
+#include <sstream>
+
+#include "app/MainWindowFixture.h"
+#include "sim/uSimText.h"
+
+namespace {
+
+using TClock = std::chrono::steady_clock;
+
+double MsBetween(TClock::time_point From, TClock::time_point To) {
+  return std::chrono::duration<double, std::milli>(To - From).count();
+}
+
+// Memory of one process from /proc/<pid>/status, in KiB (0 when it cannot be read).
+struct TMemory {
+  long PeakKiB = 0;  // VmHWM
+  long NowKiB = 0;   // VmRSS
+};
+
+TMemory ReadMemory(const std::string& Pid) {
+  std::ifstream status("/proc/" + Pid + "/status");
+  TMemory memory;
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("VmHWM:", 0) == 0) memory.PeakKiB = std::stol(line.substr(6));
+    if (line.rfind("VmRSS:", 0) == 0) memory.NowKiB = std::stol(line.substr(6));
+  }
+  return memory;
+}
+
+// The web engine's helper processes started below this one (zygotes, renderers, GPU),
+// summed; the simulator, also a child, is left out by name.
+TMemory WebEngineMemory() {
+  std::map<long, long> parent;
+  std::map<long, std::string> name;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    const std::string pid = entry.path().filename().string();
+    if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::ifstream stat(entry.path() / "stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), {});
+    const auto open = text.find('('), close = text.rfind(')');
+    if (open == std::string::npos || close == std::string::npos) continue;
+    std::istringstream rest(text.substr(close + 2));
+    std::string state;
+    long ppid = 0;
+    rest >> state >> ppid;
+    parent[std::stol(pid)] = ppid;
+    name[std::stol(pid)] = text.substr(open + 1, close - open - 1);
+  }
+  TMemory sum;
+  for (const auto& [pid, ppid] : parent) {
+    bool below = false;
+    for (long up = ppid; up > 1 && !below; up = parent.count(up) ? parent[up] : 0)
+      below = up == getpid();
+    if (!below || name[pid].rfind("QtWebEngine", 0) != 0) continue;
+    const TMemory one = ReadMemory(std::to_string(pid));
+    sum.PeakKiB += one.PeakKiB;
+    sum.NowKiB += one.NowKiB;
+  }
+  return sum;
+}
+
+void PrintMemory(const char* When) {
+  const TMemory own = ReadMemory("self"), engine = WebEngineMemory();
+  std::printf(
+      "  %-26s own VmHWM %7.1f MiB  VmRSS %7.1f MiB | web engine sum VmHWM %7.1f MiB  "
+      "VmRSS %7.1f MiB\n",
+      When, own.PeakKiB / 1024.0, own.NowKiB / 1024.0, engine.PeakKiB / 1024.0,
+      engine.NowKiB / 1024.0);
+}
+
+std::string LoadAverage() {
+  std::ifstream in("/proc/loadavg");
+  std::string one, five, fifteen;
+  in >> one >> five >> fifteen;
+  return one + " " + five + " " + fifteen;
+}
+
+struct TStats {
+  double Median = 0, P90 = 0, Worst = 0, Best = 0;
+};
+
+TStats Summarise(std::vector<double> Values) {
+  if (Values.empty()) return {};
+  std::sort(Values.begin(), Values.end());
+  const auto at = [&](double Q) { return Values[static_cast<size_t>(Q * (Values.size() - 1))]; };
+  return {Values.size() % 2 ? at(0.5) : (at(0.5) + Values[Values.size() / 2]) / 2, at(0.9),
+          Values.back(), Values.front()};
+}
+
+void PrintRow(const char* What, const std::vector<double>& Ms) {
+  const TStats s = Summarise(Ms);
+  std::printf("  %-42s %4zu  median %8.1f  p90 %8.1f  worst %8.1f  best %8.1f ms\n", What,
+              Ms.size(), s.Median, s.P90, s.Worst, s.Best);
+}
+
+class MainWindowFigures : public MainWindowTest {
+ protected:
+  MainWindowFigures() { std::printf("  load average at start: %s\n", LoadAverage().c_str()); }
+  ~MainWindowFigures() override {
+    std::printf("  load average at end:   %s\n", LoadAverage().c_str());
+  }
+  QWidget* AdvancedPage() { return Find<QWidget>(&Main(), "tsAdvanced"); }
+};
+
+// ---- The flood ------------------------------------------------------------------------------
+
+// The burst's size: TALLYBOX_FLOOD_BYTES, 10 MiB by default.
+std::size_t FloodBytes() {
+  const char* text = std::getenv("TALLYBOX_FLOOD_BYTES");
+  return text ? std::strtoull(text, nullptr, 10) : 10u << 20;
+}
+
+// The text the events memo ends with once the whole burst has been shown.
+QString LastFloodEvent() {
+  const std::string flood = simtext::FloodText(FloodBytes());
+  const std::string marker = "Flood event ";
+  const auto at = flood.rfind(marker);
+  return QString::fromStdString(flood.substr(at, flood.find('\x1b', at) - at));
+}
+
+bool MemoEndsWith(QPlainTextEdit* Memo, const QString& Text) {
+  QTextBlock block = Memo->document()->lastBlock();
+  for (int i = 0; i < 4 && block.isValid(); ++i, block = block.previous())
+    if (block.text().trimmed().endsWith(Text)) return true;
+  return false;
+}
+
+// One menu action while the window is busy: the time from posting it until the event loop
+// has run it and come back (a zero timer queued behind it fires), and the handler's own part.
+struct TResponse {
+  double TotalMs = 0, HandlerMs = 0;
+  bool Switched = false;
+};
+
+TResponse RespondToAdvanced(QMainWindow& Window, QAction* Advanced, QWidget* AdvancedPage) {
+  struct TState {
+    TResponse Response;
+    bool Done = false;
+  };
+  auto state = std::make_shared<TState>();  // outlives a wait that gives up
+  const auto posted = TClock::now();
+  QTimer::singleShot(0, &Window, [=, &Window] {
+    const auto start = TClock::now();
+    Advanced->trigger();
+    state->Response.HandlerMs = MsBetween(start, TClock::now());
+    state->Response.Switched = AdvancedPage->isVisible() == Advanced->isChecked();
+    QTimer::singleShot(0, &Window, [=] {
+      state->Response.TotalMs = MsBetween(posted, TClock::now());
+      state->Done = true;
+    });
+  });
+  WaitUntil([&] { return state->Done; }, std::chrono::minutes(5));
+  return state->Response;
+}
+
+// How long to keep sampling: TALLYBOX_FLOOD_SECONDS, 60 by default; 0 waits until the last
+// event of the burst is shown (at most 30 minutes).
+int FloodSeconds() {
+  const char* text = std::getenv("TALLYBOX_FLOOD_SECONDS");
+  return text ? std::atoi(text) : 60;
+}
+
+TEST_F(MainWindowFigures, MenuActionDuringTenMegabyteFlood) {
+  const std::string address = "127.0.61.1";
+  // No periodic events, so the burst's last line stays the memo's last.
+  StartTcpSim(address, {"--flood", std::to_string(FloodBytes()), "--text", "20", "--events", "0"});
+  StartProgram();
+  Pump(std::chrono::milliseconds(500));
+  PrintMemory("before login");
+  auto* events = Find<QPlainTextEdit>(&Main(), "memEvents");
+  const QString last = LastFloodEvent();
+  const std::string flood = simtext::FloodText(FloodBytes());
+  const long floodLines = std::count(flood.begin(), flood.end(), '\n');
+  const int seconds = FloodSeconds();
+  const double limitMs = (seconds > 0 ? seconds : 1800) * 1000.0;
+
+  const auto start = TClock::now();
+  LogInAndWait(address);
+  std::vector<double> total, handler;
+  long peakEngineRss = 0;
+  int wrongView = 0;
+  bool shown = false;
+  while (!(shown && seconds == 0) && MsBetween(start, TClock::now()) < limitMs) {
+    const TResponse r = RespondToAdvanced(Main(), Action("actAdvanced"), AdvancedPage());
+    total.push_back(r.TotalMs);
+    handler.push_back(r.HandlerMs);
+    wrongView += r.Switched ? 0 : 1;
+    peakEngineRss = std::max(peakEngineRss, WebEngineMemory().NowKiB);
+    shown = MemoEndsWith(events, last);
+    QTest::qWait(100);
+  }
+  const double ms = MsBetween(start, TClock::now());
+  const int lines = events->document()->blockCount();
+  if (seconds == 0) EXPECT_TRUE(shown) << "the burst was not shown within 30 minutes";
+  EXPECT_EQ(wrongView, 0);
+  std::printf(
+      "  flood of %zu bytes (%ld event lines): after %.0f ms from login the events memo "
+      "holds %d lines (%.0f lines/s), last flood event shown: %s\n",
+      FloodBytes(), floodLines, ms, lines, lines / (ms / 1000), shown ? "yes" : "no");
+  PrintRow("actAdvanced posted -> loop back", total);
+  PrintRow("actAdvanced handler alone", handler);
+  PrintMemory("at the end");
+  std::printf("  web engine VmRSS sum, highest sample:  %.1f MiB\n", peakEngineRss / 1024.0);
+}
+
+// ---- 1000 registers -------------------------------------------------------------------------
+
+constexpr int kExtraRegisters = 1000;
+constexpr int kRounds = 20;
+const char* const kPageVersion = "2.00";
+
+// A registers page with one text field per extra register, in a form the window submits.
+std::string ThousandFieldPage() {
+  std::string page =
+      "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"windows-1252\">\n"
+      "<title>Tallybox registers</title>\n<link rel=\"stylesheet\" href=\"../tallybox.css\">\n"
+      "</head>\n<body>\n<form method=\"post\" action=\"program\">\n<table>\n";
+  for (int n = 1000; n < 1000 + kExtraRegisters; ++n) {
+    const std::string name = "r" + std::to_string(n);
+    page += "<tr><td class=\"code\">" + name + "</td><td <!--#hl " + name + "=\"\"-->>Extra " +
+            name + "</td><td><input type=\"text\" <!--#val " + name +
+            "=\"\"--> size=\"7\" maxlength=\"6\"></td></tr>\n";
+  }
+  return page + "</table>\n<button type=\"submit\">Program</button>\n</form>\n</body>\n</html>\n";
+}
+
+// A copy of the program folder's pages with a page version folder for the large page.
+void MakeProgramFolder(const std::filesystem::path& To) {
+  namespace fs = std::filesystem;
+  const fs::path from = TALLYBOX_PROGRAM_DIR;
+  for (const char* file : {"home.htm", "wait.htm", "tallybox.css"}) fs::copy(from / file, To);
+  fs::copy(from / "img", To / "img", fs::copy_options::recursive);
+  const fs::path version = To / (std::string("v") + kPageVersion);
+  fs::create_directories(version);
+  fs::copy(from / "v1.00" / "info.htm", version / "info.htm");
+  std::ofstream(version / "regs.htm", std::ios::binary) << ThousandFieldPage();
+}
+
+struct TShownTimes {
+  double Committed, Loaded, Rendered;  // ms
+};
+
+// Times a page coming up in the view: when the engine committed to the expected file, when its load
+// finished, and when the engine had then drawn two animation frames, so the loaded content has been
+// rendered. The second is signalled through the document title, the one thing a page hands back by
+// itself.
+class TPageWatch : public QObject {
+ public:
+  explicit TPageWatch(THtmlView* View)
+      : FView(View), FPage(View->findChild<QWebEngineView*>()->page()) {
+    connect(View, &THtmlView::LoadFinished, this, [this](bool) { LoadFinished(); });
+    connect(FPage, &QWebEnginePage::urlChanged, this, [this](const QUrl& Url) {
+      if (!FCommitted && Url.path().endsWith(QString::fromStdString(FFile)))
+        FCommitted = TClock::now();
+    });
+    connect(FPage, &QWebEnginePage::titleChanged, this, [this](const QString& Title) {
+      if (!FToken.isEmpty() && Title == FToken) FRendered = TClock::now();
+    });
+  }
+  // Call before the step that loads File.
+  void Expect(const char* File) {
+    FFile = File;
+    FToken = QString("rendered-%1").arg(++FCount);
+    FCommitted.reset();
+    FLoaded.reset();
+    FRendered.reset();
+  }
+  // Waits for the expected page; its times from Since, or nothing at the time-out.
+  std::optional<TShownTimes> Shown(TClock::time_point Since) {
+    if (!WaitUntil([&] { return FRendered.has_value(); }, std::chrono::seconds(5)) || !FCommitted)
+      return std::nullopt;
+    return TShownTimes{MsBetween(Since, *FCommitted), MsBetween(Since, *FLoaded),
+                       MsBetween(Since, *FRendered)};
+  }
+
+ private:
+  void LoadFinished() {
+    if (FLoaded || FView->CurrentFile().find(FFile) == std::string::npos) return;
+    FLoaded = TClock::now();
+    FPage->runJavaScript(
+        "requestAnimationFrame(() => requestAnimationFrame(() => "
+        "{ document.title = '" +
+        FToken + "'; }));");
+  }
+
+  THtmlView* FView;
+  QWebEnginePage* FPage;
+  std::string FFile;
+  QString FToken;
+  int FCount = 0;
+  std::optional<TClock::time_point> FCommitted, FLoaded, FRendered;
+};
+
+void PrintShown(const std::string& What, const std::vector<TShownTimes>& Times) {
+  const std::pair<const char*, double TShownTimes::*> parts[] = {
+      {" committed", &TShownTimes::Committed},
+      {" load finished", &TShownTimes::Loaded},
+      {" rendered", &TShownTimes::Rendered}};
+  for (const auto& [name, part] : parts) {
+    std::vector<double> ms;
+    for (const TShownTimes& t : Times) ms.push_back(t.*part);
+    PrintRow((What + name).c_str(), ms);
+  }
+}
+
+class ThousandRegisters : public MainWindowFigures {
+ protected:
+  QString Js(const QString& Script) { return Main().hvMain()->RunScriptForTest(Script).toString(); }
+  // Registers action to the page shown; the field r1999 must show Expected.
+  std::optional<TShownTimes> OpenRegisters(TPageWatch& Watch, const QString& Expected) {
+    Watch.Expect("regs.htm");
+    const auto start = TClock::now();
+    Trigger(&Main(), "actRegisters");
+    const auto shown = Watch.Shown(start);
+    if (shown) {
+      EXPECT_EQ(Js("String(document.querySelectorAll('input[type=text]').length)"),
+                QString::number(kExtraRegisters));
+      EXPECT_EQ(Js("document.querySelector('[name=r1999]').value"), Expected);
+    }
+    return shown;
+  }
+  // Submitting with r1999 set to Value, until the home page is shown and the status is back.
+  std::optional<TShownTimes> Submit(TPageWatch& Watch, const QString& Value) {
+    Watch.Expect("home.htm");
+    const auto start = TClock::now();
+    Js("document.querySelector('[name=r1999]').value = '" + Value +
+       "'; document.querySelector('button[type=submit]').click(); 'ok'");
+    const auto shown = Watch.Shown(start);
+    EXPECT_TRUE(WaitUntil([&] { return Status() == "Connected"; }));
+    return shown;
+  }
+};
+
+TEST_F(ThousandRegisters, OpenAndSubmitTheRegistersPage) {
+  const std::string address = "127.0.61.2";
+  TTempFolder folder("tbx-program");
+  MakeProgramFolder(folder.Folder);
+  StartTcpSim(address, {"--page-version", kPageVersion, "--extra-registers",
+                        std::to_string(kExtraRegisters), "--events", "0", "--text", "0"});
+  Program = std::make_unique<TProgram>(folder.Folder.string() + "/");
+  Main().show();
+  LogInAndWait(address);
+  ASSERT_EQ(Status(1), std::string("v") + kPageVersion);
+  TPageWatch watch(Main().hvMain());
+
+  std::vector<TShownTimes> opened, submitted;
+  int lostOpen = 0, lostSubmit = 0;
+  QString expected = "0";
+  // Round 0 warms the engine up. A page that never comes is counted, and the next round's
+  // Registers action starts over from the home page, as the user would.
+  for (int round = 0; opened.size() < kRounds && round < 3 * kRounds; ++round) {
+    const auto open = OpenRegisters(watch, expected);
+    if (!open) {
+      ++lostOpen;
+      continue;
+    }
+    const QString value = QString::number(round + 1);
+    const auto submit = Submit(watch, value);
+    expected = value;
+    if (!submit) ++lostSubmit;
+    if (round == 0) {
+      if (submit)
+        std::printf("  first round (cold): registers rendered %.1f ms, submit to home %.1f ms\n",
+                    open->Rendered, submit->Rendered);
+      continue;
+    }
+    opened.push_back(*open);
+    if (submit) submitted.push_back(*submit);
+  }
+  std::printf("  pages that never came (5 s): registers %d, home after submit %d\n", lostOpen,
+              lostSubmit);
+  EXPECT_EQ(opened.size(), static_cast<size_t>(kRounds));
+  EXPECT_NE(DeviceLog().find("r1999=" + expected.toStdString() + "\n"), std::string::npos);
+  std::printf("  %d registers (%d on the page), %d rounds after one warm-up:\n",
+              static_cast<int>(Main().Params().Count()), kExtraRegisters, kRounds);
+  PrintShown("actRegisters -> regs.htm", opened);
+  PrintShown("submit -> home.htm", submitted);
+  PrintMemory("after the rounds");
+}
+
+}  // namespace
