@@ -78,6 +78,9 @@ THtmlView::THtmlView(QWidget* Parent)
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(FView);
 
+  FLoadWatch = new QTimer(this);
+  FLoadWatch->setSingleShot(true);
+  connect(FLoadWatch, &QTimer::timeout, this, &THtmlView::EnsureLastPageShown);
   connect(FPage, &QWebEnginePage::loadFinished, this, &THtmlView::PageLoadFinished);
   connect(FPage, &TCapturePage::FormCaptured, this, &THtmlView::FormCaptured);
 }
@@ -119,29 +122,34 @@ void THtmlView::ShowPage(const std::string& RelativePath, const std::string& Htm
   const QUrl url = FPages->PutDocument(QString::fromStdString(RelativePath),
                                        QByteArray(Html.data(), qsizetype(Html.size())));
   FRetries = 0;
+  FLastFinished = false;
   FPage->ExpectLoad(url);
   FPage->load(url);
+  FLoadWatch->start(LoadWatchMs);
 }
 
 void THtmlView::PageLoadFinished(bool Ok) {
   // A load overtaken by a newer one also finishes; only the page asked for last counts.
   if (FPage->url() == FPage->LastLoad()) {
-    FRetries = 0;
+    FLastFinished = true;
+    FLoadWatch->stop();
     emit LoadFinished(Ok);
     return;
   }
-  // The engine may let an older load that was already under way win over a newer one asked
-  // for right after it (the wait page, then the page that ends the wait); the view would then
-  // stay on the older page. Ask again for the newer page if it has not come by a moment later.
-  QTimer::singleShot(50, this, &THtmlView::EnsureLastPageShown);
+  // An older page finished in place of the one asked for last (the wait page, then the page
+  // that ends the wait): unless the newer one comes a moment later, ask for it again.
+  QTimer::singleShot(50, this, [this] {
+    if (FPage->url() != FPage->LastLoad()) EnsureLastPageShown();
+  });
 }
 
 void THtmlView::EnsureLastPageShown() {
   const QUrl last = FPage->LastLoad();
-  if (last.isEmpty() || FPage->url() == last || FRetries >= 3) return;
+  if (last.isEmpty() || FLastFinished || FRetries >= MaxRetries) return;
   ++FRetries;
   FPage->ExpectLoad(last);
   FPage->load(last);
+  FLoadWatch->start(LoadWatchMs);
 }
 
 void THtmlView::FormCaptured(const TCapturedForm& Form) {

@@ -13,6 +13,7 @@
 
 #include "htmlview/core/uIncludeTags.h"
 
+class QTimer;
 class QWebEngineProfile;
 class QWebEngineView;
 class TCapturePage;
@@ -77,5 +78,12 @@ class THtmlView : public QWidget {
   std::string FCurrentFile;
   TIncludeHandler FOnInclude;
   TSubmitHandler FOnSubmit;
-  int FRetries = 0;  // reloads of the page asked for last after an older load displaced it
+  // The engine now and then drops a load asked for while an older one is still on its way:
+  // the page asked for last is asked for again when an older page finished in its place, or
+  // when it has not finished after LoadWatchMs.
+  static constexpr int LoadWatchMs = 2000;
+  static constexpr int MaxRetries = 3;
+  QTimer* FLoadWatch;
+  bool FLastFinished = true;
+  int FRetries = 0;
 };
