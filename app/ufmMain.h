@@ -126,6 +126,7 @@ class TfmMain : public QMainWindow {
   bool IsSerial(TTerminalDispatcher* Dispatcher) const;
   void DisarmPump();
   void ArmPump();
+  void ReadDevicePage(bool Registers, const char* Command, TCompletion Received);
   void ReadRegisterReply();
   void RenderReplyInTerminal();
   std::string PresetFolder() const;

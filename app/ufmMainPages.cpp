@@ -43,19 +43,20 @@ void TfmMain::SelectPageFolder() {
 }
 
 void TfmMain::actStatusExecute() {
-  ShowStandardView();
-  FRegistersShown = false;
-  ShowWaitPage();
-  RestartIdleTimer();
-  SendCommand("i?", TDialogue::CommandTimeout, [this] { StatusReceived(); });
+  ReadDevicePage(false, "i?", [this] { StatusReceived(); });
 }
 
 void TfmMain::actRegistersExecute() {
+  ReadDevicePage(true, "r?", [this] { RegistersReceived(); });
+}
+
+// Status and Registers: the standard view with the wait page until the reply shows its page.
+void TfmMain::ReadDevicePage(bool Registers, const char* Command, TCompletion Received) {
   ShowStandardView();
-  FRegistersShown = true;
+  FRegistersShown = Registers;
   ShowWaitPage();
   RestartIdleTimer();
-  SendCommand("r?", TDialogue::CommandTimeout, [this] { RegistersReceived(); });
+  SendCommand(Command, TDialogue::CommandTimeout, std::move(Received));
 }
 
 void TfmMain::ReadRegisterReply() {
