@@ -137,7 +137,7 @@ void TfmMain::FormCreate() {
   FHtmlView->SetSubmitHandler(Guarded([this](const std::string& Action, const std::string& Target,
                                              const std::string& EncType, const std::string& Method,
                                              std::vector<std::string> Results) {
-    hvMainFormSubmit(Action, Target, EncType, Method, std::move(Results));
+    hvMainFormSubmit(Action, Target, EncType, Method, Results);
   }));
 }
 

@@ -95,7 +95,7 @@ class TfmMain : public QMainWindow {
   std::string hvMainInclude(const std::string& Command, const std::vector<std::string>& Params);
   void hvMainFormSubmit(const std::string& Action, const std::string& Target,
                         const std::string& EncType, const std::string& Method,
-                        std::vector<std::string> Results);
+                        const std::vector<std::string>& Results);
   void ProgrammingDone();
   void actLoadRegistersExecute();
   void actSaveRegistersExecute();

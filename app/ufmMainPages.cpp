@@ -83,7 +83,7 @@ std::string TfmMain::hvMainInclude(const std::string& Command,
 }
 
 void TfmMain::hvMainFormSubmit(const std::string&, const std::string&, const std::string&,
-                               const std::string&, std::vector<std::string> Results) {
+                               const std::string&, const std::vector<std::string>& Results) {
   const TSubmitPlan plan = PlanSubmit(FParams, Results);
   if (plan.Kind == TSubmitPlan::TKind::Refused) {
     TModal::MessageBox(this, ToQ(plan.Message), "Error", TModal::MB_ICONERROR);

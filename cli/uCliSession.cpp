@@ -34,7 +34,11 @@ TCliSession::TCliSession(const TCliOptions& Options, std::ostream& Log,
 }
 
 TCliSession::~TCliSession() {
-  Close(false);
+  try {
+    Close(false);
+  } catch (...) {
+    // Ending the session on the way out of an error: the first error is what the user sees.
+  }
 }
 
 TTerminalDispatcher* TCliSession::MakeDispatcher() {

@@ -22,7 +22,9 @@ void TfmConnectWizard::FillConnections() {
 }
 
 void TfmConnectWizard::btnNewConnectionClick() {
-  RasCreatePhonebookEntry(reinterpret_cast<void*>(winId()), nullptr);  // its result is of no use
+  // The service wants the owner window's handle; its result is of no use here.
+  RasCreatePhonebookEntry(reinterpret_cast<void*>(winId()),
+                          nullptr);  // NOLINT(performance-no-int-to-ptr)
   FillConnections();
 }
 

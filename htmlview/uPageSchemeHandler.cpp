@@ -84,7 +84,7 @@ fs::path TPageSchemeHandler::ResolveFile(const QUrl& Url) const {
 fs::path TPageSchemeHandler::ResolveBelowRoot(const fs::path& File) const {
   if (FRoot.empty()) return {};
   std::error_code ec;
-  const fs::path file = fs::canonical(File, ec);
+  fs::path file = fs::canonical(File, ec);
   if (ec || !IsBelow(file, FRoot) || !fs::is_regular_file(file, ec)) return {};
   if (fs::file_size(file, ec) > MaxFileSize || ec) return {};
   return file;
