@@ -9,10 +9,8 @@
 TInstanceLock::TInstanceLock(const std::string& Name) {
   const std::string path = UserRuntimeFolder() + "/" + Name + ".lock";
   FFile = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (FFile < 0) return;  // without a mark the program still runs
-  // Every copy holds a shared lock; a copy that cannot take an exclusive one is not alone.
-  FOtherCopy = flock(FFile, LOCK_EX | LOCK_NB) != 0;
-  flock(FFile, LOCK_SH | LOCK_NB);
+  if (FFile < 0) return;            // without a mark the program still runs
+  flock(FFile, LOCK_SH | LOCK_NB);  // every running copy holds the mark; none is refused
 }
 
 TInstanceLock::~TInstanceLock() {

@@ -11,10 +11,6 @@ class TInstanceLock {
   TInstanceLock(const TInstanceLock&) = delete;
   TInstanceLock& operator=(const TInstanceLock&) = delete;
 
-  // True when another copy held the mark when this one started.
-  bool OtherCopyRunning() const { return FOtherCopy; }
-
  private:
   int FFile = -1;
-  bool FOtherCopy = false;
 };

@@ -103,9 +103,6 @@ int TModal::Exec(QDialog* Dialog) {
 void TModal::SetTestMode(bool On) {
   Queues().TestMode = On;
 }
-bool TModal::TestMode() {
-  return Queues().TestMode;
-}
 void TModal::SetNextAnswer(int Button) {
   Queues().Answers.push_back(Button);
 }

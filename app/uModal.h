@@ -40,7 +40,6 @@ class TModal {
 
   // The test side. In test mode every dialog needs a queued answer.
   static void SetTestMode(bool On);
-  static bool TestMode();
   static void SetNextAnswer(int Button);
   static void SetNextFileName(const QString& FileName);  // empty = the user cancels
   // Runs instead of the dialog's event loop: it drives the shown dialog and ends it.
