@@ -146,9 +146,11 @@ void TModemDispatcher::DialCallback(HRASCONN Handle, uint32_t Message, int32_t S
 
 void TModemDispatcher::DialEvent(HRASCONN, uint32_t, int32_t State, uint32_t Error, uint32_t) {
   ServiceStatus(RasStateText(State));
+  // The error is delivered before the worker may see the stop, so the owner hears it ahead
+  // of the worker's own "Closing".
   if (Error != 0) {
-    FStopped = true;
     ServiceError(RasErrorText(Error));
+    FStopped = true;
   }
   if (State == RasStateConnected) FConnected = true;
   if (State == RasStateDisconnected) FStopped = true;
