@@ -9,6 +9,7 @@
 #include <QEventLoop>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWebEngineLoadingInfo>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 #include <QWebEngineUrlScheme>
@@ -80,8 +81,8 @@ THtmlView::THtmlView(QWidget* Parent)
 
   FLoadWatch = new QTimer(this);
   FLoadWatch->setSingleShot(true);
-  connect(FLoadWatch, &QTimer::timeout, this, &THtmlView::EnsureLastPageShown);
-  connect(FPage, &QWebEnginePage::loadFinished, this, &THtmlView::PageLoadFinished);
+  connect(FLoadWatch, &QTimer::timeout, this, &THtmlView::LoadWatchExpired);
+  connect(FPage, &QWebEnginePage::loadingChanged, this, &THtmlView::PageLoadingChanged);
   connect(FPage, &TCapturePage::FormCaptured, this, &THtmlView::FormCaptured);
 }
 
@@ -119,37 +120,73 @@ void THtmlView::LoadFromFile(const std::string& Path) {
 }
 
 void THtmlView::ShowPage(const std::string& RelativePath, const std::string& Html) {
-  const QUrl url = FPages->PutDocument(QString::fromStdString(RelativePath),
-                                       QByteArray(Html.data(), qsizetype(Html.size())));
+  FLastPath = QString::fromStdString(RelativePath);
+  FLastHtml = QByteArray(Html.data(), qsizetype(Html.size()));
   FRetries = 0;
   FLastFinished = false;
-  FPage->ExpectLoad(url);
-  FPage->load(url);
-  FLoadWatch->start(LoadWatchMs);
+  LoadLastPage();
 }
 
-void THtmlView::PageLoadFinished(bool Ok) {
-  // A load overtaken by a newer one also finishes; only the page asked for last counts.
-  if (FPage->url() == FPage->LastLoad()) {
-    FLastFinished = true;
-    FLoadWatch->stop();
-    emit LoadFinished(Ok);
+// Every attempt gets a URL of its own: a retry under the URL of a load still on its way has
+// left the engine showing an empty document, and an attempt overtaken on its way must never
+// be taken for the one that followed it.
+void THtmlView::LoadLastPage() {
+  const QUrl url = FPages->PutDocument(FLastPath, FLastHtml);
+  FLastStarted = false;
+  FPage->ExpectLoad(url);
+  FPage->load(url);
+  FLoadWatch->start(FLoadWatchMs);
+}
+
+// Matched on the load's own URL: the page's url() still names the old document while the
+// new one is on its way.
+void THtmlView::PageLoadingChanged(const QWebEngineLoadingInfo& Info) {
+  using TInfo = QWebEngineLoadingInfo;
+  if (Info.url() != FPage->LastLoad()) {
+    if (Info.status() != TInfo::LoadStartedStatus) OlderPageEnded();
     return;
   }
-  // An older page finished in place of the one asked for last (the wait page, then the page
-  // that ends the wait): unless the newer one comes a moment later, ask for it again.
+  if (Info.status() == TInfo::LoadStartedStatus) {
+    FLastStarted = true;
+  } else if (Info.status() == TInfo::LoadSucceededStatus && !Info.isErrorPage()) {
+    LastPageEnded(true);
+  } else if (FRetries < MaxRetries) {
+    AskAgain();
+  } else {
+    LastPageEnded(false);
+  }
+}
+
+// An older page ended in place of the one asked for last (the wait page, then the page that
+// ends the wait): unless the newer one starts a moment later, the engine dropped it.
+void THtmlView::OlderPageEnded() {
   QTimer::singleShot(50, this, [this] {
-    if (FPage->url() != FPage->LastLoad()) EnsureLastPageShown();
+    if (!FLastStarted) AskAgain();
   });
 }
 
-void THtmlView::EnsureLastPageShown() {
-  const QUrl last = FPage->LastLoad();
-  if (last.isEmpty() || FLastFinished || FRetries >= MaxRetries) return;
+// The owner hears of each page once.
+void THtmlView::LastPageEnded(bool Ok) {
+  if (FLastFinished) return;
+  FLastFinished = true;
+  FLoadWatch->stop();
+  emit LoadFinished(Ok);
+}
+
+// A load the engine has started is slow on a busy machine, not lost: asking again would
+// only abort it.
+void THtmlView::LoadWatchExpired() {
+  if (FLastStarted)
+    FLoadWatch->start(FLoadWatchMs);
+  else
+    AskAgain();
+}
+
+// Once the retries are spent the view waits for whatever is still on its way.
+void THtmlView::AskAgain() {
+  if (FLastFinished || FRetries >= MaxRetries) return;
   ++FRetries;
-  FPage->ExpectLoad(last);
-  FPage->load(last);
-  FLoadWatch->start(LoadWatchMs);
+  LoadLastPage();
 }
 
 void THtmlView::FormCaptured(const TCapturedForm& Form) {

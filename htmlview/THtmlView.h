@@ -3,6 +3,7 @@
 // submit handler instead of navigating. Runs on Qt WebEngine; GUI thread only.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QVariant>
 #include <QWidget>
@@ -14,6 +15,7 @@
 #include "htmlview/core/uIncludeTags.h"
 
 class QTimer;
+class QWebEngineLoadingInfo;
 class QWebEngineProfile;
 class QWebEngineView;
 class TCapturePage;
@@ -59,15 +61,22 @@ class THtmlView : public QWidget {
   // Test access: runs Script in the page's own world and returns its result, waiting in a
   // local event loop for at most TimeoutMs (an invalid QVariant on time-out).
   QVariant RunScriptForTest(const QString& Script, int TimeoutMs = 10000);
+  // Test access: how long a page may take to start before the view asks for it again.
+  void SetLoadWatchForTest(int Ms) { FLoadWatchMs = Ms; }
 
  signals:
-  // The page last asked for by LoadFromFile has finished loading (Ok false: it failed).
+  // The page last asked for by LoadFromFile has finished loading: once per LoadFromFile,
+  // Ok false when it could not be shown after every retry.
   void LoadFinished(bool Ok);
 
  private:
   void ShowPage(const std::string& Path, const std::string& Html);
-  void PageLoadFinished(bool Ok);
-  void EnsureLastPageShown();
+  void PageLoadingChanged(const QWebEngineLoadingInfo& Info);
+  void LastPageEnded(bool Ok);
+  void LoadLastPage();
+  void LoadWatchExpired();
+  void OlderPageEnded();
+  void AskAgain();
   void FormCaptured(const TCapturedForm& Form);
 
   QWebEngineProfile* FProfile;
@@ -79,11 +88,15 @@ class THtmlView : public QWidget {
   TIncludeHandler FOnInclude;
   TSubmitHandler FOnSubmit;
   // The engine now and then drops a load asked for while an older one is still on its way:
-  // the page asked for last is asked for again when an older page finished in its place, or
-  // when it has not finished after LoadWatchMs.
-  static constexpr int LoadWatchMs = 2000;
+  // the page asked for last is asked for again (under a new URL, at most MaxRetries times)
+  // when an older page ended in its place, when its own load failed, or when it has not
+  // started after FLoadWatchMs. The page is kept for that.
   static constexpr int MaxRetries = 3;
+  int FLoadWatchMs = 2000;
   QTimer* FLoadWatch;
+  QString FLastPath;
+  QByteArray FLastHtml;
+  bool FLastStarted = false;
   bool FLastFinished = true;
   int FRetries = 0;
 };
