@@ -31,6 +31,7 @@ TfmMain::TfmMain(const std::string& ProgramFolder, QWidget* Parent)
     : QMainWindow(Parent), ui((RegisterResources(), std::make_unique<Ui::TfmMain>())) {
   ui->setupUi(this);
   FExeFolder = ProgramFolder.empty() ? PageTemplateFolder() : ProgramFolder;
+  FPagesInstalled = ProgramFolder.empty() && PagesInstalled(::ProgramFolder());
   if (FExeFolder.back() != '/') FExeFolder += '/';
   BuildViews();
   WireActions();

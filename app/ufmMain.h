@@ -150,6 +150,7 @@ class TfmMain : public QMainWindow {
   std::unique_ptr<TDialogue> FDialogue;        // the fork, the splitter and the dialogue state
   std::vector<std::string> FPageFolders;
   std::string FExeFolder;
+  bool FPagesInstalled = false;
   std::string FPageVersion = "v1.00";
   std::string FPageFolder;
   TParameterList FParams;

@@ -107,8 +107,12 @@ void TfmMain::ProgrammingDone() {
   SetStatusText(std::string(kProgrammedStatus));
 }
 
+// An installed copy keeps its presets in the user's data folder even when it could write
+// into the package's own folders (run as root).
 std::string TfmMain::PresetFolder() const {
-  return ::PresetFolder(FExeFolder, FPageVersion, UserDataFolder());
+  const std::string user = UserDataFolder();
+  if (FPagesInstalled && !user.empty()) return ::PresetFolder(user, FPageVersion, "");
+  return ::PresetFolder(FExeFolder, FPageVersion, user);
 }
 
 void TfmMain::actLoadRegistersExecute() {

@@ -33,3 +33,9 @@ std::string PageTemplateFolder(const std::string& ProgramFolder) {
 std::string PageTemplateFolder() {
   return PageTemplateFolder(ProgramFolder());
 }
+
+bool PagesInstalled(const std::string& ProgramFolder) {
+  std::string beside = ProgramFolder.empty() ? "./" : ProgramFolder;
+  if (beside.back() != '/') beside += '/';
+  return PageTemplateFolder(beside) != beside;
+}

@@ -14,3 +14,7 @@ std::string ProgramFolder();
 // A ProgramFolder without its trailing "/" is taken as if it had one.
 std::string PageTemplateFolder(const std::string& ProgramFolder);
 std::string PageTemplateFolder();
+
+// True when the pages come from the installed data folder rather than from beside the
+// program: an installed copy, whose folders belong to the package, not to whoever runs it.
+bool PagesInstalled(const std::string& ProgramFolder);

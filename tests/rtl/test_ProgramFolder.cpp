@@ -25,27 +25,35 @@ TEST(ProgramFolder, IsTheRunningExecutablesFolder) {
   EXPECT_TRUE(fs::is_regular_file(folder + "test_rtl"));
 }
 
-// The program's folder is <root>/bin; which page files exist decides where the pages come from.
+// The program's folder is <root>/bin; which page files exist decides where the pages come from,
+// and whether this is an installed copy.
 TEST(ProgramFolder, PageTemplatesBesideTheProgramElseInTheInstalledDataFolder) {
   struct TCase {
     const char* Name;
     std::vector<std::string> Files;  // relative to <root>
     const char* Given;               // the program folder handed in, relative to <root>
     const char* Expected;            // relative to <root>
+    bool Installed;
   };
   const TCase cases[] = {
-      {"beside", {"bin/home.htm", "share/tallybox-utility/home.htm"}, "bin/", "bin/"},
-      {"installed", {"share/tallybox-utility/home.htm"}, "bin/", "share/tallybox-utility/"},
-      {"no trailing slash", {"share/tallybox-utility/home.htm"}, "bin", "share/tallybox-utility/"},
+      {"beside", {"bin/home.htm", "share/tallybox-utility/home.htm"}, "bin/", "bin/", false},
+      {"installed", {"share/tallybox-utility/home.htm"}, "bin/", "share/tallybox-utility/", true},
+      {"no trailing slash",
+       {"share/tallybox-utility/home.htm"},
+       "bin",
+       "share/tallybox-utility/",
+       true},
       {"only other pages beside",
        {"bin/wait.htm", "share/tallybox-utility/home.htm"},
        "bin/",
-       "share/tallybox-utility/"},
+       "share/tallybox-utility/",
+       true},
       {"a folder named home.htm",
        {"bin/home.htm/x", "share/tallybox-utility/home.htm"},
        "bin/",
-       "share/tallybox-utility/"},
-      {"nowhere", {"share/tallybox-utility/wait.htm"}, "bin/", "bin/"},
+       "share/tallybox-utility/",
+       true},
+      {"nowhere", {"share/tallybox-utility/wait.htm"}, "bin/", "bin/", false},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -54,6 +62,7 @@ TEST(ProgramFolder, PageTemplatesBesideTheProgramElseInTheInstalledDataFolder) {
     for (const std::string& file : c.Files) Touch(root.Folder / file);
     const std::string base = root.Folder.string() + "/";
     EXPECT_EQ(PageTemplateFolder(base + c.Given), base + c.Expected);
+    EXPECT_EQ(PagesInstalled(base + c.Given), c.Installed);
   }
 }
 
