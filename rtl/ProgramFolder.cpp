@@ -24,7 +24,7 @@ std::string PageTemplateFolder(const std::string& ProgramFolder) {
   if (beside.back() != '/') beside += '/';
   if (HoldsHomePage(beside)) return beside;
   // Installed: <prefix>/bin/tallybox-utility with its pages in <prefix>/share/tallybox-utility.
-  const std::string installed =
+  std::string installed =
       (std::filesystem::path(beside) / "../share/tallybox-utility/").lexically_normal().string();
   if (HoldsHomePage(installed)) return installed;
   return beside;
