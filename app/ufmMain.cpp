@@ -30,9 +30,9 @@ static void RegisterResources() {
 TfmMain::TfmMain(const std::string& ProgramFolder, QWidget* Parent)
     : QMainWindow(Parent), ui((RegisterResources(), std::make_unique<Ui::TfmMain>())) {
   ui->setupUi(this);
-  FExeFolder = ProgramFolder.empty() ? PageTemplateFolder() : ProgramFolder;
-  FPagesInstalled = ProgramFolder.empty() && PagesInstalled(::ProgramFolder());
-  if (FExeFolder.back() != '/') FExeFolder += '/';
+  const std::string exeFolder = ProgramFolder.empty() ? ::ProgramFolder() : ProgramFolder;
+  FExeFolder = PageTemplateFolder(exeFolder);
+  FPagesInstalled = PagesInstalled(exeFolder);
   BuildViews();
   WireActions();
   WirePopupMenus();

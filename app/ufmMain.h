@@ -34,7 +34,8 @@ class TfmMain : public QMainWindow {
   Q_OBJECT
 
  public:
-  // ProgramFolder holds the page templates; empty means the folder of the running program.
+  // ProgramFolder is the program's own folder (empty: the running program's); the page
+  // templates come from beside it, else from the installed data folder next to it.
   explicit TfmMain(const std::string& ProgramFolder = {}, QWidget* Parent = nullptr);
   ~TfmMain() override;
 

@@ -27,8 +27,8 @@ class MainWindowTest : public ::testing::Test {
     unsetenv("XDG_DATA_HOME");
   }
 
-  void StartProgram() {
-    Program = std::make_unique<TProgram>(TALLYBOX_PROGRAM_DIR);
+  void StartProgram(const std::string& ProgramFolder = TALLYBOX_PROGRAM_DIR) {
+    Program = std::make_unique<TProgram>(ProgramFolder);
     QObject::connect(Program->Main.hvMain(), &THtmlView::LoadFinished, [this] {
       ++LoadsFinished;
       LastLoaded = Program->Main.hvMain()->CurrentFile();

@@ -4,11 +4,14 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <algorithm>
+#include <filesystem>
 #include <sstream>
 
 #include "app/MainWindowFixture.h"
 #include "app/TTerminalView.h"
 #include "params/uStorage.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -172,6 +175,30 @@ TEST_F(RegisterPages, SaveAfterStatusOffersSaveInfo) {
   EXPECT_EQ(TModal::ShownMessages()[0].Title, "Save Info");
   EXPECT_EQ(TModal::ShownMessages()[0].DefaultSuffix, "txt");
   EXPECT_TRUE(TModal::ShownMessages()[0].Folder.endsWith("Settings/v1.00"));
+}
+
+// An installed copy: the program in <prefix>/bin, its pages in <prefix>/share. Its presets go
+// to the user's data folder even where it could write into the package's folders (root).
+TEST_F(RegisterPages, AnInstalledCopyKeepsItsPresetsInTheUsersDataFolder) {
+  TTempFolder prefix("installed");
+  const fs::path pages = prefix.Folder / "share" / "tallybox-utility";
+  fs::create_directories(prefix.Folder / "bin");
+  fs::create_directories(pages);
+  for (const char* entry : {"home.htm", "wait.htm", "tallybox.css", "img", "v1.00", "v1.10"})
+    fs::copy(fs::path(TALLYBOX_PROGRAM_DIR) / entry, pages / entry, fs::copy_options::recursive);
+  StartTcpSim("127.0.32.9");
+  StartProgram((prefix.Folder / "bin").string() + "/");
+  LogInAndWait("127.0.32.9");
+  EXPECT_EQ(Main().ExeFolder(), pages.string() + "/");
+  ReadRegisters();
+  TModal::ClearShownMessages();
+  TModal::SetNextFileName("");
+  Trigger(&Main(), "actSaveRegisters");
+  ASSERT_EQ(TModal::ShownMessages().size(), 1u);
+  const fs::path expected = Data.Folder / "Orvane" / "TallyboxUtility" / "Settings" / "v1.00";
+  EXPECT_EQ(TModal::ShownMessages()[0].Folder.toStdString(), expected.string());
+  EXPECT_TRUE(fs::is_directory(expected));
+  EXPECT_FALSE(fs::exists(pages / "Settings"));
 }
 
 TEST_F(RegisterPages, DiagnosticsPutTheThreeRepliesOnTheClipboard) {
