@@ -32,7 +32,7 @@ TfmMain::TfmMain(const std::string& ProgramFolder, QWidget* Parent)
   ui->setupUi(this);
   const std::string exeFolder = ProgramFolder.empty() ? ::ProgramFolder() : ProgramFolder;
   FExeFolder = PageTemplateFolder(exeFolder);
-  FPagesInstalled = PagesInstalled(exeFolder);
+  FPagesInstalled = PagesInstalled(FExeFolder, exeFolder);
   BuildViews();
   WireActions();
   WirePopupMenus();

@@ -19,9 +19,15 @@ static bool HoldsHomePage(const std::string& Folder) {
   return std::filesystem::is_regular_file(Folder + "home.htm", ignored);
 }
 
+// A folder path as the functions here hand it back: "./" for none, always a trailing "/".
+static std::string AsFolder(const std::string& Folder) {
+  std::string folder = Folder.empty() ? "./" : Folder;
+  if (folder.back() != '/') folder += '/';
+  return folder;
+}
+
 std::string PageTemplateFolder(const std::string& ProgramFolder) {
-  std::string beside = ProgramFolder.empty() ? "./" : ProgramFolder;
-  if (beside.back() != '/') beside += '/';
+  std::string beside = AsFolder(ProgramFolder);
   if (HoldsHomePage(beside)) return beside;
   // Installed: <prefix>/bin/tallybox-utility with its pages in <prefix>/share/tallybox-utility.
   std::string installed =
@@ -34,8 +40,6 @@ std::string PageTemplateFolder() {
   return PageTemplateFolder(ProgramFolder());
 }
 
-bool PagesInstalled(const std::string& ProgramFolder) {
-  std::string beside = ProgramFolder.empty() ? "./" : ProgramFolder;
-  if (beside.back() != '/') beside += '/';
-  return PageTemplateFolder(beside) != beside;
+bool PagesInstalled(const std::string& PageFolder, const std::string& ProgramFolder) {
+  return PageFolder != AsFolder(ProgramFolder);
 }

@@ -15,6 +15,7 @@ std::string ProgramFolder();
 std::string PageTemplateFolder(const std::string& ProgramFolder);
 std::string PageTemplateFolder();
 
-// True when the pages come from the installed data folder rather than from beside the
-// program: an installed copy, whose folders belong to the package, not to whoever runs it.
-bool PagesInstalled(const std::string& ProgramFolder);
+// True when PageFolder, as PageTemplateFolder(ProgramFolder) chose it, is the installed data
+// folder rather than the program's own: an installed copy, whose folders belong to the
+// package, not to whoever runs it.
+bool PagesInstalled(const std::string& PageFolder, const std::string& ProgramFolder);

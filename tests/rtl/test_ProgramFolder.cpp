@@ -61,8 +61,9 @@ TEST(ProgramFolder, PageTemplatesBesideTheProgramElseInTheInstalledDataFolder) {
     fs::create_directories(root.Folder / "bin");
     for (const std::string& file : c.Files) Touch(root.Folder / file);
     const std::string base = root.Folder.string() + "/";
-    EXPECT_EQ(PageTemplateFolder(base + c.Given), base + c.Expected);
-    EXPECT_EQ(PagesInstalled(base + c.Given), c.Installed);
+    const std::string pages = PageTemplateFolder(base + c.Given);
+    EXPECT_EQ(pages, base + c.Expected);
+    EXPECT_EQ(PagesInstalled(pages, base + c.Given), c.Installed);
   }
 }
 
