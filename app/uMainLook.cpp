@@ -25,7 +25,10 @@ QFont Monospace(int PixelSize) {
 
 QMainWindow* LayOutAdvancedView(QWidget* Page, QWidget* Terminal, QDockWidget* Modem,
                                 QDockWidget* Events) {
-  auto* inner = new QMainWindow(Page, Qt::Widget);
+  auto* inner = new QMainWindow(Page);
+  // QMainWindow's constructor always adds Qt::Window: without this the inner window is a
+  // separate top-level window that nobody shows, and the page stays empty.
+  inner->setWindowFlags(Qt::Widget);
   inner->setObjectName("mwAdvanced");
   Page->layout()->removeWidget(Terminal);
   Page->layout()->addWidget(inner);

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/TTerminalView.h"
 #include "app/uProgram.h"
 #include "htmlview/THtmlView.h"
 #include "sim/SimHarness.h"
@@ -68,6 +69,18 @@ class MainWindowTest : public ::testing::Test {
   }
   bool PageIs(const char* Name) {
     return Main().hvMain()->CurrentFile().find(Name) != std::string::npos;
+  }
+
+  // The advanced view as a person sees it: the terminal on screen and, with Panels, the modem
+  // and events panels on screen to its right in that order; without, neither panel shown.
+  bool AdvancedViewOnScreen(bool Panels) {
+    auto* modem = Find<QWidget>(&Main(), "pnlModem");
+    auto* events = Find<QWidget>(&Main(), "pnlEvents");
+    if (!OnScreen(Main().reTerminal())) return false;
+    if (!Panels) return !OnScreen(modem) && !OnScreen(events);
+    auto left = [this](QWidget* w) { return w->mapTo(&Main(), QPoint(0, 0)).x(); };
+    return OnScreen(modem) && OnScreen(events) && left(Main().reTerminal()) < left(modem) &&
+           left(modem) < left(events);
   }
 
   // Connects through the wizard's TCP page and answers the device's password request.

@@ -80,13 +80,19 @@ TEST_F(MainWindowTest, StartsWithEveryActionInItsPlace) {
   EXPECT_EQ(Status(1), "");
   EXPECT_EQ(Find<QStackedWidget>(&Main(), "pcMain")->currentWidget()->objectName(), "tsHtml");
   EXPECT_TRUE(PageIs("home.htm"));
-  EXPECT_FALSE(Find<QDockWidget>(&Main(), "pnlModem")->isHidden());
-  EXPECT_FALSE(Find<QDockWidget>(&Main(), "pnlEvents")->isHidden());
+  EXPECT_TRUE(OnScreen(Main().hvMain()));
+  EXPECT_FALSE(OnScreen(Main().reTerminal()));
 
-  Trigger(&Main(), "actAdvanced");
-  EXPECT_EQ(Find<QStackedWidget>(&Main(), "pcMain")->currentWidget()->objectName(), "tsAdvanced");
-  Trigger(&Main(), "actAdvanced");
-  EXPECT_EQ(Find<QStackedWidget>(&Main(), "pcMain")->currentWidget()->objectName(), "tsHtml");
+  // Not connected yet: the advanced view shows the terminal and both side panels, every time.
+  for (int round = 0; round < 2; ++round) {
+    Trigger(&Main(), "actAdvanced");
+    EXPECT_EQ(Find<QStackedWidget>(&Main(), "pcMain")->currentWidget()->objectName(), "tsAdvanced");
+    EXPECT_TRUE(AdvancedViewOnScreen(true));
+    EXPECT_FALSE(OnScreen(Main().hvMain()));
+    Trigger(&Main(), "actAdvanced");
+    EXPECT_EQ(Find<QStackedWidget>(&Main(), "pcMain")->currentWidget()->objectName(), "tsHtml");
+    EXPECT_FALSE(OnScreen(Main().reTerminal()));
+  }
 
   TModal::SetNextExec([](QDialog* about) {
     auto* memo = Find<QPlainTextEdit>(about, "memVersion");
@@ -112,8 +118,10 @@ TEST_F(MainWindowTest, ConnectsLogsInAndDisconnectsOverTcp) {
   EXPECT_TRUE(Action("actDisconnect")->isEnabled());
   ASSERT_TRUE(WaitUntil([&] { return Action("actStatus")->isEnabled(); }));
   EXPECT_EQ(Status(1), "v1.00");
-  EXPECT_TRUE(Find<QDockWidget>(&Main(), "pnlModem")->isHidden());
   EXPECT_TRUE(WaitUntil([&] { return !Program->Progress.isVisible(); }));
+  Trigger(&Main(), "actAdvanced");
+  EXPECT_TRUE(AdvancedViewOnScreen(false));  // TCP: the terminal alone
+  Trigger(&Main(), "actAdvanced");
 
   Trigger(&Main(), "actDisconnect");
   EXPECT_FALSE(Action("actDisconnect")->isEnabled());
@@ -213,22 +221,29 @@ TEST_F(MainWindowTest, ASettingOfTheWrongTypeIsIgnoredAndReportedOnce) {
   EXPECT_EQ(host, "10.1.2.3");
 }
 
-TEST_F(MainWindowTest, SerialLinkShowsTheModemAndEventsPanels) {
+TEST_F(MainWindowTest, SerialLinkShowsTheTerminalWithTheModemAndEventsPanels) {
   StartSim({"--serial", "--link", Config.LinkPath(3), "--log", Log(), "--events", "150", "--modem",
-            "150"});
+            "150", "--text", "150"});
   StartProgram();
   Find<QDockWidget>(&Main(), "pnlModem")->hide();  // as a TCP connection would have left them
   QueueSerialWizard(3);
   Trigger(&Main(), "actConnect");
   ASSERT_TRUE(WaitUntil([&] { return Status() == "Connected COM3"; }));
-  EXPECT_FALSE(Find<QDockWidget>(&Main(), "pnlModem")->isHidden());
-  EXPECT_FALSE(Find<QDockWidget>(&Main(), "pnlEvents")->isHidden());
   ASSERT_TRUE(WaitUntil([&] { return Action("actStatus")->isEnabled(); }));
+  Trigger(&Main(), "actAdvanced");
+  EXPECT_TRUE(AdvancedViewOnScreen(true));
 
   auto* events = Find<QPlainTextEdit>(&Main(), "memEvents");
   auto* modem = Find<QPlainTextEdit>(&Main(), "memModem");
+  TTerminalView* terminal = Main().reTerminal();
   ASSERT_TRUE(WaitUntil([&] { return !events->toPlainText().isEmpty(); }));
   ASSERT_TRUE(WaitUntil([&] { return !modem->toPlainText().isEmpty(); }));
+  ASSERT_TRUE(WaitUntil([&] { return terminal->toPlainText().contains("alarm"); }));
+  // A line typed into the terminal reaches the device.
+  terminal->setFocus();
+  QTest::keyClicks(terminal, "help");
+  QTest::keyClick(terminal, Qt::Key_Return);
+  EXPECT_TRUE(WaitUntil([&] { return DeviceLog().find("help") != std::string::npos; }));
   const QString stamped = events->toPlainText().split('\n').front();
   EXPECT_TRUE(QRegularExpression("^\\d\\d.\\d\\d.\\d\\d \\S").match(stamped).hasMatch())
       << stamped.toStdString();
@@ -243,4 +258,5 @@ TEST_F(MainWindowTest, SerialLinkShowsTheModemAndEventsPanels) {
   Trigger(&Main(), "actDisconnect");
   ASSERT_TRUE(WaitUntil([&] { return Status() == "Not connected"; }));
   EXPECT_NE(DeviceLog().find("bye"), std::string::npos);
+  EXPECT_TRUE(AdvancedViewOnScreen(true));  // disconnecting leaves the view as it is
 }

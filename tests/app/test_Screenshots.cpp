@@ -1,25 +1,32 @@
 // Draws the README's screenshots: the main window on the registers page, the connection
-// wizard on its TCP/IP page and the progress window on its password page. Not part of the
-// suite (disabled); scripts/screenshots runs it under a virtual display.
+// wizard on its TCP/IP page, the progress window on its password page and the advanced view
+// on the serial route. Not part of the suite (disabled); scripts/screenshots runs it under a
+// virtual display.
 #include <QDir>
 #include <QPixmap>
+#include <QPlainTextEdit>
 
 #include "app/MainWindowFixture.h"
 
-TEST_F(MainWindowTest, DISABLED_Screenshots) {
+namespace {
+
+void Save(QWidget* Window, const char* Name) {
   const char* out = std::getenv("TALLYBOX_SCREENSHOTS");
   ASSERT_NE(out, nullptr) << "set TALLYBOX_SCREENSHOTS to the output folder";
   QDir().mkpath(out);
-  auto save = [out](QWidget* Window, const char* Name) {
-    EXPECT_TRUE(Window->grab().save(QString("%1/%2.png").arg(out, Name)));
-  };
+  EXPECT_TRUE(Window->grab().save(QString("%1/%2.png").arg(out, Name)));
+}
+
+}  // namespace
+
+TEST_F(MainWindowTest, DISABLED_Screenshots) {
   StartTcpSim("127.0.31.30", {"--page-version", "1.10"});
   StartProgram();
   TModal::SetNextExec([&](QDialog* wizard) {
     Find<QRadioButton>(wizard, "rbTCP")->setChecked(true);
     Click(wizard, "btnNext");
     QTest::keyClicks(Find<QLineEdit>(wizard, "edHost"), "127.0.31.30");
-    save(wizard, "wizard");
+    Save(wizard, "wizard");
     Click(wizard, "btnNext");
   });
   Trigger(&Main(), "actConnect");
@@ -28,12 +35,31 @@ TEST_F(MainWindowTest, DISABLED_Screenshots) {
     return page && page->isVisible();
   }));
   QTest::keyClicks(Find<QLineEdit>(&Program->Progress, "edPassword"), "sesame");
-  save(&Program->Progress, "progress");
+  Save(&Program->Progress, "progress");
   Click(&Program->Progress, "btnSend");
   ASSERT_TRUE(WaitUntil([&] { return Action("actRegisters")->isEnabled(); }));
   const int loads = LoadsFinished;
   Trigger(&Main(), "actRegisters");
   ASSERT_TRUE(WaitUntil([&] { return LoadsFinished > loads && PageIs("regs.htm"); }));
   Pump(std::chrono::milliseconds(500));  // let the engine paint
-  save(&Main(), "main-window");
+  Save(&Main(), "main-window");
+}
+
+TEST_F(MainWindowTest, DISABLED_ScreenshotsAdvanced) {
+  StartSim({"--serial", "--link", Config.LinkPath(4), "--log", Log(), "--events", "300", "--modem",
+            "300", "--text", "300"});
+  StartProgram();
+  QueueSerialWizard(4);
+  Trigger(&Main(), "actConnect");
+  ASSERT_TRUE(WaitUntil([&] { return Action("actStatus")->isEnabled(); }));
+  Trigger(&Main(), "actAdvanced");
+  ASSERT_TRUE(AdvancedViewOnScreen(true));
+  auto lines = [this](const char* Memo) {
+    return Find<QPlainTextEdit>(&Main(), Memo)->blockCount();
+  };
+  ASSERT_TRUE(WaitUntil([&] {
+    return lines("memEvents") > 4 && lines("memModem") > 4 &&
+           Main().reTerminal()->toPlainText().contains("Checking line");
+  }));
+  Save(&Main(), "advanced");
 }

@@ -43,6 +43,17 @@ T* Find(QObject* Root, const char* Name) {
   return found;
 }
 
+// What a person sees: the widget and all its ancestors shown, a real size, and its area
+// inside its own top-level window, which is shown too. (!isHidden() holds for a widget in
+// a hidden parent or in a window nobody showed.)
+inline bool OnScreen(const QWidget* Widget) {
+  if (!Widget || !Widget->isVisible() || Widget->width() <= 0 || Widget->height() <= 0)
+    return false;
+  const QWidget* top = Widget->window();
+  const QRect area(Widget->mapTo(top, QPoint(0, 0)), Widget->size());
+  return top->isVisible() && top->rect().intersects(area);
+}
+
 inline void Click(QObject* Root, const char* Name) {
   if (auto* button = Find<QAbstractButton>(Root, Name)) button->click();
 }
