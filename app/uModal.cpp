@@ -1,8 +1,10 @@
 #include "app/uModal.h"
 
+#include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QWindow>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
@@ -39,13 +41,18 @@ QMessageBox::Icon IconOf(unsigned Flags) {
   }
 }
 
+QString NameOf(const QWidget* Window) {
+  return Window ? Window->objectName() : QString();
+}
+
 QString FileName(QWidget* Parent, QFileDialog::AcceptMode Mode, const QString& Title,
                  const QString& Folder, const QString& Filter, const QString& DefaultSuffix) {
   auto& queues = Queues();
+  Parent = TModal::TopWindow(Parent);
   queues.Shown.push_back(
       {Title, Filter, 0,
        Mode == QFileDialog::AcceptOpen ? TModal::TKind::Open : TModal::TKind::Save, Folder,
-       DefaultSuffix});
+       DefaultSuffix, NameOf(Parent)});
   if (queues.TestMode) {
     if (queues.FileNames.empty()) Unanswered(Title);
     QString name = queues.FileNames.front();
@@ -63,9 +70,17 @@ QString FileName(QWidget* Parent, QFileDialog::AcceptMode Mode, const QString& T
 
 }  // namespace
 
+QWidget* TModal::TopWindow(QWidget* Parent) {
+  for (QWidget* window : QApplication::topLevelWidgets())
+    if (window->isVisible() && (window->windowFlags() & Qt::WindowStaysOnTopHint)) return window;
+  if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+  return Parent ? Parent->window() : QApplication::activeWindow();
+}
+
 int TModal::MessageBox(QWidget* Parent, const QString& Text, const QString& Title, unsigned Flags) {
   auto& queues = Queues();
-  queues.Shown.push_back({Title, Text, Flags, TKind::Message, {}, {}});
+  Parent = TopWindow(Parent);
+  queues.Shown.push_back({Title, Text, Flags, TKind::Message, {}, {}, NameOf(Parent)});
   if (queues.TestMode) {
     if (queues.Answers.empty()) Unanswered(Title + ": " + Text);
     int answer = queues.Answers.front();
@@ -88,6 +103,12 @@ QString TModal::SaveFileName(QWidget* Parent, const QString& Title, const QStrin
 
 int TModal::Exec(QDialog* Dialog) {
   auto& queues = Queues();
+  // Over the top-most window without taking the dialog from its owner.
+  QWidget* over = TopWindow(Dialog->parentWidget());
+  if (over && over != Dialog) {
+    Dialog->winId();
+    Dialog->windowHandle()->setTransientParent(over->windowHandle());
+  }
   if (!queues.TestMode) return Dialog->exec();
   if (queues.Execs.empty()) Unanswered(Dialog->windowTitle());
   auto driver = std::move(queues.Execs.front());

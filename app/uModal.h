@@ -27,7 +27,13 @@ class TModal {
     unsigned Flags = 0;
     TKind Kind = TKind::Message;
     QString Folder, DefaultSuffix;  // file dialogs only
+    QString Over;                   // object name of the window it went over
   };
+
+  // The window a dialog goes over: a stay-on-top window that is up (the progress window,
+  // which the user would otherwise see frozen in front of the box), else the modal window,
+  // else Parent's window, else the active one.
+  static QWidget* TopWindow(QWidget* Parent);
 
   static int MessageBox(QWidget* Parent, const QString& Text, const QString& Title, unsigned Flags);
   // The chosen file name, or empty when the user cancelled. Filter is in Qt's form.

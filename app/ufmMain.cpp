@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QStatusBar>
+#include <QStatusTipEvent>
 
 #include "app/TTerminalView.h"
 #include "app/core/uEventStamp.h"
@@ -41,6 +42,7 @@ TfmMain::TfmMain(const std::string& ProgramFolder, QWidget* Parent)
   FTimerPump.setSingleShot(true);  // re-armed at the end of every tick
   connect(&FTimerPump, &QTimer::timeout, this, Guarded([this] { timerPumpTimer(); }));
   FormCreate();
+  RestoreWindowLayout(this, FPanels, FLayout);
 }
 
 TfmMain::~TfmMain() {
@@ -63,10 +65,11 @@ void TfmMain::BuildViews() {
   // The side panels live beside the terminal only while the advanced view is up.
   ui->pnlModem->setParent(ui->tsAdvanced);
   ui->pnlEvents->setParent(ui->tsAdvanced);
-  LayOutAdvancedView(ui->tsAdvanced, FTerminal, ui->pnlModem, ui->pnlEvents);
+  FPanels = LayOutAdvancedView(ui->tsAdvanced, FTerminal, ui->pnlModem, ui->pnlEvents);
   StyleMemos(ui->memModem, ui->memEvents);
-  FStatusPanel0 = AddStatusPanel(ui->sbMain, "sbPanel0", 200, 1);
+  FStatusPanel0 = AddStatusPanel(ui->sbMain, "sbPanel0", 200, 0);
   FStatusPanel1 = AddStatusPanel(ui->sbMain, "sbPanel1", 50, 0);
+  FStatusHint = AddStatusPanel(ui->sbMain, "sbHint", 0, 1);
   resize(608, 454);
 }
 
@@ -158,6 +161,9 @@ void TfmMain::LoadSettings() {
   guarded("ComPort", [this] { FComPort = FSettings->ReadInteger("ComPort", -1); });
   guarded("IP", [this] { FHost = FSettings->ReadString("IP", ""); });
   guarded("Method", [this] { FMethod = FSettings->ReadInteger("Method", 0); });
+  guarded("WindowPlacement",
+          [this] { FLayout.Placement = FSettings->ReadString("WindowPlacement", ""); });
+  guarded("PanelLayout", [this] { FLayout.Panels = FSettings->ReadString("PanelLayout", ""); });
   FSettings->Close();
 }
 
@@ -168,6 +174,9 @@ void TfmMain::SaveSettings() {
   FSettings->WriteInteger("ComPort", FComPort);
   FSettings->WriteString("IP", FHost);
   FSettings->WriteInteger("Method", FMethod);
+  FLayout = CaptureWindowLayout(this, FPanels);
+  FSettings->WriteString("WindowPlacement", FLayout.Placement);
+  FSettings->WriteString("PanelLayout", FLayout.Panels);
   FSettings->Close();
 }
 
@@ -177,6 +186,13 @@ void TfmMain::TellIgnoredSettings() {
   for (const std::string& line : FIgnoredSettings) text += "\r\n" + line;
   FIgnoredSettings.clear();
   TModal::MessageBox(this, ToQ(text), "Info", TModal::MB_ICONINFORMATION);
+}
+
+// A hint goes beside the status panels: the status bar's own message would hide them.
+bool TfmMain::event(QEvent* Event) {
+  if (Event->type() != QEvent::StatusTip) return QMainWindow::event(Event);
+  FStatusHint->setText(static_cast<QStatusTipEvent*>(Event)->tip());
+  return true;
 }
 
 void TfmMain::showEvent(QShowEvent* Event) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/core/uDialogue.h"
+#include "app/uWindowLayout.h"
 #include "params/uStorage.h"
 
 class QMenu;
@@ -116,6 +117,7 @@ class TfmMain : public QMainWindow {
   const std::string& ExeFolder() const { return FExeFolder; }
 
  protected:
+  bool event(QEvent* Event) override;
   void showEvent(QShowEvent* Event) override;
   void closeEvent(QCloseEvent* Event) override;
 
@@ -137,6 +139,8 @@ class TfmMain : public QMainWindow {
   TTerminalView* FTerminal = nullptr;  // reTerminal, owned by its page
   class QLabel* FStatusPanel0 = nullptr;
   class QLabel* FStatusPanel1 = nullptr;
+  class QLabel* FStatusHint = nullptr;  // the hint of the menu item or button under the pointer
+  QMainWindow* FPanels = nullptr;       // the advanced view's terminal and side panels
   QMenu* FPumTerminal = nullptr;
   QMenu* FPumEvents = nullptr;
   QMenu* FPumModem = nullptr;
@@ -164,6 +168,7 @@ class TfmMain : public QMainWindow {
   int32_t FMethod = 0;
   std::string FRegisterFilename;  // the register open dialog's file name
   std::vector<std::string> FIgnoredSettings;
+  TWindowLayout FLayout;
   bool FShownOnce = false;
   bool FDestroyed = false;
 };

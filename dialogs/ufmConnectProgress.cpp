@@ -66,9 +66,11 @@ void TfmConnectProgress::timerCloseTimer() {
   hide();
 }
 
+// Closing from the window manager is the Abort button: the window goes with the connection,
+// through the close delay, which keeps running.
 void TfmConnectProgress::closeEvent(QCloseEvent* Event) {
-  FTimerClose.stop();
-  QDialog::closeEvent(Event);
+  Event->ignore();
+  btnCancelClick();
 }
 
 // Esc is the Abort button, not a way to close the window behind the main window's back.

@@ -30,11 +30,18 @@ TfmConnectWizard::~TfmConnectWizard() = default;
 
 void TfmConnectWizard::showEvent(QShowEvent* Event) {
   QDialog::showEvent(Event);
+  if (FOpen) return;
+  FOpen = true;
   try {
     FormShow();
   } catch (...) {
     TApplication::ShowException(std::current_exception());
   }
+}
+
+void TfmConnectWizard::done(int Result) {
+  FOpen = false;
+  QDialog::done(Result);
 }
 
 void TfmConnectWizard::FormShow() {

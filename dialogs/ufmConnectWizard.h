@@ -32,6 +32,7 @@ class TfmConnectWizard : public QDialog {
 
  protected:
   void showEvent(QShowEvent* Event) override;
+  void done(int Result) override;
 
  private:
   void FormShow();
@@ -49,4 +50,5 @@ class TfmConnectWizard : public QDialog {
   void TcpNext();
 
   std::unique_ptr<Ui::TfmConnectWizard> ui;
+  bool FOpen = false;  // between opening and closing: a restore from minimised is no opening
 };

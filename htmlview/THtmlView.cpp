@@ -7,6 +7,8 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWebEngineLoadingInfo>
@@ -43,6 +45,26 @@ void RegisterScheme(const char* Name) {
   QWebEngineUrlScheme::registerScheme(scheme);
 }
 
+// Family if this desktop has it, else the desktop's own family for that kind of text.
+QString FamilyOr(const char* Family, QFont::StyleHint Kind, const char* Generic) {
+  if (QFontDatabase::hasFamily(Family)) return Family;
+  QFont font(Generic);
+  font.setStyleHint(Kind);
+  return QFontInfo(font).family();
+}
+
+// Pages without a stylesheet of their own read in Times New Roman 11 pt, preformatted text in
+// Courier New.
+void SetPageFonts(QWebEngineSettings* Settings) {
+  Settings->setFontFamily(QWebEngineSettings::StandardFont,
+                          FamilyOr("Times New Roman", QFont::Serif, "serif"));
+  Settings->setFontFamily(QWebEngineSettings::SerifFont,
+                          FamilyOr("Times New Roman", QFont::Serif, "serif"));
+  Settings->setFontFamily(QWebEngineSettings::FixedFont,
+                          FamilyOr("Courier New", QFont::Monospace, "monospace"));
+  Settings->setFontSize(QWebEngineSettings::DefaultFontSize, 15);  // 11 pt in CSS pixels
+}
+
 }  // namespace
 
 void THtmlView::PrepareEnvironment() {
@@ -69,6 +91,7 @@ THtmlView::THtmlView(QWidget* Parent)
   settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
   settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
   settings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
+  SetPageFonts(settings);
 
   FPage = new TCapturePage(FProfile, this);
   FView = new QWebEngineView(this);

@@ -1,5 +1,6 @@
 #include "settings/ufmAbout.h"
 
+#include <QIcon>
 #include <QPushButton>
 
 #include "app/uApplication.h"
@@ -15,6 +16,9 @@ TfmAbout::TfmAbout(QWidget* Parent, const std::string& FileName)
     memo->setPalette(palette);
   }
   ui->Memo1->setPlainText("Web:\twww.orvane.example\nEmail:\tsupport@orvane.example");
+  // The logo is drawn for its strip at the screen's scale, not a square picture stretched.
+  ui->Image1->setPixmap(QIcon(":/tallybox/icons/about-logo.svg")
+                            .pixmap(ui->Image1->minimumSize(), devicePixelRatioF()));
   connect(ui->OKButton, &QPushButton::clicked, this, &QDialog::accept);
   FormCreate(FileName);
   CentreOnScreen(this);

@@ -102,6 +102,8 @@ TEST_F(MainWindowTest, StartsWithEveryActionInItsPlace) {
     EXPECT_EQ(lines[1].count('.'), 3);
     EXPECT_EQ(lines[3], "");
     EXPECT_TRUE(lines[4].contains(QChar(0xA9)));
+    const QPixmap logo = Find<QLabel>(about, "Image1")->pixmap();
+    EXPECT_EQ(logo.deviceIndependentSize().toSize(), QSize(200, 33));  // drawn for its strip
     Click(about, "OKButton");
   });
   Trigger(&Main(), "actAbout");

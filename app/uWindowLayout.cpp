@@ -1,0 +1,28 @@
+#include "app/uWindowLayout.h"
+
+#include <QByteArray>
+#include <QMainWindow>
+
+#include "dialogs/uDialogLook.h"
+
+namespace {
+
+std::string ToText(const QByteArray& Blob) {
+  return Blob.toBase64().toStdString();
+}
+
+QByteArray FromText(const std::string& Text) {
+  return QByteArray::fromBase64(QByteArray::fromStdString(Text));
+}
+
+}  // namespace
+
+TWindowLayout CaptureWindowLayout(const QMainWindow* Main, const QMainWindow* Panels) {
+  return {ToText(Main->saveGeometry()), ToText(Panels->saveState())};
+}
+
+void RestoreWindowLayout(QMainWindow* Main, QMainWindow* Panels, const TWindowLayout& Layout) {
+  if (Layout.Placement.empty() || !Main->restoreGeometry(FromText(Layout.Placement)))
+    CentreOnScreen(Main);
+  if (!Layout.Panels.empty()) Panels->restoreState(FromText(Layout.Panels));
+}
