@@ -10,6 +10,7 @@ int main(int argc, char** argv) {
   THtmlView::PrepareEnvironment();
   THtmlView::RegisterSchemes();
   TApplication app(argc, argv);
+  THtmlView::FollowDesktopScheme();
   InstallMainThreadWake();
   TProgram program;
   program.Main.show();

@@ -9,6 +9,8 @@
 #include <QEventLoop>
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QGuiApplication>
+#include <QPalette>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWebEngineLoadingInfo>
@@ -72,6 +74,16 @@ void THtmlView::PrepareEnvironment() {
   if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+}
+
+void THtmlView::FollowDesktopScheme() {
+  const QPalette palette = QGuiApplication::palette();
+  if (palette.color(QPalette::Window).lightness() >=
+      palette.color(QPalette::WindowText).lightness())
+    return;
+  const QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+  if (!flags.contains("--force-dark-mode"))
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags + " --force-dark-mode");
 }
 
 void THtmlView::RegisterSchemes() {

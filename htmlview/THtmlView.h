@@ -39,6 +39,10 @@ class THtmlView : public QWidget {
   // For main() before the QApplication exists: registers the view's URL schemes. Repeat
   // calls do nothing.
   static void RegisterSchemes();
+  // For main() after the QApplication exists and before the first view: pages follow the
+  // desktop's dark scheme (prefers-color-scheme) when its palette is dark. The engine reads
+  // this when it starts, so it holds for the whole run.
+  static void FollowDesktopScheme();
 
   explicit THtmlView(QWidget* Parent = nullptr);
   ~THtmlView() override;

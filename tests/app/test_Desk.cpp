@@ -114,3 +114,51 @@ TEST_F(MainWindowTest, TheHomeHeaderNamesThePageVersionOnlyWithOne) {
   ASSERT_TRUE(WaitUntil([&] { return LoadsFinished > loads && PageIs("home.htm"); }));
   EXPECT_EQ(BeforeContent(Main().hvMain(), ".version"), "\"Page version \"");
 }
+
+// Run twice by the suite: in the desktop's light scheme and, with TALLYBOX_TEST_DARK, in dark.
+TEST_F(MainWindowTest, PagesFollowTheDesktopsSchemeAndStayReadable) {
+  const bool dark = std::getenv("TALLYBOX_TEST_DARK") != nullptr;
+  StartTcpSim("127.0.31.43");
+  StartProgram();
+  LogInAndWait("127.0.31.43");
+  Trigger(&Main(), "actStatus");
+  ASSERT_TRUE(WaitUntil([&] { return PageIs("info.htm"); }));
+  // The lowest contrast of any text on the page against the ground it sits on (WCAG).
+  const QString worst = Main()
+                            .hvMain()
+                            ->RunScriptForTest(R"((() => {
+    const rgb = s => (s.match(/[\d.]+/g) || []).map(Number);
+    const lum = c => c.slice(0, 3).map(v => (v /= 255) <= 0.03928 ? v / 12.92
+                       : Math.pow((v + 0.055) / 1.055, 2.4))
+                     .reduce((sum, v, i) => sum + v * [0.2126, 0.7152, 0.0722][i], 0);
+    const ground = e => {
+      for (; e; e = e.parentElement) {
+        const s = getComputedStyle(e), g = s.backgroundImage.match(/rgba?\([^)]*\)/);
+        if (g) return rgb(g[0]);
+        const b = rgb(s.backgroundColor);
+        if (b.length === 3 || b[3] > 0) return b;
+      }
+      return [255, 255, 255];
+    };
+    let worst = 99, what = '';
+    for (const e of document.querySelectorAll('body *')) {
+      if (![...e.childNodes].some(n => n.nodeType === 3 && n.textContent.trim())) continue;
+      const a = lum(rgb(getComputedStyle(e).color)), b = lum(ground(e));
+      const ratio = (Math.max(a, b) + 0.05) / (Math.min(a, b) + 0.05);
+      if (ratio < worst) { worst = ratio; what = e.tagName + ' ' + e.textContent.trim(); }
+    }
+    return worst.toFixed(2) + ' ' + lum(ground(document.body)).toFixed(2) + ' ' + what;
+  })())")
+                            .toString();
+  const QStringList parts = worst.split(' ');
+  ASSERT_GE(parts.size(), 2) << worst.toStdString();
+  EXPECT_GE(parts[0].toDouble(), 4.5) << worst.toStdString();
+  EXPECT_EQ(parts[1].toDouble() < 0.2, dark) << worst.toStdString();
+  const QString fill = Main()
+                           .hvMain()
+                           ->RunScriptForTest(
+                               "getComputedStyle(document.querySelector('.fill'))"
+                               ".backgroundColor")
+                           .toString();
+  EXPECT_NE(fill, "rgba(0, 0, 0, 0)");  // the device's highlight still stands out
+}

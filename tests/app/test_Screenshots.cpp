@@ -10,11 +10,14 @@
 
 namespace {
 
-void Save(QWidget* Window, const char* Name) {
+// On a dark desktop (TALLYBOX_TEST_DARK) only the main window is drawn, as "<name>-dark".
+void Save(QWidget* Window, const QString& Name) {
   const char* out = std::getenv("TALLYBOX_SCREENSHOTS");
   ASSERT_NE(out, nullptr) << "set TALLYBOX_SCREENSHOTS to the output folder";
+  const bool dark = std::getenv("TALLYBOX_TEST_DARK") != nullptr;
+  if (dark && Name != "main-window") return;
   QDir().mkpath(out);
-  EXPECT_TRUE(Window->grab().save(QString("%1/%2.png").arg(out, Name)));
+  EXPECT_TRUE(Window->grab().save(QString("%1/%2%3.png").arg(out, Name, dark ? "-dark" : "")));
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 // queue. Listing the tests needs no display, so it skips the application object.
 #include <gtest/gtest.h>
 
+#include <QPalette>
+
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -24,6 +26,9 @@ int main(int argc, char** argv) {
   THtmlView::PrepareEnvironment();
   THtmlView::RegisterSchemes();
   TApplication app(argc, argv);
+  // The dark run of the page tests: a dark desktop palette, as a dark desktop theme gives.
+  if (std::getenv("TALLYBOX_TEST_DARK")) app.setPalette(QPalette(QColor(0x20, 0x24, 0x28)));
+  THtmlView::FollowDesktopScheme();
   InstallMainThreadWake();
   TModal::SetTestMode(true);
   return RUN_ALL_TESTS();
