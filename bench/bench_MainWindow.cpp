@@ -5,6 +5,10 @@
 // fixture; it prints tables and checks only that each step really happened, never a time.
 // Run with xvfb-run -a (or offscreen); --gtest_filter picks one of the two figures, and
 // TALLYBOX_FLOOD_SECONDS and TALLYBOX_FLOOD_BYTES how long and how large the flood is.
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QMainWindow>
@@ -399,6 +403,124 @@ TEST_F(ThousandRegisters, OpenAndSubmitTheRegistersPage) {
   PrintShown("actRegisters -> regs.htm", opened);
   PrintShown("submit -> home.htm", submitted);
   PrintMemory("after the rounds");
+}
+
+// ---- 100 MiB at full TCP speed, beside a plain serial terminal ------------------------------
+
+// The flood of this figure: every event line the simulator can build in one burst, then
+// random bytes for the terminal, 100 MiB together.
+constexpr std::size_t kFullFloodEvents = 64u << 20;
+constexpr std::size_t kFullFloodRandom = 36u << 20;
+
+std::vector<std::string> FullFloodArgs() {
+  return {"--flood",   std::to_string(kFullFloodEvents),
+          "--garbage", std::to_string(kFullFloodRandom),
+          "--events",  "0",
+          "--text",    "0"};
+}
+
+double Percentile(std::vector<double> Values, double Q) {
+  if (Values.empty()) return 0;
+  std::sort(Values.begin(), Values.end());
+  return Values[static_cast<size_t>(Q * (Values.size() - 1))];
+}
+
+// picocom on the simulator's pseudo-terminal, its own terminal a pseudo-terminal this process
+// reads as fast as it can: bytes per second from the first byte to the last. 0 when picocom
+// is not installed.
+double PicocomBytesPerSecond(std::size_t Expected) {
+  if (access("/usr/bin/picocom", X_OK) != 0) return 0;
+  TSimProcess sim({"--serial", "--modem", "0", "--events", "0", "--text", "0", "--flood",
+                   std::to_string(kFullFloodEvents), "--garbage",
+                   std::to_string(kFullFloodRandom)});
+  const std::string path = sim.WaitForLine("tallybox-sim: serial debug terminal: ").value_or("");
+  if (path.empty()) return 0;
+  int master = -1;
+  const pid_t child = forkpty(&master, nullptr, nullptr, nullptr);
+  if (child == 0) {
+    execl("/usr/bin/picocom", "picocom", "-q", "-b", "115200", path.c_str(), nullptr);
+    _exit(127);
+  }
+  std::vector<char> buffer(1 << 16);
+  std::size_t total = 0;
+  TClock::time_point first{}, last{};
+  for (;;) {
+    pollfd p{master, POLLIN, 0};
+    if (poll(&p, 1, 3000) <= 0) break;  // quiet for 3 s: the flood is over
+    const ssize_t n = read(master, buffer.data(), buffer.size());
+    if (n <= 0) break;
+    if (total == 0) first = TClock::now();
+    total += static_cast<std::size_t>(n);
+    last = TClock::now();
+    if (total >= Expected) break;
+  }
+  kill(child, SIGTERM);
+  waitpid(child, nullptr, 0);
+  close(master);
+  std::printf("  picocom: %zu bytes on its terminal in %.0f ms\n", total, MsBetween(first, last));
+  return total / (MsBetween(first, last) / 1000.0);
+}
+
+TEST_F(MainWindowFigures, HundredMebibyteFloodAtFullTcpSpeed) {
+  const double picocom = PicocomBytesPerSecond(kFullFloodEvents + kFullFloodRandom);
+  const std::string address = "127.0.61.3";
+  StartTcpSim(address, FullFloodArgs());
+  StartProgram();
+  Pump(std::chrono::milliseconds(1000));
+  const long idleKiB = ReadMemory("self").NowKiB;
+  PrintMemory("idle, before login");
+  LogInAndWait(address);
+  TDialogue& dialogue = Main().Dialogue();
+  const auto start = TClock::now();
+  std::vector<double> total;
+  int64_t lastBytes = -1;
+  auto lastGrowth = start;
+  // Until 95% of the burst has been taken (shown or dropped) or nothing moved for 3 s.
+  const auto taken = [&] { return dialogue.BytesShown() + dialogue.BytesDropped(); };
+  const auto burst = static_cast<int64_t>(kFullFloodEvents + kFullFloodRandom);
+  while (taken() < burst * 95 / 100 && MsBetween(lastGrowth, TClock::now()) < 3000) {
+    total.push_back(RespondToAdvanced(Main(), Action("actAdvanced"), AdvancedPage()).TotalMs);
+    if (taken() != lastBytes) {
+      lastBytes = taken();
+      lastGrowth = TClock::now();
+    }
+    QTest::qWait(50);
+  }
+  const double seconds = MsBetween(start, lastGrowth) / 1000;
+  const long peakKiB = ReadMemory("self").PeakKiB;
+  const auto closing = TClock::now();
+  Trigger(&Main(), "actDisconnect");
+  WaitUntil([&] { return Status() == "Not connected"; }, std::chrono::seconds(30));
+  const double disconnectMs = MsBetween(closing, TClock::now());
+
+  std::printf("  flood of %lld bytes over loopback TCP (events, then random bytes):\n",
+              static_cast<long long>(burst));
+  std::printf("  shown %lld bytes, dropped %lld, in %.1f s: %.1f MB/s reaching the views\n",
+              static_cast<long long>(dialogue.BytesShown()),
+              static_cast<long long>(dialogue.BytesDropped()), seconds,
+              dialogue.BytesShown() / seconds / 1e6);
+  if (picocom > 0)
+    std::printf("  picocom, same flood from the simulator's pseudo-terminal: %.1f MB/s\n",
+                picocom / 1e6);
+  else
+    std::printf("  picocom not installed: no figure beside ours\n");
+  std::printf(
+      "  actAdvanced posted -> loop back: %zu samples, p50 %.1f ms, p99 %.1f ms, worst %.1f\n",
+      total.size(), Percentile(total, 0.5), Percentile(total, 0.99), Percentile(total, 1.0));
+  std::printf("  own peak %.1f MiB, idle %.1f MiB: grew %.1f MiB (web engine processes apart)\n",
+              peakKiB / 1024.0, idleKiB / 1024.0, (peakKiB - idleKiB) / 1024.0);
+  std::printf("  disconnect during the flood: %.0f ms to \"Not connected\"\n", disconnectMs);
+
+  // Closing the window itself while a second flood runs.
+  Sim.reset();
+  StartTcpSim("127.0.61.4", FullFloodArgs());
+  LogInAndWait("127.0.61.4");
+  Pump(std::chrono::milliseconds(2000));
+  const auto closeStart = TClock::now();
+  Main().close();
+  std::printf("  closing the window during a flood: %.0f ms\n",
+              MsBetween(closeStart, TClock::now()));
+  PrintMemory("at the end");
 }
 
 }  // namespace

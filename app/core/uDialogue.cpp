@@ -71,6 +71,7 @@ void TDialogue::Closed() {
   FWaiting.reset();
   const uint64_t session = FSession;
   ShowAll();
+  FBytesDropped += undrained;
   if (undrained > 0 && FHost.Dropped && FSession == session) FHost.Dropped(FSegEvents, undrained);
 }
 
@@ -147,10 +148,12 @@ bool TDialogue::Show(int32_t Segment, const std::function<void(const std::string
   TSFSegment* segment = FFork.Segments(Segment);
   if (const int64_t dropped = segment->Dropped; dropped > 0) {
     segment->Dropped = 0;
+    FBytesDropped += dropped;
     if (FHost.Dropped) FHost.Dropped(Segment, dropped);
     if (FSession != session) return false;
   }
   const std::string text = Take(Segment, segment->Stream->Size());
+  FBytesShown += static_cast<int64_t>(text.size());
   if (text.empty() || !View) return true;
   View(text);
   return FSession == session;

@@ -91,6 +91,9 @@ class TDialogue {
   bool Tick();
   // The last tick ran out of its budget with bytes still waiting: tick again soon.
   bool Behind() const { return FBehind; }
+  // Bytes handed to the views, and bytes meant for them but dropped, since the dialogue began.
+  int64_t BytesShown() const { return FBytesShown; }
+  int64_t BytesDropped() const { return FBytesDropped; }
 
   // Starts a request: Text + CR LF is written, the splitter cleared, Completion runs on the
   // reply or after Timeout ms (0: no time-out). Refused (false, nothing sent) without a
@@ -184,6 +187,7 @@ class TDialogue {
   std::string FLastError;
   std::string FRequestText;  // the outstanding request's command
   bool FBehind = false;
+  int64_t FBytesShown = 0, FBytesDropped = 0;
   bool FOpened = false;
   bool FPollOutstanding = false;
   // Prompts still due for lines written by WriteAnswered: before the outstanding request's
