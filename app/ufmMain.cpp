@@ -66,6 +66,10 @@ void TfmMain::BuildViews() {
   ui->pnlEvents->setParent(ui->tsAdvanced);
   LayOutAdvancedView(ui->tsAdvanced, FTerminal, ui->pnlModem, ui->pnlEvents);
   StyleMemos(ui->memModem, ui->memEvents);
+  // Their text only ever comes from the device: an undo history would keep every line ever
+  // shown (and every line trimmed away).
+  ui->memModem->setUndoRedoEnabled(false);
+  ui->memEvents->setUndoRedoEnabled(false);
   FStatusPanel0 = AddStatusPanel(ui->sbMain, "sbPanel0", 200, 1);
   FStatusPanel1 = AddStatusPanel(ui->sbMain, "sbPanel1", 50, 0);
   resize(608, 454);

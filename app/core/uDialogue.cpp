@@ -116,7 +116,7 @@ bool TDialogue::Drain(TClock::time_point Until) {
   terminal->Keep = FDialogueState == ssCommand;
   for (uint32_t reads = 1; FDispatcher; ++reads) {
     if (terminal->Keep && terminal->Stream->Size() > SegmentLimit) return false;
-    if (reads % 64 == 0 && TClock::now() >= Until) return false;
+    if (reads > TickReads || (reads % 64 == 0 && TClock::now() >= Until)) return false;
     const int32_t n = FDispatcher->ReadInput(buffer, ReadSize);
     if (n <= 0) return true;
     FFork.Feed(buffer, n, FNow());

@@ -57,6 +57,8 @@ class TDialogue {
   // What one tick may spend reading the connection before the views get what it read; the
   // rest waits for the next tick, which the host then runs at once (Behind).
   static constexpr std::chrono::milliseconds TickBudget{20};
+  // Nor more than this many reads (256 KiB): what the views then draw stays small too.
+  static constexpr uint32_t TickReads = 256;
   // At close each view still gets the last this-many bytes waiting for it; older ones go.
   static constexpr int64_t LastWordsLimit = 64 << 10;
 
