@@ -8,6 +8,9 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QVariant>
+#include <string_view>
+
+#include "app/core/uViewLimits.h"
 
 namespace {
 
@@ -62,7 +65,20 @@ void TTerminalView::TerminalWrite(const std::string& Text) {
   if (Text.empty() && FWalk.TerminalBuffer().empty()) return;
   const TUpdatesSuspended suspended(this);
   TrimLines();
-  ApplyOps(FWalk.Write(Text));
+  std::vector<TTerminalOp> ops = FWalk.Write(Text);
+  KeepLastLines(ops, MaxLines);
+  ApplyOps(ops);
+  moveCursor(QTextCursor::End);
+}
+
+void TTerminalView::ShowNotice(const std::string& Line) {
+  const TUpdatesSuspended suspended(this);
+  TrimLines();
+  QTextCursor cursor(document());
+  cursor.movePosition(QTextCursor::End);
+  const QString before = cursor.block().text().isEmpty() ? QString() : QStringLiteral("\n");
+  cursor.insertText(before + FromDevice(Line) + QLatin1Char('\n'),
+                    TextFormat(clWindowText, TTextStyle::Normal));
   moveCursor(QTextCursor::End);
 }
 
@@ -173,21 +189,31 @@ void TTerminalView::keyPressEvent(QKeyEvent* Event) {
 void AppendToMemo(QPlainTextEdit* Memo, const std::string& Text) {
   if (Memo == nullptr || Text.empty()) return;
   QTextDocument* document = Memo->document();
-  QString text = FromDevice(Text);
   // The memo turns a lone CR into a line break at once, so the LF of a CR LF that arrives in
   // the next text must not break the line again.
   const QVariant crAt = Memo->property(EndsInCrProperty);
-  if (text.startsWith(QLatin1Char('\n')) && crAt.isValid() &&
-      crAt.toInt() == document->characterCount()) {
-    text.remove(0, 1);
-  }
+  const bool joinsCr =
+      Text[0] == '\n' && crAt.isValid() && crAt.toInt() == document->characterCount();
+  const std::string_view rest = std::string_view(Text).substr(joinsCr ? 1 : 0);
+  const QString text = FromDevice(rest.size() > 4096 ? KeepLastLines(std::string(rest), MemoLines)
+                                                     : std::string(rest));
   const TUpdatesSuspended suspended(Memo);
   QTextCursor cursor(document);
   cursor.movePosition(QTextCursor::End);
   cursor.insertText(text);
-  Memo->setProperty(EndsInCrProperty, text.endsWith(QLatin1Char('\r'))
-                                          ? QVariant(document->characterCount())
-                                          : QVariant());
+  if (const int excess = document->blockCount() - MemoLines; excess > 0) {
+    QTextCursor oldest(document);
+    oldest.setPosition(document->findBlockByNumber(excess).position(), QTextCursor::KeepAnchor);
+    oldest.removeSelectedText();
+  }
+  Memo->setProperty(EndsInCrProperty,
+                    Text.back() == '\r' ? QVariant(document->characterCount()) : QVariant());
   Memo->moveCursor(QTextCursor::End);
   Memo->ensureCursorVisible();
+}
+
+void AppendLineToMemo(QPlainTextEdit* Memo, const std::string& Line) {
+  if (Memo == nullptr) return;
+  const bool lineStarted = !Memo->document()->lastBlock().text().isEmpty();
+  AppendToMemo(Memo, (lineStarted ? "\r\n" : "") + Line + "\r\n");
 }

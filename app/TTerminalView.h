@@ -19,9 +19,14 @@ class TTerminalView : public QPlainTextEdit {
   explicit TTerminalView(QWidget* Parent = nullptr);
 
   // Draws Text (8-bit device bytes, Latin-1 on screen) at the end with screen updates
-  // suspended, after trimming the terminal to MaxLines. An unfinished escape sequence is held
-  // for the next call. Any bytes are accepted; empty text with nothing held does nothing.
+  // suspended, after trimming the terminal to MaxLines. Every byte goes through the walk, but
+  // only what is left of the last MaxLines lines is drawn. An unfinished escape sequence is
+  // held for the next call. Any bytes are accepted; empty text with nothing held does nothing.
   void TerminalWrite(const std::string& Text);
+
+  // One line of the program's own (Latin-1) on a line of its own at the end, in window text;
+  // the walk's colour, style and held tail stay as they are.
+  void ShowNotice(const std::string& Line);
 
   // Forgets any held escape tail, returns to window text and normal style, and empties the
   // terminal. (clear() empties it and keeps colour, style and the held tail.)
@@ -56,6 +61,10 @@ class TTerminalView : public QPlainTextEdit {
 };
 
 // Appends Text (8-bit device bytes, Latin-1 on screen) to the end of Memo with its updates
-// suspended and puts the end in view. A CR LF split between two calls still gives one line
-// break. A null Memo or empty Text does nothing.
+// suspended and puts the end in view; the memo then keeps its last MemoLines lines, and text
+// that would not be among them is never drawn. A CR LF split between two calls still gives
+// one line break. A null Memo or empty Text does nothing.
 void AppendToMemo(QPlainTextEdit* Memo, const std::string& Text);
+
+// Line (Latin-1) on a line of its own at the end of Memo, as AppendToMemo appends.
+void AppendLineToMemo(QPlainTextEdit* Memo, const std::string& Line);

@@ -11,6 +11,7 @@
 #include "app/core/uEventStamp.h"
 #include "app/core/uModemStrings.h"
 #include "app/core/uPageFolders.h"
+#include "app/core/uViewLimits.h"
 #include "app/uApplication.h"
 #include "app/uMainLook.h"
 #include "app/uModal.h"
@@ -67,6 +68,10 @@ void TfmMain::BuildViews() {
   ui->pnlEvents->setParent(ui->tsAdvanced);
   FPanels = LayOutAdvancedView(ui->tsAdvanced, FTerminal, ui->pnlModem, ui->pnlEvents);
   StyleMemos(ui->memModem, ui->memEvents);
+  // Their text only ever comes from the device: an undo history would keep every line ever
+  // shown (and every line trimmed away).
+  ui->memModem->setUndoRedoEnabled(false);
+  ui->memEvents->setUndoRedoEnabled(false);
   FStatusPanel0 = AddStatusPanel(ui->sbMain, "sbPanel0", 200, 0);
   FStatusPanel1 = AddStatusPanel(ui->sbMain, "sbPanel1", 50, 0);
   FStatusHint = AddStatusPanel(ui->sbMain, "sbHint", 0, 1);
@@ -130,6 +135,8 @@ void TfmMain::FormCreate() {
     if (FProgress) FProgress->CloseSoon();
   };
   host.LoggedIn = [this] { VersionReceived(); };
+  host.Dropped = [this](int32_t Segment, int64_t Bytes) { ShowDropped(Segment, Bytes); };
+  host.RequestFailed = [this](const std::string& Why) { SetStatusText(Why); };
   FDialogue = std::make_unique<TDialogue>(FParams, std::move(host));
   FPageFolder = FExeFolder + FPageVersion;
   FPageFolders = ListPageFolders(FExeFolder);
@@ -392,8 +399,10 @@ void TfmMain::DisarmPump() {
   FTimerPump.stop();
 }
 
+// A tick that ran out of time with bytes still waiting is followed at once, after the
+// events that came meanwhile, so the views keep up with the device and the menus with the user.
 void TfmMain::ArmPump() {
-  FTimerPump.start();
+  FTimerPump.start(FDialogue->Behind() ? 0 : 100);
 }
 
 void TfmMain::timerPumpTimer() {
@@ -421,12 +430,23 @@ void TfmMain::ResetTerminal() {
   FTerminal->ResetTerminal();
 }
 
+// Only the lines the memo keeps are stamped and drawn.
 void TfmMain::AddEvents(const std::string& Text) {
-  if (!Text.empty()) AppendToMemo(ui->memEvents, StampEvents(Text));
+  if (!Text.empty()) AppendToMemo(ui->memEvents, StampEvents(KeepLastLines(Text, MemoLines)));
 }
 
 void TfmMain::AddModemTrace(const std::string& Text) {
   if (HasModemStrings(Text)) AppendToMemo(ui->memModem, ExtractModemStrings(Text));
+}
+
+void TfmMain::ShowDropped(int32_t Segment, int64_t Bytes) {
+  const std::string notice = DroppedNotice(Bytes);
+  if (Segment == FDialogue->FSegEvents)
+    AppendLineToMemo(ui->memEvents, notice);
+  else if (Segment == FDialogue->FSegModem)
+    AppendLineToMemo(ui->memModem, notice);
+  else
+    FTerminal->ShowNotice(notice);
 }
 
 void TfmMain::ClearModemViews() {

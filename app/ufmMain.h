@@ -78,6 +78,7 @@ class TfmMain : public QMainWindow {
   void ResetTerminal();
   void AddEvents(const std::string& Text);
   void AddModemTrace(const std::string& Text);
+  void ShowDropped(int32_t Segment, int64_t Bytes);
   void ClearModemViews();
   void ClearEvents();
   void ClearModem();

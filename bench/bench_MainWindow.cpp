@@ -5,6 +5,12 @@
 // fixture; it prints tables and checks only that each step really happened, never a time.
 // Run with xvfb-run -a (or offscreen); --gtest_filter picks one of the two figures, and
 // TALLYBOX_FLOOD_SECONDS and TALLYBOX_FLOOD_BYTES how long and how large the flood is.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QMainWindow>
@@ -22,6 +28,7 @@
 #include <memory>
 #include <optional>
 #include <sstream>
+#include <thread>
 
 #include "app/MainWindowFixture.h"
 #include "sim/uSimText.h"
@@ -399,6 +406,215 @@ TEST_F(ThousandRegisters, OpenAndSubmitTheRegistersPage) {
   PrintShown("actRegisters -> regs.htm", opened);
   PrintShown("submit -> home.htm", submitted);
   PrintMemory("after the rounds");
+}
+
+// ---- 100 MiB at full TCP speed, beside a plain serial terminal ------------------------------
+
+constexpr std::size_t kFullFloodBytes = 100u << 20;
+
+// One MiB of what a busy device sends: coloured terminal lines with an event line between
+// every few; the flood is this, over and over.
+const std::string& FloodPattern() {
+  static const std::string pattern = [] {
+    std::string text;
+    for (int n = 0; text.size() < (1u << 20); ++n) {
+      text += "\x1b[36;1mchannel " + std::to_string(n % 32) + "\x1b[0m level " +
+              std::to_string(n * 7919 % 100000) + " \x1b[31mover\x1b[0m\r\n";
+      if (n % 4 == 0) text += simtext::EventLine("Flood event " + std::to_string(n));
+    }
+    text.resize(1u << 20);
+    return text;
+  }();
+  return pattern;
+}
+
+// Writes the flood to Fd as fast as it is taken. False when the other end went first.
+bool WriteFlood(int Fd) {
+  const std::string& pattern = FloodPattern();
+  for (std::size_t sent = 0; sent < kFullFloodBytes; sent += pattern.size()) {
+    for (std::size_t done = 0; done < pattern.size();) {
+      const ssize_t n = write(Fd, pattern.data() + done, pattern.size() - done);
+      if (n <= 0) return false;
+      done += static_cast<std::size_t>(n);
+    }
+  }
+  return true;
+}
+
+// A device for this figure alone, on Address:6024: it answers the password and "i900?" as
+// the simulator does and sends the flood only when told, so the whole burst meets a window
+// that has finished logging in.
+class TFloodDevice {
+ public:
+  explicit TFloodDevice(const std::string& Address) {
+    FListen = socket(AF_INET, SOCK_STREAM, 0);
+    const int on = 1;
+    setsockopt(FListen, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_port = htons(6024);
+    inet_pton(AF_INET, Address.c_str(), &at.sin_addr);
+    if (bind(FListen, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0 || listen(FListen, 1) != 0)
+      std::printf("  flood device: cannot listen on %s:6024\n", Address.c_str());
+    FThread = std::thread([this] { Run(); });
+  }
+  ~TFloodDevice() {
+    FStop = true;
+    shutdown(FListen, SHUT_RDWR);
+    if (FConnection >= 0) shutdown(FConnection, SHUT_RDWR);
+    FThread.join();
+    close(FListen);
+    if (FConnection >= 0) close(FConnection);
+  }
+  void StartFlood() { FFlood = true; }
+
+ private:
+  void Run() {
+    FConnection = accept(FListen, nullptr, nullptr);
+    if (FConnection < 0) return;
+    const std::string prompt = simtext::Prompt("TB-204871");
+    Send("Tallybox\r\nPASSWORD\r\n");
+    std::string input;
+    bool loggedIn = false;
+    while (!FStop) {
+      if (FFlood.exchange(false)) WriteFlood(FConnection);
+      pollfd p{FConnection, POLLIN, 0};
+      if (poll(&p, 1, 10) <= 0) continue;
+      char buffer[256];
+      const ssize_t n = read(FConnection, buffer, sizeof buffer);
+      if (n <= 0) return;
+      input.append(buffer, static_cast<std::size_t>(n));
+      for (std::size_t end; (end = input.find("\r\n")) != std::string::npos;) {
+        const std::string line = input.substr(0, end);
+        input.erase(0, end + 2);
+        if (!loggedIn) {
+          loggedIn = true;
+          Send("Welcome\r\n" + prompt);
+        } else if (line == "i900?") {
+          Send("i900=1.00\r\n" + prompt);
+        } else {
+          Send(prompt);
+        }
+      }
+    }
+  }
+  void Send(const std::string& Text) { (void)!write(FConnection, Text.data(), Text.size()); }
+
+  int FListen = -1;
+  std::atomic<int> FConnection{-1};
+  std::atomic<bool> FFlood{false}, FStop{false};
+  std::thread FThread;
+};
+
+double Percentile(std::vector<double> Values, double Q) {
+  if (Values.empty()) return 0;
+  std::sort(Values.begin(), Values.end());
+  return Values[static_cast<size_t>(Q * (Values.size() - 1))];
+}
+
+// picocom on a pseudo-terminal that carries the same flood, its own terminal a pseudo-terminal
+// this process reads as fast as it can: bytes per second from the first byte to the last. 0
+// when picocom is not installed.
+double PicocomBytesPerSecond() {
+  if (access("/usr/bin/picocom", X_OK) != 0) return 0;
+  int device = -1, port = -1;
+  char name[128];
+  if (openpty(&device, &port, name, nullptr, nullptr) != 0) return 0;
+  int screen = -1;
+  const pid_t child = forkpty(&screen, nullptr, nullptr, nullptr);
+  if (child == 0) {
+    execl("/usr/bin/picocom", "picocom", "-q", "-b", "115200", name, nullptr);
+    _exit(127);
+  }
+  Pump(std::chrono::milliseconds(500));  // picocom has the port open and raw
+  close(port);
+  std::thread writer([device] { WriteFlood(device); });
+  std::vector<char> buffer(1 << 16);
+  std::size_t total = 0;
+  TClock::time_point first{}, last{};
+  for (;;) {
+    pollfd p{screen, POLLIN, 0};
+    if (poll(&p, 1, 3000) <= 0) break;  // quiet for 3 s: the flood is over
+    const ssize_t n = read(screen, buffer.data(), buffer.size());
+    if (n <= 0) break;
+    if (total == 0) first = TClock::now();
+    total += static_cast<std::size_t>(n);
+    last = TClock::now();
+    if (total >= kFullFloodBytes) break;
+  }
+  kill(child, SIGTERM);
+  close(device);  // ends a writer still waiting
+  writer.join();
+  waitpid(child, nullptr, 0);
+  close(screen);
+  std::printf("  picocom: %zu bytes on its terminal in %.0f ms\n", total, MsBetween(first, last));
+  return total / (MsBetween(first, last) / 1000.0);
+}
+
+TEST_F(MainWindowFigures, HundredMebibyteFloodAtFullTcpSpeed) {
+  signal(SIGPIPE, SIG_IGN);  // the flood device writes on after the window has hung up
+  const double picocom = PicocomBytesPerSecond();
+  const std::string address = "127.0.61.3";
+  auto device = std::make_unique<TFloodDevice>(address);
+  StartProgram();
+  Pump(std::chrono::milliseconds(1000));
+  const long idleKiB = ReadMemory("self").NowKiB;
+  PrintMemory("idle, before login");
+  LogInAndWait(address);
+  TDialogue& dialogue = Main().Dialogue();
+  ASSERT_TRUE(WaitUntil([&] { return !dialogue.Busy(); }));  // the poll after the login
+  const int64_t before = dialogue.BytesShown();
+  const auto start = TClock::now();
+  device->StartFlood();
+  std::vector<double> total;
+  auto lastGrowth = start;
+  const auto taken = [&] { return dialogue.BytesShown() + dialogue.BytesDropped() - before; };
+  const auto burst = static_cast<int64_t>(kFullFloodBytes);
+  for (int64_t last = -1; taken() < burst && MsBetween(lastGrowth, TClock::now()) < 3000;) {
+    total.push_back(RespondToAdvanced(Main(), Action("actAdvanced"), AdvancedPage()).TotalMs);
+    if (taken() != last) {
+      last = taken();
+      lastGrowth = TClock::now();
+    }
+    QTest::qWait(20);
+  }
+  const double seconds = MsBetween(start, lastGrowth) / 1000;
+  const long peakKiB = ReadMemory("self").PeakKiB;
+  std::printf("  flood of %lld bytes over loopback TCP after the login:\n",
+              static_cast<long long>(burst));
+  std::printf("  shown %lld bytes, dropped %lld, in %.2f s: %.1f MB/s reaching the views\n",
+              static_cast<long long>(dialogue.BytesShown() - before),
+              static_cast<long long>(dialogue.BytesDropped()), seconds,
+              (dialogue.BytesShown() - before) / seconds / 1e6);
+  if (picocom > 0)
+    std::printf("  picocom, the same flood on a pseudo-terminal:  %.1f MB/s\n", picocom / 1e6);
+  else
+    std::printf("  picocom not installed: no figure beside ours\n");
+  std::printf(
+      "  actAdvanced posted -> loop back: %zu samples, p50 %.1f ms, p99 %.1f ms, worst %.1f\n",
+      total.size(), Percentile(total, 0.5), Percentile(total, 0.99), Percentile(total, 1.0));
+  std::printf("  own peak %.1f MiB, idle %.1f MiB: grew %.1f MiB (web engine processes apart)\n",
+              peakKiB / 1024.0, idleKiB / 1024.0, (peakKiB - idleKiB) / 1024.0);
+
+  // Disconnecting, then closing the window, each while a flood runs.
+  device->StartFlood();
+  Pump(std::chrono::milliseconds(1000));
+  auto closing = TClock::now();
+  Trigger(&Main(), "actDisconnect");
+  WaitUntil([&] { return Status() == "Not connected"; }, std::chrono::seconds(30));
+  std::printf("  disconnect during a flood: %.0f ms to \"Not connected\"\n",
+              MsBetween(closing, TClock::now()));
+  std::fflush(stdout);
+  device.reset();  // its address is free again only once it has gone
+  device = std::make_unique<TFloodDevice>(address);
+  LogInAndWait(address);
+  device->StartFlood();
+  Pump(std::chrono::milliseconds(1000));
+  closing = TClock::now();
+  Main().close();
+  std::printf("  closing the window during a flood: %.0f ms\n", MsBetween(closing, TClock::now()));
+  PrintMemory("at the end");
+  Program.reset();
 }
 
 }  // namespace

@@ -124,10 +124,12 @@ void TCliSession::CheckLogin() {
 
 std::vector<std::string> TCliSession::Request(const std::string& Text, uint32_t TimeoutMs) {
   bool done = false, timedOut = false;
+  std::string error;
   std::vector<std::string> lines;
   const bool sent = !FClosed && FDialogue->SendCommand(Text, TimeoutMs, [&] {
     done = true;
     timedOut = FDialogue->LastRequestTimedOut();
+    error = FDialogue->LastRequestError();
     TResponseSplitter& splitter = FDialogue->Splitter();
     while (!splitter.IsEmpty()) lines.push_back(splitter.NextLine());
   });
@@ -137,6 +139,7 @@ std::vector<std::string> TCliSession::Request(const std::string& Text, uint32_t 
   if (!done)
     throw TCliFailure(kExitFailure, "The connection closed before the reply to " + Quoted(Text) +
                                         " was complete");
+  if (!error.empty()) throw TCliFailure(kExitFailure, error);
   if (timedOut)
     throw TCliFailure(kExitFailure, "No reply to " + Quoted(Text) + " within " +
                                         std::to_string(TimeoutMs) + " ms");

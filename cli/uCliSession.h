@@ -33,8 +33,9 @@ class TCliSession {
   // after the password, kExitInterrupted on Ctrl+C.
   void Open(const std::string& Password);
   // Sends Text as a request and returns the reply's lines. Raises TCliFailure kExitFailure
-  // "No reply to …" when its time-out passes first, or when the connection closes before
-  // the reply is complete; kExitInterrupted on Ctrl+C.
+  // "No reply to …" when its time-out passes first, the dialogue's reason when the reply
+  // grows past what it may hold, or when the connection closes before the reply is
+  // complete; kExitInterrupted on Ctrl+C.
   std::vector<std::string> Request(const std::string& Text, uint32_t TimeoutMs);
   // Bytes holding one line that the device answers with a prompt, sent without waiting.
   void WriteAnswered(const std::string& Bytes);

@@ -39,18 +39,22 @@ void TComPortDispatcher::Pump() {
     Terminate();
   }
   while (!Terminated()) {
-    Receive();
+    const bool received = Receive();
     Send();
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    // The pause is for a quiet line; while bytes flow the next pass follows at once.
+    if (!received) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
 }
 
-void TComPortDispatcher::Receive() {
+// A full input queue leaves the bytes with the port, whose flow control then holds the device.
+bool TComPortDispatcher::Receive() {
+  if (InputFull()) return false;
   const uint32_t waiting = FPort->InQueue();
-  if (waiting == 0) return;
+  if (waiting == 0) return false;
   const int32_t count = static_cast<int32_t>(std::min<uint32_t>(waiting, TransferSize));
   const int32_t n = FPort->Read(FBuffer, count);
   if (n > 0) AppendInput(FBuffer, n);
+  return n > 0;
 }
 
 bool TComPortDispatcher::MayNotSend() {

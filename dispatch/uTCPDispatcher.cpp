@@ -58,8 +58,12 @@ bool TTCPDispatcher::Connect() {
 
 void TTCPDispatcher::Pump() {
   while (!Terminated()) {
-    FClient->PollReceive();
-    const int32_t n = std::min(FClient->Available(), TransferSize);
+    // A full input queue leaves the bytes in the socket, whose window then holds the device.
+    int32_t n = 0;
+    if (!InputFull()) {
+      FClient->PollReceive();
+      n = std::min(FClient->Available(), TransferSize);
+    }
     if (n > 0) {
       FClient->Take(FBuffer, n);
       AppendInput(FBuffer, n);
@@ -67,15 +71,17 @@ void TTCPDispatcher::Pump() {
     // Until everything that has arrived is handed on, nothing is sent: bytes sent into a
     // device that is closing its end make it reset the connection, and the reset throws away
     // what it had not yet delivered. Once the device's end is seen, nothing is sent at all.
+    int32_t m = 0;
     if (FClient->Available() == 0) {
       if (!FClient->Connected()) {
         ReportStatus("Closed by remote end");
         Terminate();
-      } else if (const int32_t m = TakeOutput(false); m > 0) {
+      } else if (m = TakeOutput(false); m > 0) {
         FClient->Send(FBuffer, m);
       }
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    // The pause is for a quiet line; while bytes flow the next pass follows at once.
+    if (n == 0 && m == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     FPassCount.fetch_add(1, std::memory_order_relaxed);
   }
 }

@@ -87,6 +87,11 @@ void TTerminalDispatcher::AppendInput(const void* Buffer, int32_t Count) {
   FInput->Write(Buffer, Count);
 }
 
+bool TTerminalDispatcher::InputFull() {
+  TScopedLock<TLockableFIFOStream> guard(*FInput);
+  return FInput->Size() >= InputLimit;
+}
+
 int32_t TTerminalDispatcher::TakeOutput(bool DiscardWhenEmpty) {
   TScopedLock<TLockableFIFOStream> guard(*FOutput);
   FOutput->Seek(0, 0);

@@ -16,6 +16,10 @@
 class TTerminalDispatcher : public TThread {
  public:
   static constexpr int32_t TransferSize = 8192;
+  // The input queue holds about this much at most: while it is full the worker leaves the
+  // device's bytes with the transport (the socket's window or the line's flow control) until
+  // the owner has read some.
+  static constexpr int32_t InputLimit = 1 << 20;
 
   TTerminalDispatcher();
   ~TTerminalDispatcher() override;
@@ -42,6 +46,7 @@ class TTerminalDispatcher : public TThread {
   // One pass of the shared transfer steps: what the transport delivered goes to FInput,
   // and up to TransferSize queued bytes come out of FOutput into FBuffer.
   void AppendInput(const void* Buffer, int32_t Count);
+  bool InputFull();
   int32_t TakeOutput(bool DiscardWhenEmpty);
   bool Closing() const { return FClosing.load(std::memory_order_acquire); }
   // Runs Body, then always reports "Closing", closes the transport and sends closed, so the
@@ -115,7 +120,7 @@ class TComPortDispatcher : public TTerminalDispatcher {
 
  private:
   void Pump();
-  void Receive();
+  bool Receive();
   void Send();
   bool MayNotSend();
   void WaitForWrite();

@@ -51,6 +51,9 @@ int32_t TFIFOStream::ReadSpan(const uint8_t*& Data, int32_t Count) {
 }
 
 int32_t TFIFOStream::Write(const void* Buffer, int32_t Count) {
+  // The size is a 32-bit count: bytes that would take it past its largest value are refused
+  // (the exact write then raises) instead of making it wrap.
+  Count = static_cast<int32_t>(std::min<int64_t>(Count, int64_t{INT32_MAX} - FSize));
   if (Count <= 0) return 0;
   auto* in = static_cast<const uint8_t*>(Buffer);
   int32_t remaining = Count;

@@ -186,6 +186,7 @@ void TStreamFork::Feed(const void* Buffer, int32_t Count) {
   FPending->Seek(0, 2);
   FPending->Write(Buffer, Count);
   Route();
+  Bound();
 }
 
 void TStreamFork::Feed(const void* Buffer, int32_t Count, uint32_t Now) {
@@ -195,6 +196,18 @@ void TStreamFork::Feed(const void* Buffer, int32_t Count, uint32_t Now) {
   FFeedStamp = Now != 0 ? Now : 1;  // 0 would mean no stamp
   Route();
   FFeedStamp = 0;
+  Bound();
+}
+
+void TStreamFork::Bound() {
+  if (SegmentLimit <= 0) return;
+  for (const auto& segment : FSegments) {
+    const int64_t excess = segment->Stream->Size() - SegmentLimit;
+    if (excess <= 0 || segment->Keep) continue;
+    segment->Stream->Seek(excess, 0);
+    segment->Stream->DiscardRead();
+    segment->Dropped += excess;
+  }
 }
 
 bool TStreamFork::Expire(uint32_t Now) {
@@ -275,5 +288,7 @@ void TStreamFork::Reset() {
   for (const auto& segment : FSegments) {
     segment->Stream->Seek(0, 2);
     segment->Stream->DiscardRead();
+    segment->Dropped = 0;
+    segment->Keep = false;
   }
 }

@@ -21,6 +21,11 @@ class TSFSegment {
   uint32_t FStamp = 0;  // tick at which the segment opened; 0: no time-out armed
   int32_t Timeout = 0;
   TFIFOStream* Stream = nullptr;  // owned by the segment (FOwnedStream)
+  // Bytes that went from the front of Stream because nobody took them before it passed the
+  // fork's SegmentLimit; whoever reads the segment reports them and sets it back to 0.
+  int64_t Dropped = 0;
+  // Set while the text must not be cut (a reply being framed): the limit leaves it alone.
+  bool Keep = false;
 
   int32_t Find(int32_t Start, const std::string& Pattern, bool& Found);
   int32_t FindStart(TStream* Source, bool& Found);
@@ -52,7 +57,12 @@ class TStreamFork {
   // one; does nothing for a segment opened by the plain Feed (no stamp).
   bool Expire(uint32_t Now);
   void Flush();
+  // Empties every segment and the pending input; drop counts and Keep flags start over.
   void Reset();
+
+  // Each segment not marked Keep holds at most this many bytes after a Feed: the oldest go
+  // first and are counted in its Dropped. 0: no limit.
+  int64_t SegmentLimit = 0;
 
  protected:
   std::unique_ptr<TFIFOStream> FPending;
@@ -68,6 +78,7 @@ class TStreamFork {
   void Route();
   bool OpenFirstStartedSegment();
   void MoveTo(TSFSegment* Segment, int32_t Count);
+  void Bound();
 
   uint32_t FFeedStamp = 0;  // stamp for segments opened by the running Feed; 0: none
 };

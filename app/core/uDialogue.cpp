@@ -1,5 +1,7 @@
 #include "app/core/uDialogue.h"
 
+#include <algorithm>
+
 #include "dispatch/uTerminalDispatcher.h"
 
 using namespace std::string_literals;
@@ -20,6 +22,7 @@ const std::string ByeCommand = "bye";
 TDialogue::TDialogue(TParameterList& Params, TDialogueHost Host, std::function<uint32_t()> Now)
     : FParams(Params), FHost(std::move(Host)), FNow(std::move(Now)) {
   FFork.DeferStartPattern = true;
+  FFork.SegmentLimit = SegmentLimit;
   FSegTerminal = FFork.AddSegment("", "", 0);
   FSegEvents = FFork.AddSegment(EventStart, CrLf, LineTimeout);
   FSegModem = FFork.AddSegment(ModemStart, CrLf, LineTimeout);
@@ -30,6 +33,7 @@ void TDialogue::Reset(TTerminalDispatcher* Dispatcher) {
   FDialogueState = ssIdle;
   FDispatcher = Dispatcher;
   FOpened = false;
+  FBehind = false;
   ++FSession;
   FBusy = false;
   FPollOutstanding = false;
@@ -48,15 +52,27 @@ void TDialogue::Opened(bool Serial) {
 
 void TDialogue::Closed() {
   if (!FDispatcher) return;
-  Drain();
+  const int64_t undrained = Drain(TClock::now() + TickBudget) ? 0 : DropInput();
   FFork.Flush();
+  for (int32_t i = 0; i < FFork.SegmentCount(); ++i) {
+    TSFSegment* segment = FFork.Segments(i);
+    segment->Keep = false;
+    const int64_t older = segment->Stream->Size() - LastWordsLimit;
+    if (older <= 0) continue;
+    Take(i, older);
+    segment->Dropped += older;
+  }
+  FBehind = false;
   FDispatcher = nullptr;  // it frees itself once the closed notification returns
   ++FSession;
   FBusy = false;
   FPollOutstanding = false;
   FUnansweredPrompts = FPromptsAfterCurrent = 0;
   FWaiting.reset();
+  const uint64_t session = FSession;
   ShowAll();
+  FBytesDropped += undrained;
+  if (undrained > 0 && FHost.Dropped && FSession == session) FHost.Dropped(FSegEvents, undrained);
 }
 
 void TDialogue::Disconnect(bool Serial) {
@@ -76,7 +92,7 @@ void TDialogue::Disconnect(bool Serial) {
 bool TDialogue::Tick() {
   if (!FDispatcher || !FOpened) return FDispatcher != nullptr;
   const uint64_t session = FSession;
-  Drain();
+  FBehind = !Drain(TClock::now() + TickBudget);
   FFork.Expire(FNow());
   switch (FDialogueState) {
     case ssIdle:
@@ -92,13 +108,30 @@ bool TDialogue::Tick() {
   return FDispatcher != nullptr;
 }
 
-void TDialogue::Drain() {
+// Moves the dispatcher's bytes into the fork in ReadSize reads. False when it stopped with
+// bytes still waiting: the time was up, or a reply being framed passed the segment limit.
+bool TDialogue::Drain(TClock::time_point Until) {
   char buffer[ReadSize];
-  while (FDispatcher) {
+  TSFSegment* terminal = FFork.Segments(FSegTerminal);
+  terminal->Keep = FDialogueState == ssCommand;
+  for (uint32_t reads = 1; FDispatcher; ++reads) {
+    if (terminal->Keep && terminal->Stream->Size() > SegmentLimit) return false;
+    if (reads > TickReads || (reads % 64 == 0 && TClock::now() >= Until)) return false;
     const int32_t n = FDispatcher->ReadInput(buffer, ReadSize);
-    if (n <= 0) return;
+    if (n <= 0) return true;
     FFork.Feed(buffer, n, FNow());
   }
+  return true;
+}
+
+// Empties the dispatcher's input unread; returns how many bytes went.
+int64_t TDialogue::DropInput() {
+  std::string buffer(64 << 10, '\0');
+  int64_t dropped = 0;
+  for (int32_t n;
+       FDispatcher && (n = FDispatcher->ReadInput(buffer.data(), int32_t(buffer.size()))) > 0;)
+    dropped += n;
+  return dropped;
 }
 
 void TDialogue::PumpIdle(uint64_t Session) {
@@ -108,11 +141,19 @@ void TDialogue::PumpIdle(uint64_t Session) {
   if (DeadlinePassed(FIdleDeadline)) SendIdlePoll();
 }
 
-// Hands up to 1024 bytes of a segment to its view. False when the view ran and the
-// connection went meanwhile.
+// Hands everything a segment holds to its view, after the notice of what it dropped. False
+// when a host call ran and the connection went meanwhile.
 bool TDialogue::Show(int32_t Segment, const std::function<void(const std::string&)>& View) {
   const uint64_t session = FSession;
-  const std::string text = ReadSegment(Segment);
+  TSFSegment* segment = FFork.Segments(Segment);
+  if (const int64_t dropped = segment->Dropped; dropped > 0) {
+    segment->Dropped = 0;
+    FBytesDropped += dropped;
+    if (FHost.Dropped) FHost.Dropped(Segment, dropped);
+    if (FSession != session) return false;
+  }
+  const std::string text = Take(Segment, segment->Stream->Size());
+  FBytesShown += static_cast<int64_t>(text.size());
   if (text.empty() || !View) return true;
   View(text);
   return FSession == session;
@@ -123,10 +164,9 @@ void TDialogue::ShowAll() {
       {FSegTerminal, &FHost.TerminalWrite},
       {FSegEvents, &FHost.AddEvents},
       {FSegModem, &FHost.AddModemTrace}};
-  for (const auto& [segment, view] : views) {
-    for (std::string text; !(text = ReadSegment(segment)).empty();)
-      if (*view) (*view)(text);
-  }
+  const uint64_t session = FSession;
+  for (const auto& [segment, view] : views)
+    if (!Show(segment, *view) || FSession != session) return;
 }
 
 void TDialogue::PumpLogin(uint64_t Session) {
@@ -173,10 +213,13 @@ void TDialogue::PumpCommand(uint64_t Session) {
   bool startFound, endFound = false;
   const int32_t start = terminal->Find(0, PromptStart, startFound);
   const int32_t end = startFound ? terminal->Find(start, PromptEnd, endFound) : 0;
+  FLastError.clear();
   if (startFound && endFound && FUnansweredPrompts == 0) {
     FSplitter.Append(Take(start));
     Take(end - start + static_cast<int32_t>(PromptEnd.size()));
     FTimedOut = false;
+  } else if (terminal->Stream->Size() > SegmentLimit) {
+    if (!EndOverlongReply(Session)) return;
   } else if (FResponseDeadline != 0 && DeadlinePassed(FResponseDeadline)) {
     // A partial prompt at the end stays for the terminal.
     FSplitter.Append(Take(start));
@@ -187,12 +230,33 @@ void TDialogue::PumpCommand(uint64_t Session) {
   Complete(Session);
 }
 
+// A reply longer than a segment may hold cannot be framed without keeping it all: the
+// request ends with an error and the text goes as dropped. False when the connection went
+// while the host heard of it.
+bool TDialogue::EndOverlongReply(uint64_t Session) {
+  TSFSegment* terminal = FFork.Segments(FSegTerminal);
+  const int64_t size = terminal->Stream->Size();
+  Take(FSegTerminal, size);
+  terminal->Dropped += size;
+  FTimedOut = true;
+  FLastError = "The reply to \"" + FRequestText + "\" was longer than " +
+               std::to_string(SegmentLimit >> 20) + " MiB: the request was ended";
+  if (FHost.RequestFailed) FHost.RequestFailed(FLastError);
+  return Current(Session);
+}
+
 // Takes Count bytes from the front of the terminal segment.
 std::string TDialogue::Take(int32_t Count) {
-  TFIFOStream* stream = FFork.Segments(FSegTerminal)->Stream;
+  return Take(FSegTerminal, Count);
+}
+
+std::string TDialogue::Take(int32_t Segment, int64_t Count) {
+  TFIFOStream* stream = FFork.Segments(Segment)->Stream;
+  Count = std::min(Count, stream->Size());
+  if (Count <= 0) return "";
   std::string text(static_cast<size_t>(Count), '\0');
   stream->Seek(0, 0);
-  text.resize(static_cast<size_t>(stream->Read(text.data(), Count)));
+  text.resize(static_cast<size_t>(stream->Read(text.data(), static_cast<int32_t>(Count))));
   stream->DiscardRead();
   return text;
 }
@@ -226,6 +290,7 @@ bool TDialogue::Request(TRequest R) {
     return true;
   }
   FSplitter.Clear();
+  FRequestText = R.Text;
   FOnResponse = std::move(R.Completion);
   FDialogueState = ssCommand;
   FResponseTimeout = R.Timeout;

@@ -4,6 +4,7 @@
 // tool drive it and hear from it through TDialogueHost and the completions.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -22,12 +23,20 @@ using TCompletion = std::function<void()>;
 
 // What the host does for the dialogue; any of them may be empty. A callback may run a nested
 // event loop in which the connection closes: the dialogue re-checks after each one.
+// The views get everything waiting at each tick in one call: a view that keeps only its last
+// lines need draw only those.
 struct TDialogueHost {
-  std::function<void(const std::string& Text)> TerminalWrite;  // terminal text, <= 1024 bytes
-  std::function<void(const std::string& Text)> AddEvents;      // event lines, <= 1024 bytes
-  std::function<void(const std::string& Text)> AddModemTrace;  // modem-trace lines, <= 1024
-  std::function<void()> AskPassword;                           // the device asked for the password
-  std::function<void()> CloseSoon;  // the login prompt came: the progress may go
+  std::function<void(const std::string& Text)> TerminalWrite;  // terminal text
+  std::function<void(const std::string& Text)> AddEvents;      // event lines
+  std::function<void(const std::string& Text)> AddModemTrace;  // modem-trace lines
+  // Bytes meant for the view of Segment went unseen (nobody took them in time, or the
+  // connection closed with them still queued); comes before that view's next text.
+  std::function<void(int32_t Segment, int64_t Bytes)> Dropped;
+  // The outstanding request ended without its reply, for the reason given; its completion
+  // runs right after, as after a time-out.
+  std::function<void(const std::string& Why)> RequestFailed;
+  std::function<void()> AskPassword;  // the device asked for the password
+  std::function<void()> CloseSoon;    // the login prompt came: the progress may go
   // The version reply is in the parameter list: choose the page folder, enable the device
   // actions, show the home page. The idle poll is sent after it returns.
   std::function<void()> LoggedIn;
@@ -42,6 +51,16 @@ class TDialogue {
   static constexpr uint32_t DisconnectQuiet = 120000;
   static constexpr int32_t ReadSize = 1024;
   static constexpr int32_t LineTimeout = 2000;
+  // A fork segment holds at most this much text nobody has taken; a reply is never cut, so
+  // a longer one ends its request instead.
+  static constexpr int64_t SegmentLimit = 8 << 20;
+  // What one tick may spend reading the connection before the views get what it read; the
+  // rest waits for the next tick, which the host then runs at once (Behind).
+  static constexpr std::chrono::milliseconds TickBudget{20};
+  // Nor more than this many reads (256 KiB): what the views then draw stays small too.
+  static constexpr uint32_t TickReads = 256;
+  // At close each view still gets the last this-many bytes waiting for it; older ones go.
+  static constexpr int64_t LastWordsLimit = 64 << 10;
 
   // Params receives the version reply at login; it must outlive the dialogue. Now is the
   // millisecond tick source (tests inject one).
@@ -57,9 +76,11 @@ class TDialogue {
   // The connection opened: serial asks for the version at once (ssCommand), TCP and dial-up
   // wait for the login (ssLogin).
   void Opened(bool Serial);
-  // The connection closed: what is still in the dispatcher's input goes through the fork to
-  // the views, then the dispatcher is forgotten and nothing is outstanding any more. The
-  // state stays as it was (the host tells a failed login by ssLogin). No-op without one.
+  // The connection closed: what one tick's budget can read of the dispatcher's input goes
+  // through the fork and the last LastWordsLimit bytes waiting for each view reach it; what is
+  // left is dropped and reported through Dropped (the dispatcher's remainder to the events
+  // view). Then the dispatcher is forgotten and nothing is outstanding any more. The state
+  // stays as it was (the host tells a failed login by ssLogin). No-op without one.
   void Closed();
   // TCP and dial-up: the dispatcher is terminated at once. Serial: "bye" is sent and its
   // completion terminates; with a request outstanding the bye waits for its reply or time-out
@@ -70,6 +91,11 @@ class TDialogue {
   // One pump tick. True while a dispatcher is current (re-arm the pump timer). Does nothing
   // without one, or before it opened (nothing can be sent to a device not yet reached).
   bool Tick();
+  // The last tick ran out of its budget with bytes still waiting: tick again soon.
+  bool Behind() const { return FBehind; }
+  // Bytes handed to the views, and bytes meant for them but dropped, since the dialogue began.
+  int64_t BytesShown() const { return FBytesShown; }
+  int64_t BytesDropped() const { return FBytesDropped; }
 
   // Starts a request: Text + CR LF is written, the splitter cleared, Completion runs on the
   // reply or after Timeout ms (0: no time-out). Refused (false, nothing sent) without a
@@ -108,6 +134,9 @@ class TDialogue {
   // Whether the request completed last ran out of time instead of reaching its prompt; read
   // it in the completion, which cannot tell otherwise. False before any request completed.
   bool LastRequestTimedOut() const { return FTimedOut; }
+  // Why the request completed last ended without its reply other than by its time-out (the
+  // reply passed SegmentLimit); empty otherwise. LastRequestTimedOut is true then too.
+  const std::string& LastRequestError() const { return FLastError; }
   uint32_t ResponseDeadline() const { return FResponseDeadline; }
   uint32_t IdleDeadline() const { return FIdleDeadline; }
   TStreamFork& Fork() { return FFork; }
@@ -125,8 +154,12 @@ class TDialogue {
     TKind Kind;
   };
 
+  using TClock = std::chrono::steady_clock;
+
   bool Request(TRequest R);
-  void Drain();
+  bool Drain(TClock::time_point Until);
+  int64_t DropInput();
+  bool EndOverlongReply(uint64_t Session);
   void PumpIdle(uint64_t Session);
   void PumpLogin(uint64_t Session);
   void PumpCommand(uint64_t Session);
@@ -135,6 +168,7 @@ class TDialogue {
   void ShowAll();
   bool Show(int32_t Segment, const std::function<void(const std::string&)>& View);
   std::string Take(int32_t Count);
+  std::string Take(int32_t Segment, int64_t Count);
   bool Current(uint64_t Session) const { return FDispatcher && FSession == Session; }
 
   TParameterList& FParams;
@@ -152,6 +186,10 @@ class TDialogue {
   uint32_t FIdleDeadline = 0;
 
   bool FTimedOut = false;
+  std::string FLastError;
+  std::string FRequestText;  // the outstanding request's command
+  bool FBehind = false;
+  int64_t FBytesShown = 0, FBytesDropped = 0;
   bool FOpened = false;
   bool FPollOutstanding = false;
   // Prompts still due for lines written by WriteAnswered: before the outstanding request's

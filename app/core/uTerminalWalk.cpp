@@ -23,19 +23,41 @@ bool IsLetter(char C) {
   return (C >= 'A' && C <= 'Z') || (C >= 'a' && C <= 'z');
 }
 
-void AppendCharacter(std::vector<TTerminalOp>& Ops, char C, TTextColor Color, TTextStyle Style) {
+}  // namespace
+
+bool LookUpTextAttributes(const std::string& Text, TTextColor& Color, TTextStyle& Style) {
+  for (const TAttributeRow& row : AttributeTable) {
+    if (Text == row.Text) {
+      Color = row.Color;
+      Style = row.Style;
+      return true;
+    }
+  }
+  return false;
+}
+
+TTerminalWalk::TTerminalWalk() = default;
+
+void TTerminalWalk::AppendCharacter(std::vector<TTerminalOp>& Ops, char C) {
+  if (FColumn >= MaxLineLength) {
+    Ops.push_back({TTerminalOp::LineBreak, {}, FTextColor, FTextStyle});
+    FColumn = 0;
+  }
+  ++FColumn;
   if (!Ops.empty()) {
     TTerminalOp& last = Ops.back();
-    if (last.Kind == TTerminalOp::Text && last.Color == Color && last.Style == Style) {
+    if (last.Kind == TTerminalOp::Text && last.Color == FTextColor && last.Style == FTextStyle) {
       last.Run += C;
       return;
     }
   }
-  Ops.push_back({TTerminalOp::Text, std::string(1, C), Color, Style});
+  Ops.push_back({TTerminalOp::Text, std::string(1, C), FTextColor, FTextStyle});
 }
 
 // A backspace right after something this chunk drew takes it back instead of asking the widget.
-void TakeBackCharacter(std::vector<TTerminalOp>& Ops) {
+// Taking back a line break leaves the column unknown; 0 keeps the joined line bounded.
+void TTerminalWalk::TakeBackCharacter(std::vector<TTerminalOp>& Ops) {
+  if (FColumn > 0) --FColumn;
   if (!Ops.empty()) {
     TTerminalOp& last = Ops.back();
     switch (last.Kind) {
@@ -55,21 +77,6 @@ void TakeBackCharacter(std::vector<TTerminalOp>& Ops) {
   Ops.push_back({TTerminalOp::Backspace, {}, clWindowText, TTextStyle::Normal});
 }
 
-}  // namespace
-
-bool LookUpTextAttributes(const std::string& Text, TTextColor& Color, TTextStyle& Style) {
-  for (const TAttributeRow& row : AttributeTable) {
-    if (Text == row.Text) {
-      Color = row.Color;
-      Style = row.Style;
-      return true;
-    }
-  }
-  return false;
-}
-
-TTerminalWalk::TTerminalWalk() = default;
-
 std::vector<TTerminalOp> TTerminalWalk::Write(const std::string& Text) {
   FTerminalBuffer += Text;
   std::vector<TTerminalOp> ops;
@@ -80,7 +87,6 @@ std::vector<TTerminalOp> TTerminalWalk::Write(const std::string& Text) {
     if (c == '\x1b') {
       const size_t next = WalkEscape(buffer, i, ops);
       if (next == std::string::npos) {
-        FSearched = buffer.size() - i;
         FTerminalBuffer.erase(0, i);
         return ops;
       }
@@ -91,32 +97,34 @@ std::vector<TTerminalOp> TTerminalWalk::Write(const std::string& Text) {
       TakeBackCharacter(ops);
     } else if (c == '\r') {
       ops.push_back({TTerminalOp::LineBreak, {}, FTextColor, FTextStyle});
+      FColumn = 0;
     } else if (c != '\0' && c != '\n') {
-      AppendCharacter(ops, c, FTextColor, FTextStyle);
+      AppendCharacter(ops, c);
     }
     ++i;
   }
   FTerminalBuffer.clear();
-  FSearched = 0;
   return ops;
 }
 
 // Applies the escape sequence starting at Esc and returns the index after its letter, or npos
-// when the letter has not arrived yet.
+// when the letter has not arrived yet. A sequence without its letter in its first
+// MaxEscapeLength bytes is noise: the index after those bytes.
 size_t TTerminalWalk::WalkEscape(const std::string& Buffer, size_t Esc,
                                  std::vector<TTerminalOp>& Ops) {
-  size_t from = Esc + 1;
-  if (Esc == 0) from = std::max(from, FSearched);
-  const auto letter =
-      std::find_if(Buffer.begin() + static_cast<std::ptrdiff_t>(from), Buffer.end(), IsLetter);
-  if (letter == Buffer.end()) return std::string::npos;
-  const auto j = static_cast<size_t>(std::distance(Buffer.begin(), letter));
-  FSearched = 0;
+  const size_t limit = std::min(Buffer.size(), Esc + MaxEscapeLength);
+  const auto begin = Buffer.begin();
+  const auto letter = std::find_if(begin + static_cast<std::ptrdiff_t>(Esc + 1),
+                                   begin + static_cast<std::ptrdiff_t>(limit), IsLetter);
+  if (letter == begin + static_cast<std::ptrdiff_t>(limit))
+    return limit == Esc + MaxEscapeLength ? limit : std::string::npos;
+  const auto j = static_cast<size_t>(std::distance(begin, letter));
   if (*letter == 'J') {
     // Only the erase-display request "[2J" (and "[..2J") clears; "[J" and "[1J" do nothing.
     if (Buffer[j - 1] == '2' && Buffer[Esc + 1] == '[') {
       Ops.clear();
       Ops.push_back({TTerminalOp::Clear, {}, FTextColor, FTextStyle});
+      FColumn = 0;
     }
   } else if (*letter == 'm') {
     LookUpTextAttributes(Buffer.substr(Esc + 1, j - Esc - 1), FTextColor, FTextStyle);
@@ -126,7 +134,18 @@ size_t TTerminalWalk::WalkEscape(const std::string& Buffer, size_t Esc,
 
 void TTerminalWalk::Reset() {
   FTerminalBuffer.clear();
-  FSearched = 0;
+  FColumn = 0;
   FTextColor = clWindowText;
   FTextStyle = TTextStyle::Normal;
+}
+
+void KeepLastLines(std::vector<TTerminalOp>& Ops, int32_t Lines) {
+  int32_t breaks = 0;
+  for (auto op = Ops.end(); op != Ops.begin();) {
+    if ((--op)->Kind != TTerminalOp::LineBreak || ++breaks < std::max(Lines, 1)) continue;
+    const TTerminalOp clear{TTerminalOp::Clear, {}, op->Color, op->Style};
+    *op = clear;
+    Ops.erase(Ops.begin(), op);
+    return;
+  }
 }

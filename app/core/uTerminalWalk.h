@@ -40,16 +40,22 @@ struct TTerminalOp {
 bool LookUpTextAttributes(const std::string& Text, TTextColor& Color, TTextStyle& Style);
 
 // The renderer's state between chunks: the tail of an unfinished escape sequence, the colour and
-// the style for the next characters.
+// the style for the next characters, and how long the current line is.
 class TTerminalWalk {
  public:
+  // A line this long is broken before its next character, so no line grows without end.
+  static constexpr size_t MaxLineLength = 4096;
+  // An escape sequence whose letter has not come within this many bytes from its ESC on is
+  // line noise: those bytes are dropped and the walk goes on after them.
+  static constexpr size_t MaxEscapeLength = 64;
+
   TTerminalWalk();
 
   // Walks the held tail followed by Text and returns the steps that draw it. Consecutive
   // characters with the same colour and style come as one Text run; a clear drops the steps
   // before it, a backspace right after drawn text takes that text's last character back. An
   // escape sequence whose letter has not arrived yet is held, from its ESC on, for the next call
-  // (however long it grows). Any byte sequence is accepted.
+  // (never more than MaxEscapeLength bytes). Any byte sequence is accepted.
   std::vector<TTerminalOp> Write(const std::string& Text);
 
   // Forgets the held tail and returns to window text, normal style.
@@ -63,9 +69,15 @@ class TTerminalWalk {
   std::string FTerminalBuffer;
   TTextColor FTextColor = clWindowText;
   TTextStyle FTextStyle = TTextStyle::Normal;
-  // How far past the held ESC the letter search already looked, so a long unfinished sequence
-  // is not searched again from its start on every chunk.
-  size_t FSearched = 0;
+  size_t FColumn = 0;  // characters on the current line so far, as far as the walk knows
 
   size_t WalkEscape(const std::string& Buffer, size_t Esc, std::vector<TTerminalOp>& Ops);
+  void AppendCharacter(std::vector<TTerminalOp>& Ops, char C);
+  void TakeBackCharacter(std::vector<TTerminalOp>& Ops);
 };
+
+// Drops the steps whose text a terminal keeping its last Lines lines would scroll away before
+// anyone saw it: with Lines or more line breaks in Ops, everything up to the Lines-th last
+// break is replaced by one Clear, so the kept steps alone fill the terminal. Fewer line
+// breaks leave Ops as they are. Lines below 1 counts as 1.
+void KeepLastLines(std::vector<TTerminalOp>& Ops, int32_t Lines);

@@ -72,7 +72,9 @@ TEST(TerminalView, TrimsToTwoHundredLinesBeforeEachChunk) {
   std::string chunk;
   for (int i = 0; i < 300; ++i) chunk += "L" + std::to_string(i) + "\r\n";
   view.TerminalWrite(chunk);
-  EXPECT_EQ(view.document()->blockCount(), 301);  // a chunk is drawn whole
+  // Only what the terminal keeps of a chunk is drawn: its last 200 lines.
+  EXPECT_EQ(view.document()->blockCount(), 200);
+  EXPECT_EQ(view.document()->firstBlock().text(), QStringLiteral("L101"));
   view.TerminalWrite("tail\r\nend");
   // 200 kept (the last one empty), then the chunk's own line break
   EXPECT_EQ(view.document()->blockCount(), 201);

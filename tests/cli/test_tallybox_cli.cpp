@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -221,6 +222,19 @@ TEST_F(CliProgram, FailuresOfTheLinkAndTheDevice) {
     if (FSim) EXPECT_EQ(FSim->Stop(), 0);
     FSim.reset();
   }
+}
+
+// The flood is 64 MiB of event lines and no prompt: the login waits for its time-out with
+// the fork's caps holding, so the tool's peak memory stays far below the flood.
+TEST_F(CliProgram, DeviceFloodingWithoutAPromptEndsAtTheLoginTimeOutWithMemoryBounded) {
+  StartSim("127.0.40.9", {"--no-prompt", "--flood", "67108864"});
+  TCliChild child({Cli, "--host", "127.0.40.9", "--timeout", "4000", "version"}, {WithPassword});
+  const TCliResult r = child.Finish();
+  EXPECT_EQ(r.ExitCode, 1) << r.Err;
+  EXPECT_NE(r.Err.find("No reply to the login within 4000 ms"), std::string::npos) << r.Err;
+  rusage usage{};
+  getrusage(RUSAGE_CHILDREN, &usage);  // the largest child waited for so far: the tool
+  EXPECT_LT(usage.ru_maxrss, 48 * 1024) << "KiB at the peak";
 }
 
 TEST_F(CliProgram, UsageErrors) {

@@ -403,3 +403,27 @@ TEST(StreamFork, LineWithoutItsEndClosesAfterItsTimeout) {
     }
   }
 }
+
+TEST(StreamFork, SegmentLimitDropsTheOldestTextUnlessTheSegmentIsKept) {
+  TProbeFork fork;
+  fork.SegmentLimit = 1000;
+  fork.Segments(0)->Keep = true;
+  std::string terminal, events;
+  for (int n = 0; n < 100; ++n) {
+    const std::string text = "terminal text " + std::to_string(n) + "\r\n";
+    const std::string event = EventLine("event " + std::to_string(n));
+    terminal += text;
+    events += event;
+    fork.Feed(text + event);
+  }
+  EXPECT_EQ(Text(fork, 0), terminal);  // kept whole, past the limit
+  EXPECT_EQ(fork.Segments(0)->Dropped, 0);
+  EXPECT_EQ(Text(fork, 1), events.substr(events.size() - 1000));
+  EXPECT_EQ(fork.Segments(1)->Dropped, static_cast<int64_t>(events.size() - 1000));
+  fork.Segments(0)->Keep = false;
+  fork.Feed("x");
+  EXPECT_EQ(Text(fork, 0), (terminal + "x").substr(terminal.size() + 1 - 1000));
+  fork.Reset();
+  EXPECT_EQ(fork.Segments(1)->Dropped, 0);
+  EXPECT_FALSE(fork.Segments(0)->Keep);
+}

@@ -37,6 +37,7 @@ struct TRig {
   uint32_t Now = 1000;
   std::vector<std::string> Calls;
   std::string Terminal, Events, Modem;
+  int TerminalCalls = 0;
   std::function<void()> OnLoggedIn, OnAskPassword;
   TParameterList Params;
   TLink Link;
@@ -44,7 +45,10 @@ struct TRig {
 
   TDialogueHost Host() {
     TDialogueHost host;
-    host.TerminalWrite = [this](const std::string& T) { Terminal += T; };
+    host.TerminalWrite = [this](const std::string& T) {
+      Terminal += T;
+      ++TerminalCalls;
+    };
     host.AddEvents = [this](const std::string& T) { Events += T; };
     host.AddModemTrace = [this](const std::string& T) { Modem += T; };
     host.AskPassword = [this] {
@@ -52,6 +56,10 @@ struct TRig {
       if (OnAskPassword) OnAskPassword();
     };
     host.CloseSoon = [this] { Calls.push_back("close soon"); };
+    host.Dropped = [this](int32_t Segment, int64_t Bytes) {
+      Calls.push_back("dropped " + std::to_string(Segment) + " " + std::to_string(Bytes));
+    };
+    host.RequestFailed = [this](const std::string& Why) { Calls.push_back("failed: " + Why); };
     host.LoggedIn = [this] {
       Calls.push_back("logged in " + Params.GetValue("i900"));
       if (OnLoggedIn) OnLoggedIn();
@@ -424,5 +432,92 @@ TEST(Dialogue, ProgrammingRequestCompletesAtItsOwnPrompt) {
     EXPECT_EQ(rig.Calls, (std::vector<std::string>{"programmed:r102 set;"}));
     EXPECT_NE(rig.Terminal.find("r101 set"), std::string::npos);
     EXPECT_NE(rig.Link.Sent().find("r100=1\r\nr101=2\r\n"), std::string::npos);
+  }
+}
+
+// Bytes arrive faster than one tick's budget may read: tick until the backlog is gone.
+void TickThrough(TRig& Rig, const std::string& Arriving) {
+  Rig.Tick(Arriving);
+  while (Rig.Dialogue.Behind()) Rig.Tick();
+}
+
+std::string EventLines(size_t Bytes) {
+  std::string text;
+  for (int n = 0; text.size() < Bytes; ++n)
+    text += "\0\t"s + Esc + "[31mevent " + std::to_string(n) + Esc + "[0m\r\n";
+  return text;
+}
+
+TEST(Dialogue, FloodsStayWithinTheCapsAndNothingGoesUnsaid) {
+  const auto limit = static_cast<size_t>(TDialogue::SegmentLimit);
+  {
+    SCOPED_TRACE("each tick hands the view everything it read, in one call");
+    TRig rig;
+    rig.LogIn();
+    const std::string text(300000, 't');
+    rig.TerminalCalls = 0;
+    int ticks = 1;
+    for (rig.Tick(text); rig.Dialogue.Behind(); ++ticks) rig.Tick();
+    EXPECT_EQ(rig.Terminal, text);
+    EXPECT_EQ(rig.TerminalCalls, ticks);
+    EXPECT_LT(ticks, 300000 / TDialogue::ReadSize);  // far more than one read's worth a tick
+  }
+  {
+    SCOPED_TRACE("events held back by a command keep their last 8 MiB");
+    TRig rig;
+    rig.LogIn();
+    rig.Dialogue.SendCommand("r?", 0, rig.Record("r?"));
+    const std::string events = EventLines(limit + 200000);
+    TickThrough(rig, events);
+    EXPECT_EQ(rig.Dialogue.Fork().Segments(rig.Dialogue.FSegEvents)->Stream->Size(),
+              TDialogue::SegmentLimit);
+    rig.Tick("a=1\r\n" + Prompt);
+    rig.Tick();
+    const size_t dropped = events.size() - limit;
+    EXPECT_EQ(rig.Calls,
+              (std::vector<std::string>{"r?:a=1;", "dropped 1 " + std::to_string(dropped)}));
+    EXPECT_TRUE(rig.Events == events.substr(dropped));
+  }
+  {
+    SCOPED_TRACE("a reply longer than the cap ends its request, uncut until then");
+    TRig rig;
+    rig.LogIn();
+    rig.Dialogue.SendCommand("r?", 0, rig.Record("r?"));
+    std::string reply;
+    while (reply.size() <= limit) reply += "r1=" + std::to_string(reply.size()) + "\r\n";
+    TickThrough(rig, reply);
+    rig.Tick("tail");
+    const std::string why = "The reply to \"r?\" was longer than 8 MiB: the request was ended";
+    ASSERT_EQ(rig.Calls.size(), 3u);
+    EXPECT_EQ(rig.Calls[0], "failed: " + why);
+    EXPECT_EQ(rig.Calls[1], "r?:");  // the completion runs, as after a time-out
+    EXPECT_EQ(rig.Calls[2].rfind("dropped 0 ", 0), 0u);
+    const size_t dropped = std::stoul(rig.Calls[2].substr(10));
+    EXPECT_GT(dropped, limit);
+    EXPECT_TRUE(rig.Terminal == reply.substr(dropped) + "tail");  // the rest came after
+    EXPECT_EQ(rig.Dialogue.LastRequestError(), why);
+    EXPECT_TRUE(rig.Dialogue.LastRequestTimedOut());
+    rig.Dialogue.SendCommand("i?", 2000, rig.Record("i?"));
+    rig.Tick("x=1\r\n" + Prompt);
+    EXPECT_EQ(rig.Calls.back(), "i?:x=1;");
+    EXPECT_EQ(rig.Dialogue.LastRequestError(), "");
+  }
+  {
+    SCOPED_TRACE("closing shows each view's last words and says what went before them");
+    TRig rig;
+    rig.LogIn();
+    rig.Dialogue.SendCommand("r?", 0, rig.Record("r?"));
+    const std::string events = EventLines(300000);
+    rig.Tick(events);
+    rig.Link.Receive(std::string(100000, 'x'));
+    rig.Dialogue.Closed();
+    const size_t lastWords = static_cast<size_t>(TDialogue::LastWordsLimit);
+    EXPECT_EQ(rig.Calls,
+              (std::vector<std::string>{"dropped 0 " + std::to_string(100000 - lastWords),
+                                        "dropped 1 " + std::to_string(events.size() - lastWords)}));
+    EXPECT_EQ(rig.Terminal, std::string(lastWords, 'x'));
+    EXPECT_TRUE(rig.Events == events.substr(events.size() - lastWords));
+    for (int32_t i = 0; i < rig.Dialogue.Fork().SegmentCount(); ++i)
+      EXPECT_EQ(rig.Dialogue.Fork().Segments(i)->Stream->Size(), 0);
   }
 }

@@ -155,3 +155,53 @@ TEST(TerminalWalk, LongUnfinishedSequenceFedInPiecesAndReset) {
   EXPECT_EQ(walk.TextStyle(), Normal);
   EXPECT_EQ(walk.Write("1md"), std::vector<TTerminalOp>{TextRun("1md")});  // the tail was forgotten
 }
+
+TEST(TerminalWalk, LongLinesBreakAndEscapeNoiseIsDropped) {
+  const size_t width = TTerminalWalk::MaxLineLength;
+  // A line without CR breaks every MaxLineLength characters; a CR starts the count again.
+  EXPECT_EQ(Shown({std::string(width + 5, 'a'), "b\rc"}),
+            std::string(width, 'a') + "\n" + "aaaaab\nc");
+  EXPECT_EQ(Shown({std::string(width - 1, 'a') + "\r", std::string(width, 'b')}),
+            std::string(width - 1, 'a') + "\n" + std::string(width, 'b'));
+  // A sequence whose letter has not come within 64 bytes is noise: dropped, never held longer.
+  TTerminalWalk walk;
+  const std::string noise = Esc + "[" + std::string(62, '1');  // 64 bytes, no letter
+  EXPECT_EQ(walk.Write(noise.substr(0, 40)), std::vector<TTerminalOp>{});
+  EXPECT_EQ(walk.TerminalBuffer(), noise.substr(0, 40));
+  EXPECT_EQ(walk.Write(noise.substr(40) + "2;3mx"), std::vector<TTerminalOp>{TextRun("2;3mx")});
+  EXPECT_EQ(walk.TerminalBuffer(), "");
+  std::string stream;
+  for (int i = 0; i < 1000; ++i) stream += Esc + std::string(200, ';');
+  walk.Write(stream);
+  EXPECT_LE(walk.TerminalBuffer().size(), TTerminalWalk::MaxEscapeLength);
+  // A sequence of exactly 64 bytes still counts; one byte more and it is noise.
+  const TTerminalOp clear{TTerminalOp::Clear, {}, clWindowText, Normal};
+  EXPECT_EQ(walk.Write(Esc + "[" + std::string(61, '2') + "Jred"),
+            (std::vector<TTerminalOp>{clear, TextRun("red")}));
+  EXPECT_EQ(walk.Write(Esc + "[" + std::string(62, '2') + "Jred"),
+            std::vector<TTerminalOp>{TextRun("Jred")});
+}
+
+TEST(TerminalWalk, KeepLastLinesLeavesWhatTheTerminalWouldStillShow) {
+  TTerminalWalk walk;
+  std::string text = "old" + Esc + "[31m";
+  for (int i = 0; i < 10; ++i) text += "line " + std::to_string(i) + "\r";
+  text += "tail";
+  std::vector<TTerminalOp> ops = walk.Write(text);
+  const TTerminalScreen whole = [&] {
+    TTerminalScreen s;
+    s.Apply(ops);
+    return s;
+  }();
+  KeepLastLines(ops, 3);
+  TTerminalScreen kept;
+  kept.Cells = {{'x', clWindowText, Normal}};  // what the terminal held before is cleared
+  kept.Apply(ops);
+  EXPECT_EQ(kept.Text(), "line 8\nline 9\ntail");
+  EXPECT_EQ(ops.front().Kind, TTerminalOp::Clear);
+  EXPECT_EQ(kept.Cells.back(), whole.Cells.back());  // colours as drawn in full
+  std::vector<TTerminalOp> few = walk.Write("a\rb");
+  const std::vector<TTerminalOp> before = few;
+  KeepLastLines(few, 3);
+  EXPECT_EQ(few, before);  // fewer breaks than lines: untouched
+}

@@ -1,0 +1,20 @@
+// How much the views keep, so that a device sending without pause cannot fill the memory:
+// the memos keep their last lines only, and text that would scroll out before anyone saw it
+// is never drawn. The main window's memos use it; the terminal's limits live with its walk.
+// Qt-free.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// The events and modem memos keep this many lines.
+constexpr int32_t MemoLines = 5000;
+
+// The part of Text a memo keeping its last Lines lines would still show once Text is
+// appended: everything from the Lines-th last line break on, that break included, so the kept
+// text still starts a line of its own (CR LF, a lone CR or a lone LF each count once, as the
+// memo breaks lines). Text with fewer breaks comes back whole. Lines below 1 counts as 1.
+std::string KeepLastLines(const std::string& Text, int32_t Lines);
+
+// The line a view shows where Bytes of its text were dropped: "[12345 bytes dropped]".
+std::string DroppedNotice(int64_t Bytes);

@@ -1,0 +1,73 @@
+// The main window against a device that floods it: the views keep only what they may keep,
+// a segment nobody reads gives up its oldest text and says so, and closing leaves nothing
+// queued. How fast all this goes is the window benchmark's business, not this test's.
+#include <QPlainTextEdit>
+#include <QTextBlock>
+
+#include "app/MainWindowFixture.h"
+#include "app/TTerminalView.h"
+#include "app/core/uTerminalWalk.h"
+#include "app/core/uViewLimits.h"
+#include "app/uModal.h"
+
+namespace {
+
+int64_t Waiting(TfmMain& Main) {
+  TStreamFork& fork = Main.Dialogue().Fork();
+  int64_t bytes = 0;
+  for (int32_t i = 0; i < fork.SegmentCount(); ++i) bytes += fork.Segments(i)->Stream->Size();
+  return bytes;
+}
+
+bool HasLine(QPlainTextEdit* Memo, const QString& Part) {
+  for (QTextBlock b = Memo->document()->firstBlock(); b.isValid(); b = b.next())
+    if (b.text().contains(Part)) return true;
+  return false;
+}
+
+}  // namespace
+
+TEST_F(MainWindowTest, FloodsStayWithinTheViewsCapsAndClosingLeavesNothingQueued) {
+  QPlainTextEdit* events = nullptr;
+  {
+    SCOPED_TRACE("logged in: 20 MiB of events, then random bytes for the terminal");
+    StartTcpSim("127.0.31.40",
+                {"--flood", "20971520", "--garbage", "67108864", "--events", "0", "--text", "0"});
+    StartProgram();
+    events = Find<QPlainTextEdit>(&Main(), "memEvents");
+    LogInAndWait("127.0.31.40");
+    TTerminalView* terminal = Main().reTerminal();
+    ASSERT_TRUE(WaitUntil([&] { return terminal->document()->characterCount() > 10000; },
+                          std::chrono::seconds(60)))
+        << "the random bytes never reached the terminal";
+    EXPECT_EQ(events->document()->blockCount(), MemoLines);
+    EXPECT_LE(terminal->document()->blockCount(), 2 * TTerminalView::MaxLines);
+    for (QTextBlock b = terminal->document()->firstBlock(); b.isValid(); b = b.next())
+      ASSERT_LE(b.length(), static_cast<int>(TTerminalWalk::MaxLineLength) + 1);
+    Trigger(&Main(), "actDisconnect");  // the random bytes are still coming
+    ASSERT_TRUE(WaitUntil([&] { return Status() == "Not connected"; }));
+    EXPECT_EQ(Waiting(Main()), 0);
+    EXPECT_LE(events->document()->blockCount(), MemoLines);
+  }
+  Sim.reset();
+  {
+    SCOPED_TRACE("a device that floods and never prompts: the login waits, bounded");
+    StartTcpSim("127.0.31.41", {"--no-prompt", "--flood", "20971520", "--events", "0"});
+    LogIn("127.0.31.41");
+    TSFSegment* eventSegment = Main().Dialogue().Fork().Segments(Main().Dialogue().FSegEvents);
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+          EXPECT_LE(Waiting(Main()), 3 * TDialogue::SegmentLimit);
+          return eventSegment->Dropped > 0;
+        },
+        std::chrono::seconds(60)));
+    TModal::SetNextAnswer(QMessageBox::Ok);  // "Check the password": the login never finished
+    Trigger(&Main(), "actDisconnect");
+    ASSERT_TRUE(WaitUntil([&] { return Status() == "Not connected"; }));
+    EXPECT_EQ(Waiting(Main()), 0);
+    // The last words came after the line that says how much went before them.
+    EXPECT_TRUE(HasLine(events, " bytes dropped]"));
+    EXPECT_TRUE(HasLine(events, "Flood event"));
+    EXPECT_LE(events->document()->blockCount(), MemoLines);
+  }
+}
