@@ -10,6 +10,7 @@
 #include "app/core/uEventStamp.h"
 #include "app/core/uModemStrings.h"
 #include "app/core/uPageFolders.h"
+#include "app/core/uPresetFolder.h"
 #include "app/uApplication.h"
 #include "app/uMainLook.h"
 #include "app/uModal.h"
@@ -144,6 +145,7 @@ void TfmMain::FormCreate() {
 
 void TfmMain::LoadSettings() {
   FSettings->Open();
+  FSettingsReadOnly = FSettings->ReadOnly();
   // A value of the wrong type counts as missing; the user hears about it once, after start-up.
   auto guarded = [this](const char* Name, auto Read) {
     try {
@@ -163,6 +165,7 @@ void TfmMain::LoadSettings() {
 
 void TfmMain::SaveSettings() {
   FSettings->Open();
+  if (FSettings->ReadOnly()) return FSettings->Close();  // said once, at start-up
   FSettings->WriteString("RegisterFilename", FRegisterFilename);
   FSettings->WriteString("Connection", FConnection);
   FSettings->WriteInteger("ComPort", FComPort);
@@ -172,8 +175,15 @@ void TfmMain::SaveSettings() {
 }
 
 void TfmMain::TellIgnoredSettings() {
-  if (FIgnoredSettings.empty()) return;
-  std::string text = "These saved settings were ignored and their defaults used:";
+  if (FIgnoredSettings.empty() && !FSettingsReadOnly) return;
+  std::string text;
+  if (FSettingsReadOnly)
+    text = "The settings in " + FSettings->Folder() + " are read but will not be saved: " +
+           std::string(kOtherUsersFolder);
+  if (!FIgnoredSettings.empty()) {
+    if (!text.empty()) text += "\r\n\r\n";
+    text += "These saved settings were ignored and their defaults used:";
+  }
   for (const std::string& line : FIgnoredSettings) text += "\r\n" + line;
   FIgnoredSettings.clear();
   TModal::MessageBox(this, ToQ(text), "Info", TModal::MB_ICONINFORMATION);

@@ -164,6 +164,7 @@ class TfmMain : public QMainWindow {
   int32_t FMethod = 0;
   std::string FRegisterFilename;  // the register open dialog's file name
   std::vector<std::string> FIgnoredSettings;
+  bool FSettingsReadOnly = false;  // root with another user's settings folder
   bool FShownOnce = false;
   bool FDestroyed = false;
 };
