@@ -178,8 +178,8 @@ void TfmMain::TellIgnoredSettings() {
   if (FIgnoredSettings.empty() && !FSettingsReadOnly) return;
   std::string text;
   if (FSettingsReadOnly)
-    text = "The settings in " + FSettings->Folder() + " are read but will not be saved: " +
-           std::string(kOtherUsersFolder);
+    text = "The settings in " + FSettings->Folder() +
+           " are read but will not be saved: " + std::string(kOtherUsersFolder);
   if (!FIgnoredSettings.empty()) {
     if (!text.empty()) text += "\r\n\r\n";
     text += "These saved settings were ignored and their defaults used:";
@@ -446,6 +446,8 @@ void TfmMain::reTerminalKeyPress(char Key) {
 
 void TfmMain::btnSendClick() {
   if (!FDispatcher) return;
-  FDialogue->Write("M:" + FromQ(ui->edSend->text()) + "~\r\n");
+  std::string message;
+  if (!FieldToDevice(this, ui->edSend->text(), "message", message)) return;
+  FDialogue->Write("M:" + message + "~\r\n");
   ui->edSend->clear();
 }

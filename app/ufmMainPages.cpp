@@ -139,8 +139,8 @@ void TfmMain::actSaveRegistersExecute() {
   const std::string file = chosen.toStdString();
   const std::string into = file.substr(0, file.find_last_of('/'));
   if (FolderOfAnotherUser(into)) {
-    const QString text = "The registers were not saved in " + QString::fromStdString(into) +
-                         ": " + ToQ(std::string(kOtherUsersFolder));
+    const QString text = "The registers were not saved in " + QString::fromStdString(into) + ": " +
+                         ToQ(std::string(kOtherUsersFolder));
     TModal::MessageBox(this, text, ToQ(std::string(kInfoTitle)), TModal::MB_ICONINFORMATION);
     return;
   }
