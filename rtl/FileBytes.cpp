@@ -67,7 +67,7 @@ TTempFile CreateTempBeside(const std::string& FileName, const fs::path& Target) 
     const fs::path temp =
         folder / ("." + Target.filename().string() + ".tmp" + std::to_string(::getpid()) + "-" +
                   std::to_string(counter.fetch_add(1)));
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd >= 0) return TTempFile(temp.string(), fd);
     if (errno != EEXIST) RaiseCreateError(FileName, errno);
   }
