@@ -12,6 +12,8 @@
 
 #include "app/core/uViewLimits.h"
 
+#include "rtl/AnsiText.h"
+
 namespace {
 
 constexpr int FontPixels = 12;
@@ -30,7 +32,7 @@ QFont TerminalFont() {
 }
 
 QString FromDevice(const std::string& Bytes) {
-  return QString::fromLatin1(Bytes.data(), static_cast<qsizetype>(Bytes.size()));
+  return QString::fromStdU16String(AnsiToUtf16(Bytes));
 }
 
 // Screen updates stay off for one chunk, and come back on whatever happens in between.
@@ -147,7 +149,10 @@ std::string TTerminalView::TerminalText() const {
   // The raw text keeps no-break spaces, which the plain-text form turns into spaces.
   QString text = document()->toRawText();
   text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-  return text.toLatin1().toStdString();
+  std::string bytes;
+  for (const QChar c : text)  // every character came from the device, so each has its byte
+    if (const int byte = UnicodeToAnsi(c.unicode()); byte >= 0) bytes += char(byte);
+  return bytes;
 }
 
 QColor TTerminalView::ScreenColor(TTextColor Color) const {
@@ -175,8 +180,9 @@ void TTerminalView::keyPressEvent(QKeyEvent* Event) {
   const QString text = Event->text();
   bool typed = false;
   for (const QChar c : text) {
-    if (c.unicode() > 0xFF) continue;  // no byte for it on the device's 8-bit line
-    emit KeyTyped(static_cast<char>(c.unicode()));
+    const int byte = UnicodeToAnsi(c.unicode());
+    if (byte < 0) continue;  // no byte for it in the device's code page
+    emit KeyTyped(static_cast<char>(byte));
     typed = true;
   }
   if (typed) {

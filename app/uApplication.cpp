@@ -1,6 +1,7 @@
 #include "app/uApplication.h"
 
 #include "app/uModal.h"
+#include "rtl/AnsiText.h"
 #include "rtl/Exceptions.h"
 #include "rtl/Thread.h"
 
@@ -34,12 +35,28 @@ void TApplication::ShowException(std::exception_ptr Error) {
 }
 
 QString ToQ(const std::string& Text) {
-  return QString::fromLatin1(Text.data(), static_cast<qsizetype>(Text.size()));
+  return QString::fromStdU16String(AnsiToUtf16(Text));
 }
 
 std::string FromQ(const QString& Text) {
-  QByteArray bytes = Text.toLatin1();
-  return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
+  std::string out;
+  char32_t missing = 0;
+  if (!Utf16ToAnsi(Text.toStdU16String(), out, missing))
+    throw Exception(
+        Format("The character U+%04X is not in the device's character set", unsigned(missing)));
+  return out;
+}
+
+bool FieldToDevice(QWidget* Parent, const QString& Text, const QString& Field, std::string& Out) {
+  char32_t missing = 0;
+  if (Utf16ToAnsi(Text.toStdU16String(), Out, missing)) return true;
+  const QString message = QString(
+                              "The %1 holds \u201C%2\u201D, a character the device's character "
+                              "set (Windows-1252) does not have. Type it without that "
+                              "character.")
+                              .arg(Field, QString::fromUcs4(&missing, 1));
+  TModal::MessageBox(Parent, message, "Error", TModal::MB_ICONERROR);
+  return false;
 }
 
 void InstallMainThreadWake() {

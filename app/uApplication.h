@@ -32,9 +32,13 @@ auto Guarded(THandler Handler) {
   };
 }
 
-// Device and file texts are 8-bit; widgets take them as Latin-1.
+// Device texts are 8-bit in the device's code page (Windows-1252); widgets hold Unicode.
+// FromQ raises Exception naming the first character the code page cannot hold.
 QString ToQ(const std::string& Text);
 std::string FromQ(const QString& Text);
+// Text typed into a field (Field names it for the user), for the device: false, after an
+// error box naming the character the code page cannot hold, instead of sending a "?".
+bool FieldToDevice(QWidget* Parent, const QString& Text, const QString& Field, std::string& Out);
 
 // Workers wake the main thread through this when they queue a call for it; installed once,
 // before any worker starts.

@@ -11,6 +11,7 @@
 #include "app/core/uEventStamp.h"
 #include "app/core/uModemStrings.h"
 #include "app/core/uPageFolders.h"
+#include "app/core/uPresetFolder.h"
 #include "app/core/uViewLimits.h"
 #include "app/uApplication.h"
 #include "app/uMainLook.h"
@@ -154,6 +155,7 @@ void TfmMain::FormCreate() {
 
 void TfmMain::LoadSettings() {
   FSettings->Open();
+  FSettingsReadOnly = FSettings->ReadOnly();
   // A value of the wrong type counts as missing; the user hears about it once, after start-up.
   auto guarded = [this](const char* Name, auto Read) {
     try {
@@ -176,6 +178,7 @@ void TfmMain::LoadSettings() {
 
 void TfmMain::SaveSettings() {
   FSettings->Open();
+  if (FSettings->ReadOnly()) return FSettings->Close();  // said once, at start-up
   FSettings->WriteString("RegisterFilename", FRegisterFilename);
   FSettings->WriteString("Connection", FConnection);
   FSettings->WriteInteger("ComPort", FComPort);
@@ -188,8 +191,15 @@ void TfmMain::SaveSettings() {
 }
 
 void TfmMain::TellIgnoredSettings() {
-  if (FIgnoredSettings.empty()) return;
-  std::string text = "These saved settings were ignored and their defaults used:";
+  if (FIgnoredSettings.empty() && !FSettingsReadOnly) return;
+  std::string text;
+  if (FSettingsReadOnly)
+    text = "The settings in " + FSettings->Folder() +
+           " are read but will not be saved: " + std::string(kOtherUsersFolder);
+  if (!FIgnoredSettings.empty()) {
+    if (!text.empty()) text += "\r\n\r\n";
+    text += "These saved settings were ignored and their defaults used:";
+  }
   for (const std::string& line : FIgnoredSettings) text += "\r\n" + line;
   FIgnoredSettings.clear();
   TModal::MessageBox(this, ToQ(text), "Info", TModal::MB_ICONINFORMATION);
@@ -472,6 +482,8 @@ void TfmMain::reTerminalKeyPress(char Key) {
 
 void TfmMain::btnSendClick() {
   if (!FDispatcher) return;
-  FDialogue->Write("M:" + FromQ(ui->edSend->text()) + "~\r\n");
+  std::string message;
+  if (!FieldToDevice(this, ui->edSend->text(), "message", message)) return;
+  FDialogue->Write("M:" + message + "~\r\n");
   ui->edSend->clear();
 }

@@ -170,6 +170,7 @@ class TfmMain : public QMainWindow {
   std::string FRegisterFilename;  // the register open dialog's file name
   std::vector<std::string> FIgnoredSettings;
   TWindowLayout FLayout;
+  bool FSettingsReadOnly = false;  // root with another user's settings folder
   bool FShownOnce = false;
   bool FDestroyed = false;
 };

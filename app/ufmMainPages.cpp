@@ -135,7 +135,16 @@ void TfmMain::actSaveRegistersExecute() {
   const QString chosen =
       TModal::SaveFileName(this, ToQ(std::string(text.Title)), ToQ(folder),
                            ToQ(QtFileFilter(text.Filter)), ToQ(std::string(text.DefaultExt)));
-  if (!chosen.isEmpty()) FParams.SaveToFile(chosen.toStdString());
+  if (chosen.isEmpty()) return;
+  const std::string file = chosen.toStdString();
+  const std::string into = file.substr(0, file.find_last_of('/'));
+  if (FolderOfAnotherUser(into)) {
+    const QString text = "The registers were not saved in " + QString::fromStdString(into) + ": " +
+                         ToQ(std::string(kOtherUsersFolder));
+    TModal::MessageBox(this, text, ToQ(std::string(kInfoTitle)), TModal::MB_ICONINFORMATION);
+    return;
+  }
+  FParams.SaveToFile(file);
 }
 
 void TfmMain::actDiagnosticsExecute() {

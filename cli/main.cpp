@@ -10,6 +10,7 @@
 #include "cli/uCliCommands.h"
 #include "cli/uCliExit.h"
 #include "cli/uCliOptions.h"
+#include "cli/uCliOutput.h"
 #include "cli/uCliPassword.h"
 #include "cli/uCliSession.h"
 #include "transport/Ras.h"
@@ -17,49 +18,67 @@
 namespace {
 
 std::atomic<bool> Interrupted{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
+std::atomic<int> Signalled{0};
+static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free);
 
-void OnInterrupt(int) {
+// The first Ctrl+C or kill ends the session cleanly; a second one ends the program at once,
+// with the terminal as it was.
+void OnSignal(int Number) {
+  if (Signalled.exchange(Number) != 0) {
+    RestoreTerminalAtExit();
+    ::_exit(128 + Number);
+  }
   Interrupted = true;
 }
 
-// Ctrl+C and a polite kill end the session cleanly; a second Ctrl+C ends at once. No
-// SA_RESTART, so a password being typed is given up too.
-void CatchInterrupts() {
+// No SA_RESTART, so waits give up at once. A reader that goes away gives write errors, not a
+// signal that would end the program before the session is closed.
+void CatchSignals() {
   struct sigaction action {};
-  action.sa_handler = OnInterrupt;
-  action.sa_flags = SA_RESETHAND;
+  action.sa_handler = OnSignal;
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
+  signal(SIGPIPE, SIG_IGN);
 }
 
-int Fail(const TCliFailure& Failure) {
-  if (Failure.Code == kExitInterrupted) {
-    std::cerr << "Aborted" << std::endl;
-  } else if (*Failure.what()) {
-    std::cerr << Failure.what() << std::endl;
-  }
-  return Failure.Code;
+// One failure, one line on standard error.
+int Fail(TCliExit Code, std::string Message) {
+  for (char& c : Message)
+    if (c == '\r' || c == '\n') c = ' ';
+  if (!Message.empty()) std::cerr << "tallybox-cli: " << Message << std::endl;
+  return Code;
+}
+
+int Interruption() {
+  const int number = Signalled ? Signalled.load() : SIGINT;
+  Fail(kExitInterrupted, number == SIGTERM ? "terminated" : "interrupted");
+  return 128 + number;
 }
 
 int Run(const TCliOptions& Options) {
   std::unique_ptr<TCliCommand> command = PrepareCommand(Options);
+  TCliOutput out = TCliOutput::ForStandardOutput(Options.Raw);
   std::string password;
   if (Options.Route != TCliRoute::Serial)
-    password = ResolvePassword({Options.PasswordFile, std::getenv("TALLYBOX_PASSWORD"), 0},
-                               std::cerr, Interrupted);
+    password = ResolvePassword({Options.PasswordFile, std::getenv("TALLYBOX_PASSWORD"), "/dev/tty"},
+                               Interrupted);
   if (Options.Route == TCliRoute::DialUp) RasLoadByName();  // before any thread starts
   TCliSession session(Options, std::cerr, Interrupted);
   try {
     session.Open(password);
-    const int status = command->Run(session, std::cout);
-    std::cout.flush();
+    const int status = command->Run(session, out);
+    out.Flush();
     session.Close(false);
+    out.Close();
     return status;
   } catch (const TCliFailure& failure) {
-    std::cout.flush();
     session.Close(failure.Code == kExitInterrupted || Interrupted);
+    try {
+      out.Flush();  // what was printed before the failure
+    } catch (const TCliFailure&) {
+      // The first failure is the one the user hears about.
+    }
     throw;
   }
 }
@@ -67,12 +86,12 @@ int Run(const TCliOptions& Options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  CatchInterrupts();
+  CatchSignals();
   TCliOptions options;
   const std::string error = ParseCliOptions({argv + 1, argv + argc}, options);
-  if (options.Help) {
-    std::cout << CliUsage();
-    return kExitOk;
+  if (options.Help || options.Version) {
+    std::cout << (options.Help ? CliUsage() : "tallybox-cli " TALLYBOX_CLI_VERSION "\n");
+    return std::cout.flush() ? kExitOk : Fail(kExitFailure, "cannot write the output");
   }
   if (!error.empty()) {
     std::cerr << "tallybox-cli: " << error << "\n" << CliUsage();
@@ -81,6 +100,6 @@ int main(int argc, char** argv) {
   try {
     return Run(options);
   } catch (const TCliFailure& failure) {
-    return Interrupted ? Fail(TCliFailure(kExitInterrupted, "")) : Fail(failure);
+    return Interrupted ? Interruption() : Fail(failure.Code, failure.what());
   }
 }

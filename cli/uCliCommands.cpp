@@ -6,6 +6,7 @@
 #include "app/core/uDialogue.h"
 #include "app/core/uSubmitSequence.h"
 #include "cli/uCliExit.h"
+#include "cli/uCliOutput.h"
 #include "cli/uCliSession.h"
 #include "cli/uJson.h"
 #include "params/uStorage.h"
@@ -31,12 +32,15 @@ std::string ListJson(TParameterList& List) {
   return JsonObject({{"values", JsonObject(values)}, {"highlighted", JsonArray(highlighted)}});
 }
 
-void PrintList(TParameterList& List, bool Json, std::ostream& Out) {
-  if (Json) {
-    Out << ListJson(List) << "\n";
-    return;
-  }
-  for (int32_t i = 0; i < List.Count(); ++i) Out << List.GetLine(i) << "\n";
+void PrintList(TParameterList& List, bool Json, TCliOutput& Out) {
+  if (Json) return Out.Line(ListJson(List));
+  for (int32_t i = 0; i < List.Count(); ++i) Out.Line(List.GetLine(i));
+}
+
+std::string LinesJson(const std::vector<std::string>& Lines) {
+  std::vector<std::string> items;
+  for (const std::string& line : Lines) items.push_back(JsonString(line));
+  return JsonArray(items);
 }
 
 // Whether List holds an entry called Name, compared as the list compares names.
@@ -48,19 +52,24 @@ bool Holds(TParameterList& List, const std::string& Name) {
   return false;
 }
 
-void PrintLines(const std::vector<std::string>& Lines, std::ostream& Out) {
-  for (const std::string& line : Lines) Out << line << "\n";
+void PrintLines(const std::vector<std::string>& Lines, bool Json, TCliOutput& Out) {
+  if (Json) return Out.Line(JsonObject({{"reply", LinesJson(Lines)}}));
+  for (const std::string& line : Lines) Out.Line(line);
 }
 
 class TVersion : public TCliCommand {
  public:
-  int Run(TCliSession& Session, std::ostream& Out) override {
+  explicit TVersion(bool Json) : FJson(Json) {}
+  int Run(TCliSession& Session, TCliOutput& Out) override {
     const std::string version = Session.LoginParams().GetValue("i900");
     if (version.empty())
       throw TCliFailure(kExitFailure, "The device did not report its page version");
-    Out << version << "\n";
+    Out.Line(FJson ? JsonObject({{"version", JsonString(version)}}) : version);
     return kExitOk;
   }
+
+ private:
+  bool FJson;
 };
 
 // "i?" or "r?" into a list, then printed or saved.
@@ -68,7 +77,7 @@ class TReadList : public TCliCommand {
  public:
   TReadList(std::string Command, bool Json, std::string SaveTo)
       : FCommand(std::move(Command)), FJson(Json), FSaveTo(std::move(SaveTo)) {}
-  int Run(TCliSession& Session, std::ostream& Out) override {
+  int Run(TCliSession& Session, TCliOutput& Out) override {
     TParameterList list;
     Fill(list, Session.Request(FCommand, TDialogue::CommandTimeout));
     if (FSaveTo.empty()) {
@@ -102,7 +111,7 @@ class TProgram : public TCliCommand {
     if (FPlan.Kind != TSubmitPlan::TKind::Send) throw TCliFailure(kExitFailure, FPlan.Message);
   }
 
-  int Run(TCliSession& Session, std::ostream& Out) override {
+  int Run(TCliSession& Session, TCliOutput& Out) override {
     SendSubmitPlan(
         FPlan, [&](const std::string& Bytes) { Session.WriteAnswered(Bytes); },
         [&](const std::string& Text, uint32_t Timeout) { Session.Request(Text, Timeout); });
@@ -113,7 +122,7 @@ class TProgram : public TCliCommand {
 
  private:
   // Every line sent is compared with what the device now reports.
-  int Compare(TParameterList& ReadBack, std::ostream& Out) {
+  int Compare(TParameterList& ReadBack, TCliOutput& Out) {
     std::vector<std::string> sent = FPlan.Lines;
     sent.push_back(FPlan.Request);
     std::vector<std::pair<std::string, std::string>> read, programmed;
@@ -128,14 +137,13 @@ class TProgram : public TCliCommand {
       programmed.emplace_back(name, JsonString(want));
       if (ReadBack.IsHighlighted(name)) highlighted.push_back(JsonString(name));
       if (!FJson)
-        Out << name << ": programmed " << want << ", read back "
-            << (present ? got : "(not reported)") << "\n";
+        Out.Line(name + ": programmed " + want + ", read back " +
+                 (present ? got : "(not reported)"));
     }
     if (FJson)
-      Out << JsonObject({{"values", JsonObject(read)},
-                         {"programmed", JsonObject(programmed)},
-                         {"highlighted", JsonArray(highlighted)}})
-          << "\n";
+      Out.Line(JsonObject({{"values", JsonObject(read)},
+                           {"programmed", JsonObject(programmed)},
+                           {"highlighted", JsonArray(highlighted)}}));
     return read.empty() ? kExitOk : kExitDiffers;
   }
 
@@ -146,33 +154,49 @@ class TProgram : public TCliCommand {
 
 class TDiag : public TCliCommand {
  public:
-  int Run(TCliSession& Session, std::ostream& Out) override {
-    for (const char* command : {"r?", "i?", "diag"})
-      PrintLines(Session.Request(command, TDialogue::CommandTimeout), Out);
+  explicit TDiag(bool Json) : FJson(Json) {}
+  int Run(TCliSession& Session, TCliOutput& Out) override {
+    std::vector<std::string> replies[3];
+    const char* commands[3] = {"r?", "i?", "diag"};
+    for (int i = 0; i < 3; ++i) {
+      replies[i] = Session.Request(commands[i], TDialogue::CommandTimeout);
+      if (!FJson) PrintLines(replies[i], false, Out);
+    }
+    if (!FJson) return kExitOk;
+    TParameterList registers, status;
+    Fill(registers, replies[0]);
+    Fill(status, replies[1]);
+    Out.Line(JsonObject({{"registers", ListJson(registers)},
+                         {"status", ListJson(status)},
+                         {"diagnostics", LinesJson(replies[2])}}));
     return kExitOk;
   }
+
+ private:
+  bool FJson;
 };
 
 class TSend : public TCliCommand {
  public:
-  explicit TSend(std::string Line) : FLine(std::move(Line)) {}
-  int Run(TCliSession& Session, std::ostream& Out) override {
-    PrintLines(Session.Request(FLine, TDialogue::CommandTimeout), Out);
+  TSend(std::string Line, bool Json) : FLine(std::move(Line)), FJson(Json) {}
+  int Run(TCliSession& Session, TCliOutput& Out) override {
+    PrintLines(Session.Request(FLine, TDialogue::CommandTimeout), FJson, Out);
     return kExitOk;
   }
 
  private:
   std::string FLine;
+  bool FJson;
 };
 
 }  // namespace
 
 std::unique_ptr<TCliCommand> PrepareCommand(const TCliOptions& Options) {
   const std::string& c = Options.Command;
-  if (c == "version") return std::make_unique<TVersion>();
+  if (c == "version") return std::make_unique<TVersion>(Options.Json);
   if (c == "status") return std::make_unique<TReadList>("i?", Options.Json, "");
   if (c == "registers") return std::make_unique<TReadList>("r?", Options.Json, Options.Argument);
   if (c == "program") return std::make_unique<TProgram>(Options.Argument, Options.Json);
-  if (c == "diag") return std::make_unique<TDiag>();
-  return std::make_unique<TSend>(Options.Argument);
+  if (c == "diag") return std::make_unique<TDiag>(Options.Json);
+  return std::make_unique<TSend>(Options.Argument, Options.Json);
 }

@@ -4,18 +4,18 @@
 #pragma once
 
 #include <memory>
-#include <ostream>
 
 #include "cli/uCliOptions.h"
 
+class TCliOutput;
 class TCliSession;
 
 class TCliCommand {
  public:
   virtual ~TCliCommand() = default;
   // Runs over Session; returns the exit status. Raises TCliFailure on a failed request, or
-  // when a file cannot be written.
-  virtual int Run(TCliSession& Session, std::ostream& Out) = 0;
+  // when a file or the output cannot be written.
+  virtual int Run(TCliSession& Session, TCliOutput& Out) = 0;
 };
 
 // The command the options name, ready to run. Raises TCliFailure (kExitFailure) when its

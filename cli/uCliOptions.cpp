@@ -75,16 +75,20 @@ std::string ParseOption(const std::vector<std::string>& Args, size_t& I, TCliOpt
   const std::string& arg = Args[I];
   const size_t equals = arg.find('=');
   const std::string name = arg.substr(0, equals);
-  if (name == "--password" || name == "-p")
+  // A short option's value may follow it directly ("-pSECRET"), so only its letter is named.
+  const std::string shortName = arg.substr(0, 2);
+  if ((name.starts_with("--password") && name != "--password-file") || shortName == "-p")
     return "the password is never taken from the command line (others could read it); use "
            "--password-file FILE or TALLYBOX_PASSWORD";
   if (equals == std::string::npos) {
     if (name == "--json") return Options.Json = true, "";
+    if (name == "--raw") return Options.Raw = true, "";
     if (name == "--verbose" || name == "-v") return Options.Verbose = true, "";
     if (name == "--help" || name == "-h") return Options.Help = true, "";
+    if (name == "--version" || name == "-V") return Options.Version = true, "";
   }
   const auto option = ValueOptions().find(name);
-  if (option == ValueOptions().end()) return "unknown option " + name;
+  if (option == ValueOptions().end()) return "unknown option " + (arg[1] == '-' ? name : shortName);
   if (equals != std::string::npos) return option->second(Options, arg.substr(equals + 1));
   if (I + 1 >= Args.size()) return name + " needs a value";
   return option->second(Options, Args[++I]);
@@ -103,6 +107,8 @@ std::string CheckRequest(const TCliOptions& Options, size_t Operands) {
     return Options.Command + " needs an argument";
   if (Options.HasArgument && Options.Argument.empty())
     return Options.Command + " needs a non-empty argument";
+  if (Options.Json && Options.Command == "registers" && Options.HasArgument)
+    return "registers FILE prints nothing to give as JSON; leave out --json";
   if (Options.Command == "send" && Options.Argument.find_first_of("\r\n") != std::string::npos)
     return "the line to send cannot hold a line break (the device would take it as a further "
            "command)";
@@ -124,7 +130,7 @@ std::string ParseCliOptions(const std::vector<std::string>& Args, TCliOptions& O
       operands.push_back(arg);
     }
   }
-  if (Options.Help) return "";
+  if (Options.Help || Options.Version) return "";
   if (!operands.empty()) Options.Command = operands[0];
   if (operands.size() > 1) {
     Options.Argument = operands[1];
@@ -135,8 +141,9 @@ std::string ParseCliOptions(const std::vector<std::string>& Args, TCliOptions& O
 
 std::string CliUsage() {
   return "usage: tallybox-cli (--host HOST | --com N | --dial ENTRY [--phone P] [--user U])\n"
-         "                    [--password-file FILE] [--timeout MS] [--json] [--verbose]\n"
-         "                    COMMAND [ARG]\n"
+         "                    [--password-file FILE] [--timeout MS] [--json] [--raw]\n"
+         "                    [--verbose] COMMAND [ARG]\n"
+         "       tallybox-cli --help | --version\n"
          "commands:\n"
          "  version           print the page version the device reports\n"
          "  status            print the status items, one line each\n"
@@ -146,13 +153,18 @@ std::string CliUsage() {
          "  diag              print the registers, status and diagnostics replies\n"
          "  send LINE         send one command line, print the reply up to the prompt\n"
          "options:\n"
-         "  --password-file FILE  the device password (a final line end is ignored); else the\n"
-         "                        environment variable TALLYBOX_PASSWORD,\n"
-         "                        else it is asked on the terminal (not for --com)\n"
+         "  --password-file FILE  the device password (a final line end is ignored; FILE \"-\"\n"
+         "                        is standard input); else the environment variable\n"
+         "                        TALLYBOX_PASSWORD, else it is asked on the terminal\n"
+         "                        (/dev/tty; not for --com)\n"
          "  --timeout MS          time allowed for connecting and logging in (default 10000)\n"
-         "  --json                status, registers and program differences as JSON\n"
+         "  --json                the output as one JSON document (not for registers FILE)\n"
+         "  --raw                 device text to a terminal as it is, control bytes included\n"
+         "                        (otherwise shown as ^[ or \\xHH; files and pipes always\n"
+         "                        get it as it is)\n"
          "  --verbose             connection progress on standard error\n"
-         "  --help                this text\n"
-         "exit status: 0 done, 1 connection, login or reply failure, 2 usage error,\n"
-         "             3 registers differ after program, 4 wrong password, 130 interrupted\n";
+         "  --help, --version     this text, or the tool's own version\n"
+         "exit status: 0 done, 1 connection, login, reply or output failure, 2 usage error,\n"
+         "             3 registers differ after program, 4 wrong password,\n"
+         "             130 interrupted (Ctrl+C), 143 terminated (SIGTERM)\n";
 }

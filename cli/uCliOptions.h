@@ -18,17 +18,20 @@ struct TCliOptions {
   std::string PasswordFile;
   uint32_t TimeoutMs = 10000;
   bool Json = false;
+  bool Raw = false;  // device text to a terminal as it is
   bool Verbose = false;
   bool Help = false;
+  bool Version = false;
   std::string Command;  // version, status, registers, program, diag, send
   std::string Argument;
   bool HasArgument = false;
 };
 
 // Fills Options from Args (the program name excluded). Returns "" when they make a complete
-// request (or --help was given), else what is wrong with them in one line. Options may be
-// written "--name value" or "--name=value"; "--" ends the options. A password is never taken
-// from the command line: an option for one is refused with a pointer to the ways that work.
+// request (or --help or --version was given), else what is wrong with them in one line.
+// Options may be written "--name value" or "--name=value"; "--" ends the options. A password is
+// never taken from the command line: an option for one is refused with a pointer to the ways
+// that work. An unknown option is named without what follows its name (it may be a secret).
 std::string ParseCliOptions(const std::vector<std::string>& Args, TCliOptions& Options);
 
 // The usage text, ending in a line end.

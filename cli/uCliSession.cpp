@@ -80,8 +80,9 @@ void TCliSession::Wire() {
   FDispatcher->OnStatus = [this, verbose](TTerminalDispatcher*, const std::string& Text) {
     if (verbose) FLog << Text << std::endl;
   };
+  // Kept for the failure it explains, so that one failure makes one line on standard error.
   FDispatcher->OnError = [this](TTerminalDispatcher*, const std::string& Msg) {
-    FLog << Msg << std::endl;
+    FLastError = Msg;
     FErrorReported = true;
   };
 }
@@ -113,7 +114,7 @@ void TCliSession::CheckLogin() {
   if (FClosed) {
     if (FOpened && FDialogue->State() == ssLogin && FPasswordRequests > 0)
       throw TCliFailure(kExitBadPassword, "Check the password, and try again");
-    if (FErrorReported) throw TCliFailure(kExitFailure, "");
+    if (FErrorReported) throw TCliFailure(kExitFailure, FLastError);
     throw TCliFailure(kExitFailure, FOpened ? "The connection closed during the login"
                                             : "Could not open " + RouteName());
   }
@@ -138,7 +139,8 @@ std::vector<std::string> TCliSession::Request(const std::string& Text, uint32_t 
   PumpUntil([&] { return done || FClosed; }, TClock::time_point::max(), true);
   if (!done)
     throw TCliFailure(kExitFailure, "The connection closed before the reply to " + Quoted(Text) +
-                                        " was complete");
+                                        " was complete" +
+                                        (FErrorReported ? ": " + FLastError : std::string()));
   if (!error.empty()) throw TCliFailure(kExitFailure, error);
   if (timedOut)
     throw TCliFailure(kExitFailure, "No reply to " + Quoted(Text) + " within " +
@@ -163,6 +165,7 @@ bool TCliSession::PumpUntil(const std::function<bool()>& Done, TClock::time_poin
 
 void TCliSession::Close(bool Interrupted) {
   if (!FDispatcher) return;
+  FLastError.clear();
   const auto closed = [this] { return FClosed; };
   if (!FClosed) {
     if (Interrupted) {
@@ -180,6 +183,7 @@ void TCliSession::Close(bool Interrupted) {
   }
   FDispatcher->WaitFor();  // delivers the last notifications meanwhile
   FDispatcher->DetachNotifications();
+  if (!FLastError.empty()) FLog << "tallybox-cli: " << FLastError << std::endl;  // while closing
   FDialogue->Reset(nullptr);
   FDispatcher.reset();
 }

@@ -19,7 +19,8 @@ class TTerminalDispatcher;
 
 class TCliSession {
  public:
-  // Progress texts go to Log when Verbose, errors always. Interrupted is polled while
+  // Progress texts go to Log when Verbose; the dispatcher's errors become part of the failure
+  // they cause (or go to Log when they come while closing). Interrupted is polled while
   // waiting (Ctrl+C).
   TCliSession(const TCliOptions& Options, std::ostream& Log, const std::atomic<bool>& Interrupted);
   ~TCliSession();
@@ -69,4 +70,5 @@ class TCliSession {
   bool FLoginTimedOut = false;
   int FPasswordRequests = 0;
   bool FErrorReported = false;
+  std::string FLastError;  // the dispatcher's last error text
 };

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "rtl/AnsiText.h"
+
 std::string JsonString(const std::string& Text) {
   std::string out = "\"";
   for (const char c : Text) {
@@ -17,7 +19,7 @@ std::string JsonString(const std::string& Text) {
       out += "\\t";
     } else if (byte < 0x20 || byte >= 0x7F) {
       char escape[7];
-      std::snprintf(escape, sizeof escape, "\\u%04x", byte);
+      std::snprintf(escape, sizeof escape, "\\u%04x", unsigned(AnsiToUnicode(byte)));
       out += escape;
     } else {
       out += c;

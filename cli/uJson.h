@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
-// Text as a JSON string literal. Bytes 0x80-0xFF are taken as Latin-1 characters and
-// written as \u00XX, control bytes and 0x7F as escapes; a NUL byte is kept as \u0000.
+// Text as a JSON string literal. Bytes 0x80-0xFF are the code page's characters, written as
+// \uXXXX (the euro sign as \u20ac); control bytes and 0x7F as escapes; NUL as \u0000.
 std::string JsonString(const std::string& Text);
 // An object from (name, JSON value text) pairs, in the order given; values are not checked.
 std::string JsonObject(const std::vector<std::pair<std::string, std::string>>& Members);

@@ -83,7 +83,8 @@ void TfmConnectProgress::btnCancelClick() {
 }
 
 void TfmConnectProgress::btnSendClick() {
-  const std::string password = FromQ(ui->edPassword->text());
+  std::string password;
+  if (!FieldToDevice(this, ui->edPassword->text(), "password", password)) return;
   // A line break would reach the device as a second line.
   const std::string refusal = TDialogue::PasswordRefusal(password);
   if (!refusal.empty()) {

@@ -112,8 +112,10 @@ void TfmConnectWizard::btnNextClick() {
 
 void TfmConnectWizard::TcpNext() {
   if (ui->edHost->text().isEmpty()) throw EAbort();
+  std::string host;
+  if (!FieldToDevice(this, ui->edHost->text(), "host name or address", host)) throw EAbort();
   Method = 2;
-  Host = FromQ(ui->edHost->text());  // as typed: blanks alone pass
+  Host = host;  // as typed: blanks alone pass
   Dispatcher = new TTCPDispatcher(Host);
   accept();
 }

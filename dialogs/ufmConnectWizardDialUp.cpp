@@ -4,6 +4,7 @@
 #include "app/uApplication.h"
 #include "dialogs/ufmConnectWizard.h"
 #include "dispatch/uModemDispatcher.h"
+#include "rtl/Exceptions.h"
 #include "rtl/LocaleCompare.h"
 #include "transport/Ras.h"
 #include "ui_ufmConnectWizard.h"
@@ -29,9 +30,14 @@ void TfmConnectWizard::btnNewConnectionClick() {
 }
 
 void TfmConnectWizard::TelephoneNext() {
+  std::string connection, telephone, username, password;
+  if (!FieldToDevice(this, ui->cbConnection->currentText(), "connection name", connection) ||
+      !FieldToDevice(this, ui->edTelephone->text(), "telephone number", telephone) ||
+      !FieldToDevice(this, ui->edUsername->text(), "user name", username) ||
+      !FieldToDevice(this, ui->edPassword->text(), "password", password))
+    throw EAbort();
   Method = 0;
-  Connection = FromQ(ui->cbConnection->currentText());
-  Dispatcher = new TModemDispatcher(Connection, FromQ(ui->edTelephone->text()),
-                                    FromQ(ui->edUsername->text()), FromQ(ui->edPassword->text()));
+  Connection = connection;
+  Dispatcher = new TModemDispatcher(Connection, telephone, username, password);
   accept();
 }

@@ -1,11 +1,10 @@
 # What the Debian package holds besides the programs and the page templates (their rules live
 # beside their targets): desktop entry, icons, AppStream data, manual pages, bash completion,
-# copyright and changelog; and CPack's DEB generator, which scripts/package runs.
+# copyright and changelog; and CPack's DEB generator, which scripts/package runs. Without the
+# window build there is no desktop entry, AppStream data, icon or manual page for the window.
 include(GNUInstallDirs)
 
 set(TALLYBOX_MAINTAINER "Orvane Tallybox team <tallybox@orvane.example>")
-set(TALLYBOX_SCREENSHOT_URL "https://tallybox.orvane.example/docs/screenshots"
-    CACHE STRING "Web folder holding main-window.png, wizard.png and progress.png")
 set(TALLYBOX_ICON_SIZES 16 32 48 64 128 256)
 
 set(src ${CMAKE_CURRENT_LIST_DIR})
@@ -17,15 +16,18 @@ set(icon_svg ${PROJECT_SOURCE_DIR}/app/icons/tallybox-utility.svg)
 # Dated by SOURCE_DATE_EPOCH when set, so a rebuilt package is the same package.
 string(TIMESTAMP TALLYBOX_RELEASE_DATE "%Y-%m-%d" UTC)
 string(TIMESTAMP TALLYBOX_CHANGELOG_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
-configure_file(${src}/com.orvane.TallyboxUtility.metainfo.xml.in
-               ${out}/com.orvane.TallyboxUtility.metainfo.xml @ONLY)
 configure_file(${src}/changelog.in ${out}/changelog @ONLY)
+set(manuals ${src}/tallybox-cli.1 ${src}/tallybox-sim.1)
+if(TALLYBOX_GUI)
+  configure_file(${src}/com.orvane.TallyboxUtility.metainfo.xml.in
+                 ${out}/com.orvane.TallyboxUtility.metainfo.xml @ONLY)
+  list(APPEND manuals ${src}/tallybox-utility.1)
+endif()
 
 # Debian wants manual pages and the changelog gzipped, without a name or time in the header.
 find_program(TALLYBOX_GZIP gzip REQUIRED)
 set(generated)
-foreach(file IN ITEMS ${src}/tallybox-utility.1 ${src}/tallybox-cli.1 ${src}/tallybox-sim.1
-                      ${out}/changelog)
+foreach(file IN ITEMS ${manuals} ${out}/changelog)
   get_filename_component(name ${file} NAME)
   add_custom_command(OUTPUT ${out}/${name}.gz
     COMMAND ${TALLYBOX_GZIP} -9nc ${file} > ${out}/${name}.gz
@@ -36,7 +38,9 @@ foreach(file IN ITEMS ${src}/tallybox-utility.1 ${src}/tallybox-cli.1 ${src}/tal
 endforeach()
 
 find_program(TALLYBOX_RSVG_CONVERT rsvg-convert)
-if(TALLYBOX_RSVG_CONVERT)
+if(NOT TALLYBOX_GUI)
+  # No window, so no icons for it.
+elseif(TALLYBOX_RSVG_CONVERT)
   foreach(size IN LISTS TALLYBOX_ICON_SIZES)
     set(png ${out}/icons/${size}/tallybox-utility.png)
     add_custom_command(OUTPUT ${png}
@@ -53,12 +57,14 @@ else()
 endif()
 add_custom_target(tallybox_packaging ALL DEPENDS ${generated})
 
-install(FILES ${src}/tallybox-utility.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES ${out}/com.orvane.TallyboxUtility.metainfo.xml
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
-install(FILES ${icon_svg} DESTINATION ${icons}/scalable/apps)
-install(FILES ${out}/tallybox-utility.1.gz ${out}/tallybox-sim.1.gz
-        DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+if(TALLYBOX_GUI)
+  install(FILES ${src}/tallybox-utility.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(FILES ${out}/com.orvane.TallyboxUtility.metainfo.xml
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+  install(FILES ${icon_svg} DESTINATION ${icons}/scalable/apps)
+  install(FILES ${out}/tallybox-utility.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
+install(FILES ${out}/tallybox-sim.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${src}/copyright ${out}/changelog.gz DESTINATION ${doc})
 if(TARGET tallybox-cli)
   install(TARGETS tallybox-cli)
@@ -78,7 +84,11 @@ set(CPACK_PACKAGE_DESCRIPTION
 debug port or a modem dial-up line, reads its status and configuration
 registers, programs the registers, keeps register presets and collects
 diagnostics. tallybox-cli does the same from scripts; tallybox-sim plays a
-Tallybox for demonstrations and tests.")
+Tallybox for demonstrations and tests.
+.
+Dial-up needs a dial-up service library (librasapi32.so) installed beside
+the program or on the library path. This package does not include one;
+without it every dial-up ends with \"Could not locate connection\".")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION comm)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

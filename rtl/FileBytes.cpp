@@ -52,12 +52,12 @@ class TTempFile {
   int FFd;
 };
 
-// The file a write really replaces: a symbolic link is followed so that the link survives.
-fs::path ResolveTarget(const std::string& FileName) {
+// The path a write replaces: the name itself, never what a link there points to, so a link
+// planted in a folder another user controls cannot send the bytes anywhere else.
+fs::path TargetPath(const std::string& FileName) {
   std::error_code ec;
-  const fs::path given = fs::absolute(fs::path(FileName), ec).lexically_normal();
-  const fs::path real = fs::canonical(given, ec);
-  return ec ? given : real;
+  const fs::path given = fs::absolute(fs::path(FileName), ec);
+  return ec ? fs::path(FileName) : given.lexically_normal();
 }
 
 TTempFile CreateTempBeside(const std::string& FileName, const fs::path& Target) {
@@ -67,7 +67,7 @@ TTempFile CreateTempBeside(const std::string& FileName, const fs::path& Target) 
     const fs::path temp =
         folder / ("." + Target.filename().string() + ".tmp" + std::to_string(::getpid()) + "-" +
                   std::to_string(counter.fetch_add(1)));
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd >= 0) return TTempFile(temp.string(), fd);
     if (errno != EEXIST) RaiseCreateError(FileName, errno);
   }
@@ -125,9 +125,9 @@ std::string ReadFileBytes(const std::string& FileName) {
 }
 
 void ReplaceFileBytes(const std::string& FileName, const std::string& Bytes) {
-  const fs::path target = ResolveTarget(FileName);
+  const fs::path target = TargetPath(FileName);
   struct stat old {};
-  const bool exists = ::stat(target.c_str(), &old) == 0;
+  const bool exists = ::lstat(target.c_str(), &old) == 0;
   // Replacing by rename would bypass a write-protected file; refuse it as truncating would.
   if (exists && S_ISREG(old.st_mode) && ::access(target.c_str(), W_OK) != 0) {
     RaiseCreateError(FileName, errno);

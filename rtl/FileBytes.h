@@ -17,6 +17,6 @@ std::string ReadFileBytes(const std::string& FileName);
 // fsync and then renamed over FileName. A file that cannot be created or replaced raises
 // EFCreateError "Cannot create file "<full path>". <system text>"; a failing write (disk
 // full, file size limit) raises EWriteError. On any failure the temporary file is removed
-// and FileName is left as it was. An existing file keeps its permission bits; a symbolic
-// link is followed and the file it names is replaced.
+// and FileName is left as it was. An existing file keeps its permission bits. A symbolic
+// link at FileName is replaced by the new file; what it pointed to is never written.
 void ReplaceFileBytes(const std::string& FileName, const std::string& Bytes);

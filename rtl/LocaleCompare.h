@@ -31,7 +31,3 @@ class TTextCollator {
 // Compares under the user's collation locale (LC_ALL, LC_COLLATE, LANG), read once and
 // cached for the life of the process: -1, 0 or +1. Safe to call from any thread.
 int32_t AnsiCompareText(const std::string& S1, const std::string& S2);
-
-// Windows-1252 to UTF-16: bytes 0x80..0x9F are the code page's own characters (the five it
-// leaves undefined map to the C1 control of the same value), every other byte is Latin-1.
-std::u16string Win1252ToUtf16(const std::string& S);

@@ -1,6 +1,7 @@
 #include "rtl/UserFolders.h"
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -60,4 +61,14 @@ std::string UserDataFolder() {
 std::string UserRuntimeFolder() {
   if (const char* folder = AbsoluteVariable("XDG_RUNTIME_DIR")) return folder;
   return "/tmp";
+}
+
+bool FolderOfAnotherUser(const std::string& Folder) {
+  if (::geteuid() != 0) return false;
+  for (std::string path = Folder; !path.empty(); path.resize(path.find_last_of('/'))) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0 && st.st_uid != 0) return true;
+    if (path.find('/') == std::string::npos) break;
+  }
+  return false;
 }

@@ -2,6 +2,7 @@
 
 #include "rtl/Exceptions.h"
 #include "rtl/FileBytes.h"
+#include "rtl/UserFolders.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -57,9 +58,16 @@ TRegStore::TRegStore(std::string Folder) : FFolder(std::move(Folder)) {}
 bool TRegStore::OpenKey(const std::string& KeyName) {
   FKeyName = KeyName;
   FKey = {KeyName, {}};
-  if (FFolder.empty() || !IsValidRegKeyName(KeyName) || !MakeFolders(FFolder)) return false;
+  if (FFolder.empty() || !IsValidRegKeyName(KeyName)) return false;
+  FReadOnly = FolderOfAnotherUser(FFolder);
+  if (!FReadOnly && !MakeFolders(FFolder)) return false;
   TRegText text;
-  switch (Load(text)) {
+  const TLoad loaded = Load(text);
+  if (FReadOnly) {
+    if (const TRegKey* key = loaded == TLoad::Loaded ? text.FindKey(KeyName) : nullptr) FKey = *key;
+    return true;
+  }
+  switch (loaded) {
     case TLoad::Failed:
       return false;
     case TLoad::Damaged:
@@ -81,7 +89,7 @@ const TRegValue* TRegStore::Find(const std::string& ValueName) const {
 }
 
 bool TRegStore::Put(const std::string& ValueName, uint32_t Type, const std::string& Data) {
-  if (FKeyName.empty()) return false;
+  if (FKeyName.empty() || FReadOnly) return false;
   return Update([&](TRegText& Text) { Text.AddKey(FKeyName).Put(ValueName, Type, Data); });
 }
 
@@ -111,7 +119,8 @@ TRegStore::TLoad TRegStore::Load(TRegText& Text) const {
 template <class Change>
 bool TRegStore::Update(const Change& Apply) {
   const std::string lockName = FileName() + ".lock";
-  TFd lock(::open(lockName.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+  // A link planted in the lock's place fails the save instead of creating its target.
+  TFd lock(::open(lockName.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
   if (!lock.Valid()) return false;
   while (::flock(lock.Get(), LOCK_EX) != 0)
     if (errno != EINTR) return false;

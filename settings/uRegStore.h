@@ -15,8 +15,11 @@ class TRegStore {
 
   // Reads the store and opens KeyName (a full key path such as
   // HKEY_CURRENT_USER\Software\Orvane\TallyboxUtility), creating the key when it is missing.
-  // A store that cannot be parsed opens as empty and is set aside by the next write.
+  // A store that cannot be parsed opens as empty and is set aside by the next write. A folder
+  // that belongs to another user while the program runs as root is only read: the key opens
+  // read-only (missing values give their defaults) and every Put fails.
   bool OpenKey(const std::string& KeyName);
+  bool ReadOnly() const { return FReadOnly; }
   const TRegValue* Find(const std::string& ValueName) const;
   // Stores one value and replaces the file before returning; false when that failed, and
   // then the file on disk is as it was.
@@ -35,5 +38,6 @@ class TRegStore {
 
   std::string FFolder;
   std::string FKeyName;
+  bool FReadOnly = false;
   TRegKey FKey;  // the values of the open key as last read or written
 };

@@ -1,5 +1,6 @@
 #include "settings/uRegText.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -22,6 +23,52 @@ bool IsControl(unsigned char C) {
   return C < 0x20 || C == 0x7F;
 }
 
+// The places of the names in one list (of keys, or of one key's values), found by name as
+// SameRegName compares them, so that reading a store of many names takes linear time.
+class TNameIndex {
+ public:
+  // The place of Name among the Count names of the list (NameAt(i) is the i-th), or Count
+  // when it is not among them, and the caller then appends it there.
+  template <class TNameAt>
+  size_t FindOrAdd(std::string_view Name, size_t Count, const TNameAt& NameAt) {
+    if ((Count + 1) * 2 > FSlots.size()) Grow();
+    const uint64_t hash = Hash(Name);
+    const size_t mask = FSlots.size() - 1;
+    for (size_t i = hash & mask;; i = (i + 1) & mask) {
+      TSlot& slot = FSlots[i];
+      if (slot.Place == kEmpty) {
+        slot = {hash, Count};
+        return Count;
+      }
+      if (slot.Hash == hash && SameRegName(NameAt(slot.Place), Name)) return slot.Place;
+    }
+  }
+
+ private:
+  static constexpr size_t kEmpty = size_t(-1);
+  struct TSlot {
+    uint64_t Hash = 0;
+    size_t Place = kEmpty;
+  };
+  static uint64_t Hash(std::string_view Name) {
+    uint64_t h = 14695981039346656037u;
+    for (const char c : Name) h = (h ^ static_cast<unsigned char>(LowerAscii(c))) * 1099511628211u;
+    return h ^ (h >> 29);
+  }
+  void Grow() {
+    std::vector<TSlot> old(std::max<size_t>(16, FSlots.size() * 2));
+    old.swap(FSlots);
+    const size_t mask = FSlots.size() - 1;
+    for (const TSlot& slot : old) {
+      if (slot.Place == kEmpty) continue;
+      size_t i = slot.Hash & mask;
+      while (FSlots[i].Place != kEmpty) i = (i + 1) & mask;
+      FSlots[i] = slot;
+    }
+  }
+  std::vector<TSlot> FSlots;
+};
+
 // A cursor over the whole text; every Parse* returns false at the first thing it cannot take.
 class TRegParser {
  public:
@@ -33,7 +80,7 @@ class TRegParser {
     if (S.substr(P, kHeader.size()) != kHeader) return false;
     P += kHeader.size();
     if (!EndOfLine()) return false;
-    TRegKey* key = nullptr;
+    size_t key = kNoKey;
     while (P < S.size()) {
       SkipSpaces();
       if (EndOfLine()) continue;
@@ -43,18 +90,43 @@ class TRegParser {
       } else if (S[P] == '[') {
         std::string name;
         if (!ParseKeyLine(name)) return false;
-        key = &Out.AddKey(name);
+        key = PlaceKey(Out, std::move(name));
       } else {
-        if (!key) return false;
+        if (key == kNoKey) return false;
         TRegValue value;
         if (!ParseValueLine(value)) return false;
-        key->Put(value.Name, value.Type, std::move(value.Data));
+        PlaceValue(Out.Keys[key], FValueIndex[key], std::move(value));
       }
     }
     return true;
   }
 
  private:
+  static constexpr size_t kNoKey = size_t(-1);
+
+  // As TRegText::AddKey and TRegKey::Put do, but through an index.
+  size_t PlaceKey(TRegText& Out, std::string Name) {
+    std::vector<TRegKey>& keys = Out.Keys;
+    const size_t at = FKeyIndex.FindOrAdd(
+        Name, keys.size(), [&](size_t I) -> std::string_view { return keys[I].Name; });
+    if (at == keys.size()) {
+      keys.push_back({std::move(Name), {}});
+      FValueIndex.emplace_back();
+    }
+    return at;
+  }
+  static void PlaceValue(TRegKey& Key, TNameIndex& Index, TRegValue Value) {
+    std::vector<TRegValue>& values = Key.Values;
+    const size_t at = Index.FindOrAdd(Value.Name, values.size(),
+                                      [&](size_t I) -> std::string_view { return values[I].Name; });
+    if (at == values.size()) {
+      values.push_back(std::move(Value));
+      return;
+    }
+    values[at].Type = Value.Type;
+    values[at].Data = std::move(Value.Data);
+  }
+
   bool AtEol() const {
     return P >= S.size() || S[P] == '\n' || (S[P] == '\r' && P + 1 < S.size() && S[P + 1] == '\n');
   }
@@ -171,10 +243,25 @@ class TRegParser {
     }
   }
 
+  // How many bytes from the cursor on stand for themselves inside quotes.
+  size_t PlainRun() const {
+    size_t end = P;
+    while (end < S.size()) {
+      const auto c = static_cast<unsigned char>(S[end]);
+      if (c == '"' || c == '\\' || (IsControl(c) && c != '\t')) break;
+      ++end;
+    }
+    return end - P;
+  }
+
   // "text" with \\, \" and \xHH for bytes that cannot stand in the line as they are.
   bool ParseQuoted(std::string& Out) {
     if (P >= S.size() || S[P] != '"') return false;
     for (++P; P < S.size(); ++P) {
+      const size_t run = PlainRun();
+      Out.append(S.substr(P, run));
+      P += run;
+      if (P >= S.size()) break;
       const char c = S[P];
       if (c == '"') {
         ++P;
@@ -202,6 +289,8 @@ class TRegParser {
 
   std::string_view S;
   size_t P = 0;
+  TNameIndex FKeyIndex;
+  std::vector<TNameIndex> FValueIndex;  // one per key of Out, in the same order
 };
 
 void AppendQuoted(std::string& Out, std::string_view Text) {

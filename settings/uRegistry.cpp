@@ -67,6 +67,14 @@ void TOrvaneRegistry::WriteInteger(const std::string& Name, int32_t Value) {
     Fail("Failed to set data for '%s'", Name);
 }
 
+bool TOrvaneRegistry::ReadOnly() const {
+  return FRegistry && FRegistry->ReadOnly();
+}
+
+std::string TOrvaneRegistry::Folder() const {
+  return UserConfigFolder();
+}
+
 void TOrvaneRegistry::Close() {
   FRegistry.reset();
 }

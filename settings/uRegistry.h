@@ -27,6 +27,10 @@ class TOrvaneRegistry {
   void WriteString(const std::string& Name, const std::string& Value);
   void WriteInteger(const std::string& Name, int32_t Value);
   void Close();
+  // True while open on a store that is only read (see TRegStore::OpenKey); writes then fail.
+  bool ReadOnly() const;
+  // The folder that holds the store.
+  std::string Folder() const;
 
   const std::string& KeyPath() const { return FKeyPath; }
 

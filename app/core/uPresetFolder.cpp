@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "rtl/Exceptions.h"
+#include "rtl/UserFolders.h"
 
 namespace fs = std::filesystem;
 
@@ -18,6 +19,7 @@ fs::path PresetPath(const std::string& Base, const std::string& PageVersion) {
 // An existing folder lets create_directories succeed without writing anything, so whether
 // files can go in it is asked separately.
 bool MadeWritable(const fs::path& Folder) {
+  if (FolderOfAnotherUser(Folder.string())) return false;
   std::error_code ec;
   fs::create_directories(Folder, ec);
   return !ec && fs::is_directory(Folder, ec) && ::access(Folder.c_str(), W_OK) == 0;

@@ -6,7 +6,10 @@
 #include <QPlainTextEdit>
 #include <QStackedWidget>
 
+#include <unistd.h>
+
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -261,4 +264,39 @@ TEST_F(MainWindowTest, SerialLinkShowsTheTerminalWithTheModemAndEventsPanels) {
   ASSERT_TRUE(WaitUntil([&] { return Status() == "Not connected"; }));
   EXPECT_NE(DeviceLog().find("bye"), std::string::npos);
   EXPECT_TRUE(AdvancedViewOnScreen(true));  // disconnecting leaves the view as it is
+}
+
+// Root with another user's home: the settings are read and one Info box says why they will
+// not be saved; closing writes nothing there, and a preset is not saved into that user's
+// data folder either.
+TEST_F(MainWindowTest, RootWithAnotherUsersFoldersReadsButNeverWritesThere) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to hand the folders to another user";
+  WriteFileBytes(Config.StoreFile(),
+                 "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Orvane\\TallyboxUtility]\n"
+                 "\"IP\"=\"10.1.2.3\"\n\"Method\"=dword:00000002\n");
+  const std::string stored = ReadFileBytes(Config.StoreFile());
+  ASSERT_EQ(::chown(Config.Folder.c_str(), 65534, 65534), 0);
+  ASSERT_EQ(::chown(Data.Folder.c_str(), 65534, 65534), 0);
+  TModal::ClearShownMessages();
+  TModal::SetNextAnswer(QMessageBox::Ok);
+  StartProgram();
+  ASSERT_TRUE(WaitUntil([] { return !TModal::ShownMessages().empty(); }));
+  Pump(std::chrono::milliseconds(200));
+  ASSERT_EQ(TModal::ShownMessages().size(), 1u);
+  EXPECT_EQ(TModal::ShownMessages()[0].Title, "Info");
+  EXPECT_NE(TModal::ShownMessages()[0].Text.indexOf("will not be saved"), -1);
+
+  StartTcpSim("127.0.31.12");
+  LogInAndWait("127.0.31.12");
+  TModal::ClearShownMessages();
+  TModal::SetNextFileName(QString::fromStdString(Data.Path("mine.rgp")));
+  TModal::SetNextAnswer(QMessageBox::Ok);
+  Trigger(&Main(), "actSaveRegisters");
+  EXPECT_FALSE(std::filesystem::exists(Data.Path("mine.rgp")));
+  ASSERT_EQ(TModal::ShownMessages().size(), 2u);  // the file dialog, then why nothing was saved
+  EXPECT_EQ(TModal::ShownMessages()[1].Title, "Info");
+  Main().close();
+  Program.reset();
+  EXPECT_EQ(ReadFileBytes(Config.StoreFile()), stored);
+  EXPECT_EQ(Config.FilesStartingWith("settings.reg.lock"), std::vector<std::string>{});
 }

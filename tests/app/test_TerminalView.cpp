@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFontInfo>
+#include <QKeyEvent>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -91,8 +92,16 @@ TEST(TerminalView, TypedKeysAreEmittedNotInserted) {
   QTest::keyClicks(&view, "a1");
   QTest::keyClick(&view, Qt::Key_Return);
   QTest::keyClick(&view, Qt::Key_Backspace);
-  EXPECT_EQ(std::string(typed.begin(), typed.end()), "a1\r\b");
+  // The device's code page: the euro sign is a byte of it, a check mark is not.
+  for (const char* key : {"\u20AC", "\u00E9", "\u2713"}) {
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString::fromUtf8(key));
+    QApplication::sendEvent(&view, &press);
+  }
+  EXPECT_EQ(std::string(typed.begin(), typed.end()), "a1\r\b\x80\xE9");
   EXPECT_EQ(view.TerminalText(), "shown");
+  view.TerminalWrite(" \x80 \x93q\x94");
+  EXPECT_EQ(view.TerminalText(), "shown \x80 \x93q\x94");
+  EXPECT_TRUE(view.toPlainText().endsWith(QString::fromUtf8("\u20AC \u201Cq\u201D")));
 }
 
 TEST(TerminalView, MemoAppendsAtTheEndAndJoinsASplitCrLf) {
@@ -100,10 +109,10 @@ TEST(TerminalView, MemoAppendsAtTheEndAndJoinsASplitCrLf) {
   QPlainTextEdit memo;
   AppendToMemo(&memo, "12:00:00 a\r\n12:00:01 b");
   AppendToMemo(&memo, "c\r");
-  AppendToMemo(&memo, "\n\xb0");
+  AppendToMemo(&memo, "\n\xb0\x80");
   AppendToMemo(&memo, "");
   AppendToMemo(nullptr, "ignored");
-  EXPECT_EQ(memo.toPlainText(), QString::fromLatin1("12:00:00 a\n12:00:01 bc\n\xb0"));
+  EXPECT_EQ(memo.toPlainText(), QString::fromUtf8("12:00:00 a\n12:00:01 bc\n\u00B0\u20AC"));
   EXPECT_TRUE(memo.textCursor().atEnd());
   memo.clear();
   AppendToMemo(&memo, "\nx");  // after a clear, a leading LF is a line break of its own

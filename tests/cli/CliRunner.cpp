@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <utility>
 
 extern char** environ;
 
@@ -36,7 +37,7 @@ std::vector<char*> Pointers(std::vector<std::string>& Texts) {
 }  // namespace
 
 TCliChild::TCliChild(const std::vector<std::string>& Args, const std::vector<std::string>& Env,
-                     int StdinFd)
+                     int StdinFd, int StdoutFd)
     : FStart(std::chrono::steady_clock::now()) {
   int out[2], err[2];
   if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) return;
@@ -47,7 +48,7 @@ TCliChild::TCliChild(const std::vector<std::string>& Args, const std::vector<std
     posix_spawn_file_actions_adddup2(&actions, StdinFd, 0);
   else
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  posix_spawn_file_actions_adddup2(&actions, StdoutFd >= 0 ? StdoutFd : out[1], 1);
   posix_spawn_file_actions_adddup2(&actions, err[1], 2);
   if (posix_spawn(&FPid, args[0].c_str(), &actions, nullptr, Pointers(args).data(),
                   Pointers(env).data()) != 0)
@@ -55,6 +56,7 @@ TCliChild::TCliChild(const std::vector<std::string>& Args, const std::vector<std
   posix_spawn_file_actions_destroy(&actions);
   ::close(out[1]);
   ::close(err[1]);
+  if (StdoutFd >= 0) ::close(std::exchange(out[0], -1));
   FOut = out[0];
   FErr = err[0];
 }

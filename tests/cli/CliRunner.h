@@ -17,9 +17,10 @@ struct TCliResult {
 
 class TCliChild {
  public:
-  // Env entries "NAME=value" replace the test's own; "NAME" alone removes it.
+  // Env entries "NAME=value" replace the test's own; "NAME" alone removes it. StdoutFd, when
+  // given, takes standard output (a terminal, /dev/full, a pipe) and Out stays empty.
   TCliChild(const std::vector<std::string>& Args, const std::vector<std::string>& Env,
-            int StdinFd = -1);
+            int StdinFd = -1, int StdoutFd = -1);
   ~TCliChild();
   TCliChild(const TCliChild&) = delete;
   TCliChild& operator=(const TCliChild&) = delete;

@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <termios.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <regex>
@@ -62,6 +64,45 @@ std::string Python(const std::string& File, const std::string& Expression) {
                  File})
       .Out;
 }
+
+// A terminal for the tool to sit at: the test types at and reads from its master side.
+class TPseudoTerminal {
+ public:
+  TPseudoTerminal() {
+    FMaster = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (FMaster >= 0 && ::grantpt(FMaster) == 0 && ::unlockpt(FMaster) == 0)
+      Slave = ::open(::ptsname(FMaster), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  }
+  ~TPseudoTerminal() {
+    ::close(Slave);
+    ::close(FMaster);
+  }
+  void Type(const std::string& Keys) {
+    EXPECT_EQ(::write(FMaster, Keys.data(), Keys.size()), ssize_t(Keys.size()));
+  }
+  // Everything the terminal showed so far (or since Forget).
+  const std::string& Seen() {
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(FMaster, buffer, sizeof buffer)) > 0;)
+      FSeen.append(buffer, size_t(n));
+    return FSeen;
+  }
+  bool WaitFor(const std::string& Text) {
+    for (int i = 0; i < 250 && Seen().find(Text) == std::string::npos; ++i)
+      std::this_thread::sleep_for(20ms);
+    return Seen().find(Text) != std::string::npos;
+  }
+  void Forget() { Seen(), FSeen.clear(); }
+  bool Echoes() const {
+    termios attributes{};
+    return ::tcgetattr(Slave, &attributes) == 0 && (attributes.c_lflag & ECHO);
+  }
+  int Slave = -1;
+
+ private:
+  int FMaster = -1;
+  std::string FSeen;
+};
 
 }  // namespace
 
@@ -284,15 +325,18 @@ TEST_F(CliProgram, PasswordNeverShowsInTheProcessArguments) {
   EXPECT_NE(ReadFileBytes(Log()).find(kTestPassword + "\n"), std::string::npos);  // yet it was sent
 }
 
-TEST_F(CliProgram, CtrlCAbortsCleanly) {
+TEST_F(CliProgram, CtrlCAndTerminationAbortCleanly) {
   StartSim("127.0.40.7", {"--delay", "1500"});
-  TCliChild child({Cli, "--host", "127.0.40.7", "version"}, {WithPassword});
-  std::this_thread::sleep_for(500ms);
-  child.Signal(SIGINT);
-  const TCliResult r = child.Finish(5000ms);
-  EXPECT_EQ(r.ExitCode, 130) << r.Err;
-  EXPECT_LT(r.Elapsed.count(), 1500);
-  EXPECT_EQ(r.Out, "");
+  for (const auto& [signal, status] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}}) {
+    TCliChild child({Cli, "--host", "127.0.40.7", "version"}, {WithPassword});
+    std::this_thread::sleep_for(500ms);
+    child.Signal(signal);
+    const TCliResult r = child.Finish(5000ms);
+    EXPECT_EQ(r.ExitCode, status) << r.Err;
+    EXPECT_LT(r.Elapsed.count(), 1500);
+    EXPECT_EQ(r.Out, "");
+    EXPECT_EQ(Lines(r.Err).size(), 1u) << r.Err;
+  }
 }
 
 TEST_F(CliProgram, SerialPortThroughAComLink) {
@@ -370,32 +414,169 @@ TEST_F(CliProgram, RequestWithoutReplyFailsAfterItsTimeOut) {
   device.Send("half a reply");
   const TCliResult r = child.Finish();
   EXPECT_EQ(r.ExitCode, 1);
-  EXPECT_EQ(r.Err, "No reply to \"x?\" within 2000 ms\n");
+  EXPECT_EQ(r.Err, "tallybox-cli: No reply to \"x?\" within 2000 ms\n");
   EXPECT_EQ(r.Out, "");
   EXPECT_TRUE(device.SeesClose());
 }
 
+// The prompt is asked on the controlling terminal (/dev/tty) even with standard input taken
+// elsewhere; Ctrl+C there ends the tool at once with echo back on.
 TEST_F(CliProgram, PasswordIsAskedOnTheTerminalWithoutEcho) {
   StartSim("127.0.40.10");
-  const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-  ASSERT_GE(master, 0);
-  ASSERT_EQ(::grantpt(master), 0);
-  ASSERT_EQ(::unlockpt(master), 0);
-  const int terminal = ::open(::ptsname(master), O_RDWR | O_NOCTTY);
-  ASSERT_GE(terminal, 0);
-  TCliChild child({Cli, "--host", "127.0.40.10", "version"}, {NoPassword}, terminal);
-  std::this_thread::sleep_for(400ms);  // the prompt is up and echo off by now
-  const std::string typed = kTestPassword + "\n";
-  ASSERT_EQ(::write(master, typed.data(), typed.size()), ssize_t(typed.size()));
-  const TCliResult r = child.Finish(10000ms);
+  TPseudoTerminal tty;
+  const auto onTerminal = [&](const std::vector<std::string>& Args) {
+    std::vector<std::string> args{"/usr/bin/setsid",
+                                  "--ctty",
+                                  "--wait",
+                                  "/bin/sh",
+                                  "-c",
+                                  "exec \"$0\" \"$@\" </dev/null",
+                                  Cli};
+    args.insert(args.end(), Args.begin(), Args.end());
+    return std::make_unique<TCliChild>(args, std::vector<std::string>{NoPassword}, tty.Slave);
+  };
+  auto child = onTerminal({"--host", "127.0.40.10", "version"});
+  EXPECT_TRUE(tty.WaitFor("Password: "));
+  std::this_thread::sleep_for(100ms);  // echo is off once the prompt is up
+  tty.Type(kTestPassword + "\n");
+  const TCliResult r = child->Finish(10000ms);
   EXPECT_EQ(r.ExitCode, 0) << r.Err;
   EXPECT_EQ(r.Out, "1.00\n");
-  EXPECT_EQ(r.Err, "Password: \n");
-  ::fcntl(master, F_SETFL, O_NONBLOCK);
-  char echoed[256];
-  const ssize_t n = ::read(master, echoed, sizeof echoed);
-  EXPECT_EQ(std::string(echoed, size_t(std::max<ssize_t>(n, 0))).find(kTestPassword),
-            std::string::npos);
-  ::close(terminal);
-  ::close(master);
+  EXPECT_EQ(r.Err, "");
+  EXPECT_EQ(tty.Seen().find(kTestPassword), std::string::npos) << tty.Seen();
+
+  for (const bool early : {true, false}) {
+    SCOPED_TRACE(early ? "Ctrl+C before the prompt is read" : "Ctrl+C at the prompt");
+    tty.Forget();
+    child = onTerminal({"--host", "127.0.40.10", "version"});
+    if (!early) EXPECT_TRUE(tty.WaitFor("Password: "));
+    std::this_thread::sleep_for(early ? 50ms : 200ms);
+    tty.Type("\x03");
+    const TCliResult stopped = child->Finish(5000ms);
+    EXPECT_EQ(stopped.ExitCode, 130) << stopped.Err;
+    EXPECT_EQ(stopped.Err, "tallybox-cli: interrupted\n");
+    EXPECT_TRUE(tty.Echoes());
+  }
+  // Standard input as the password file instead.
+  int in[2];
+  ASSERT_EQ(::pipe(in), 0);
+  ASSERT_EQ(::write(in[1], (kTestPassword + "\n").data(), kTestPassword.size() + 1),
+            ssize_t(kTestPassword.size() + 1));
+  ::close(in[1]);
+  TCliChild piped({Cli, "--host", "127.0.40.10", "--password-file", "-", "version"}, {NoPassword},
+                  in[0]);
+  ::close(in[0]);
+  const TCliResult fromStdin = piped.Finish();
+  EXPECT_EQ(fromStdin.ExitCode, 0) << fromStdin.Err;
+  EXPECT_EQ(fromStdin.Out, "1.00\n");
+}
+
+// A reader that went away and a full disk: the command fails with one line, after the
+// session was ended properly ("bye" on the debug port).
+TEST_F(CliProgram, OutputThatCannotBeWrittenFailsAfterTheSessionIsClosed) {
+  TTempConfig config;
+  FSim = std::make_unique<TSimProcess>(
+      std::vector<std::string>{"--serial", "--link", config.LinkPath(9), "--events", "0", "--text",
+                               "0", "--modem", "0", "--log", Log()});
+  ASSERT_TRUE(FSim->WaitForLine("tallybox-sim: serial debug terminal: "));
+  const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+  ASSERT_GE(full, 0);
+  struct TCase {
+    std::vector<std::string> Args;
+    bool ClosedPipe;
+    std::string Reason;
+  };
+  const TCase cases[] = {
+      {{"diag"}, true, "Broken pipe"},
+      {{"registers"}, false, "No space left on device"},
+      {{"--json", "status"}, false, "No space left on device"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Args.back());
+    int pipeEnds[2];
+    ASSERT_EQ(::pipe2(pipeEnds, O_CLOEXEC), 0);
+    ::close(pipeEnds[0]);  // nobody reads
+    std::vector<std::string> args{Cli, "--com", "9"};
+    args.insert(args.end(), c.Args.begin(), c.Args.end());
+    TCliChild child(args, {"XDG_CONFIG_HOME=" + config.Folder, NoPassword}, -1,
+                    c.ClosedPipe ? pipeEnds[1] : full);
+    ::close(pipeEnds[1]);
+    const TCliResult r = child.Finish();
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_EQ(r.Err, "tallybox-cli: cannot write the output: " + c.Reason + "\n");
+    ASSERT_TRUE(FSim->WaitForLine("tallybox-sim: serial debug session ended"));
+    EXPECT_TRUE(ReadFileBytes(Log()).ends_with("bye\n"));
+  }
+  ::close(full);
+}
+
+// Device text cannot drive the user's terminal: escape sequences and control bytes show as
+// ^[ and \xHH there, unless --raw; a pipe gets the bytes as they are. The code page's
+// characters reach the terminal and JSON as themselves.
+TEST_F(CliProgram, DeviceTextOnATerminalShowsItsControlBytes) {
+  const std::string hostile = "\x1b]52;c;aGk=\x07\x1b[2J\x80 \x93ok\x94\x81\x9b";
+  const auto serve = [&](const std::string& Address) {
+    TLoopbackPeer device(Address);
+    ASSERT_TRUE(device.Accept());
+    device.Send("PASSWORD\r\n");
+    device.Receive(kTestPassword.size() + 2);
+    device.Send("Welcome" + SimPrompt());
+    for (int i = 0; i < 2; ++i) {
+      device.Receive(7);
+      device.Send("i900=1.00\r\n" + SimPrompt());
+    }
+    device.Receive(4);
+    device.Send("i1=" + hostile + "\r\n" + SimPrompt());
+    EXPECT_TRUE(device.SeesClose());
+  };
+  TPseudoTerminal tty;
+  const std::vector<std::string> env{WithPassword, "LANG=C.UTF-8", "LC_ALL"};
+  const struct {
+    std::vector<std::string> Args;
+    bool OnTerminal;
+    std::string Shown;
+  } cases[] = {
+      {{"send", "x?"}, true, "i1=^[]52;c;aGk=^G^[[2J\u20AC \u201Cok\u201D\\x81\u203A\r\n"},
+      {{"--raw", "send", "x?"}, true, "i1=" + hostile + "\r\n"},
+      {{"send", "x?"}, false, "i1=" + hostile + "\n"},
+      {{"--json", "send", "x?"},
+       false,
+       "{\"reply\": [\"i1=\\u001b]52;c;aGk=\\u0007\\u001b[2J\\u20ac "
+       "\\u201cok\\u201d\\u0081\\u203a\"]}\n"},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.Args) + (c.OnTerminal ? " to a terminal" : ""));
+    const std::string address = "127.0.40." + std::to_string(20 + n++);
+    std::vector<std::string> args{Cli, "--host", address};
+    args.insert(args.end(), c.Args.begin(), c.Args.end());
+    tty.Forget();
+    TCliChild child(args, env, -1, c.OnTerminal ? tty.Slave : -1);
+    serve(address);
+    const TCliResult r = child.Finish();
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(c.OnTerminal ? tty.Seen() : r.Out, c.Shown);
+  }
+}
+
+TEST_F(CliProgram, VersionAndJsonForEveryCommand) {
+  const TCliResult own = Run({"--version"});
+  EXPECT_TRUE(std::regex_match(own.Out, std::regex("tallybox-cli [0-9]+(\\.[0-9]+)+\n")));
+  StartSim("127.0.40.11");
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"version"}, "d['version']"},
+      {{"diag"},
+       "d['registers']['values']['r100'], d['status']['values']['i100'], "
+       "len(d['diagnostics']) > 5"},
+      {{"send", "i900?"}, "d['reply']"},
+  };
+  std::string printed;
+  for (const auto& [args, check] : cases) {
+    std::vector<std::string> all{"--host", "127.0.40.11", "--json"};
+    all.insert(all.end(), args.begin(), args.end());
+    WriteFileBytes(Path("out.json"), Run(all).Out);
+    printed += Python(Path("out.json"), check);
+  }
+  EXPECT_EQ(printed, "1.00\n42 TB-204871 True\n['i900=1.00']\n");
+  EXPECT_EQ(Run({"--host", "127.0.40.11", "--json", "registers", Path("x.rgp")}).ExitCode, 2);
 }

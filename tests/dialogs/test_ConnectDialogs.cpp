@@ -87,6 +87,11 @@ TEST_F(ConnectWizard, TcpRouteHandsOverTheHostAsTyped) {
     host->clear();
     Click(dialog, "btnNext");  // empty host: refused silently
     EXPECT_EQ(Page(dialog), "tsTCP");
+    host->setText(QString::fromUtf8("h\u2713st"));  // no byte for it: refused where typed
+    TModal::SetNextAnswer(QMessageBox::Ok);
+    Click(dialog, "btnNext");
+    EXPECT_EQ(Page(dialog), "tsTCP");
+    host->clear();
     QTest::keyClicks(host, "   ");
     Click(dialog, "btnNext");
   });
@@ -200,6 +205,16 @@ TEST_F(ConnectProgress, AskPasswordKeepsTheWindowUntilTheNextCloseSoon) {
   EXPECT_EQ(sent.size(), 2u);
   ASSERT_EQ(TModal::ShownMessages().size(), 1u);
   EXPECT_EQ(TModal::ShownMessages()[0].Title, "Error");
+  // The device's code page holds the euro sign; a check mark is refused, not sent as "?".
+  Find<QLineEdit>(&Progress, "edPassword")->setText(QString::fromUtf8("s\u20ACsame"));
+  Click(&Progress, "btnSend");
+  EXPECT_EQ(sent.back(), "s\x80same");
+  Find<QLineEdit>(&Progress, "edPassword")->setText(QString::fromUtf8("s\u2713same"));
+  TModal::SetNextAnswer(QMessageBox::Ok);
+  Click(&Progress, "btnSend");
+  EXPECT_EQ(sent.size(), 3u);
+  ASSERT_EQ(TModal::ShownMessages().size(), 2u);
+  EXPECT_TRUE(TModal::ShownMessages()[1].Text.contains(QString::fromUtf8("\u2713")));
   Click(&Progress, "btnCancel");
   EXPECT_EQ(aborts, 1);
   EXPECT_TRUE(Progress.isVisible());  // Abort leaves closing to the main window

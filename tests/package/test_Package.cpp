@@ -129,6 +129,17 @@ TEST_F(PackageTest, ToolsRunAndDesktopDataAndManualPagesValidateFromTheUnpackedT
        "PNG image data, 16 x 16"},
       {"large icon", "file " + Installed("share/icons/hicolor/256x256/apps/tallybox-utility.png"),
        "PNG image data, 256 x 256"},
+      {"one main menu category",
+       "grep ^Categories= " + Installed("share/applications/tallybox-utility.desktop"),
+       "Categories=Utility;\n"},
+      // Only what the package holds is offered: dial-up needs a library it does not include,
+      // and there are no screenshots on a web site that does not exist.
+      {"dial-up library named",
+       "dpkg-deb -f " + Deb +
+           " Description | grep -c 'does not include one'; grep -c -e "
+           "librasapi32 -e screenshot " +
+           Installed("share/metainfo/com.orvane.TallyboxUtility.metainfo.xml"),
+       "1\n1\n"},
   };
   if (TALLYBOX_HAS_CLI) {
     checks.push_back({"command-line help", Installed("bin/tallybox-cli") + " --help", "registers"});

@@ -80,16 +80,18 @@ TEST_F(FileBytes, WriteFailingPartWayKeepsTheOldFileWhole) {
   EXPECT_EQ(Entries(), 1u);
 }
 
-TEST_F(FileBytes, KeepsPermissionBitsAndFollowsSymbolicLinks) {
+TEST_F(FileBytes, KeepsPermissionBitsAndReplacesALinkNeverItsTarget) {
   ReplaceFileBytes(Path("real.rgp"), "one");
   ASSERT_EQ(::chmod(Path("real.rgp").c_str(), 0640), 0);
-  fs::create_symlink(Path("real.rgp"), Path("link.rgp"));
-  ReplaceFileBytes(Path("link.rgp"), "two");
-  EXPECT_TRUE(fs::is_symlink(Path("link.rgp")));
-  EXPECT_EQ(Slurp(Path("real.rgp")), "two");
+  ReplaceFileBytes(Path("real.rgp"), "two");
   struct stat st {};
   ASSERT_EQ(::stat(Path("real.rgp").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0640u);
+  fs::create_symlink(Path("real.rgp"), Path("link.rgp"));
+  ReplaceFileBytes(Path("link.rgp"), "three");
+  EXPECT_FALSE(fs::is_symlink(Path("link.rgp")));
+  EXPECT_EQ(Slurp(Path("link.rgp")), "three");
+  EXPECT_EQ(Slurp(Path("real.rgp")), "two");
   EXPECT_EQ(Entries(), 2u);
   if (::geteuid() == 0) return;  // root may write any file
   ASSERT_EQ(::chmod(Path("real.rgp").c_str(), 0444), 0);

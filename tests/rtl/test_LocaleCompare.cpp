@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "rtl/AnsiText.h"
+
 #include "rtl/UserLocale.h"
 
 namespace {
@@ -75,9 +77,21 @@ TEST(LocaleCompare, UserCompareIsSafeFromSeveralThreads) {
   EXPECT_EQ(wrong, std::vector<int>(4, 0));
 }
 
-TEST(LocaleCompare, ConvertsWindows1252ToUtf16) {
-  EXPECT_EQ(Win1252ToUtf16("A\x80\xC4\x9F\xFF"), u"A\u20AC\u00C4\u0178\u00FF");
-  EXPECT_EQ(Win1252ToUtf16(std::string("a\0b", 3)), std::u16string(u"a\0b", 3));
+// Every byte maps to one character and back; a character the code page lacks is named.
+TEST(AnsiText, EveryByteRoundTripsAndMissingCharactersAreNamed) {
+  EXPECT_EQ(AnsiToUtf16("A\x80\xC4\x9F\xFF\x81"), u"A\u20AC\u00C4\u0178\u00FF\u0081");
+  EXPECT_EQ(AnsiToUtf16(std::string("a\0b", 3)), std::u16string(u"a\0b", 3));
+  EXPECT_EQ(AnsiToUtf8("\x80 \x93x\x94 \x96 \xE9"), "\u20AC \u201Cx\u201D \u2013 \u00E9");
+  std::string all, back;
+  for (int b = 0; b < 256; ++b) all += char(b);
+  char32_t missing = 0;
+  ASSERT_TRUE(Utf16ToAnsi(AnsiToUtf16(all), back, missing));
+  EXPECT_EQ(back, all);
+  EXPECT_FALSE(Utf16ToAnsi(u"ok \u2713", back, missing));
+  EXPECT_EQ(missing, U'\u2713');
+  EXPECT_EQ(back, "");
+  EXPECT_FALSE(Utf16ToAnsi(u"\U0001F600", back, missing));
+  EXPECT_EQ(missing, U'\U0001F600');
 }
 
 TEST(UserLocale, PosixNamesBecomeIcuIds) {

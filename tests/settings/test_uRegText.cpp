@@ -137,6 +137,40 @@ TEST(RegText, KeyNamesTheTextCannotHoldAreRecognised) {
   EXPECT_FALSE(IsValidRegKeyName("line\nbreak"));
 }
 
+// A store of many keys and values, each name also given again in another case further down:
+// the first spelling and place stay, the last data wins, exactly as one Put after another.
+TEST(RegText, AStoreOfManyValuesReadsAsPutOneAfterAnother) {
+  const auto dword = [](uint32_t N) {
+    return std::string{char(N), char(N >> 8), char(N >> 16), char(N >> 24)};
+  };
+  std::string text = "REGEDIT4\n";
+  TRegText expected;
+  for (int k = 0; k < 3; ++k) expected.Keys.push_back({"hkey_x\\k" + std::to_string(k), {}});
+  for (int pass = 0; pass < 2; ++pass) {
+    for (int k = 0; k < 3; ++k) {
+      text += "\n[" + std::string(pass ? "HKEY_X\\K" : "hkey_x\\k") + std::to_string(k) + "]\n";
+      for (uint32_t v = 0; v < 20000; ++v) {
+        const std::string name = (pass ? "Value" : "vALUE") + std::to_string(v);
+        char data[16];
+        std::snprintf(data, sizeof data, "%08x", pass * 0x100000 + v);
+        text += "\"" + name + "\"=dword:" + data + "\n";
+        if (pass == 0)
+          expected.Keys[k].Values.push_back({name, REG_DWORD, dword(v)});
+        else
+          expected.Keys[k].Values[v].Data = dword(0x100000 + v);
+      }
+    }
+  }
+  TRegText parsed;
+  ASSERT_TRUE(ParseRegText(text, parsed));
+  ASSERT_EQ(parsed.Keys.size(), 3u);
+  EXPECT_EQ(parsed.Keys[2].Values[7].Name, "vALUE7");
+  EXPECT_TRUE(parsed == expected);
+  TRegText again;
+  ASSERT_TRUE(ParseRegText(FormatRegText(parsed), again));
+  EXPECT_TRUE(again == parsed);
+}
+
 // Any store the program can hold in memory reads back the same from its text form.
 TEST(RegText, RandomStoresReadBackAsWritten) {
   const uint32_t seed = 20240611;

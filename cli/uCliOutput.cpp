@@ -1,0 +1,96 @@
+#include "cli/uCliOutput.h"
+
+#include <langinfo.h>
+#include <locale.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "cli/uCliExit.h"
+#include "rtl/AnsiText.h"
+
+namespace {
+
+constexpr size_t kFlushAt = 1 << 16;
+
+bool TerminalIsUtf8() {
+  const locale_t locale = ::newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(nullptr));
+  if (!locale) return false;
+  const bool utf8 = std::strcmp(::nl_langinfo_l(CODESET, locale), "UTF-8") == 0;
+  ::freelocale(locale);
+  return utf8;
+}
+
+void AppendHex(std::string& Out, unsigned char Byte) {
+  char hex[8];
+  std::snprintf(hex, sizeof hex, "\\x%02X", Byte);
+  Out += hex;
+}
+
+}  // namespace
+
+std::string VisibleText(const std::string& Line, bool Utf8) {
+  std::string out;
+  out.reserve(Line.size());
+  for (const char c : Line) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte == '\t' || (byte >= 0x20 && byte < 0x7F)) {
+      out += c;
+    } else if (byte < 0x20 || byte == 0x7F) {
+      out += '^';
+      out += char(byte ^ 0x40);
+    } else if (Utf8 && AnsiToUnicode(byte) >= 0xA0) {
+      out += AnsiToUtf8(std::string_view(&c, 1));
+    } else if (!Utf8 && byte >= 0xA0) {
+      out += c;
+    } else {
+      AppendHex(out, byte);
+    }
+  }
+  return out;
+}
+
+TCliOutput::TCliOutput(int Fd, bool Visible, bool Utf8) : FFd(Fd), FVisible(Visible), FUtf8(Utf8) {}
+
+TCliOutput TCliOutput::ForStandardOutput(bool Raw) {
+  const bool terminal = ::isatty(STDOUT_FILENO) == 1;
+  return TCliOutput(STDOUT_FILENO, terminal && !Raw, terminal && TerminalIsUtf8());
+}
+
+void TCliOutput::Line(const std::string& Text) {
+  FBuffer += FVisible ? VisibleText(Text, FUtf8) : Text;
+  FBuffer += '\n';
+  if (FBuffer.size() >= kFlushAt) Flush();
+}
+
+void TCliOutput::Flush() {
+  size_t done = 0;
+  while (FError == 0 && done < FBuffer.size()) {
+    const ssize_t n = ::write(FFd, FBuffer.data() + done, FBuffer.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {  // an inherited non-blocking output
+      pollfd room{FFd, POLLOUT, 0};
+      ::poll(&room, 1, -1);
+      continue;
+    }
+    if (n <= 0) FError = n < 0 ? errno : EIO;
+    if (n > 0) done += size_t(n);
+  }
+  FBuffer.clear();
+  if (FError != 0)
+    throw TCliFailure(kExitFailure,
+                      std::string("cannot write the output: ") + std::strerror(FError));
+}
+
+void TCliOutput::Close() {
+  Flush();
+  const int fd = FFd;
+  FFd = -1;
+  if (fd >= 0 && ::close(fd) != 0 && errno != EINTR) {
+    FError = errno;
+    Flush();
+  }
+}

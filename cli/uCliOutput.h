@@ -1,0 +1,34 @@
+// Standard output of tallybox-cli. On a terminal, device text cannot drive it: control bytes
+// and escape sequences are shown as ^[ and \xHH, and the code page's characters as the
+// terminal's own. Files and pipes get the bytes as they are. Every write is checked, so a
+// full disk or a closed pipe ends the command as a failure. The commands print through it.
+#pragma once
+
+#include <string>
+
+// Line as a terminal should show it: C0 control bytes as ^@ .. ^_ (ESC as ^[), DEL as ^?,
+// tab kept; bytes of the code page as UTF-8 when Utf8, else 0xA0-0xFF as they are; 0x80-0x9F
+// bytes that stand for no character (or for one a non-UTF-8 terminal lacks) as \xHH.
+std::string VisibleText(const std::string& Line, bool Utf8);
+
+class TCliOutput {
+ public:
+  // Visible: show lines with VisibleText (Utf8 for a UTF-8 terminal) instead of as they are.
+  TCliOutput(int Fd, bool Visible, bool Utf8);
+  // How standard output should be treated: visible when it is a terminal and Raw is off.
+  static TCliOutput ForStandardOutput(bool Raw);
+
+  // One line (without its line end) as the mode says.
+  void Line(const std::string& Text);
+  // Writes what is buffered. Raises TCliFailure kExitFailure "cannot write the output: …"
+  // when a write fails; later calls raise it again.
+  void Flush();
+  // Flushes and closes the descriptor, where a file system may report a late write error.
+  void Close();
+
+ private:
+  int FFd;
+  bool FVisible, FUtf8;
+  std::string FBuffer;
+  int FError = 0;
+};
