@@ -99,13 +99,6 @@ TEST(Dialogue, ReplyIsFramedAtThePromptOrItsTimeout) {
   };
   const std::string none;
   const TCase cases[] = {
-      {"reply in pieces across ticks", {"a=1\r", "\nb=2\r\n", none, Prompt}, 3, "a=1;b=2;", ""},
-      {"prompt split across reads",
-       {"a=1\r\n" + Prompt.substr(0, 5), Prompt.substr(5, 9), Prompt.substr(14, 5),
-        Prompt.substr(19)},
-       3,
-       "a=1;",
-       ""},
       {"text after the prompt stays for the terminal",
        {"a=1\r\n" + Prompt + "\x1b[32mfree text"},
        0,
