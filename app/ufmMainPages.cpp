@@ -89,12 +89,14 @@ std::string TfmMain::hvMainInclude(const std::string& Command,
 
 void TfmMain::hvMainFormSubmit(const std::string&, const std::string&, const std::string&,
                                const std::string&, const std::vector<std::string>& Results) {
-  if (FProgramming) return;  // a second click while the run is out: nothing is sent
-  if (!FDispatcher || !FDialogue->CanSend()) {
+  if (!FDispatcher || FDisconnecting) {
     ShowHomePage();
     TModal::MessageBox(this, "Not connected", "Info", TModal::MB_ICONINFORMATION);
     return;
   }
+  // A second click while the run is out, or another request outstanding: nothing is sent,
+  // since the lines would go out without the request that frames their answers.
+  if (FProgramming || !FDialogue->CanSend()) return;
   const TSubmitPlan plan = PlanSubmit(FParams, Results);
   if (plan.Kind == TSubmitPlan::TKind::Refused) {
     TModal::MessageBox(this, ToQ(plan.Message), "Error", TModal::MB_ICONERROR);

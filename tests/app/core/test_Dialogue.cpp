@@ -418,4 +418,14 @@ TEST(Dialogue, ProgrammingRequestCompletesAtItsOwnPrompt) {
     EXPECT_NE(rig.Terminal.find("r101 set"), std::string::npos);
     EXPECT_NE(rig.Link.Sent().find("r100=1\r\nr101=2\r\n"), std::string::npos);
   }
+  // Lines whose prompts come back while nothing is asked: passed over all the same.
+  TRig rig;
+  rig.LogIn();
+  rig.Dialogue.WriteAnswered("r100=1\r\n");
+  rig.Tick("r100 set\r\n" + Prompt.substr(0, 9));
+  rig.Tick(Prompt.substr(9));
+  EXPECT_EQ(rig.Terminal, "r100 set\r\n");
+  rig.Dialogue.SendCommand("i?", 2000, rig.Record("i?"));
+  rig.Tick("x=1\r\n" + Prompt);
+  EXPECT_EQ(rig.Calls, (std::vector<std::string>{"i?:x=1;"}));
 }
