@@ -132,9 +132,11 @@ void TfmMain::ProgrammingDone() {
 void TfmMain::ProgrammingReadBack(bool RunTimedOut) {
   FProgramming = false;
   const bool readBackComplete = !FDialogue->LastRequestTimedOut();
-  TParameterList held;
+  std::vector<std::string> reply;
   TResponseSplitter& splitter = FDialogue->Splitter();
-  while (!splitter.IsEmpty()) held.AddLine(splitter.NextLine());
+  while (!splitter.IsEmpty()) reply.push_back(splitter.NextLine());
+  TParameterList held;
+  for (const std::string& line : reply) held.AddLine(line);
   const std::string error =
       ProgrammingErrorText(RunTimedOut || !readBackComplete, CompareProgrammed(FProgrammed, held));
   SetStatusText(std::string(kProgrammedStatus));
@@ -143,8 +145,8 @@ void TfmMain::ProgrammingReadBack(bool RunTimedOut) {
     return;
   }
   if (readBackComplete) {
-    FParams.Clear();
-    for (int32_t i = 0; i < held.Count(); ++i) FParams.AddLine(held.GetLine(i));
+    FParams.Clear();  // the reply's own lines keep the device's highlight marks
+    for (const std::string& line : reply) FParams.AddLine(line);
   }
   FRegistersShown = true;
   ShowRegistersPage();

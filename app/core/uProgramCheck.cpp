@@ -21,6 +21,7 @@ std::string Quoted(const std::string& Text) {
 }  // namespace
 
 bool HoldsRegister(TParameterList& List, const std::string& Name) {
+  if (!List.GetValue(Name).empty()) return true;  // the list's own look-up, for the most
   for (int32_t i = 0; i < List.Count(); ++i)
     if (AnsiCompareText(NameOf(List.GetLine(i)), Name) == 0) return true;
   return false;
@@ -32,6 +33,7 @@ std::vector<TProgramDifference> CompareProgrammed(const TSubmitPlan& Plan,
   if (!Plan.Request.empty()) sent.push_back(Plan.Request);
   std::vector<TProgramDifference> differences;
   for (const std::string& line : sent) {
+    if (line.starts_with(';')) continue;  // a comment entry: nothing the device holds
     TProgramDifference d{NameOf(line), ValueOf(line), ReadBack.GetValue(NameOf(line)), false};
     d.Reported = !d.Held.empty() || HoldsRegister(ReadBack, d.Name);
     if (!d.Reported || d.Held != d.Sent) differences.push_back(std::move(d));
