@@ -25,9 +25,6 @@ TEST(SimOptions, AcceptsOrReportsEachCommandLine) {
       {{"--address", "example"}, "IPv4 address"},
       {{"--events", "soon"}, "--events expects a number"},
       {{"--split"}, "--split needs a value"},
-      {{"--split", "random", "--split=24", "--baud", "9600"}, ""},
-      {{"--split", "sometimes"}, "--split expects \"random\" or a number"},
-      {{"--baud", "fast"}, "--baud expects a number"},
       {{"--frobnicate"}, "unknown option --frobnicate"},
       {{"--link", "x"}, "--link needs --serial"},
       {{"--no-prompt=yes"}, "unknown option"},
@@ -44,9 +41,4 @@ TEST(SimOptions, AcceptsOrReportsEachCommandLine) {
   SimParseOptions({"--address=127.0.0.9", "--serial", "--tcp"}, options);
   EXPECT_EQ(options.Address, "127.0.0.9");
   EXPECT_TRUE(options.Tcp && options.Serial);
-  TSimOptions random;
-  SimParseOptions({"--split", "random", "--baud", "9600"}, random);
-  EXPECT_TRUE(random.Session.SplitRandom);
-  EXPECT_EQ(random.Session.SplitBytes, kSimRandomSplitBytes);
-  EXPECT_EQ(random.Session.Baud, 9600u);
 }

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
-
 namespace {
 
 // Writes everything that is due at Now, a piece at a time, and returns the pieces.
@@ -28,28 +26,6 @@ TEST(SimOutput, ChunksLeaveInOrderAndNotBeforeTheyAreDue) {
   EXPECT_TRUE(Drain(output, 99).empty());
   EXPECT_EQ(Drain(output, 100), (Pieces{"late", "early"}));
   EXPECT_EQ(output.NextDue(), TSimOutput::kNever);
-}
-
-// Random pieces of 1..8 bytes with gaps of 0..3 ms, and a 9600 baud line: about one byte a
-// millisecond (960 a second), however the output is queued.
-TEST(SimOutput, RandomPiecesAndALinesSpeed) {
-  TSimOutput random(8, 3, 0, {true, 7, 0});
-  random.Queue(std::string(4000, 'x'), 0);
-  std::set<size_t> sizes;
-  uint64_t now = 0;
-  for (; !random.Empty(); ++now)
-    for (const std::string& piece : Drain(random, now)) sizes.insert(piece.size());
-  EXPECT_EQ(sizes, (std::set<size_t>{1, 2, 3, 4, 5, 6, 7, 8}));
-  EXPECT_GT(now, 4000u / 8);  // the gaps took time too
-
-  TSimOutput line(0, 0, 0, {false, 1, 9600});
-  line.Queue(std::string(960, 'x'), 1000);
-  line.Queue("late", 1500);  // queued behind, it leaves when the line is free
-  size_t sent = 0;
-  for (now = 1000; now < 2000; ++now)
-    for (const std::string& piece : Drain(line, now)) sent += piece.size();
-  EXPECT_GE(sent, 955u);
-  EXPECT_LE(sent, 962u);
 }
 
 TEST(SimOutput, SplitCutsWritesIntoPiecesWithAGap) {

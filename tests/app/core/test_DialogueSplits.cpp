@@ -6,8 +6,8 @@
 // bytes sent of the replay that got each of the device's answers whole.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <functional>
-#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -21,8 +21,7 @@
 
 namespace {
 
-// The device's end of the link: bytes go into the dispatcher's input queue, and what the
-// dialogue wrote is read back from its output queue; no thread.
+// The device's end of the link, without a thread.
 class TLink : public TTerminalDispatcher {
  public:
   void Receive(const std::string& Bytes) {
@@ -35,73 +34,46 @@ class TLink : public TTerminalDispatcher {
   }
 };
 
-// What a person and the device could tell apart.
-struct TSeen {
-  std::vector<std::string> Replies;  // each completion and the reply lines it was handed
-  std::string Params;                // the parameter list at each completion
-  std::string Terminal, Events, Modem, Sent;
-  bool operator==(const TSeen&) const = default;
-};
+// What a person and the device could tell apart: each completion with its reply lines and
+// the parameter list then, the terminal, events and modem views, the bytes sent.
+enum { Replies, Terminal, Events, Modem, Sent };
+using TSeen = std::array<std::string, 5>;
 
-void PrintTo(const TSeen& Seen, std::ostream* Out) {
-  for (const std::string& reply : Seen.Replies) *Out << "\n  reply " << reply;
-  *Out << "\n  terminal " << simtext::Printable(Seen.Terminal) << "\n  events "
-       << simtext::Printable(Seen.Events) << "\n  modem " << simtext::Printable(Seen.Modem)
-       << "\n  sent " << simtext::Printable(Seen.Sent);
-}
-
-enum class TAction { None, Status, Registers, Program, Diagnostics };
-
+// What the user does before the device's answer: "" nothing (the device talks by itself),
+// "i?" Status, "r?" Registers, "program" a submission, "diag" Diagnostics.
 struct TStep {
-  TAction Action;
-  std::string Bytes;  // the device's answer to it
+  std::string Action;
+  std::string Bytes;
 };
 
-// Plays the main window on a dialogue: its completions, its programming run and diagnostics.
+// Plays the main window on a dialogue: its completions, programming run and diagnostics.
 class TWindow {
  public:
   TWindow() {
     FDialogue.Reset(&FLink);
     FDialogue.Opened(false);
   }
-
-  void Do(TAction Action) {
-    switch (Action) {
-      case TAction::None:
-        break;
-      case TAction::Status:
-        FDialogue.SendCommand("i?", TDialogue::CommandTimeout, Filling("status"));
-        break;
-      case TAction::Registers:
-        FDialogue.SendCommand("r?", TDialogue::CommandTimeout, Filling("registers"));
-        break;
-      case TAction::Program:
-        SendSubmitPlan(
-            PlanSubmit(FParams, {"r100=77", "r200=off", "r400=Depot south"}),
-            [this](const std::string& Bytes) { FDialogue.WriteAnswered(Bytes); },
-            [this](const std::string& Text, uint32_t Timeout) {
-              FDialogue.SendCommand(Text, Timeout, [this] {
-                Record("programmed");
-                FDialogue.SendCommand("r?", TDialogue::CommandTimeout, Filling("read back"));
-              });
+  void Do(const std::string& Action) {
+    if (Action == "program") {
+      SendSubmitPlan(
+          PlanSubmit(FParams, {"r100=77", "r200=off", "r400=Depot south"}),
+          [this](const std::string& Bytes) { FDialogue.WriteAnswered(Bytes); },
+          [this](const std::string& Text, uint32_t Timeout) {
+            FDialogue.SendCommand(Text, Timeout, [this] {
+              Record("programmed", false);
+              Request("r?", true, "");
             });
-        break;
-      case TAction::Diagnostics:
-        FDialogue.SendCommand("r?", TDialogue::CommandTimeout, [this] {
-          Record("diag r?");
-          FDialogue.SendCommand("i?", TDialogue::CommandTimeout, [this] {
-            Record("diag i?");
-            FDialogue.SendCommand("diag", TDialogue::CommandTimeout, [this] { Record("diag"); });
           });
-        });
-        break;
+    } else if (Action == "diag") {
+      Request("r?", false, "i?");
+    } else if (!Action.empty() && Action != "login") {
+      Request(Action, true, "");
     }
   }
-  // Bytes arrive, then one pump tick.
   void Tick(const std::string& Arriving) {
-    if (!Arriving.empty()) FLink.Receive(Arriving);
+    FLink.Receive(Arriving);
     FDialogue.Tick();
-    FSeen.Sent += FLink.Sent();
+    FSeen[Sent] += FLink.Sent();
   }
   // Ticks enough for the views to take everything the fork holds.
   void Settle() {
@@ -109,38 +81,41 @@ class TWindow {
   }
   // What the dialogue wrote since the last call, for the device.
   std::string Written() {
-    FSeen.Sent += FLink.Sent();
-    const std::string sent = FSeen.Sent.substr(FHandedOver);
-    FHandedOver = FSeen.Sent.size();
+    FSeen[Sent] += FLink.Sent();
+    const std::string sent = FSeen[Sent].substr(FHandedOver);
+    FHandedOver = FSeen[Sent].size();
     return sent;
   }
-  bool Busy() const { return FDialogue.Busy(); }
   const TSeen& Seen() const { return FSeen; }
 
  private:
   TDialogueHost Host() {
     TDialogueHost host;
-    host.TerminalWrite = [this](const std::string& Text) { FSeen.Terminal += Text; };
-    host.AddEvents = [this](const std::string& Text) { FSeen.Events += Text; };
-    host.AddModemTrace = [this](const std::string& Text) { FSeen.Modem += Text; };
+    host.TerminalWrite = [this](const std::string& Text) { FSeen[Terminal] += Text; };
+    host.AddEvents = [this](const std::string& Text) { FSeen[Events] += Text; };
+    host.AddModemTrace = [this](const std::string& Text) { FSeen[Modem] += Text; };
     host.AskPassword = [this] { FDialogue.SendPassword("tallybox"); };
-    host.LoggedIn = [this] { Record("logged in"); };
+    host.LoggedIn = [this] { Record("logged in", false); };
     return host;
   }
-  void Record(const std::string& What) {
-    std::string reply = What + ":";
-    while (!FDialogue.Splitter().IsEmpty()) reply += FDialogue.Splitter().NextLine() + "|";
-    FSeen.Replies.push_back(reply);
-    for (int32_t i = 0; i < FParams.Count(); ++i) FSeen.Params += FParams.GetLine(i) + "|";
-    FSeen.Params += "\n";
+  // Command's reply fills the parameter list (Fill) or not; Next is the diagnostics' next step.
+  void Request(const std::string& Command, bool Fill, const std::string& Next) {
+    FDialogue.SendCommand(Command, TDialogue::CommandTimeout, [=, this] {
+      Record(Command, Fill);
+      if (!Next.empty()) Request(Next, false, Next == "i?" ? "diag" : "");
+    });
   }
-  TCompletion Filling(const std::string& What) {
-    return [this, What] {
-      FParams.Clear();
-      TResponseSplitter copy = FDialogue.Splitter();
-      while (!copy.IsEmpty()) FParams.AddLine(copy.NextLine());
-      Record(What);
-    };
+  void Record(const std::string& What, bool Fill) {
+    if (Fill) FParams.Clear();
+    FSeen[Replies] += What + ":";
+    for (TResponseSplitter& reply = FDialogue.Splitter(); !reply.IsEmpty();) {
+      const std::string line = reply.NextLine();
+      FSeen[Replies] += line + "|";
+      if (Fill) FParams.AddLine(line);
+    }
+    FSeen[Replies] += "\n  list ";
+    for (int32_t i = 0; i < FParams.Count(); ++i) FSeen[Replies] += FParams.GetLine(i) + "|";
+    FSeen[Replies] += "\n";
   }
 
   uint32_t FNow = 5000;  // the clock stands still: no deadline passes in a replay
@@ -168,54 +143,50 @@ std::vector<TStep> RecordSession() {
   TSimSessionConfig config;
   config.EventIntervalMs = config.TextIntervalMs = config.ModemIntervalMs = 0;
   TSimSession session(device, config, nullptr);
-  const uint64_t now = 1000;
   TWindow window;
   std::vector<TStep> steps;
-  const auto answer = [&] {
-    session.Receive(window.Written(), now);
-    std::string bytes;
-    for (auto piece = session.Output().Peek(now); !piece.empty();
-         piece = session.Output().Peek(now)) {
-      bytes.append(piece);
-      session.Output().Consume(piece.size(), now);
-    }
-    return bytes;
-  };
-  const auto play = [&](TAction Action, const std::string& Bytes) {
+  const auto play = [&](const std::string& Action, const std::string& Bytes) {
     steps.push_back({Action, Interleave(Bytes, static_cast<int>(steps.size()))});
     window.Tick(steps.back().Bytes);
     window.Settle();
   };
-  session.Start(now);
-  // None stands for free terminal text while nothing is asked.
-  for (const TAction action : {TAction::None, TAction::Status, TAction::Registers, TAction::None,
-                               TAction::Program, TAction::Diagnostics}) {
-    if (action == TAction::None && !steps.empty()) {
+  session.Start(0);
+  for (const std::string action : {"login", "i?", "r?", "", "program", "diag"}) {
+    if (action.empty()) {
       play(action, device.NextTerminalText());
       continue;
     }
     window.Do(action);
-    // The answer, then the answers to whatever the window sends on from its completions.
-    TAction done = action;
-    for (std::string bytes = answer(); !bytes.empty(); bytes = answer()) {
+    // The answer, then the answers to what the window sends on from its completions.
+    std::string done = action;
+    for (;;) {
+      session.Receive(window.Written(), 0);
+      std::string bytes;
+      for (auto piece = session.Output().Peek(0); !piece.empty();
+           piece = session.Output().Peek(0)) {
+        bytes.append(piece);
+        session.Output().Consume(piece.size(), 0);
+      }
+      if (bytes.empty()) break;
       play(done, bytes);
-      done = TAction::None;
+      done.clear();
     }
   }
   return steps;
 }
 
-// Replays the steps, each answer cut by Cut into pieces that arrive one or more a tick.
+// Replays the steps, each answer cut by Cut into pieces; with Merge, some pieces arrive
+// together in one tick.
 TSeen Replay(const std::vector<TStep>& Steps,
              const std::function<std::vector<std::string>(const std::string&)>& Cut,
-             std::mt19937* Ticks = nullptr) {
+             std::mt19937* Merge = nullptr) {
   TWindow window;
   for (const TStep& step : Steps) {
     window.Do(step.Action);
     std::string held;
     for (const std::string& piece : Cut(step.Bytes)) {
       held += piece;
-      if (Ticks && (*Ticks)() % 4 == 0) continue;  // this piece and the next in one tick
+      if (Merge && (*Merge)() % 4 == 0) continue;
       window.Tick(held);
       held.clear();
     }
@@ -225,52 +196,39 @@ TSeen Replay(const std::vector<TStep>& Steps,
   return window.Seen();
 }
 
-std::vector<std::string> Whole(const std::string& Bytes) {
-  return {Bytes};
-}
-
-std::vector<std::string> Bytewise(const std::string& Bytes) {
-  std::vector<std::string> pieces;
-  for (char c : Bytes) pieces.emplace_back(1, c);
-  return pieces;
-}
-
 }  // namespace
 
 TEST(DialogueSplits, EverySplitOfARecordedSessionGivesWhatTheWholeAnswersGive) {
   const std::vector<TStep> steps = RecordSession();
-  const TSeen whole = Replay(steps, Whole);
+  const TSeen whole =
+      Replay(steps, [](const std::string& Bytes) { return std::vector<std::string>{Bytes}; });
   // The session did what it should before anything is compared with it.
-  ASSERT_EQ(whole.Replies.size(), 8u);
-  EXPECT_NE(whole.Params.find("i900=1.10|"), std::string::npos);
-  EXPECT_EQ(whole.Replies[3], "programmed:");
-  EXPECT_NE(whole.Replies[4].find("read back:r100=77 "), std::string::npos) << whole.Replies[4];
-  EXPECT_NE(whole.Params.find("r400=Depot south|"), std::string::npos);
-  EXPECT_NE(whole.Events.find("turn 11"), std::string::npos);
-  EXPECT_NE(whole.Modem.find("ATDT080055501411"), std::string::npos);
-  EXPECT_NE(whole.Terminal.find("counting"), std::string::npos);
-  EXPECT_EQ(whole.Terminal.find("<Tallybox"), std::string::npos);  // no prompt shown
+  for (const char* reply :
+       {"logged in:\n  list i900=1.10|", "\ni?:i100=", "\nr?:r100=42 ", "\nprogrammed:\n",
+        "\nr?:r100=77 ", "|r400=Depot south|", "\ni?:i100=", "\ndiag:Tallybox diagnostics"})
+    EXPECT_NE(whole[Replies].find(reply), std::string::npos) << reply << "\n" << whole[Replies];
+  EXPECT_NE(whole[Events].find("turn 11"), std::string::npos);
+  EXPECT_NE(whole[Modem].find("ATDT080055501411"), std::string::npos);
+  EXPECT_NE(whole[Terminal].find("counting"), std::string::npos);
+  EXPECT_EQ(whole[Terminal].find("<Tallybox"), std::string::npos);  // no prompt shown
 
-  const TSeen bytewise = Replay(steps, Bytewise);
-  EXPECT_EQ(bytewise.Replies, whole.Replies);
-  EXPECT_EQ(bytewise.Params, whole.Params);
-  EXPECT_EQ(bytewise, whole);
-
+  EXPECT_EQ(Replay(steps,
+                   [](const std::string& Bytes) {
+                     std::vector<std::string> pieces;
+                     for (char c : Bytes) pieces.emplace_back(1, c);
+                     return pieces;
+                   }),
+            whole)
+      << "a byte a tick";
   for (uint32_t seed = 1; seed <= 3000; ++seed) {
     std::mt19937 random(seed);
     const size_t largest = 1 + random() % 48;
-    const TSeen split = Replay(
-        steps,
-        [&](const std::string& Bytes) {
-          std::vector<std::string> pieces;
-          for (size_t at = 0; at < Bytes.size();) {
-            const size_t size = 1 + random() % largest;
-            pieces.push_back(Bytes.substr(at, size));
-            at += size;
-          }
-          return pieces;
-        },
-        &random);
-    ASSERT_EQ(split, whole) << "seed " << seed;
+    const auto cut = [&](const std::string& Bytes) {
+      std::vector<std::string> pieces;
+      for (size_t at = 0; at < Bytes.size(); at += pieces.back().size())
+        pieces.push_back(Bytes.substr(at, 1 + random() % largest));
+      return pieces;
+    };
+    ASSERT_EQ(Replay(steps, cut, &random), whole) << "seed " << seed;
   }
 }
