@@ -41,7 +41,7 @@ TfmMain::TfmMain(const std::string& ProgramFolder, QWidget* Parent)
   WirePopupMenus();
   FTimerPump.setObjectName("timerPump");
   FTimerPump.setInterval(100);
-  FTimerPump.setSingleShot(true);  // re-armed at the end of every tick
+  FTimerPump.setSingleShot(true);  // re-armed as every tick ends
   connect(&FTimerPump, &QTimer::timeout, this, Guarded([this] { timerPumpTimer(); }));
   FormCreate();
   RestoreWindowLayout(this, FPanels, FLayout);
@@ -382,6 +382,7 @@ void TfmMain::DispatcherClosed(TTerminalDispatcher* Sender) {
   Sender->DetachNotifications();
   FDialogue->Closed();  // the device's last words still reach the views
   FDispatcher = nullptr;
+  FProgramming = false;
   DisarmPump();
   if (FDialogue->State() == ssLogin)
     TModal::MessageBox(this, "Check the password, and try again", "Info",
@@ -417,7 +418,15 @@ void TfmMain::ArmPump() {
 
 void TfmMain::timerPumpTimer() {
   DisarmPump();
-  if (FDialogue->Tick() && FDispatcher) ArmPump();
+  // Re-armed however the tick ends: an exception from a view or a completion goes on to the
+  // error display, but requests still complete and a serial Disconnect still sends "bye".
+  struct TRearm {
+    TfmMain* Main;
+    ~TRearm() {
+      if (Main->FDispatcher && Main->FDialogue->Dispatcher()) Main->ArmPump();
+    }
+  } rearm{this};
+  FDialogue->Tick();
 }
 
 bool TfmMain::SendCommand(const std::string& Text, uint32_t Timeout, TCompletion Completion) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/core/uDialogue.h"
+#include "app/core/uSubmitSequence.h"
 #include "app/uWindowLayout.h"
 #include "params/uStorage.h"
 
@@ -100,6 +101,7 @@ class TfmMain : public QMainWindow {
                         const std::string& EncType, const std::string& Method,
                         const std::vector<std::string>& Results);
   void ProgrammingDone();
+  void ProgrammingReadBack(bool RunTimedOut);
   void actLoadRegistersExecute();
   void actSaveRegistersExecute();
   void actDiagnosticsExecute();
@@ -134,6 +136,7 @@ class TfmMain : public QMainWindow {
   void ReadRegisterReply();
   void RenderReplyInTerminal();
   std::string PresetFolder() const;
+  std::string RegistersPageText() const;
 
   std::unique_ptr<Ui::TfmMain> ui;
   THtmlView* FHtmlView = nullptr;      // hvMain, owned by its page
@@ -160,6 +163,10 @@ class TfmMain : public QMainWindow {
   std::string FPageVersion = "v1.00";
   std::string FPageFolder;
   TParameterList FParams;
+  // From a submission until its read-back is compared: a second submission is refused.
+  bool FProgramming = false;
+  TSubmitPlan FProgrammed;                     // what that run sent
+  std::vector<std::string> FMissingRegisters;  // the loaded preset lacks them: marked
   bool FLocalEcho = false;
   bool FDisconnecting = false;
   std::unique_ptr<TOrvaneRegistry> FSettings;

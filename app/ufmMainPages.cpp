@@ -9,12 +9,15 @@
 #include "app/core/uIncludeFiller.h"
 #include "app/core/uPageDialogs.h"
 #include "app/core/uPageFolders.h"
+#include "app/core/uPresetCheck.h"
 #include "app/core/uPresetFolder.h"
+#include "app/core/uProgramCheck.h"
 #include "app/core/uSubmitSequence.h"
 #include "app/uApplication.h"
 #include "app/uModal.h"
 #include "app/ufmMain.h"
 #include "htmlview/THtmlView.h"
+#include "rtl/FileBytes.h"
 #include "rtl/UserFolders.h"
 #include "ui_ufmMain.h"
 
@@ -60,6 +63,7 @@ void TfmMain::ReadDevicePage(bool Registers, const char* Command, TCompletion Re
 }
 
 void TfmMain::ReadRegisterReply() {
+  FMissingRegisters.clear();
   FParams.Clear();
   TResponseSplitter& splitter = FDialogue->Splitter();
   while (!splitter.IsEmpty()) FParams.AddLine(splitter.NextLine());
@@ -79,11 +83,20 @@ std::string TfmMain::hvMainInclude(const std::string& Command,
                                    const std::vector<std::string>& Params) {
   std::string replacement;
   FillIncludeTag(Command, Params, FParams, replacement);
+  if (MarksMissingRegister(Command, Params, FMissingRegisters)) replacement = "class=\"fill\"";
   return replacement;
 }
 
 void TfmMain::hvMainFormSubmit(const std::string&, const std::string&, const std::string&,
                                const std::string&, const std::vector<std::string>& Results) {
+  if (!FDispatcher || FDisconnecting) {
+    ShowHomePage();
+    TModal::MessageBox(this, "Not connected", "Info", TModal::MB_ICONINFORMATION);
+    return;
+  }
+  // A second click while the run is out, or another request outstanding: nothing is sent,
+  // since the lines would go out without the request that frames their answers.
+  if (FProgramming || !FDialogue->CanSend()) return;
   const TSubmitPlan plan = PlanSubmit(FParams, Results);
   if (plan.Kind == TSubmitPlan::TKind::Refused) {
     TModal::MessageBox(this, ToQ(plan.Message), "Error", TModal::MB_ICONERROR);
@@ -93,6 +106,9 @@ void TfmMain::hvMainFormSubmit(const std::string&, const std::string&, const std
     TModal::MessageBox(this, ToQ(plan.Message), "Info", TModal::MB_ICONINFORMATION);
     return;
   }
+  FProgramming = true;
+  FProgrammed = plan;
+  FMissingRegisters.clear();
   SendSubmitPlan(
       plan, [this](const std::string& Bytes) { FDialogue->WriteAnswered(Bytes); },
       [this](const std::string& Text, uint32_t Timeout) {
@@ -102,9 +118,39 @@ void TfmMain::hvMainFormSubmit(const std::string&, const std::string&, const std
   ShowWaitPage();
 }
 
+// The device's answers to the lines do not say whether each took: its registers are read
+// back and compared with what was sent.
 void TfmMain::ProgrammingDone() {
-  ShowHomePage();
+  const bool timedOut = FDialogue->LastRequestTimedOut();
+  if (!SendCommand("r?", TDialogue::CommandTimeout,
+                   [this, timedOut] { ProgrammingReadBack(timedOut); })) {
+    FProgramming = false;
+    ShowHomePage();
+  }
+}
+
+void TfmMain::ProgrammingReadBack(bool RunTimedOut) {
+  FProgramming = false;
+  const bool readBackComplete = !FDialogue->LastRequestTimedOut();
+  std::vector<std::string> reply;
+  TResponseSplitter& splitter = FDialogue->Splitter();
+  while (!splitter.IsEmpty()) reply.push_back(splitter.NextLine());
+  TParameterList held;
+  for (const std::string& line : reply) held.AddLine(line);
+  const std::string error =
+      ProgrammingErrorText(RunTimedOut || !readBackComplete, CompareProgrammed(FProgrammed, held));
   SetStatusText(std::string(kProgrammedStatus));
+  if (error.empty()) {
+    ShowHomePage();
+    return;
+  }
+  if (readBackComplete) {
+    FParams.Clear();  // the reply's own lines keep the device's highlight marks
+    for (const std::string& line : reply) FParams.AddLine(line);
+  }
+  FRegistersShown = true;
+  ShowRegistersPage();
+  TModal::MessageBox(this, ToQ(error), "Error", TModal::MB_ICONERROR);
 }
 
 // An installed copy keeps its presets in the user's data folder even when it could write
@@ -125,8 +171,23 @@ void TfmMain::actLoadRegistersExecute() {
   if (chosen.isEmpty()) return;
   FRegisterFilename = chosen.toStdString();
   ShowWaitPage();
+  FMissingRegisters.clear();
   FParams.LoadFromFile(FRegisterFilename);
+  FMissingRegisters = MissingRegisters(PageRegisters(RegistersPageText()), FParams);
   ShowRegistersPage();
+  if (!FMissingRegisters.empty())
+    TModal::MessageBox(this, ToQ(MissingRegistersText(FMissingRegisters)), "Info",
+                       TModal::MB_ICONINFORMATION);
+}
+
+// The registers page's template, empty when it cannot be read (the view shows that itself).
+std::string TfmMain::RegistersPageText() const {
+  try {
+    return ReadFileBytes(FPageFolder + "/regs.htm");
+  } catch (const std::exception&) {
+    // A missing page names no registers; loading the preset goes on.
+    return {};
+  }
 }
 
 void TfmMain::actSaveRegistersExecute() {

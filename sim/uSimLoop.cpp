@@ -69,6 +69,7 @@ void TSimLoop::ReportSerial() {
 std::unique_ptr<TSimSession> TSimLoop::NewSession(TSimRoute Route, uint64_t NowMs) {
   auto config = FOptions.Session;
   config.Route = Route;
+  config.SessionNumber = FSessions++;
   auto session = std::make_unique<TSimSession>(FDevice, config,
                                                [this](const std::string& Line) { LogLine(Line); });
   session->Start(NowMs);

@@ -67,4 +67,5 @@ class TSimLoop {
   // With every descriptor in use the listener stays readable but nothing can be accepted:
   // it is left alone until then rather than polled in a tight loop.
   uint64_t FAcceptPausedUntil = 0;
+  uint32_t FSessions = 0;  // connections served so far
 };

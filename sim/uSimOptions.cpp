@@ -33,6 +33,20 @@ std::function<std::string(const std::string&)> TextInto(std::string& Target) {
   };
 }
 
+// "random", or the piece size (also the largest random piece when both are given).
+std::function<std::string(const std::string&)> SplitInto(TSimSessionConfig& Session,
+                                                         unsigned long long Max) {
+  return [&Session, Max](const std::string& Text) -> std::string {
+    if (Text == "random") {
+      Session.SplitRandom = true;
+      return {};
+    }
+    return NumberInto(Session.SplitBytes, Max)(Text).empty()
+               ? std::string()
+               : "expects \"random\" or a number up to " + std::to_string(Max);
+  };
+}
+
 std::string CheckAddress(const TSimOptions& Options) {
   in_addr address{};
   if (inet_pton(AF_INET, Options.Address.c_str(), &address) != 1)
@@ -63,7 +77,8 @@ std::string SimParseOptions(const std::vector<std::string>& Args, TSimOptions& O
       {"--text", NumberInto(s.TextIntervalMs, kMs)},
       {"--modem", NumberInto(s.ModemIntervalMs, kMs)},
       {"--delay", NumberInto(s.ReplyDelayMs, kMs)},
-      {"--split", NumberInto(s.SplitBytes, kBytes)},
+      {"--split", SplitInto(s, kBytes)},
+      {"--baud", NumberInto(s.Baud, kMaxBaud)},
       {"--split-gap", NumberInto(s.SplitGapMs, kMs)},
       {"--drop-after", NumberInto(s.DropAfterBytes, kBytes)},
       {"--drop-on", TextInto(s.DropOnCommand)},
@@ -97,6 +112,7 @@ std::string SimParseOptions(const std::vector<std::string>& Args, TSimOptions& O
       return "unknown option " + Args[i] + " (try --help)";
     }
   }
+  if (s.SplitRandom && s.SplitBytes == 0) s.SplitBytes = kSimRandomSplitBytes;
   if (!Options.Tcp && !Options.Serial) Options.Tcp = true;
   if (!Options.Link.empty() && !Options.Serial) return "--link needs --serial";
   return Options.Tcp ? CheckAddress(Options) : std::string();
@@ -128,13 +144,16 @@ Unsolicited traffic (milliseconds, 0 = off):
 
 Faults:
   --split N             write every output in pieces of N bytes
+  --split random        pieces of 1 to N bytes (N from --split N, default 64) and
+                        pauses of 0 to the --split-gap, drawn from --seed
   --split-gap MS        pause between pieces (default 2)
+  --baud N              pace everything sent as a line of N bits/s (10 bits a byte)
   --delay MS            answer each line MS late
   --drop-after N        drop the line once N bytes have been sent
   --drop-on CMD         drop the line when CMD is received
   --no-prompt           never send the prompt
   --flood N             send at least N bytes of event lines after login
   --garbage N           send N random bytes after login
-  --seed S              seed for --garbage (default 1)
+  --seed S              seed for --garbage and --split random (default 1)
 )";
 }

@@ -22,6 +22,8 @@ struct TSimOptions {
 };
 
 inline constexpr unsigned short kSimPort = 6024;
+inline constexpr std::size_t kSimRandomSplitBytes = 64;
+inline constexpr unsigned long long kMaxBaud = 4'000'000;
 
 // Fills Options from the arguments (argv[0] excluded). Returns an empty text on success,
 // otherwise what is wrong with them.

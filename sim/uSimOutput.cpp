@@ -2,8 +2,25 @@
 
 #include <algorithm>
 
-TSimOutput::TSimOutput(std::size_t SplitBytes, uint32_t SplitGapMs, std::size_t DropAfterBytes)
-    : FSplit(SplitBytes), FGap(SplitGapMs), FDropAfter(DropAfterBytes) {}
+namespace {
+
+// 10 bits a byte: one start bit, eight data bits, one stop bit.
+uint64_t ByteMicros(uint32_t Baud) {
+  return std::max<uint64_t>(1, 10'000'000ull / Baud);
+}
+
+}  // namespace
+
+TSimOutput::TSimOutput(std::size_t SplitBytes, uint32_t SplitGapMs, std::size_t DropAfterBytes,
+                       TSimPacing Pacing)
+    : FSplit(SplitBytes),
+      FGap(SplitGapMs),
+      FPacing(Pacing),
+      FRandom(Pacing.Seed),
+      FPiece(SplitBytes),
+      FDropAfter(DropAfterBytes) {
+  if (FPacing.RandomSplit && FSplit != 0) NextPiece(0);
+}
 
 void TSimOutput::Queue(std::string Bytes, uint64_t DueMs) {
   if (Bytes.empty()) return;
@@ -14,7 +31,22 @@ void TSimOutput::Queue(std::string Bytes, uint64_t DueMs) {
 
 uint64_t TSimOutput::NextDue() const {
   if (FChunks.empty() || DropReached()) return kNever;
-  return std::max(FChunks.front().Due, FNextPiece);
+  uint64_t due = std::max(FChunks.front().Due, FNextPiece);
+  if (FPacing.Baud != 0) due = std::max(due, (FLineFreeUs + 999) / 1000);
+  return due;
+}
+
+// A line left idle does not save up its time: at most one millisecond of it is caught up.
+uint64_t TSimOutput::LineStartUs(uint64_t NowMs) const {
+  const uint64_t nowUs = NowMs * 1000;
+  return std::max(FLineFreeUs, nowUs < 1000 ? 0 : nowUs - 1000);
+}
+
+std::size_t TSimOutput::LineRoom(uint64_t NowMs) const {
+  if (FPacing.Baud == 0) return std::string_view::npos;
+  const uint64_t startUs = LineStartUs(NowMs), nowUs = NowMs * 1000;
+  if (startUs > nowUs) return 0;
+  return static_cast<std::size_t>((nowUs - startUs) / ByteMicros(FPacing.Baud) + 1);
 }
 
 std::string_view TSimOutput::Peek(uint64_t NowMs) const {
@@ -22,9 +54,9 @@ std::string_view TSimOutput::Peek(uint64_t NowMs) const {
   const auto& chunk = FChunks.front();
   std::string_view bytes(chunk.Bytes);
   bytes.remove_prefix(chunk.Done);
-  if (FSplit != 0) bytes = bytes.substr(0, FSplit);
+  if (FPiece != 0) bytes = bytes.substr(0, FPiece);
   if (FDropAfter != 0) bytes = bytes.substr(0, FDropAfter - FSent);
-  return bytes;
+  return bytes.substr(0, LineRoom(NowMs));
 }
 
 void TSimOutput::Consume(std::size_t Count, uint64_t NowMs) {
@@ -35,8 +67,18 @@ void TSimOutput::Consume(std::size_t Count, uint64_t NowMs) {
   FPending -= Count;
   FSent += Count;
   if (chunk.Done == chunk.Bytes.size()) FChunks.pop_front();
+  if (FPacing.Baud != 0) FLineFreeUs = LineStartUs(NowMs) + Count * ByteMicros(FPacing.Baud);
+  if (FSplit != 0) NextPiece(NowMs);
+}
+
+void TSimOutput::NextPiece(uint64_t NowMs) {
+  uint32_t gap = FGap;
+  if (FPacing.RandomSplit) {
+    FPiece = std::uniform_int_distribution<std::size_t>(1, FSplit)(FRandom);
+    gap = std::uniform_int_distribution<uint32_t>(0, FGap)(FRandom);
+  }
   // The clock counts whole milliseconds; one more keeps the gap at least as long as asked.
-  if (FSplit != 0) FNextPiece = FGap == 0 ? NowMs : NowMs + FGap + 1;
+  FNextPiece = gap == 0 ? NowMs : NowMs + gap + 1;
 }
 
 void TSimOutput::Clear() {

@@ -31,7 +31,8 @@ TSimSession::TSimSession(TSimDevice& Device, const TSimSessionConfig& Config, TL
     : FDevice(Device),
       FConfig(Config),
       FOnLine(std::move(OnLine)),
-      FOutput(Config.SplitBytes, Config.SplitGapMs, Config.DropAfterBytes),
+      FOutput(Config.SplitBytes, Config.SplitGapMs, Config.DropAfterBytes,
+              {Config.SplitRandom, Config.Seed + Config.SessionNumber * 7919u, Config.Baud}),
       FRandom(Config.Seed) {}
 
 void TSimSession::Start(uint64_t NowMs) {

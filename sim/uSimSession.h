@@ -25,13 +25,16 @@ struct TSimSessionConfig {
   uint32_t ModemIntervalMs = 20000;  // serial only; 0: no timed modem trace
   uint32_t ReplyDelayMs = 0;
   std::size_t SplitBytes = 0;
+  bool SplitRandom = false;  // pieces of 1..SplitBytes, gaps of 0..SplitGapMs
   uint32_t SplitGapMs = 2;
+  uint32_t Baud = 0;  // 0: unpaced
   std::size_t DropAfterBytes = 0;
   std::string DropOnCommand;
   bool NoPrompt = false;
   std::size_t FloodBytes = 0;    // events sent in one burst after login
   std::size_t GarbageBytes = 0;  // random bytes sent after login
   uint32_t Seed = 1;
+  uint32_t SessionNumber = 0;  // varies the random pieces from one connection to the next
 };
 
 class TSimSession {

@@ -135,7 +135,12 @@ int64_t TDialogue::DropInput() {
 }
 
 void TDialogue::PumpIdle(uint64_t Session) {
-  if (!Show(FSegTerminal, FHost.TerminalWrite) || !Current(Session)) return;
+  if (!PassOverAnsweredLines(Session)) return;
+  if (FUnansweredPrompts > 0) {
+    if (!ShowBeforePrompt(Session)) return;
+  } else if (!Show(FSegTerminal, FHost.TerminalWrite) || !Current(Session)) {
+    return;
+  }
   if (!Show(FSegEvents, FHost.AddEvents) || !Current(Session)) return;
   if (!Show(FSegModem, FHost.AddModemTrace) || !Current(Session)) return;
   if (DeadlinePassed(FIdleDeadline)) SendIdlePoll();
@@ -159,6 +164,18 @@ bool TDialogue::Show(int32_t Segment, const std::function<void(const std::string
   return FSession == session;
 }
 
+// While prompts are still due for lines written straight to the device, the terminal gets
+// only the text before the next (perhaps partial) prompt start: the prompt is passed over
+// once whole. False when the connection went meanwhile.
+bool TDialogue::ShowBeforePrompt(uint64_t Session) {
+  bool found;
+  const int32_t before = FFork.Segments(FSegTerminal)->Find(0, PromptStart, found);
+  const std::string text = Take(std::min(before, ReadSize));
+  if (text.empty() || !FHost.TerminalWrite) return true;
+  FHost.TerminalWrite(text);
+  return Current(Session);
+}
+
 void TDialogue::ShowAll() {
   const std::pair<int32_t, const std::function<void(const std::string&)>*> views[] = {
       {FSegTerminal, &FHost.TerminalWrite},
@@ -179,9 +196,13 @@ void TDialogue::PumpLogin(uint64_t Session) {
     if (FHost.AskPassword) FHost.AskPassword();
     if (!Current(Session)) return;
   }
-  terminal->Find(0, PromptStart, found);
-  if (!found) return;
-  terminal->Stream->Seek(0, 2);
+  // The prompt may arrive in pieces: only the whole of it ends the login, and only it and
+  // what came before leave the segment.
+  bool endFound = false;
+  const int32_t start = terminal->Find(0, PromptStart, found);
+  const int32_t end = found ? terminal->Find(start, PromptEnd, endFound) : 0;
+  if (!endFound) return;
+  terminal->Stream->Seek(end + static_cast<int32_t>(PromptEnd.size()), 0);
   terminal->Stream->DiscardRead();
   RequestVersion();
   if (FHost.CloseSoon) FHost.CloseSoon();
@@ -278,6 +299,10 @@ void TDialogue::Complete(uint64_t Session) {
 
 bool TDialogue::SendCommand(const std::string& Text, uint32_t Timeout, TCompletion Completion) {
   return Request({Text, Timeout, std::move(Completion), TKind::User});
+}
+
+bool TDialogue::CanSend() const {
+  return FDispatcher && !FDisconnecting && (!FBusy || (FPollOutstanding && !FWaiting));
 }
 
 bool TDialogue::Request(TRequest R) {

@@ -102,13 +102,15 @@ class TDialogue {
   // dispatcher, while disconnecting, or while a request is outstanding; one request made
   // while only the idle poll is outstanding waits and is sent when the poll ends (true).
   bool SendCommand(const std::string& Text, uint32_t Timeout, TCompletion Completion);
+  // Whether SendCommand would take a request now (send it, or let it wait for the idle poll).
+  bool CanSend() const;
   // Bytes written straight to the dispatcher, no request (typed keys, programming lines, the
   // modem line). Nothing without a dispatcher.
   void Write(const std::string& Bytes);
   // Bytes holding one line the device answers with a prompt of its own though no request
-  // waits for it (the programming lines before the last). The next request's framing passes
-  // over one prompt for each such line, so it completes at its own prompt, not at theirs;
-  // the replies to those lines go to the terminal view.
+  // waits for it (the programming lines before the last). One prompt is passed over for each
+  // such line, whatever the state, so the next request completes at its own prompt, not at
+  // theirs; the replies to those lines go to the terminal view.
   void WriteAnswered(const std::string& Bytes);
   // Empty when Password can be sent as one line, else the reason it cannot.
   static std::string PasswordRefusal(const std::string& Password);
@@ -167,6 +169,7 @@ class TDialogue {
   void Complete(uint64_t Session);
   void ShowAll();
   bool Show(int32_t Segment, const std::function<void(const std::string&)>& View);
+  bool ShowBeforePrompt(uint64_t Session);
   std::string Take(int32_t Count);
   std::string Take(int32_t Segment, int64_t Count);
   bool Current(uint64_t Session) const { return FDispatcher && FSession == Session; }

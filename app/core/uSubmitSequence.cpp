@@ -1,29 +1,42 @@
 #include "app/core/uSubmitSequence.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "params/uStorage.h"
 
 namespace {
 
-bool HoldsLineBreak(const std::string& Text) {
-  return Text.find_first_of("\r\n") != std::string::npos;
+// The device's line editor acts on every control byte: CR and LF end the line, BS and DEL rub
+// out what came before, so a value holding one could run a command of its own.
+bool IsControl(char C) {
+  return static_cast<unsigned char>(C) < 0x20 || C == 0x7F;
+}
+
+size_t FindControl(const std::string& Text) {
+  const auto at = std::find_if(Text.begin(), Text.end(), IsControl);
+  return at == Text.end() ? std::string::npos : static_cast<size_t>(at - Text.begin());
 }
 
 // The name shown in the refusal, on one line.
 std::string ShownName(const std::string& Text) {
   std::string name = Text.substr(0, Text.find('='));
-  std::replace_if(
-      name.begin(), name.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+  std::replace_if(name.begin(), name.end(), IsControl, ' ');
   return name;
 }
 
-TSubmitPlan Refusal(const std::string& Offending) {
+TSubmitPlan Refusal(const std::string& Offending, size_t At) {
   TSubmitPlan plan;
   plan.Kind = TSubmitPlan::TKind::Refused;
-  plan.Message = "The field \"" + ShownName(Offending) +
-                 "\" holds a line break, which the Tallybox would take as a further command. "
-                 "Nothing was programmed.";
+  const char c = Offending[At];
+  char code[8];
+  std::snprintf(code, sizeof code, "0x%02X", static_cast<unsigned>(static_cast<unsigned char>(c)));
+  const std::string what = c == '\r' || c == '\n'
+                               ? "a line break, which the Tallybox would take as a further command"
+                               : std::string("the control character ") + code +
+                                     ", which the Tallybox's line editor would act on";
+  plan.Message =
+      "The register \"" + ShownName(Offending) + "\" holds " + what + ". Nothing was programmed.";
   return plan;
 }
 
@@ -31,9 +44,11 @@ TSubmitPlan Refusal(const std::string& Offending) {
 
 TSubmitPlan PlanSubmit(TParameterList& List, const std::vector<std::string>& Fields) {
   for (const std::string& field : Fields)
-    if (HoldsLineBreak(field)) return Refusal(field);
-  for (int32_t i = 0; i < List.Count(); ++i)
-    if (HoldsLineBreak(List.GetLine(i))) return Refusal(List.GetLine(i));
+    if (const size_t at = FindControl(field); at != std::string::npos) return Refusal(field, at);
+  for (int32_t i = 0; i < List.Count(); ++i) {
+    const std::string line = List.GetLine(i);
+    if (const size_t at = FindControl(line); at != std::string::npos) return Refusal(line, at);
+  }
 
   for (const std::string& field : Fields) List.AddLine(field);
   TSubmitPlan plan;

@@ -20,7 +20,7 @@ inline constexpr std::string_view kNothingToProgram =
 struct TSubmitPlan {
   enum class TKind {
     Send,     // Lines then Request go to the device
-    Refused,  // a line break in a field or entry: nothing is sent, the list is unchanged
+    Refused,  // a control byte in a field or entry: nothing is sent, the list is unchanged
     Nothing,  // the list is empty: nothing is sent
   };
   TKind Kind = TKind::Nothing;
@@ -31,9 +31,11 @@ struct TSubmitPlan {
 
 // Adds every submitted name=value field to List (existing names take the new value) and
 // plans the run: entries 0 .. Count-2 in the list's order, skipping those beginning with ";",
-// as Lines, and the last entry as Request. A field or a list entry holding CR or LF would
-// reach the device as a further command, so such a submission is Refused before List is
-// touched, with a Message naming the field. An empty list after the fields is Nothing.
+// as Lines, and the last entry as Request. A field or a list entry holding a control byte
+// (below 0x20, or 0x7F) would reach the device's line editor, where CR and LF start a further
+// command and BS and DEL rub out the register's own text, so such a submission is Refused
+// before List is touched, with a Message naming the register. An empty list after the fields
+// is Nothing.
 TSubmitPlan PlanSubmit(TParameterList& List, const std::vector<std::string>& Fields);
 
 // Carries out a Send plan: each line with CR LF through WriteOutput, in order, then the

@@ -47,8 +47,9 @@ class RegisterPages : public MainWindowTest {
     Trigger(&Main(), "actRegisters");
     ASSERT_TRUE(ShowsPage("regs.htm"));
   }
+  void Submit() { Js("document.querySelector('button[type=submit]').click(); 'ok'"); }
   void SubmitAndWait() {
-    Js("document.querySelector('button[type=submit]').click(); 'ok'");
+    Submit();
     ASSERT_TRUE(WaitUntil([&] { return Status() == "Connected"; }))
         << Status() << " | " << Main().hvMain()->CurrentFile() << " | "
         << Js("location.href").toStdString() << " | " << DeviceLog();
@@ -231,6 +232,7 @@ TEST_F(RegisterPages, HostileValuesShowAsTextAndLineBreaksAreRefused) {
                  "r400=\"\"><script>document.title='owned'</script>\"\r\n"
                  "r401=\"<b>0800</b> & co\"\r\n");
   TModal::SetNextFileName(QString::fromStdString(preset));
+  TModal::SetNextAnswer(QMessageBox::Ok);  // the registers the preset lacks are named
   Trigger(&Main(), "actLoadRegisters");
   ASSERT_TRUE(ShowsPage("regs.htm"));
   EXPECT_EQ(Value("r400").toStdString(), Main().Params().GetValue("r400"));
@@ -264,4 +266,88 @@ TEST_F(RegisterPages, AnUnreadablePresetIsReportedWithTheReason) {
       << TModal::ShownMessages()[1].Text.toStdString();
   EXPECT_EQ(TModal::ShownMessages()[1].Flags & 0xF0, TModal::MB_ICONERROR);
   EXPECT_TRUE(Action("actRegisters")->isEnabled());  // still connected and usable
+}
+
+// A modem-speed link: whatever the device says arrives about a byte a millisecond.
+TEST_F(RegisterPages, AtNineThousandSixHundredBaudTheNewerPagesProgramTheDevice) {
+  StartTcpSim("127.0.32.9", {"--page-version", "1.10", "--baud", "9600"});
+  StartProgram();
+  LogInAndWait("127.0.32.9");
+  EXPECT_EQ(Status(1), "v1.10");
+  ASSERT_TRUE(ShowsPage("home.htm"));
+  EXPECT_TRUE(Js("document.body.innerText").contains("Page version 1.10"));
+
+  ReadRegisters();
+  EXPECT_TRUE(Js("location.pathname").contains("/v1.10/"));
+  EXPECT_EQ(Value("r405"), "collector.example");
+  Js("document.querySelector('input[name=r405]').value = 'collector.test'; 'ok'");
+  const size_t mark = DeviceLog().size();
+  Submit();
+  ASSERT_TRUE(WaitUntil([&] { return Status() == "Programming..."; }));
+  // A second submission while the run is out (a double click) sends nothing.
+  Main().hvMainFormSubmit("", "", "", "", {"r405=collector.test"});
+  ASSERT_TRUE(WaitUntil([&] { return Status() == "Connected"; }, std::chrono::seconds(30)));
+  ASSERT_TRUE(ShowsPage("home.htm"));
+  const std::vector<std::string> sent = LinesSince(mark);
+  ASSERT_EQ(sent.size(), Main().Params().Count() + 1u);  // each register once, then "r?"
+  EXPECT_EQ(sent.back(), "r?");
+
+  ReadRegisters();  // framed at its own prompt: no prompt of the run is left over
+  EXPECT_EQ(Value("r405"), "collector.test");
+  EXPECT_EQ(Value("r100"), "42");
+}
+
+// The device refuses a value; then a damaged preset is loaded; then the line drops.
+TEST_F(RegisterPages, WhatTheDeviceRefusedIsNamedAndItsOwnValuesShown) {
+  StartTcpSim("127.0.32.10");
+  StartProgram();
+  LogInAndWait("127.0.32.10");
+  ReadRegisters();
+  Js("document.querySelector('input[name=r100]').value = 'abc';"
+     "document.querySelector('input[name=r401]').value = '0800 555 0199'; 'ok'");
+  TModal::ClearShownMessages();
+  TModal::SetNextAnswer(QMessageBox::Ok);
+  Submit();
+  ASSERT_TRUE(WaitUntil([] { return !TModal::ShownMessages().empty(); }));
+  const TModal::TShownMessage error = TModal::ShownMessages()[0];
+  EXPECT_EQ(error.Title, "Error");
+  EXPECT_EQ(error.Flags & 0xF0, TModal::MB_ICONERROR);
+  EXPECT_TRUE(error.Text.contains("\r\nr100: \"abc\", \"42\"\r\n")) << error.Text.toStdString();
+  EXPECT_FALSE(error.Text.contains("r401")) << "the device took that one";
+  ASSERT_TRUE(ShowsPage("regs.htm"));
+  EXPECT_EQ(Value("r100"), "42");
+  EXPECT_EQ(Value("r401"), "0800 555 0199");
+  EXPECT_EQ(Status(), "Connected");
+
+  const std::string preset = Data.Path("short.rgp");
+  WriteFileBytes(preset, "r100=7\r\nr401=0800 555 0142\r\n");
+  TModal::SetNextFileName(QString::fromStdString(preset));
+  TModal::SetNextAnswer(QMessageBox::Ok);
+  Trigger(&Main(), "actLoadRegisters");
+  ASSERT_TRUE(ShowsPage("regs.htm"));
+  const TModal::TShownMessage missing = TModal::ShownMessages().back();
+  EXPECT_EQ(missing.Title, "Info");
+  EXPECT_TRUE(missing.Text.startsWith(
+      "These registers are not in the preset and would be programmed empty: "));
+  EXPECT_TRUE(missing.Text.contains("empty: r200, r300, ")) << missing.Text.toStdString();
+  EXPECT_FALSE(missing.Text.contains("r100"));
+  EXPECT_FALSE(missing.Text.contains("r401"));
+  const auto cell = [&](const char* Name) {
+    return Js(QString("document.querySelector('[name=%1]:not([type=hidden])')"
+                      ".closest('tr').children[1].className")
+                  .arg(Name));
+  };
+  EXPECT_EQ(cell("r200"), "fill");
+  EXPECT_NE(cell("r100"), "fill");
+  EXPECT_EQ(Value("r100"), "7");
+
+  Sim.reset();  // the line drops with the page still up
+  ASSERT_TRUE(WaitUntil([&] { return Status() == "Not connected"; }));
+  TModal::SetNextAnswer(QMessageBox::Ok);
+  Submit();
+  ASSERT_TRUE(WaitUntil([] { return TModal::ShownMessages().back().Text == "Not connected"; }));
+  EXPECT_EQ(TModal::ShownMessages().back().Title, "Info");
+  ASSERT_TRUE(ShowsPage("home.htm"));
+  EXPECT_EQ(Status(), "Not connected");
+  EXPECT_TRUE(TModal::AllAnswersUsed());
 }

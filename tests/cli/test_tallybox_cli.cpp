@@ -580,3 +580,33 @@ TEST_F(CliProgram, VersionAndJsonForEveryCommand) {
   EXPECT_EQ(printed, "1.00\n42 TB-204871 True\n['i900=1.00']\n");
   EXPECT_EQ(Run({"--host", "127.0.40.11", "--json", "registers", Path("x.rgp")}).ExitCode, 2);
 }
+
+// The device's output in random pieces with pauses, and at modem speed: a few runs of each
+// command (bench/cli_links.sh runs more and times them).
+TEST_F(CliProgram, VersionRegistersAndProgramOverBrokenUpAndSlowLinks) {
+  const std::vector<std::vector<std::string>> links = {
+      {"--split", "random", "--split", "24", "--split-gap", "5"}, {"--baud", "9600"}};
+  for (const auto& link : links) {
+    SCOPED_TRACE(link[1]);
+    StartSim("127.0.40.11", link);
+    const std::string original = Path("original.rgp"), changed = Path("changed.rgp");
+    ASSERT_EQ(Run({"--host", "127.0.40.11", "registers", original}).ExitCode, 0);
+    std::string text = ReadFileBytes(original);
+    WriteFileBytes(changed, text.replace(text.find("\r\nr101=0\r\n"), 10, "\r\nr101=77\r\n"));
+    const std::string listed = Run({"--host", "127.0.40.11", "registers"}).Out;
+    ASSERT_NE(listed.find("\nr101=0\n"), std::string::npos) << listed;
+    for (int run = 0; run < 2; ++run) {
+      const TCliResult version = Run({"--host", "127.0.40.11", "version"});
+      EXPECT_EQ(version.Out, "1.00\n") << version.Err;
+      const TCliResult registers = Run({"--host", "127.0.40.11", "registers"});
+      EXPECT_EQ(registers.ExitCode, 0) << registers.Err;
+      EXPECT_EQ(registers.Out, listed);
+      for (const std::string& preset : {changed, original}) {
+        const TCliResult programmed = Run({"--host", "127.0.40.11", "program", preset});
+        EXPECT_EQ(programmed.ExitCode, 0) << programmed.Out << programmed.Err;
+      }
+    }
+    EXPECT_EQ(FSim->Stop(), 0);
+    FSim.reset();
+  }
+}

@@ -72,6 +72,9 @@ const TSubmitCase SubmitCases[] = {
     {"lone LF in a value", {"r1=1"}, {"r1=1\nbye"}, TKind::Refused, {}, "", {"r1=1"}},
     {"lone CR in a name", {"r1=1"}, {"r\r1=5"}, TKind::Refused, {}, "", {"r1=1"}},
     {"line break in a field without =", {"r1=1"}, {"x\ny"}, TKind::Refused, {}, "", {"r1=1"}},
+    {"backspaces in a value", {"r1=1"}, {"r1=x\b\b\bhelp"}, TKind::Refused, {}, "", {"r1=1"}},
+    {"DEL or a tab in a value", {"r1=1"}, {"r2=\x7f", "r3=a\tb"}, TKind::Refused, {}, "", {"r1=1"}},
+    {"escape already in the list", {"r1=\x1b[2J"}, {}, TKind::Refused, {}, "", {"r1=\x1b[2J"}},
     {"line break already in the list",
      {"r1=1\rbye"},
      {"r2=2"},
@@ -83,7 +86,7 @@ const TSubmitCase SubmitCases[] = {
 
 }  // namespace
 
-TEST(SubmitSequence, PlansEveryRegisterInNameOrderAndRefusesLineBreaks) {
+TEST(SubmitSequence, PlansEveryRegisterInNameOrderAndRefusesControlBytes) {
   for (const TSubmitCase& c : SubmitCases) {
     SCOPED_TRACE(c.What);
     TParameterList list;
@@ -101,8 +104,11 @@ TEST(SubmitSequence, RefusalNamesTheFieldOnOneLine) {
   TParameterList list;
   const TSubmitPlan plan = PlanSubmit(list, {"r1=1", "r\n2=2\r\nr900=0"});
   EXPECT_EQ(plan.Message,
-            "The field \"r 2\" holds a line break, which the Tallybox would take as a further "
+            "The register \"r 2\" holds a line break, which the Tallybox would take as a further "
             "command. Nothing was programmed.");
+  EXPECT_EQ(PlanSubmit(list, {"r401=0800\b"}).Message,
+            "The register \"r401\" holds the control character 0x08, which the Tallybox's line "
+            "editor would act on. Nothing was programmed.");
   EXPECT_EQ(PlanSubmit(list, {}).Message, kNothingToProgram);
 }
 
