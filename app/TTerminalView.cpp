@@ -10,7 +10,7 @@
 #include <QVariant>
 #include <string_view>
 
-#include "app/core/uViewLimits.h"
+#include "session/uViewLimits.h"
 
 #include "rtl/AnsiText.h"
 

@@ -7,7 +7,7 @@
 #include <QTextCharFormat>
 #include <string>
 
-#include "app/core/uTerminalWalk.h"
+#include "session/uTerminalWalk.h"
 
 class TTerminalView : public QPlainTextEdit {
   Q_OBJECT

@@ -8,11 +8,11 @@
 #include <QStatusTipEvent>
 
 #include "app/TTerminalView.h"
-#include "app/core/uEventStamp.h"
-#include "app/core/uModemStrings.h"
-#include "app/core/uPageFolders.h"
-#include "app/core/uPresetFolder.h"
-#include "app/core/uViewLimits.h"
+#include "session/uEventStamp.h"
+#include "session/uModemStrings.h"
+#include "session/uPageFolders.h"
+#include "session/uPresetFolder.h"
+#include "session/uViewLimits.h"
 #include "app/uApplication.h"
 #include "app/uMainLook.h"
 #include "app/uModal.h"

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "app/core/uDialogue.h"
-#include "app/core/uSubmitSequence.h"
+#include "session/uDialogue.h"
+#include "session/uSubmitSequence.h"
 #include "app/uWindowLayout.h"
 #include "params/uStorage.h"
 

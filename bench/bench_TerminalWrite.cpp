@@ -7,7 +7,7 @@
 #include <string>
 
 #include "app/TTerminalView.h"
-#include "app/core/uTerminalWalk.h"
+#include "session/uTerminalWalk.h"
 
 namespace {
 

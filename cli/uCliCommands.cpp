@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "app/core/uDialogue.h"
-#include "app/core/uSubmitSequence.h"
+#include "session/uDialogue.h"
+#include "session/uSubmitSequence.h"
 #include "cli/uCliExit.h"
 #include "cli/uCliOutput.h"
 #include "cli/uCliSession.h"

@@ -9,7 +9,7 @@
 #include <csignal>
 #include <cstring>
 
-#include "app/core/uDialogue.h"
+#include "session/uDialogue.h"
 #include "cli/uCliExit.h"
 #include "rtl/FileBytes.h"
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/core/uDialogue.h"
+#include "session/uDialogue.h"
 #include "cli/uCliOptions.h"
 
 class TTerminalDispatcher;

@@ -2,7 +2,7 @@
 
 #include <QCloseEvent>
 
-#include "app/core/uDialogue.h"
+#include "session/uDialogue.h"
 #include "app/uApplication.h"
 #include "app/uModal.h"
 #include "dialogs/uDialogLook.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/core/uIncludeFiller.h"
+#include "session/uIncludeFiller.h"
 #include "params/uStorage.h"
 #include "rtl/LocaleCompare.h"
 

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/core/uModemStrings.h"
+#include "session/uModemStrings.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   const std::string text(reinterpret_cast<const char*>(Data), Size);

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/core/uIncludeFiller.h"
+#include "session/uIncludeFiller.h"
 #include "htmlview/core/uIncludeTags.h"
 #include "params/uStorage.h"
 

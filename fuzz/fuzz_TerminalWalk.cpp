@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "TerminalScreen.h"
-#include "app/core/uTerminalWalk.h"
+#include "session/uTerminalWalk.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 
 #include "app/MainWindowFixture.h"
 #include "app/TTerminalView.h"
-#include "app/core/uTerminalWalk.h"
-#include "app/core/uViewLimits.h"
+#include "session/uTerminalWalk.h"
+#include "session/uViewLimits.h"
 #include "app/uModal.h"
 
 namespace {

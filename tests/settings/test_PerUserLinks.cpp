@@ -6,7 +6,7 @@
 
 #include <filesystem>
 
-#include "app/core/uPresetFolder.h"
+#include "session/uPresetFolder.h"
 #include "app/uInstanceLock.h"
 #include "rtl/UserFolders.h"
 #include "settings/uRegistry.h"

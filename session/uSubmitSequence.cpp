@@ -1,4 +1,4 @@
-#include "app/core/uSubmitSequence.h"
+#include "session/uSubmitSequence.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "app/core/uDialogue.h"
+#include "session/uDialogue.h"
 
 #include <algorithm>
 

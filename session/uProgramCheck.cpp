@@ -1,4 +1,4 @@
-#include "app/core/uProgramCheck.h"
+#include "session/uProgramCheck.h"
 
 #include "params/uStorage.h"
 #include "rtl/LocaleCompare.h"

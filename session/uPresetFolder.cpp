@@ -1,4 +1,4 @@
-#include "app/core/uPresetFolder.h"
+#include "session/uPresetFolder.h"
 
 #include <unistd.h>
 

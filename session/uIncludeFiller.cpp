@@ -1,4 +1,4 @@
-#include "app/core/uIncludeFiller.h"
+#include "session/uIncludeFiller.h"
 
 #include "htmlview/core/uHtmlEscape.h"
 

@@ -1,4 +1,4 @@
-#include "app/core/uEventStamp.h"
+#include "session/uEventStamp.h"
 
 #include "rtl/DateTime.h"
 #include "streams/uStreamFork.h"

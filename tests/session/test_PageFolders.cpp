@@ -1,4 +1,4 @@
-#include "app/core/uPageFolders.h"
+#include "session/uPageFolders.h"
 
 #include <gtest/gtest.h>
 

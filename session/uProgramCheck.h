@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/core/uSubmitSequence.h"
+#include "session/uSubmitSequence.h"
 
 class TParameterList;
 

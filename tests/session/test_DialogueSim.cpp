@@ -6,7 +6,7 @@
 #include <string>
 #include <thread>
 
-#include "app/core/uDialogue.h"
+#include "session/uDialogue.h"
 #include "dispatch/uTerminalDispatcher.h"
 #include "sim/SimHarness.h"
 

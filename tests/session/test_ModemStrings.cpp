@@ -1,4 +1,4 @@
-#include "app/core/uModemStrings.h"
+#include "session/uModemStrings.h"
 
 #include <gtest/gtest.h>
 

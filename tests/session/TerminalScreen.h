@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/core/uTerminalWalk.h"
+#include "session/uTerminalWalk.h"
 
 struct TScreenCell {
   char C;

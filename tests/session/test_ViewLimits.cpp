@@ -1,4 +1,4 @@
-#include "app/core/uViewLimits.h"
+#include "session/uViewLimits.h"
 
 #include <gtest/gtest.h>
 

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "app/core/uDialogue.h"
-#include "app/core/uSubmitSequence.h"
+#include "session/uDialogue.h"
+#include "session/uSubmitSequence.h"
 #include "dispatch/uTerminalDispatcher.h"
 #include "sim/uSimDevice.h"
 #include "sim/uSimSession.h"

@@ -1,8 +1,8 @@
-#include "app/core/uPresetCheck.h"
+#include "session/uPresetCheck.h"
 
 #include <algorithm>
 
-#include "app/core/uProgramCheck.h"
+#include "session/uProgramCheck.h"
 #include "htmlview/core/uIncludeTags.h"
 #include "params/uStorage.h"
 #include "rtl/LocaleCompare.h"

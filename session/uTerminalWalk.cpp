@@ -1,4 +1,4 @@
-#include "app/core/uTerminalWalk.h"
+#include "session/uTerminalWalk.h"
 
 #include <algorithm>
 #include <iterator>

@@ -1,4 +1,4 @@
-#include "app/core/uPageDialogs.h"
+#include "session/uPageDialogs.h"
 
 #include <algorithm>
 #include <vector>

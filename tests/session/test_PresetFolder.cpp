@@ -1,4 +1,4 @@
-#include "app/core/uPresetFolder.h"
+#include "session/uPresetFolder.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/core/uPageFolders.h"
+#include "session/uPageFolders.h"
 #include "rtl/Exceptions.h"
 #include "support/ErrorText.h"
 #include "support/TempFolder.h"
