@@ -1,6 +1,6 @@
 // Tallybox Utility: start-up in a fixed order — the running-copy mark, the application
 // object, the four windows — then the event loop until the main window closes.
-#include "app/uApplication.h"
+#include "gui/uApplication.h"
 #include "app/uInstanceLock.h"
 #include "app/uProgram.h"
 #include "htmlview/THtmlView.h"

@@ -3,8 +3,8 @@
 #include <QCloseEvent>
 
 #include "session/uDialogue.h"
-#include "app/uApplication.h"
-#include "app/uModal.h"
+#include "gui/uApplication.h"
+#include "gui/uModal.h"
 #include "dialogs/uDialogLook.h"
 #include "ui_ufmConnectProgress.h"
 

@@ -1,6 +1,6 @@
 #include "dialogs/ufmConnectWizard.h"
 
-#include "app/uApplication.h"
+#include "gui/uApplication.h"
 #include "dialogs/uDialogLook.h"
 #include "dispatch/uTerminalDispatcher.h"
 #include "rtl/Exceptions.h"

@@ -1,7 +1,7 @@
 // The wizard's dial-up page: the phone-book entries of the system's dial-up service, the
 // optional overrides of number, user name and password, and the modem connection worker.
 // Without a dial-up service the list stays empty and New does nothing.
-#include "app/uApplication.h"
+#include "gui/uApplication.h"
 #include "dialogs/ufmConnectWizard.h"
 #include "dispatch/uModemDispatcher.h"
 #include "rtl/Exceptions.h"

@@ -3,7 +3,7 @@
 #include <QIcon>
 #include <QPushButton>
 
-#include "app/uApplication.h"
+#include "gui/uApplication.h"
 #include "dialogs/uDialogLook.h"
 #include "ui_ufmAbout.h"
 

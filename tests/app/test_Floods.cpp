@@ -8,7 +8,7 @@
 #include "app/TTerminalView.h"
 #include "session/uTerminalWalk.h"
 #include "session/uViewLimits.h"
-#include "app/uModal.h"
+#include "gui/uModal.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include <functional>
 #include <string>
 
-#include "app/uModal.h"
+#include "gui/uModal.h"
 
 // Runs the event loop until Done holds or Timeout passes; returns Done's last answer.
 inline bool WaitUntil(const std::function<bool()>& Done,

@@ -9,8 +9,8 @@
 #include <cstring>
 #include <string>
 
-#include "app/uApplication.h"
-#include "app/uModal.h"
+#include "gui/uApplication.h"
+#include "gui/uModal.h"
 #include "htmlview/THtmlView.h"
 
 int main(int argc, char** argv) {

@@ -1,6 +1,6 @@
-#include "app/uApplication.h"
+#include "gui/uApplication.h"
 
-#include "app/uModal.h"
+#include "gui/uModal.h"
 #include "rtl/AnsiText.h"
 #include "rtl/Exceptions.h"
 #include "rtl/Thread.h"

@@ -1,4 +1,4 @@
-#include "app/uModal.h"
+#include "gui/uModal.h"
 
 #include <QApplication>
 #include <QDialog>
