@@ -7,7 +7,7 @@
 #include "app/ufmMain.h"
 #include "dialogs/ufmConnectProgress.h"
 #include "dialogs/ufmConnectWizard.h"
-#include "settings/ufmAbout.h"
+#include "dialogs/ufmAbout.h"
 
 struct TProgram {
   explicit TProgram(const std::string& ProgramFolder = {})

@@ -22,7 +22,7 @@
 #include "htmlview/THtmlView.h"
 #include "rtl/ProgramFolder.h"
 #include "settings/uRegistry.h"
-#include "settings/ufmAbout.h"
+#include "dialogs/ufmAbout.h"
 #include "ui_ufmMain.h"
 
 // The windows live in a static library, whose resources are not registered by themselves.

@@ -1,4 +1,4 @@
-#include "settings/ufmAbout.h"
+#include "dialogs/ufmAbout.h"
 
 #include <QIcon>
 #include <QPushButton>
