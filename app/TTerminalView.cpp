@@ -1,7 +1,5 @@
 #include "app/TTerminalView.h"
 
-#include <QFontDatabase>
-#include <QFontInfo>
 #include <QKeyEvent>
 #include <QTextBlock>
 #include <QTextCharFormat>
@@ -10,6 +8,7 @@
 #include <QVariant>
 #include <string_view>
 
+#include "app/uMainLook.h"
 #include "session/uViewLimits.h"
 
 #include "rtl/AnsiText.h"
@@ -19,17 +18,6 @@ namespace {
 constexpr int FontPixels = 12;
 // Where AppendToMemo notes the document size after a text that ended in a lone CR.
 constexpr const char* EndsInCrProperty = "tallyboxEndsInCr";
-
-QFont TerminalFont() {
-  QFont font(QStringLiteral("Lucida Console"));
-  font.setPixelSize(FontPixels);
-  if (QFontInfo(font).family().compare(font.family(), Qt::CaseInsensitive) != 0) {
-    font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    font.setPixelSize(FontPixels);
-  }
-  font.setStyleHint(QFont::Monospace);
-  return font;
-}
 
 QString FromDevice(const std::string& Bytes) {
   return QString::fromStdU16String(AnsiToUtf16(Bytes));
@@ -53,7 +41,7 @@ class TUpdatesSuspended {
 }  // namespace
 
 TTerminalView::TTerminalView(QWidget* Parent) : QPlainTextEdit(Parent) {
-  setFont(TerminalFont());
+  setFont(ConsoleFont(FontPixels));
   setLineWrapMode(QPlainTextEdit::NoWrap);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

@@ -8,20 +8,27 @@
 #include <QMainWindow>
 #include <QPlainTextEdit>
 #include <QStatusBar>
+#include <algorithm>
 
 #include "ui_ufmMain.h"
 
-namespace {
-
-QFont Monospace(int PixelSize) {
+QFont ConsoleFont(int PixelSize) {
   QFont font("Lucida Console");
+  if (QFontInfo(font).family().compare(font.family(), Qt::CaseInsensitive) != 0) {
+    font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    // Some desktops' monospace face is marked proportional (dual-width): take a real one.
+    if (!QFontInfo(font).fixedPitch()) {
+      const QStringList families = QFontDatabase::families();
+      auto fixed = std::find_if(families.begin(), families.end(), [](const QString& Family) {
+        return QFontDatabase::isFixedPitch(Family) && !QFontDatabase::isPrivateFamily(Family);
+      });
+      if (fixed != families.end()) font = QFont(*fixed);
+    }
+  }
   font.setStyleHint(QFont::Monospace);
-  if (!QFontInfo(font).fixedPitch()) font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
   font.setPixelSize(PixelSize);
   return font;
 }
-
-}  // namespace
 
 QMainWindow* LayOutAdvancedView(QWidget* Page, QWidget* Terminal, QDockWidget* Modem,
                                 QDockWidget* Events) {
@@ -42,8 +49,8 @@ QMainWindow* LayOutAdvancedView(QWidget* Page, QWidget* Terminal, QDockWidget* M
 }
 
 void StyleMemos(QPlainTextEdit* Modem, QPlainTextEdit* Events) {
-  Modem->setFont(Monospace(13));
-  Events->setFont(Monospace(12));
+  Modem->setFont(ConsoleFont(13));
+  Events->setFont(ConsoleFont(12));
   QPalette palette = Events->palette();
   palette.setColor(QPalette::Base, palette.color(QPalette::Button));
   Events->setPalette(palette);

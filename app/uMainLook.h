@@ -9,6 +9,7 @@ class QPlainTextEdit;
 class QStatusBar;
 class QWidget;
 class QDockWidget;
+class QFont;
 namespace Ui {
 class TfmMain;
 }
@@ -17,6 +18,8 @@ class TfmMain;
 // the user can drag either panel out into a floating window. Returns the inner window.
 QMainWindow* LayOutAdvancedView(QWidget* Page, QWidget* Terminal, QDockWidget* Modem,
                                 QDockWidget* Events);
+// "Lucida Console" at PixelSize, else a fixed-pitch face this desktop has.
+QFont ConsoleFont(int PixelSize);
 void StyleMemos(QPlainTextEdit* Modem, QPlainTextEdit* Events);
 QLabel* AddStatusPanel(QStatusBar* Bar, const char* Name, int Width, int Stretch);
 void SetActionIcons(Ui::TfmMain* Form);

@@ -275,7 +275,7 @@ TEST_F(RegisterPages, AtNineThousandSixHundredBaudTheNewerPagesProgramTheDevice)
   LogInAndWait("127.0.32.9");
   EXPECT_EQ(Status(1), "v1.10");
   ASSERT_TRUE(ShowsPage("home.htm"));
-  EXPECT_TRUE(Js("document.body.innerText").contains("Page version 1.10"));
+  EXPECT_EQ(Js("document.querySelector('.version').textContent"), "1.10");
 
   ReadRegisters();
   EXPECT_TRUE(Js("location.pathname").contains("/v1.10/"));

@@ -191,7 +191,8 @@ TEST(TCPDispatcher, DeviceClosingAfterALongBlockWhileACommandIsQueuedLosesNothin
   TOwner owner;
   TProbeDispatcher* d = Open(owner, peer, "127.0.0.47");
   ASSERT_TRUE(d);
-  const std::string last = Pattern(300000, 17);
+  // Long enough to be still arriving a few milliseconds in, at full loopback speed.
+  const std::string last = Pattern(8000000, 17);
   std::thread device([&] {
     peer.Send(last);
     peer.CloseConnection();
