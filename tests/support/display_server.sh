@@ -40,8 +40,10 @@ start_server() {
   done
   # ctest (this script's parent) ending without the clean-up test takes the server with it.
   watched=$PPID
-  (while kill -0 "$watched" 2>/dev/null && kill -0 "$server" 2>/dev/null; do sleep 2; done
-   kill "$server" 2>/dev/null) </dev/null >/dev/null 2>&1 &
+  (while kill -0 "$server" 2>/dev/null; do
+     kill -0 "$watched" 2>/dev/null || { kill "$server"; break; }
+     sleep 2
+   done) </dev/null >/dev/null 2>&1 &
   echo "display_server: Xvfb on :$(head -n1 "$state/display")"
 }
 
