@@ -282,7 +282,10 @@ std::string LoadAverage() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
+  // Other arguments (scripts/bench passes its own to every benchmark) leave the default.
+  char* end = nullptr;
+  const long asked = argc > 1 ? std::strtol(argv[1], &end, 10) : 0;
+  const int runs = asked > 0 && end && *end == '\0' ? int(asked) : 10;
   const fs::path folder =
       fs::temp_directory_path() / ("tallybox-startup-" + std::to_string(getpid()));
   fs::create_directories(folder / "screen");
