@@ -72,7 +72,9 @@ TFleetReport::TFleetReport(const TCliOptions& Options, int32_t Devices)
     : FJson(Options.Json),
       FOut(TCliOutput::ForStandardOutput(Options.Raw)),
       FProgress(Options.Progress && ::isatty(STDERR_FILENO) == 1),
-      FDevices(Devices) {}
+      FDevices(Devices) {
+  DrawProgress();
+}
 
 void TFleetReport::Device(const TFleetOutcome& Outcome) {
   std::lock_guard<std::mutex> guard(FLock);
@@ -106,6 +108,7 @@ void TFleetReport::Device(const TFleetOutcome& Outcome) {
       FOut.Flush();  // each device as soon as it is done, so the output streams
     } catch (const TCliFailure& failure) {
       FOutputError = failure.what();
+      FOutputFailed = true;
     }
   }
   DrawProgress();
@@ -120,8 +123,7 @@ void TFleetReport::LogLine(const std::string& Device, const std::string& Text) {
 }
 
 bool TFleetReport::OutputFailed() {
-  std::lock_guard<std::mutex> guard(FLock);
-  return !FOutputError.empty();
+  return FOutputFailed;
 }
 
 std::string TFleetReport::Summary() const {

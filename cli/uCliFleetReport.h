@@ -4,6 +4,7 @@
 // threads all report through one object; it serialises the writes.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <ostream>
@@ -24,7 +25,7 @@ struct TFleetOutcome {
 
 class TFleetReport {
  public:
-  // Progress is drawn only when asked for and standard error is a terminal.
+  // Progress is drawn (from 0 done) only when asked for and standard error is a terminal.
   TFleetReport(const TCliOptions& Options, int32_t Devices);
 
   // Prints one device's outcome and counts it. A failing standard output is kept as the
@@ -53,6 +54,7 @@ class TFleetReport {
   bool FProgress;
   bool FProgressShown = false;
   std::string FOutputError;
+  std::atomic<bool> FOutputFailed{false};  // read without the lock by the scheduler
   int32_t FDevices;
   int32_t FDone = 0, FFailed = 0, FBadPassword = 0, FDiffering = 0, FInterrupted = 0;
   int FGravest = 0;
