@@ -1,8 +1,10 @@
 // tallybox-cli fleet against many real simulators, each on its own loopback address
 // (127.0.60.x): registers of twenty devices with one switched off, program from one preset
 // with a wrong password and a refused value, a bad list line, and Ctrl+C mid-run.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <memory>
@@ -110,6 +112,18 @@ TEST_F(CliFleet, RegistersOfTwentyDevicesWithOneSwitchedOff) {
   EXPECT_EQ(read.Out,
             "21 20 ['host " + Address(250) + " Could not connect to " + Address(250) + "']\n")
       << read.Err;
+
+  // Output that cannot be written fails the run, and no device is started after that.
+  const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+  const TCliResult lost =
+      TCliChild({Cli, "--jobs", "1", "fleet", list, "version"}, {WithPassword}, -1, full).Finish();
+  ::close(full);
+  EXPECT_EQ(lost.ExitCode, 1);
+  EXPECT_NE(lost.Err.find("tallybox-cli: cannot write the output: No space left on device\n"
+                          "tallybox-cli: fleet: 21 devices: 1 done, 0 failed, 0 wrong password, "
+                          "0 differing, 20 not started\n"),
+            std::string::npos)
+      << lost.Err;
 }
 
 TEST_F(CliFleet, ProgramFromOnePresetWrongPasswordRefusedValueBadListAndCtrlC) {
