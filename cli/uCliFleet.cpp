@@ -1,21 +1,18 @@
 #include "cli/uCliFleet.h"
 
 #include <algorithm>
-#include <chrono>
-#include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
-#include <set>
+#include <system_error>
 #include <thread>
 
 #include "cli/uCliCommands.h"
 #include "cli/uCliDeviceList.h"
 #include "cli/uCliExit.h"
 #include "cli/uCliFleetReport.h"
+#include "cli/uCliFleetScheduler.h"
 #include "cli/uCliOutput.h"
 #include "cli/uCliPassword.h"
 #include "cli/uCliRun.h"
@@ -31,48 +28,6 @@ struct TFleetJob {
   // Jobs of one lane run one after another: a serial port, and the dial-up service, whose
   // notifier serves one dial at a time. "" for none.
   std::string Lane;
-};
-
-// Hands out the jobs in list order, skipping any whose lane is busy.
-class TFleetScheduler {
- public:
-  explicit TFleetScheduler(const std::vector<TFleetJob>& Jobs) : FJobs(Jobs), FTaken(Jobs.size()) {}
-
-  // The next job to run, or -1 once none is left or Stop says so.
-  int Next(const std::function<bool()>& Stop) {
-    std::unique_lock<std::mutex> guard(FLock);
-    for (;;) {
-      if (Stop()) return -1;
-      bool left = false;
-      for (size_t i = 0; i < FJobs.size(); ++i) {
-        if (FTaken[i]) continue;
-        left = true;
-        const std::string& lane = FJobs[i].Lane;
-        if (!lane.empty() && FBusy.contains(lane)) continue;
-        FTaken[i] = true;
-        if (!lane.empty()) FBusy.insert(lane);
-        return int(i);
-      }
-      if (!left) return -1;
-      // Ctrl+C sets a flag no one signals, so the wait looks at it now and then.
-      FLaneFreed.wait_for(guard, std::chrono::milliseconds(50));
-    }
-  }
-
-  void Done(int Index) {
-    {
-      std::lock_guard<std::mutex> guard(FLock);
-      FBusy.erase(FJobs[size_t(Index)].Lane);
-    }
-    FLaneFreed.notify_all();
-  }
-
- private:
-  const std::vector<TFleetJob>& FJobs;
-  std::mutex FLock;
-  std::condition_variable FLaneFreed;
-  std::vector<bool> FTaken;
-  std::set<std::string> FBusy;
 };
 
 std::string LaneOf(const TFleetDevice& Device) {
@@ -186,7 +141,9 @@ int RunFleet(const TCliOptions& Options, const std::atomic<bool>& Interrupted) {
   });
   if (dialUp) RasLoadByName();  // before any thread starts
   TFleetReport report(Options, int32_t(jobs.size()));
-  TFleetScheduler scheduler(jobs);
+  std::vector<std::string> lanes;
+  for (const TFleetJob& job : jobs) lanes.push_back(job.Lane);
+  TFleetScheduler scheduler(std::move(lanes));
   const auto stop = [&] { return Interrupted.load() || report.OutputFailed(); };
   const auto work = [&] {
     for (int i; (i = scheduler.Next(stop)) >= 0;) {
@@ -196,7 +153,12 @@ int RunFleet(const TCliOptions& Options, const std::atomic<bool>& Interrupted) {
   };
   std::vector<std::thread> workers;
   const size_t count = std::min<size_t>(size_t(Options.Jobs), jobs.size());
-  for (size_t i = 0; i < count; ++i) workers.emplace_back(work);
+  try {
+    while (workers.size() < count) workers.emplace_back(work);
+  } catch (const std::system_error&) {
+    // No more threads to be had: the ones running share the list.
+  }
+  if (workers.empty()) work();
   for (std::thread& worker : workers) worker.join();
   return report.Finish();
 }

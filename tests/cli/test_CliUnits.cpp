@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <future>
 #include <sstream>
 
 #include "cli/uCliDeviceList.h"
 #include "cli/uCliExit.h"
+#include "cli/uCliFleetScheduler.h"
 #include "cli/uCliOptions.h"
 #include "cli/uCliPassword.h"
 #include "cli/uJson.h"
@@ -151,6 +153,21 @@ TEST(CliFleet, DeviceListLinesAndTheFleetOptions) {
     TCliOptions options;
     EXPECT_EQ(ParseCliOptions(args, options), error);
   }
+}
+
+TEST(CliFleet, ALaneIsNeverUsedTwiceAtOnce) {
+  TFleetScheduler scheduler({"dial", "", "dial", "com 3"});
+  const auto never = [] { return false; };
+  EXPECT_EQ(scheduler.Next(never), 0);
+  EXPECT_EQ(scheduler.Next(never), 1);
+  EXPECT_EQ(scheduler.Next(never), 3);  // the second dial-up waits for the first
+  auto waiting = std::async(std::launch::async, [&] { return scheduler.Next(never); });
+  EXPECT_EQ(waiting.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
+  scheduler.Done(0);
+  EXPECT_EQ(waiting.get(), 2);
+  EXPECT_EQ(scheduler.Next(never), -1);
+  TFleetScheduler stopped({""});
+  EXPECT_EQ(stopped.Next([] { return true; }), -1);
 }
 
 TEST(CliJson, DeviceTextBecomesAsciiJson) {
