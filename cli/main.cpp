@@ -9,10 +9,11 @@
 
 #include "cli/uCliCommands.h"
 #include "cli/uCliExit.h"
+#include "cli/uCliFleet.h"
 #include "cli/uCliOptions.h"
 #include "cli/uCliOutput.h"
 #include "cli/uCliPassword.h"
-#include "cli/uCliSession.h"
+#include "cli/uCliRun.h"
 #include "transport/Ras.h"
 
 namespace {
@@ -57,6 +58,11 @@ int Interruption() {
 }
 
 int Run(const TCliOptions& Options) {
+  if (!Options.FleetFile.empty()) {
+    const int status = RunFleet(Options, Interrupted);
+    if (Interrupted) throw TCliFailure(kExitInterrupted, "");
+    return status;
+  }
   std::unique_ptr<TCliCommand> command = PrepareCommand(Options);
   TCliOutput out = TCliOutput::ForStandardOutput(Options.Raw);
   std::string password;
@@ -64,23 +70,7 @@ int Run(const TCliOptions& Options) {
     password = ResolvePassword({Options.PasswordFile, std::getenv("TALLYBOX_PASSWORD"), "/dev/tty"},
                                Interrupted);
   if (Options.Route == TCliRoute::DialUp) RasLoadByName();  // before any thread starts
-  TCliSession session(Options, std::cerr, Interrupted);
-  try {
-    session.Open(password);
-    const int status = command->Run(session, out);
-    out.Flush();
-    session.Close(false);
-    out.Close();
-    return status;
-  } catch (const TCliFailure& failure) {
-    session.Close(failure.Code == kExitInterrupted || Interrupted);
-    try {
-      out.Flush();  // what was printed before the failure
-    } catch (const TCliFailure&) {
-      // The first failure is the one the user hears about.
-    }
-    throw;
-  }
+  return RunOnDevice(Options, *command, password, out, std::cerr, Interrupted);
 }
 
 }  // namespace

@@ -67,6 +67,14 @@ const std::map<std::string, TSetter>& ValueOptions() {
          O.TimeoutMs = static_cast<uint32_t>(n);
          return "";
        }},
+      {"--jobs",
+       [](TCliOptions& O, const std::string& V) -> std::string {
+         int64_t n = 0;
+         if (!ParseNumber(V, 1, 256, n)) return "--jobs needs a number from 1 to 256";
+         O.Jobs = static_cast<int32_t>(n);
+         O.JobsGiven = true;
+         return "";
+       }},
   };
   return options;
 }
@@ -83,6 +91,7 @@ std::string ParseOption(const std::vector<std::string>& Args, size_t& I, TCliOpt
   if (equals == std::string::npos) {
     if (name == "--json") return Options.Json = true, "";
     if (name == "--raw") return Options.Raw = true, "";
+    if (name == "--progress") return Options.Progress = true, "";
     if (name == "--verbose" || name == "-v") return Options.Verbose = true, "";
     if (name == "--help" || name == "-h") return Options.Help = true, "";
     if (name == "--version" || name == "-V") return Options.Version = true, "";
@@ -94,8 +103,23 @@ std::string ParseOption(const std::vector<std::string>& Args, size_t& I, TCliOpt
   return option->second(Options, Args[++I]);
 }
 
+// "fleet FILE" takes the first two operands and stands for the route options.
+std::string TakeFleet(std::vector<std::string>& Operands, TCliOptions& Options) {
+  if (Operands.empty() || Operands[0] != "fleet") {
+    const bool fleetOnly = Options.JobsGiven || Options.Progress;
+    return fleetOnly ? "--jobs and --progress belong to fleet" : "";
+  }
+  if (Operands.size() < 2 || Operands[1].empty()) return "fleet needs a device list FILE";
+  if (Options.Route != TCliRoute::None)
+    return "fleet takes its devices from FILE; leave out --host, --com and --dial";
+  Options.FleetFile = Operands[1];
+  Operands.erase(Operands.begin(), Operands.begin() + 2);
+  return "";
+}
+
 std::string CheckRequest(const TCliOptions& Options, size_t Operands) {
-  if (Options.Route == TCliRoute::None) return "give one of --host, --com and --dial";
+  const bool fleet = !Options.FleetFile.empty();
+  if (Options.Route == TCliRoute::None && !fleet) return "give one of --host, --com and --dial";
   if (Options.Route != TCliRoute::DialUp && (!Options.Phone.empty() || !Options.User.empty()))
     return "--phone and --user belong to --dial";
   if (Options.Command.empty()) return "no command given";
@@ -107,7 +131,7 @@ std::string CheckRequest(const TCliOptions& Options, size_t Operands) {
     return Options.Command + " needs an argument";
   if (Options.HasArgument && Options.Argument.empty())
     return Options.Command + " needs a non-empty argument";
-  if (Options.Json && Options.Command == "registers" && Options.HasArgument)
+  if (Options.Json && Options.Command == "registers" && Options.HasArgument && !fleet)
     return "registers FILE prints nothing to give as JSON; leave out --json";
   if (Options.Command == "send" && Options.Argument.find_first_of("\r\n") != std::string::npos)
     return "the line to send cannot hold a line break (the device would take it as a further "
@@ -131,6 +155,7 @@ std::string ParseCliOptions(const std::vector<std::string>& Args, TCliOptions& O
     }
   }
   if (Options.Help || Options.Version) return "";
+  if (std::string error = TakeFleet(operands, Options); !error.empty()) return error;
   if (!operands.empty()) Options.Command = operands[0];
   if (operands.size() > 1) {
     Options.Argument = operands[1];
@@ -143,6 +168,7 @@ std::string CliUsage() {
   return "usage: tallybox-cli (--host HOST | --com N | --dial ENTRY [--phone P] [--user U])\n"
          "                    [--password-file FILE] [--timeout MS] [--json] [--raw]\n"
          "                    [--verbose] COMMAND [ARG]\n"
+         "       tallybox-cli [--jobs N] [--progress] [other options] fleet FILE COMMAND [ARG]\n"
          "       tallybox-cli --help | --version\n"
          "commands:\n"
          "  version           print the page version the device reports\n"
@@ -152,19 +178,30 @@ std::string CliUsage() {
          "                    list every register whose value differs\n"
          "  diag              print the registers, status and diagnostics replies\n"
          "  send LINE         send one command line, print the reply up to the prompt\n"
+         "  fleet FILE COMMAND [ARG]\n"
+         "                    run COMMAND on every device FILE lists, one a line: host NAME,\n"
+         "                    com N or dial ENTRY, each optionally followed by\n"
+         "                    password-file=PATH; # starts a comment. registers DIR saves\n"
+         "                    DIR/<device>.rgp for each device; each device's output follows\n"
+         "                    a header line with its result, a summary goes to stderr\n"
          "options:\n"
          "  --password-file FILE  the device password (a final line end is ignored; FILE \"-\"\n"
          "                        is standard input); else the environment variable\n"
          "                        TALLYBOX_PASSWORD, else it is asked on the terminal\n"
          "                        (/dev/tty; not for --com)\n"
          "  --timeout MS          time allowed for connecting and logging in (default 10000)\n"
-         "  --json                the output as one JSON document (not for registers FILE)\n"
+         "  --json                the output as one JSON document (not for registers FILE);\n"
+         "                        fleet: one object a line per device\n"
          "  --raw                 device text to a terminal as it is, control bytes included\n"
          "                        (otherwise shown as ^[ or \\xHH; files and pipes always\n"
          "                        get it as it is)\n"
          "  --verbose             connection progress on standard error\n"
+         "  --jobs N              fleet: devices at once (default 4; a serial port or dial-up\n"
+         "                        is never used twice at once)\n"
+         "  --progress            fleet: devices done of all on standard error (a terminal)\n"
          "  --help, --version     this text, or the tool's own version\n"
          "exit status: 0 done, 1 connection, login, reply or output failure, 2 usage error,\n"
          "             3 registers differ after program, 4 wrong password,\n"
-         "             130 interrupted (Ctrl+C), 143 terminated (SIGTERM)\n";
+         "             130 interrupted (Ctrl+C), 143 terminated (SIGTERM); fleet: 0 when every\n"
+         "             device is done, else the gravest a device gave: 1, then 4, then 3\n";
 }

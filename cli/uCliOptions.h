@@ -1,6 +1,6 @@
-// The arguments of tallybox-cli: one route (--host, --com, --dial), the login and output
-// options, and the command with its argument. main parses them first; the usage text lives
-// here too so that the help and the usage errors print the same lines.
+// The arguments of tallybox-cli: one route (--host, --com, --dial) or a device list
+// ("fleet FILE"), the login and output options, and the command with its argument. main parses them
+// first; the usage text lives here too so that the help and the usage errors print the same lines.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +25,11 @@ struct TCliOptions {
   std::string Command;  // version, status, registers, program, diag, send
   std::string Argument;
   bool HasArgument = false;
+  // fleet FILE: the devices come from FILE instead of a route option, Jobs of them at once.
+  std::string FleetFile;
+  int32_t Jobs = 4;
+  bool JobsGiven = false;
+  bool Progress = false;
 };
 
 // Fills Options from Args (the program name excluded). Returns "" when they make a complete

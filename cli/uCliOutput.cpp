@@ -60,7 +60,14 @@ TCliOutput TCliOutput::ForStandardOutput(bool Raw) {
   return TCliOutput(STDOUT_FILENO, terminal && !Raw, terminal && TerminalIsUtf8());
 }
 
+TCliOutput TCliOutput::Capture() {
+  TCliOutput out(-1, false, false);
+  out.FCapture = true;
+  return out;
+}
+
 void TCliOutput::Line(const std::string& Text) {
+  if (FCapture) return FCaptured.push_back(Text);
   FBuffer += FVisible ? VisibleText(Text, FUtf8) : Text;
   FBuffer += '\n';
   if (FBuffer.size() >= kFlushAt) Flush();

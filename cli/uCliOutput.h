@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // Line as a terminal should show it: C0 control bytes as ^@ .. ^_ (ESC as ^[), DEL as ^?,
 // tab kept; bytes of the code page as UTF-8 when Utf8, else 0xA0-0xFF as they are; 0x80-0x9F
@@ -17,6 +18,10 @@ class TCliOutput {
   TCliOutput(int Fd, bool Visible, bool Utf8);
   // How standard output should be treated: visible when it is a terminal and Raw is off.
   static TCliOutput ForStandardOutput(bool Raw);
+  // Keeps the lines as they are, in memory, for Captured: a fleet run prints each device's
+  // lines in one piece once the device is done.
+  static TCliOutput Capture();
+  const std::vector<std::string>& Captured() const { return FCaptured; }
 
   // One line (without its line end) as the mode says.
   void Line(const std::string& Text);
@@ -31,4 +36,6 @@ class TCliOutput {
   bool FVisible, FUtf8;
   std::string FBuffer;
   int FError = 0;
+  bool FCapture = false;
+  std::vector<std::string> FCaptured;
 };

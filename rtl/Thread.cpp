@@ -6,28 +6,37 @@
 
 std::function<void()> WakeMainThread;
 
-namespace {
-const std::thread::id mainThreadId = std::this_thread::get_id();
-
-struct SyncRequest {
-  const std::function<void()>* Method;
-  std::exception_ptr Error;
-  bool Done = false;
-};
-
-// One queue for all workers: the main thread runs the calls in the order they came. It is
-// never destroyed, because a self-freeing worker may still be ending while the program exits.
-struct TSyncState {
+// The calls queued for one owning thread, run in the order they came. The main thread's queue
+// is never destroyed, because a self-freeing worker may still be ending while the program
+// exits; another owner's queue lives as long as that thread or one of its workers.
+struct TSyncQueue {
+  struct SyncRequest {
+    const std::function<void()>* Method;
+    std::exception_ptr Error;
+    bool Done = false;
+  };
   std::mutex Lock;
   std::condition_variable Queued;  // a call was queued or a thread finished
   std::condition_variable Done;    // a call has run
   std::deque<SyncRequest*> Queue;
 };
-TSyncState& syncState = *new TSyncState;
 
-void WakeMain() {
-  syncState.Queued.notify_all();
-  if (WakeMainThread) WakeMainThread();
+namespace {
+const std::thread::id mainThreadId = std::this_thread::get_id();
+
+const std::shared_ptr<TSyncQueue> mainQueue(new TSyncQueue, [](TSyncQueue*) {});
+thread_local std::shared_ptr<TSyncQueue> ownQueue;
+
+// The queue the calling thread delivers from, made on first use off the main thread.
+const std::shared_ptr<TSyncQueue>& QueueOfThisThread() {
+  if (IsMainThread()) return mainQueue;
+  if (!ownQueue) ownQueue = std::make_shared<TSyncQueue>();
+  return ownQueue;
+}
+
+void Wake(TSyncQueue& Owner) {
+  Owner.Queued.notify_all();
+  if (&Owner == mainQueue.get() && WakeMainThread) WakeMainThread();
 }
 }  // namespace
 
@@ -36,15 +45,15 @@ bool IsMainThread() {
 }
 
 bool CheckSynchronize(int32_t TimeoutMs) {
-  if (!IsMainThread()) throw std::logic_error("CheckSynchronize called outside the main thread");
-  std::deque<SyncRequest*> batch;
+  TSyncQueue& owner = *QueueOfThisThread();
+  std::deque<TSyncQueue::SyncRequest*> batch;
   {
-    std::unique_lock<std::mutex> guard(syncState.Lock);
-    if (syncState.Queue.empty() && TimeoutMs > 0)
-      syncState.Queued.wait_for(guard, std::chrono::milliseconds(TimeoutMs));
-    batch.swap(syncState.Queue);
+    std::unique_lock<std::mutex> guard(owner.Lock);
+    if (owner.Queue.empty() && TimeoutMs > 0)
+      owner.Queued.wait_for(guard, std::chrono::milliseconds(TimeoutMs));
+    batch.swap(owner.Queue);
   }
-  for (SyncRequest* request : batch) {
+  for (TSyncQueue::SyncRequest* request : batch) {
     try {
       (*request->Method)();
     } catch (...) {
@@ -52,11 +61,11 @@ bool CheckSynchronize(int32_t TimeoutMs) {
       request->Error = std::current_exception();
     }
     {
-      std::lock_guard<std::mutex> guard(syncState.Lock);
+      std::lock_guard<std::mutex> guard(owner.Lock);
       request->Done = true;
     }
     // Release this worker now: a later call in the batch may run for long (a message box).
-    syncState.Done.notify_all();
+    owner.Done.notify_all();
   }
   return !batch.empty();
 }
@@ -80,6 +89,8 @@ void TThread::Resume() {
   std::lock_guard<std::mutex> guard(FStateLock);
   if (FStarted) return;
   FStarted = true;
+  FOwner = QueueOfThisThread();
+  FOwnerId = std::this_thread::get_id();
   FThread = std::thread(&TThread::ThreadProc, this);
 }
 
@@ -99,7 +110,7 @@ uint32_t TThread::WaitFor() {
     std::unique_lock<std::mutex> guard(FStateLock);
     if (!FStarted) return ReturnValue;
   }
-  if (IsMainThread()) {
+  if (std::this_thread::get_id() == FOwnerId) {
     // Keep delivering the worker's notifications, or a worker blocked in Synchronize
     // would never finish.
     while (!Finished()) CheckSynchronize(10);
@@ -116,19 +127,20 @@ void TThread::DoTerminate() {
 }
 
 void TThread::Synchronize(const std::function<void()>& Method) {
-  if (IsMainThread()) {
+  if (std::this_thread::get_id() == FOwnerId) {
     Method();
     return;
   }
-  SyncRequest request{&Method, nullptr, false};
+  TSyncQueue& owner = *FOwner;
+  TSyncQueue::SyncRequest request{&Method, nullptr, false};
   {
-    std::unique_lock<std::mutex> guard(syncState.Lock);
-    syncState.Queue.push_back(&request);
+    std::unique_lock<std::mutex> guard(owner.Lock);
+    owner.Queue.push_back(&request);
   }
-  WakeMain();
+  Wake(owner);
   {
-    std::unique_lock<std::mutex> guard(syncState.Lock);
-    syncState.Done.wait(guard, [&request] { return request.Done; });
+    std::unique_lock<std::mutex> guard(owner.Lock);
+    owner.Done.wait(guard, [&request] { return request.Done; });
   }
   if (request.Error) std::rethrow_exception(request.Error);
 }
@@ -148,13 +160,14 @@ void TThread::ThreadProc() {
     // Same as above: the owner is never handed a worker's exception.
   }
   const bool freeSelf = FreeOnTerminate.load();
+  const std::shared_ptr<TSyncQueue> owner = FOwner;  // this object may be gone once finished
   {
     // Signalled under the lock: once a waiter sees FFinished it may free this object.
     std::lock_guard<std::mutex> guard(FStateLock);
     FFinished = true;
     FFinishedSignal.notify_all();
   }
-  WakeMain();
+  Wake(*owner);
   if (freeSelf) {
     FThread.detach();
     delete this;

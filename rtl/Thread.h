@@ -1,7 +1,8 @@
 // The worker-thread base: created suspended, started with Resume, stopped cooperatively with
-// Terminate, and able to run a call on the main thread (Synchronize) and wait for it.
-// The main thread delivers queued calls from CheckSynchronize, which the GUI triggers
-// through WakeMainThread.
+// Terminate, and able to run a call on the thread that started it (Synchronize) and wait for
+// it. That thread delivers queued calls from CheckSynchronize; for the main thread the GUI
+// triggers it through WakeMainThread. A command-line run that drives several connections
+// from several threads thus gets each connection's notifications on its own thread.
 #pragma once
 
 #include <atomic>
@@ -9,8 +10,11 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
+
+struct TSyncQueue;
 
 class TThread {
  public:
@@ -26,7 +30,7 @@ class TThread {
   bool Finished() const;
 
   std::atomic<bool> FreeOnTerminate{false};
-  std::function<void()> OnTerminate;  // run on the main thread when Execute has ended
+  std::function<void()> OnTerminate;  // run on the starting thread when Execute has ended
 
  protected:
   virtual void DoTerminate();
@@ -45,10 +49,13 @@ class TThread {
   std::condition_variable FFinishedSignal;
   bool FStarted = false;
   bool FFinished = false;
+  // Where Synchronize sends calls: the queue of the thread that called Resume.
+  std::shared_ptr<TSyncQueue> FOwner;
+  std::thread::id FOwnerId;
 };
 
-// Runs the calls that workers have queued with Synchronize; on the main thread only. Waits
-// up to TimeoutMs for one to arrive when none is queued. True when at least one ran.
+// Runs the calls that the workers this thread started have queued with Synchronize. Waits up
+// to TimeoutMs for one to arrive when none is queued. True when at least one ran.
 bool CheckSynchronize(int32_t TimeoutMs = 0);
 
 // Called (on the worker) each time a Synchronize call is queued, so the GUI can wake up.

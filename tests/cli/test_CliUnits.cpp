@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <future>
 #include <sstream>
 
+#include "cli/uCliDeviceList.h"
 #include "cli/uCliExit.h"
+#include "cli/uCliFleetScheduler.h"
 #include "cli/uCliOptions.h"
 #include "cli/uCliPassword.h"
 #include "cli/uJson.h"
@@ -88,6 +91,83 @@ TEST(CliOptions, ParsesRoutesCommandsAndValues) {
   EXPECT_EQ(options.TimeoutMs, 250u);
   EXPECT_TRUE(options.Verbose);
   EXPECT_FALSE(options.Json);
+}
+
+TEST(CliFleet, DeviceListLinesAndTheFleetOptions) {
+  const std::string list =
+      "# depot north\r\n"
+      "host tb-1.example   \r\n"
+      "  com 3 password-file=pw/com3  # bench\n"
+      "\n"
+      "dial Site A#2 (night) password-file=/etc/tb/site-a\n"
+      "host 10.0.0.9#x\n";
+  const std::vector<TFleetDevice> devices = ParseDeviceList(list, "fleet.txt");
+  ASSERT_EQ(devices.size(), 4u);
+  EXPECT_EQ(devices[0].Name() + "|" + devices[0].PasswordFile, "host tb-1.example|");
+  EXPECT_EQ(devices[1].Name() + "|" + devices[1].PasswordFile + "|" + devices[1].FileStem(),
+            "com 3|pw/com3|COM3");
+  EXPECT_EQ(devices[2].DialEntry + "|" + devices[2].PasswordFile,
+            "Site A#2 (night)|/etc/tb/site-a");
+  EXPECT_EQ(devices[3].Line, 6);
+  EXPECT_EQ(devices[3].Host, "10.0.0.9#x");  // a "#" inside a word starts no comment
+  TFleetDevice odd;
+  odd.Route = TCliRoute::DialUp;
+  odd.DialEntry = "../a/b\x1b";
+  EXPECT_EQ(odd.FileStem(), "_._a_b_");
+
+  const std::pair<std::string, std::string> bad[] = {
+      {"host a\nhosts b\n", "fleet.txt, line 2: unknown device kind \"hosts\" (host, com or dial)"},
+      {"host\n", "fleet.txt, line 1: host needs a host name or address"},
+      {"host a b\n", "fleet.txt, line 1: unexpected \"b\""},
+      {"#\ncom 0\n", "fleet.txt, line 2: com needs a port number from 1 to 255"},
+      {"com 3x\n", "fleet.txt, line 1: com needs a port number from 1 to 255"},
+      {"dial   password-file=x\n", "fleet.txt, line 1: dial needs a phone-book entry"},
+      {"host a password-file=\n", "fleet.txt, line 1: password-file= needs a path"},
+      {"dial Depot\n\ndial DEPOT\n", "fleet.txt, line 3: dial DEPOT is already listed on line 1"},
+  };
+  for (const auto& [text, error] : bad) {
+    SCOPED_TRACE(text);
+    try {
+      ParseDeviceList(text, "fleet.txt");
+      ADD_FAILURE() << "accepted";
+    } catch (const TCliFailure& f) {
+      EXPECT_EQ(f.Code, kExitUsage);
+      EXPECT_EQ(std::string(f.what()), error);
+    }
+  }
+
+  TCliOptions fleet;
+  EXPECT_EQ(ParseCliOptions({"--jobs", "8", "--json", "fleet", "f.txt", "registers", "dir"}, fleet),
+            "");
+  EXPECT_EQ(fleet.FleetFile + "|" + fleet.Command + "|" + fleet.Argument, "f.txt|registers|dir");
+  EXPECT_EQ(fleet.Jobs, 8);
+  const std::pair<std::vector<std::string>, std::string> refused[] = {
+      {{"--host", "h", "fleet", "f", "version"},
+       "fleet takes its devices from FILE; leave out --host, --com and --dial"},
+      {{"fleet"}, "fleet needs a device list FILE"},
+      {{"fleet", "f"}, "no command given"},
+      {{"--jobs", "0", "fleet", "f", "version"}, "--jobs needs a number from 1 to 256"},
+      {{"--host", "h", "--progress", "version"}, "--jobs and --progress belong to fleet"},
+  };
+  for (const auto& [args, error] : refused) {
+    TCliOptions options;
+    EXPECT_EQ(ParseCliOptions(args, options), error);
+  }
+}
+
+TEST(CliFleet, ALaneIsNeverUsedTwiceAtOnce) {
+  TFleetScheduler scheduler({"dial", "", "dial", "com 3"});
+  const auto never = [] { return false; };
+  EXPECT_EQ(scheduler.Next(never), 0);
+  EXPECT_EQ(scheduler.Next(never), 1);
+  EXPECT_EQ(scheduler.Next(never), 3);  // the second dial-up waits for the first
+  auto waiting = std::async(std::launch::async, [&] { return scheduler.Next(never); });
+  EXPECT_EQ(waiting.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
+  scheduler.Done(0);
+  EXPECT_EQ(waiting.get(), 2);
+  EXPECT_EQ(scheduler.Next(never), -1);
+  TFleetScheduler stopped({""});
+  EXPECT_EQ(stopped.Next([] { return true; }), -1);
 }
 
 TEST(CliJson, DeviceTextBecomesAsciiJson) {

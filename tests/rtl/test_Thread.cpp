@@ -157,3 +157,30 @@ TEST(Thread, EachSynchronizeReturnsAsSoonAsItsOwnCallHasRun) {
   WakeMainThread = oldWake;
   EXPECT_TRUE(firstReturnedWhileSecondRan);
 }
+
+TEST(Thread, AWorkerStartedOffTheMainThreadSynchronizesWithItsStarter) {
+  // Two threads each start a worker and deliver its calls themselves; the main thread hears
+  // nothing of them.
+  std::atomic<int> mainWakes{0};
+  const auto oldWake = WakeMainThread;
+  WakeMainThread = [&] { ++mainWakes; };
+  auto drive = [](bool& RanOnStarter, bool& TerminatedOnStarter) {
+    const auto starter = std::this_thread::get_id();
+    TLambdaThread t([&](TLambdaThread& self) {
+      self.Synchronize([&] { RanOnStarter = std::this_thread::get_id() == starter; });
+    });
+    t.OnTerminate = [&] { TerminatedOnStarter = std::this_thread::get_id() == starter; };
+    t.Resume();
+    Until([&] { return RanOnStarter; });
+    t.WaitFor();
+  };
+  bool ran[2] = {false, false}, terminated[2] = {false, false};
+  std::thread a(drive, std::ref(ran[0]), std::ref(terminated[0]));
+  std::thread b(drive, std::ref(ran[1]), std::ref(terminated[1]));
+  a.join();
+  b.join();
+  WakeMainThread = oldWake;
+  EXPECT_TRUE(ran[0] && ran[1]);
+  EXPECT_TRUE(terminated[0] && terminated[1]);
+  EXPECT_EQ(mainWakes, 0);
+}

@@ -1,0 +1,150 @@
+#include "cli/uCliDeviceList.h"
+
+#include <charconv>
+#include <filesystem>
+#include <map>
+#include <sstream>
+
+#include "cli/uCliExit.h"
+#include "rtl/FileBytes.h"
+
+namespace {
+
+const std::string Blanks = " \t";
+const std::string PasswordOption = "password-file=";
+
+std::string Trimmed(const std::string& Text) {
+  const size_t first = Text.find_first_not_of(Blanks);
+  if (first == std::string::npos) return "";
+  return Text.substr(first, Text.find_last_not_of(Blanks) - first + 1);
+}
+
+// The line up to a "#" that starts it or follows a blank.
+std::string WithoutComment(const std::string& Line) {
+  for (size_t i = 0; i < Line.size(); ++i)
+    if (Line[i] == '#' && (i == 0 || Blanks.find(Line[i - 1]) != std::string::npos))
+      return Line.substr(0, i);
+  return Line;
+}
+
+std::string Folded(std::string Text) {
+  for (char& c : Text)
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+  return Text;
+}
+
+class TLineReader {
+ public:
+  TLineReader(const std::string& Source, int32_t Line) : FSource(Source), FLine(Line) {}
+
+  [[noreturn]] void Fail(const std::string& What) const {
+    throw TCliFailure(kExitUsage, FSource + ", line " + std::to_string(FLine) + ": " + What);
+  }
+
+  // Kind, then the rest of the line, with a final password-file= word taken off.
+  TFleetDevice Read(const std::string& Text) const {
+    TFleetDevice device;
+    device.Line = FLine;
+    const size_t kindEnd = Text.find_first_of(Blanks);
+    const std::string kind = Text.substr(0, kindEnd);
+    std::string rest = kindEnd == std::string::npos ? "" : Trimmed(Text.substr(kindEnd));
+    const size_t lastBlank = rest.find_last_of(Blanks);
+    const size_t lastWord = lastBlank == std::string::npos ? 0 : lastBlank + 1;
+    if (rest.compare(lastWord, PasswordOption.size(), PasswordOption) == 0) {
+      device.PasswordFile = rest.substr(lastWord + PasswordOption.size());
+      if (device.PasswordFile.empty()) Fail("password-file= needs a path");
+      rest = Trimmed(rest.substr(0, lastWord));
+    }
+    if (kind == "host") {
+      device.Route = TCliRoute::Tcp;
+      device.Host = OneWord(rest, "host needs a host name or address");
+    } else if (kind == "com") {
+      device.Route = TCliRoute::Serial;
+      device.ComPort = PortNumber(OneWord(rest, "com needs a port number"));
+    } else if (kind == "dial") {
+      device.Route = TCliRoute::DialUp;
+      if (rest.empty()) Fail("dial needs a phone-book entry");
+      device.DialEntry = rest;
+    } else {
+      Fail("unknown device kind \"" + kind + "\" (host, com or dial)");
+    }
+    return device;
+  }
+
+ private:
+  std::string OneWord(const std::string& Rest, const std::string& Missing) const {
+    if (Rest.empty()) Fail(Missing);
+    if (Rest.find_first_of(Blanks) != std::string::npos)
+      Fail("unexpected \"" + Trimmed(Rest.substr(Rest.find_first_of(Blanks))) + "\"");
+    return Rest;
+  }
+
+  int32_t PortNumber(const std::string& Word) const {
+    int32_t n = 0;
+    const auto [at, error] = std::from_chars(Word.data(), Word.data() + Word.size(), n);
+    if (error != std::errc() || at != Word.data() + Word.size() || n < 1 || n > 255)
+      Fail("com needs a port number from 1 to 255");
+    return n;
+  }
+
+  const std::string& FSource;
+  int32_t FLine;
+};
+
+}  // namespace
+
+std::string TFleetDevice::Name() const {
+  switch (Route) {
+    case TCliRoute::Serial:
+      return "com " + std::to_string(ComPort);
+    case TCliRoute::DialUp:
+      return "dial " + DialEntry;
+    default:
+      return "host " + Host;
+  }
+}
+
+std::string TFleetDevice::FileStem() const {
+  std::string stem = Route == TCliRoute::Serial   ? "COM" + std::to_string(ComPort)
+                     : Route == TCliRoute::DialUp ? DialEntry
+                                                  : Host;
+  for (char& c : stem)
+    if (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '_';
+  if (stem.starts_with(".")) stem[0] = '_';
+  return stem;
+}
+
+std::vector<TFleetDevice> ParseDeviceList(const std::string& Text, const std::string& Source) {
+  std::vector<TFleetDevice> devices;
+  std::map<std::string, int32_t> seen;  // folded name to its line
+  std::istringstream in(Text);
+  int32_t number = 0;
+  for (std::string line; std::getline(in, line);) {
+    ++number;
+    if (line.ends_with("\r")) line.pop_back();
+    const std::string text = Trimmed(WithoutComment(line));
+    if (text.empty()) continue;
+    const TLineReader reader(Source, number);
+    TFleetDevice device = reader.Read(text);
+    const auto [earlier, added] = seen.emplace(Folded(device.Name()), number);
+    if (!added)
+      reader.Fail(device.Name() + " is already listed on line " + std::to_string(earlier->second));
+    devices.push_back(std::move(device));
+  }
+  return devices;
+}
+
+std::vector<TFleetDevice> ReadDeviceList(const std::string& FileName) {
+  std::string text;
+  try {
+    text = ReadFileBytes(FileName);
+  } catch (const std::exception& e) {
+    throw TCliFailure(kExitUsage, e.what());
+  }
+  std::vector<TFleetDevice> devices = ParseDeviceList(text, FileName);
+  const std::filesystem::path folder = std::filesystem::path(FileName).parent_path();
+  for (TFleetDevice& device : devices)
+    if (!device.PasswordFile.empty() && std::filesystem::path(device.PasswordFile).is_relative())
+      device.PasswordFile = (folder / device.PasswordFile).string();
+  return devices;
+}

@@ -1,0 +1,27 @@
+#include "cli/uCliRun.h"
+
+#include "cli/uCliCommands.h"
+#include "cli/uCliExit.h"
+#include "cli/uCliOutput.h"
+#include "cli/uCliSession.h"
+
+int RunOnDevice(const TCliOptions& Options, TCliCommand& Command, const std::string& Password,
+                TCliOutput& Out, std::ostream& Log, const std::atomic<bool>& Interrupted) {
+  TCliSession session(Options, Log, Interrupted);
+  try {
+    session.Open(Password);
+    const int status = Command.Run(session, Out);
+    Out.Flush();
+    session.Close(false);
+    Out.Close();
+    return status;
+  } catch (const TCliFailure& failure) {
+    session.Close(failure.Code == kExitInterrupted || Interrupted);
+    try {
+      Out.Flush();  // what was printed before the failure
+    } catch (const TCliFailure&) {
+      // The first failure is the one the user hears about.
+    }
+    throw;
+  }
+}

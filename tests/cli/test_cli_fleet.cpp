@@ -1,0 +1,195 @@
+// tallybox-cli fleet against many real simulators, each on its own loopback address
+// (127.0.60.x): registers of twenty devices with one switched off, program from one preset
+// with a wrong password and a refused value, a bad list line, and Ctrl+C mid-run.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <memory>
+#include <regex>
+#include <sstream>
+#include <thread>
+
+#include "CliRunner.h"
+#include "rtl/FileBytes.h"
+#include "sim/SimHarness.h"
+#include "support/TempConfig.h"
+
+namespace {
+
+const std::string Cli = TALLYBOX_CLI_PATH;
+const std::string WithPassword = "TALLYBOX_PASSWORD=" + kTestPassword;
+constexpr int Devices = 20;
+
+std::string Address(int N) {
+  return "127.0.60." + std::to_string(N);
+}
+
+std::vector<std::string> Lines(const std::string& Text) {
+  std::vector<std::string> lines;
+  std::istringstream in(Text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+class CliFleet : public ::testing::Test {
+ protected:
+  // The twenty devices every test may read; tests that program start their own.
+  static void SetUpTestSuite() {
+    for (int n = 1; n <= Devices; ++n) Sims.push_back(Start(Address(n)));
+  }
+  static void TearDownTestSuite() {
+    for (auto& sim : Sims) sim->Stop();
+    Sims.clear();
+  }
+  static std::unique_ptr<TSimProcess> Start(const std::string& At,
+                                            std::vector<std::string> Extra = {}) {
+    std::vector<std::string> args{"--address", At,       "--password", kTestPassword, "--events",
+                                  "0",         "--text", "0",          "--modem",     "0"};
+    args.insert(args.end(), Extra.begin(), Extra.end());
+    auto sim = std::make_unique<TSimProcess>(args);
+    EXPECT_TRUE(sim->WaitForLine("tallybox-sim: ready")) << At << " did not start";
+    return sim;
+  }
+  std::string Path(const std::string& Name) const { return FFolder.Path(Name); }
+  std::string List(const std::string& Name, const std::string& Text) const {
+    WriteFileBytes(Path(Name), Text);
+    return Path(Name);
+  }
+  TCliResult Run(std::vector<std::string> Args) {
+    Args.insert(Args.begin(), Cli);
+    return RunCli(Args, {WithPassword});
+  }
+
+  static inline std::vector<std::unique_ptr<TSimProcess>> Sims;
+  TTempFolder FFolder{"tbx-fleet"};
+};
+
+}  // namespace
+
+TEST_F(CliFleet, RegistersOfTwentyDevicesWithOneSwitchedOff) {
+  std::string text = "# the depot's devices\n";
+  for (int n = 1; n <= Devices; ++n) {
+    text += "host " + Address(n) + "\n";
+    if (n == 10) text += "host " + Address(250) + "   # switched off\n";
+  }
+  const std::string list = List("fleet.txt", text);
+  const std::string folder = Path("presets");
+
+  const TCliResult saved = Run({"--jobs", "8", "fleet", list, "registers", folder});
+  EXPECT_EQ(saved.ExitCode, 1) << saved.Err;
+  std::vector<std::string> headers;
+  for (const std::string& line : Lines(saved.Out)) headers.push_back(line);
+  ASSERT_EQ(headers.size(), size_t(Devices + 1)) << saved.Out;
+  for (int n = 1; n <= Devices; ++n) {
+    const std::string file = folder + "/" + Address(n) + ".rgp";
+    const std::string header = "== host " + Address(n) + ": done, saved " + file;
+    EXPECT_NE(std::find(headers.begin(), headers.end(), header), headers.end()) << header;
+    EXPECT_NE(ReadFileBytes(file).find("\r\nr100=42\r\n"), std::string::npos) << file;
+  }
+  EXPECT_NE(saved.Out.find("== host " + Address(250) + ": failed: Could not connect to " +
+                           Address(250) + "\n"),
+            std::string::npos)
+      << saved.Out;
+  EXPECT_TRUE(saved.Err.ends_with(
+      "tallybox-cli: fleet: 21 devices: 20 done, 1 failed, 0 wrong password, 0 differing\n"))
+      << saved.Err;
+
+  // The same as JSON lines another tool reads as they come.
+  const TCliResult json = Run({"--jobs", "8", "--json", "fleet", list, "registers"});
+  EXPECT_EQ(json.ExitCode, 1);
+  WriteFileBytes(Path("out.jsonl"), json.Out);
+  const TCliResult read =
+      RunCli({"/usr/bin/python3", "-c",
+              "import json,sys\n"
+              "rows=[json.loads(l) for l in open(sys.argv[1])]\n"
+              "ok=[r for r in rows if r['exit']==0 and r['result']['values']['r100']=='42']\n"
+              "bad=[r['device']+' '+r['error'] for r in rows if r['exit']!=0]\n"
+              "print(len(rows), len(ok), bad)",
+              Path("out.jsonl")});
+  EXPECT_EQ(read.Out,
+            "21 20 ['host " + Address(250) + " Could not connect to " + Address(250) + "']\n")
+      << read.Err;
+
+  // Output that cannot be written fails the run, and no device is started after that.
+  const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+  const TCliResult lost =
+      TCliChild({Cli, "--jobs", "1", "fleet", list, "version"}, {WithPassword}, -1, full).Finish();
+  ::close(full);
+  EXPECT_EQ(lost.ExitCode, 1);
+  EXPECT_NE(lost.Err.find("tallybox-cli: cannot write the output: No space left on device\n"
+                          "tallybox-cli: fleet: 21 devices: 1 done, 0 failed, 0 wrong password, "
+                          "0 differing, 20 not started\n"),
+            std::string::npos)
+      << lost.Err;
+}
+
+TEST_F(CliFleet, ProgramFromOnePresetWrongPasswordRefusedValueBadListAndCtrlC) {
+  // .21 and .22 take the preset; .23 lacks r1000 and refuses it; .24 gets a wrong password;
+  // .25 never finishes its login.
+  std::vector<std::unique_ptr<TSimProcess>> sims;
+  for (int n = 21; n <= 24; ++n)
+    sims.push_back(
+        Start(Address(n), n == 23 ? std::vector<std::string>{"--log", Path("23.log")}
+                                  : std::vector<std::string>{"--extra-registers", "1", "--log",
+                                                             Path(std::to_string(n) + ".log")}));
+  sims.push_back(Start(Address(25), {"--no-prompt", "--log", Path("25.log")}));
+  const std::string preset = Path("depot.rgp");
+  ASSERT_EQ(Run({"--host", Address(21), "registers", preset}).ExitCode, 0);
+  const std::string saved = ReadFileBytes(preset);
+  WriteFileBytes(preset,
+                 std::regex_replace(saved, std::regex("\r\nr101=0\r\n"), "\r\nr101=4242\r\n"));
+  WriteFileBytes(Path("wrong.pw"), "not-" + kTestPassword + "\n");
+  const std::string four = "host " + Address(21) + "\nhost " + Address(22) + "\nhost " +
+                           Address(23) + "\nhost " + Address(24) + " password-file=wrong.pw\n";
+
+  const TCliResult worst = Run({"--json", "fleet", List("four.txt", four), "program", preset});
+  EXPECT_EQ(worst.ExitCode, 4) << worst.Out << worst.Err;  // a wrong password before a difference
+  WriteFileBytes(Path("four.jsonl"), worst.Out);
+  const TCliResult read =
+      RunCli({"/usr/bin/python3", "-c",
+              "import json,sys\n"
+              "rows=sorted((json.loads(l) for l in open(sys.argv[1])), key=lambda r: r['device'])\n"
+              "print([(r['exit'], 'error' in r, r.get('result', {}).get('values')) for r in rows])",
+              Path("four.jsonl")});
+  EXPECT_EQ(read.Out,
+            "[(0, False, {}), (0, False, {}), (3, False, {'r1000': None}), (4, True, None)]\n")
+      << read.Err << worst.Out;
+  EXPECT_TRUE(worst.Err.ends_with("4 devices: 2 done, 0 failed, 1 wrong password, 1 differing\n"))
+      << worst.Err;
+  for (int n : {21, 22})
+    EXPECT_NE(ReadFileBytes(Path(std::to_string(n) + ".log")).find("\nr101=4242\n"),
+              std::string::npos);
+
+  const std::string three = four.substr(0, four.rfind("host "));
+  const TCliResult differs = Run({"fleet", List("three.txt", three), "program", preset});
+  EXPECT_EQ(differs.ExitCode, 3) << differs.Err;
+  EXPECT_NE(differs.Out.find("== host " + Address(23) +
+                             ": registers differ\nr1000: programmed 0, read back (not reported)\n"),
+            std::string::npos)
+      << differs.Out;
+
+  // A bad line is found before any device hears from the run.
+  const std::string before = ReadFileBytes(Path("21.log"));
+  const TCliResult bad = Run({"fleet", List("bad.txt", three + "com 300\n"), "version"});
+  EXPECT_EQ(bad.ExitCode, 2);
+  EXPECT_EQ(bad.Err, "tallybox-cli: " + Path("bad.txt") +
+                         ", line 4: com needs a port number from 1 to 255\n");
+  EXPECT_EQ(ReadFileBytes(Path("21.log")), before);
+
+  // Ctrl+C while .25 waits for its prompt: it is ended, nothing further starts.
+  TCliChild child({Cli, "--jobs", "1", "fleet",
+                   List("stuck.txt", "host " + Address(25) + "\n" + three), "version"},
+                  {WithPassword});
+  for (int i = 0; i < 250 && ReadFileBytes(Path("25.log")).empty(); ++i)
+    std::this_thread::sleep_for(20ms);
+  child.Signal(SIGINT);
+  const TCliResult stopped = child.Finish(10000ms);
+  EXPECT_EQ(stopped.ExitCode, 130);
+  EXPECT_EQ(stopped.Out, "== host " + Address(25) + ": interrupted\n");
+  EXPECT_NE(stopped.Err.find("1 interrupted, 3 not started\n"), std::string::npos) << stopped.Err;
+  EXPECT_TRUE(stopped.Err.ends_with("tallybox-cli: interrupted\n")) << stopped.Err;
+  for (auto& sim : sims) EXPECT_EQ(sim->Stop(), 0);
+}
