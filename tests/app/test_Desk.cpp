@@ -121,8 +121,9 @@ TEST_F(MainWindowTest, PagesFollowTheDesktopsSchemeAndStayReadable) {
   StartTcpSim("127.0.31.43");
   StartProgram();
   LogInAndWait("127.0.31.43");
+  const int loads = LoadsFinished;
   Trigger(&Main(), "actStatus");
-  ASSERT_TRUE(WaitUntil([&] { return PageIs("info.htm"); }));
+  ASSERT_TRUE(WaitUntil([&] { return LoadsFinished > loads && PageIs("info.htm"); }));
   // The lowest contrast of any text on the page against the ground it sits on (WCAG).
   const QString worst = Main()
                             .hvMain()

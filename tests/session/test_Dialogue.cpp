@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "dispatch/uTerminalDispatcher.h"
+#include "session/LinkStandIn.h"
 
 using namespace std::string_literals;
 
@@ -16,21 +17,6 @@ const std::string Esc = "\x1b";
 const std::string PromptStart = Esc + "[34;1m<Tallybox";
 const std::string Prompt = PromptStart + ">" + Esc + "[0m";
 const std::string EventLine = "\0\t"s + Esc + "[31mpower on" + Esc + "[0m\r\n";
-
-// The device's end of a connection that never starts a thread: the test puts bytes into the
-// input queue and reads what the dialogue wrote to the output queue, through the same queues
-// and calls the real dispatchers use.
-class TLink : public TTerminalDispatcher {
- public:
-  void Receive(const std::string& Bytes) {
-    AppendInput(Bytes.data(), static_cast<int32_t>(Bytes.size()));
-  }
-  std::string Sent() {
-    std::string out;
-    for (int32_t n; (n = TakeOutput(false)) > 0;) out.append(FBuffer, static_cast<size_t>(n));
-    return out;
-  }
-};
 
 // Plays the main window: records what reaches the views and the host calls, in order.
 struct TRig {

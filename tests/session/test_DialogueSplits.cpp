@@ -12,27 +12,15 @@
 #include <string>
 #include <vector>
 
+#include "dispatch/uTerminalDispatcher.h"
+#include "session/LinkStandIn.h"
 #include "session/uDialogue.h"
 #include "session/uSubmitSequence.h"
-#include "dispatch/uTerminalDispatcher.h"
 #include "sim/uSimDevice.h"
 #include "sim/uSimSession.h"
 #include "sim/uSimText.h"
 
 namespace {
-
-// The device's end of the link, without a thread.
-class TLink : public TTerminalDispatcher {
- public:
-  void Receive(const std::string& Bytes) {
-    AppendInput(Bytes.data(), static_cast<int32_t>(Bytes.size()));
-  }
-  std::string Sent() {
-    std::string out;
-    for (int32_t n; (n = TakeOutput(false)) > 0;) out.append(FBuffer, static_cast<size_t>(n));
-    return out;
-  }
-};
 
 // What a person and the device could tell apart: each completion with its reply lines and
 // the parameter list then, the terminal, events and modem views, the bytes sent.
