@@ -14,6 +14,8 @@
 class TFakeSerialTree {
  public:
   TFakeSerialTree() {
+    // Readable by all, as the real folders are: a test may look through it as another user.
+    std::filesystem::permissions(FTemp.Folder, std::filesystem::perms(0755));
     for (const char* folder : {"dev/serial/by-id", "sys/class/tty", "sys/devices"})
       std::filesystem::create_directories(FTemp.Folder / folder);
     ::setenv("TALLYBOX_SERIAL_BY_ID", ById().c_str(), 1);
