@@ -7,7 +7,9 @@
 #include <QInputDialog>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTimer>
+#include <algorithm>
 
 #include "app/uApplication.h"
 #include "app/uModal.h"
@@ -20,6 +22,7 @@ namespace {
 
 // udev makes the by-id name a moment after the node: one rescan after the changes settle.
 constexpr int RescanDelayMs = 300;
+constexpr int MaxWidth = 760;
 
 QString DeviceLabel(const TSerialDevice& Device) {
   QString label = QString::fromStdString(Device.Node);
@@ -30,7 +33,12 @@ QString DeviceLabel(const TSerialDevice& Device) {
 }  // namespace
 
 void TfmConnectWizard::WireSerialPage() {
-  ui->lbComPorts->setMinimumHeight(ui->lbComPorts->fontMetrics().height() * ComPortCount + 8);
+  ui->lbComPorts->addItem("COM1");
+  // All nine at once, with room for the scroll bar that a long device name brings.
+  ui->lbComPorts->setFixedHeight(ui->lbComPorts->sizeHintForRow(0) * ComPortCount +
+                                 2 * ui->lbComPorts->frameWidth() +
+                                 ui->lbComPorts->horizontalScrollBar()->sizeHint().height());
+  resize(size().expandedTo(sizeHint()));
   FDeviceWatch = new QFileSystemWatcher(this);
   FRescan = new QTimer(this);
   FRescan->setSingleShot(true);
@@ -72,6 +80,10 @@ void TfmConnectWizard::FillComPorts() {
   for (const TComPortEntry& entry : ListComPorts(FDevices, folders))
     ui->lbComPorts->addItem(QString::fromStdString(ComPortLine(entry)));
   ui->lbComPorts->setCurrentRow(chosen);
+  // Wider for long device names, up to a limit; the list scrolls beyond it.
+  const int missing = ui->lbComPorts->sizeHintForColumn(0) + 2 * ui->lbComPorts->frameWidth() -
+                      ui->lbComPorts->width();
+  if (missing > 0 && isVisible()) resize(std::min(width() + missing, MaxWidth), height());
 }
 
 void TfmConnectWizard::btnAssignClick() {
