@@ -26,9 +26,6 @@ class TFakeSerialTree {
     for (const char* name : {"TALLYBOX_SERIAL_BY_ID", "TALLYBOX_SYS_CLASS_TTY", "TALLYBOX_DEV"})
       ::unsetenv(name);
   }
-  TFakeSerialTree(const TFakeSerialTree&) = delete;
-  TFakeSerialTree& operator=(const TFakeSerialTree&) = delete;
-
   std::string Dev() const { return FTemp.Path("dev"); }
   std::string ById() const { return FTemp.Path("dev/serial/by-id"); }
 
