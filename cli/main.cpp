@@ -13,7 +13,9 @@
 #include "cli/uCliOptions.h"
 #include "cli/uCliOutput.h"
 #include "cli/uCliPassword.h"
+#include "cli/uCliPorts.h"
 #include "cli/uCliRun.h"
+#include "cli/uCliSession.h"
 #include "transport/Ras.h"
 
 namespace {
@@ -88,6 +90,7 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
   try {
+    if (options.Command == "ports") return RunPorts(options.Json, std::cout);
     return Run(options);
   } catch (const TCliFailure& failure) {
     return Interrupted ? Interruption() : Fail(failure.Code, failure.what());

@@ -14,7 +14,10 @@ struct TCommandShape {
 const std::map<std::string, TCommandShape> Commands = {
     {"version", {false, false}}, {"status", {false, false}}, {"registers", {true, false}},
     {"program", {true, true}},   {"diag", {false, false}},   {"send", {true, true}},
+    {"ports", {false, false}},
 };
+
+constexpr const char* Routes = "--host, --com, --port and --dial";
 
 // A whole decimal number within [Min, Max], or false.
 bool ParseNumber(const std::string& Text, int64_t Min, int64_t Max, int64_t& Value) {
@@ -24,8 +27,9 @@ bool ParseNumber(const std::string& Text, int64_t Min, int64_t Max, int64_t& Val
 }
 
 std::string SetRoute(TCliOptions& Options, TCliRoute Route) {
-  if (Options.Route != TCliRoute::None && Options.Route != Route)
-    return "give only one of --host, --com and --dial";
+  if ((Options.Route != TCliRoute::None && Options.Route != Route) ||
+      (Options.ComPort != 0 && !Options.DevicePath.empty()))
+    return std::string("give only one of ") + Routes;
   Options.Route = Route;
   return "";
 }
@@ -46,6 +50,11 @@ const std::map<std::string, TSetter>& ValueOptions() {
          if (!ParseNumber(V, 1, 255, n)) return "--com needs a port number from 1 to 255";
          O.ComPort = static_cast<int32_t>(n);
          return SetRoute(O, TCliRoute::Serial);
+       }},
+      {"--port",
+       [](TCliOptions& O, const std::string& V) {
+         O.DevicePath = V;
+         return V.empty() ? "--port needs a device path" : SetRoute(O, TCliRoute::Serial);
        }},
       {"--dial",
        [](TCliOptions& O, const std::string& V) {
@@ -118,8 +127,12 @@ std::string TakeFleet(std::vector<std::string>& Operands, TCliOptions& Options) 
 }
 
 std::string CheckRequest(const TCliOptions& Options, size_t Operands) {
+  if (Options.Command == "ports")
+    return Options.Route == TCliRoute::None && Options.FleetFile.empty() && Operands == 1
+               ? ""
+               : "ports lists the serial ports: give it no route and no argument";
   const bool fleet = !Options.FleetFile.empty();
-  if (Options.Route == TCliRoute::None && !fleet) return "give one of --host, --com and --dial";
+  if (Options.Route == TCliRoute::None && !fleet) return std::string("give one of ") + Routes;
   if (Options.Route != TCliRoute::DialUp && (!Options.Phone.empty() || !Options.User.empty()))
     return "--phone and --user belong to --dial";
   if (Options.Command.empty()) return "no command given";
@@ -165,10 +178,11 @@ std::string ParseCliOptions(const std::vector<std::string>& Args, TCliOptions& O
 }
 
 std::string CliUsage() {
-  return "usage: tallybox-cli (--host HOST | --com N | --dial ENTRY [--phone P] [--user U])\n"
-         "                    [--password-file FILE] [--timeout MS] [--json] [--raw]\n"
-         "                    [--verbose] COMMAND [ARG]\n"
+  return "usage: tallybox-cli (--host HOST | --com N | --port PATH | --dial ENTRY [--phone P]\n"
+         "                    [--user U]) [--password-file FILE] [--timeout MS] [--json]\n"
+         "                    [--raw] [--verbose] COMMAND [ARG]\n"
          "       tallybox-cli [--jobs N] [--progress] [other options] fleet FILE COMMAND [ARG]\n"
+         "       tallybox-cli [--json] ports\n"
          "       tallybox-cli --help | --version\n"
          "commands:\n"
          "  version           print the page version the device reports\n"
@@ -184,11 +198,14 @@ std::string CliUsage() {
          "                    password-file=PATH; # starts a comment. registers DIR saves\n"
          "                    DIR/<device>.rgp for each device; each device's output follows\n"
          "                    a header line with its result, a summary goes to stderr\n"
+         "  ports             list COM1 to COM9 with the device each reaches, and the serial\n"
+         "                    devices found (no route needed)\n"
          "options:\n"
+         "  --port PATH           a serial debug port by its device path, instead of --com N\n"
          "  --password-file FILE  the device password (a final line end is ignored; FILE \"-\"\n"
          "                        is standard input); else the environment variable\n"
          "                        TALLYBOX_PASSWORD, else it is asked on the terminal\n"
-         "                        (/dev/tty; not for --com)\n"
+         "                        (/dev/tty; not for --com or --port)\n"
          "  --timeout MS          time allowed for connecting and logging in (default 10000)\n"
          "  --json                the output as one JSON document (not for registers FILE);\n"
          "                        fleet: one object a line per device\n"

@@ -1,6 +1,7 @@
-// The arguments of tallybox-cli: one route (--host, --com, --dial) or a device list
-// ("fleet FILE"), the login and output options, and the command with its argument. main parses them
-// first; the usage text lives here too so that the help and the usage errors print the same lines.
+// The arguments of tallybox-cli: one route (--host, --com, --port, --dial) or a device list
+// ("fleet FILE"), the login and output options, and the command with its argument. main parses
+// them first; the usage text lives here too so that the help and the usage errors print the same
+// lines.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +14,7 @@ struct TCliOptions {
   TCliRoute Route = TCliRoute::None;
   std::string Host;         // --host
   int32_t ComPort = 0;      // --com
+  std::string DevicePath;   // --port: a serial device opened by its path
   std::string DialEntry;    // --dial
   std::string Phone, User;  // --phone, --user (dial-up only)
   std::string PasswordFile;
@@ -22,7 +24,7 @@ struct TCliOptions {
   bool Verbose = false;
   bool Help = false;
   bool Version = false;
-  std::string Command;  // version, status, registers, program, diag, send
+  std::string Command;  // version, status, registers, program, diag, send; ports needs no route
   std::string Argument;
   bool HasArgument = false;
   // fleet FILE: the devices come from FILE instead of a route option, Jobs of them at once.

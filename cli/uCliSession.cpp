@@ -44,6 +44,7 @@ TCliSession::~TCliSession() {
 TTerminalDispatcher* TCliSession::MakeDispatcher() {
   switch (FOptions.Route) {
     case TCliRoute::Serial:
+      if (!FOptions.DevicePath.empty()) return new TComPortDispatcher(FOptions.DevicePath);
       return new TComPortDispatcher(FOptions.ComPort);
     case TCliRoute::DialUp:
       // The dial-up password stays the one stored with the entry.
@@ -56,6 +57,7 @@ TTerminalDispatcher* TCliSession::MakeDispatcher() {
 std::string TCliSession::RouteName() const {
   switch (FOptions.Route) {
     case TCliRoute::Serial:
+      if (!FOptions.DevicePath.empty()) return FOptions.DevicePath;
       return "COM" + std::to_string(FOptions.ComPort);
     case TCliRoute::DialUp:
       return FOptions.DialEntry;

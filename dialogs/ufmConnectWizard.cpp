@@ -23,6 +23,7 @@ TfmConnectWizard::TfmConnectWizard(QWidget* Parent)
   connect(ui->btnCancel, &QPushButton::clicked, this, &QDialog::reject);
   connect(ui->btnNewConnection, &QPushButton::clicked, this,
           Guarded([this] { btnNewConnectionClick(); }));
+  WireSerialPage();
   CentreOnScreen(this);
 }
 
@@ -41,6 +42,7 @@ void TfmConnectWizard::showEvent(QShowEvent* Event) {
 
 void TfmConnectWizard::done(int Result) {
   FOpen = false;
+  WatchDevices(false);
   QDialog::done(Result);
 }
 
@@ -66,6 +68,7 @@ void TfmConnectWizard::ShowPage(QWidget* Page) {
 void TfmConnectWizard::pcPagesChange() {
   QWidget* page = ui->pcPages->currentWidget();
   QWidget* focus = nullptr;
+  WatchDevices(page == ui->tsSerial);
   if (page == ui->tsStart) {
     SetHeader("Connection Type", "Select how to connect to the Tallybox", "&Next >");
     for (QRadioButton* route : {ui->rbDialUp, ui->rbSerial, ui->rbTCP})

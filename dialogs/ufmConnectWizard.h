@@ -8,7 +8,12 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "transport/uSerialDevices.h"
+
+class QFileSystemWatcher;
+class QTimer;
 class QWidget;
 class TTerminalDispatcher;
 
@@ -48,7 +53,16 @@ class TfmConnectWizard : public QDialog {
   void TelephoneNext();
   void SerialNext();
   void TcpNext();
+  // The serial page's device list: what each COM number reaches, kept fresh while the page
+  // is shown (adapters come and go), and the Assign button that links one to a device.
+  void WireSerialPage();
+  void FillComPorts();
+  void WatchDevices(bool On);
+  void btnAssignClick();
 
   std::unique_ptr<Ui::TfmConnectWizard> ui;
   bool FOpen = false;  // between opening and closing: a restore from minimised is no opening
+  std::vector<TSerialDevice> FDevices;  // as last listed on the serial page
+  QFileSystemWatcher* FDeviceWatch = nullptr;
+  QTimer* FRescan = nullptr;
 };

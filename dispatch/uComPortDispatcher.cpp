@@ -5,9 +5,20 @@
 #include "dispatch/uTerminalDispatcher.h"
 #include "rtl/Exceptions.h"
 #include "transport/uComms.h"
+#include "transport/uSerialAccess.h"
 
 TComPortDispatcher::TComPortDispatcher(int32_t PortNumber) : FPort(std::make_unique<TCommPort>()) {
   FPort->SetPort(PortNumber);
+  SetLineSettings();
+}
+
+TComPortDispatcher::TComPortDispatcher(const std::string& DevicePath)
+    : FPort(std::make_unique<TCommPort>()) {
+  FPort->SetDevice(DevicePath);
+  SetLineSettings();
+}
+
+void TComPortDispatcher::SetLineSettings() {
   FPort->SetBaudRate(DebugBaudRate);
   FPort->SetParity('N');
   FPort->SetByteSize(8);
@@ -28,14 +39,19 @@ void TComPortDispatcher::Execute() {
   RunThenClose([this] { Pump(); }, [this] { FPort->SetActive(false); });
 }
 
+std::string TComPortDispatcher::PortName() {
+  return FPort->Port() > 0 ? Format("COM%d", FPort->Port()) : FPort->DeviceName();
+}
+
+// A port that will not open says why and what to do, after the usual words.
 void TComPortDispatcher::Pump() {
-  const int32_t number = FPort->Port();
-  ReportStatus(Format("Opening COM%d", number));
+  ReportStatus("Opening " + PortName());
   FPort->SetActive(true);
   if (FPort->IsOpen()) {
     NotifyOpened();
   } else {
-    ReportError(Format("Could not open COM%d", number));
+    ReportError("Could not open " + PortName() + ". " +
+                SerialOpenProblem(FPort->DevicePath(), FPort->OpenError()));
     Terminate();
   }
   while (!Terminated()) {

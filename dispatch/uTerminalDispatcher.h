@@ -110,6 +110,9 @@ class TComPortDispatcher : public TTerminalDispatcher {
   static constexpr int32_t WriteWaitSliceMs = 1;
 
   explicit TComPortDispatcher(int32_t PortNumber);
+  // A device named by its path ("/dev/ttyUSB0") instead of a COM number; ComPort is then 0
+  // and the status and error texts name the path.
+  explicit TComPortDispatcher(const std::string& DevicePath);
   ~TComPortDispatcher() override;
   int32_t ComPort();
 
@@ -119,7 +122,9 @@ class TComPortDispatcher : public TTerminalDispatcher {
   std::unique_ptr<TCommPort> FPort;
 
  private:
+  void SetLineSettings();
   void Pump();
+  std::string PortName();
   bool Receive();
   void Send();
   bool MayNotSend();

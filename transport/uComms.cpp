@@ -1,6 +1,6 @@
 #include "transport/uComms.h"
 
-#include "rtl/UserFolders.h"
+#include "transport/uComPortMap.h"
 #include "transport/uCommAttributes.h"
 
 #include <fcntl.h>
@@ -8,7 +8,6 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -63,6 +62,16 @@ void TCommPort::SetPort(int32_t N) {
   FPort = N;
   if (N <= 0) throw ECommPort("Invalid Port Number");
   FDeviceName = Format("COM%d:", N);
+  FDevicePath.clear();
+  if (wasOpen) Open();
+}
+
+void TCommPort::SetDevice(const std::string& Path) {
+  const bool wasOpen = IsOpen();
+  Close();
+  FPort = 0;
+  FDeviceName = Path;
+  FDevicePath = Path;
   if (wasOpen) Open();
 }
 
@@ -97,13 +106,8 @@ bool TCommPort::SetActive(bool Value) {
 }
 
 std::string TCommPort::DevicePath() const {
-  const std::string folder = UserConfigFolder();
-  if (!folder.empty()) {
-    std::string link = folder + "/TallyboxUtility/com" + std::to_string(FPort);
-    struct stat info;
-    if (lstat(link.c_str(), &info) == 0) return link;
-  }
-  return "/dev/ttyS" + std::to_string(FPort - 1);
+  if (!FDevicePath.empty()) return FDevicePath;
+  return ComDevicePath(FPort, TSerialFolders::FromEnvironment().Dev);
 }
 
 TCommState TCommPort::BuildState() const {
@@ -123,13 +127,16 @@ bool TCommPort::Open() {
   Close();
   if (FDeviceName.empty()) throw ECommPort("No port assigned");
   const std::string path = DevicePath();
+  FOpenError = 0;
   FHandle = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (FHandle < 0) {
+    FOpenError = errno;
     FHandle = InvalidHandle;
     return false;
   }
   // A port is one program's at a time: a second opener finds it in use.
   if (flock(FHandle, LOCK_EX | LOCK_NB) != 0) {
+    FOpenError = errno == EWOULDBLOCK ? EBUSY : errno;
     ::close(FHandle);
     FHandle = InvalidHandle;
     return false;

@@ -66,6 +66,9 @@ class TCommPort {
 
   int32_t Port() const { return FPort; }
   void SetPort(int32_t N);
+  // Names the device by its path instead of a COM number ("/dev/ttyUSB0"); Port becomes 0.
+  // Like SetPort, a port that was open moves to the new device.
+  void SetDevice(const std::string& Path);
   std::string DeviceName() const { return FDeviceName; }
   uint32_t BaudRate() const { return FBaudRate; }
   void SetBaudRate(uint32_t Value);
@@ -101,8 +104,12 @@ class TCommPort {
   // Waits at most TimeoutMs for the write in progress to move on; returns WriteDone.
   bool WaitWriteDone(int32_t TimeoutMs);
   // The device COM<Port> stands for: the user's link com<n> in the program's configuration
-  // folder when there is one, else the n-th built-in serial port.
+  // folder when there is one, else the n-th built-in serial port (see uComPortMap); or the
+  // path SetDevice gave.
   std::string DevicePath() const;
+  // Why the last Open returned false: the system's error number (EBUSY when another copy holds
+  // the port's lock); 0 after an Open that got the device.
+  int OpenError() const { return FOpenError; }
   // The line state the last Open applied (and the setters changed since).
   TCommState CommState() const { return FState; }
   // Not owned; null (the default) reads the real lines.
@@ -127,6 +134,8 @@ class TCommPort {
 
   int32_t FPort = 0;
   std::string FDeviceName;
+  std::string FDevicePath;  // from SetDevice
+  int FOpenError = 0;
   int FHandle = InvalidHandle;
   TComStat FStatus;
   uint32_t FBaudRate = 0;

@@ -15,6 +15,7 @@
 
 #include "app/MainWindowFixture.h"
 #include "settings/uRegistry.h"
+#include "transport/uComms.h"
 
 namespace {
 
@@ -231,6 +232,20 @@ TEST_F(MainWindowTest, SerialLinkShowsTheTerminalWithTheModemAndEventsPanels) {
             "150", "--text", "150"});
   StartProgram();
   Find<QDockWidget>(&Main(), "pnlModem")->hide();  // as a TCP connection would have left them
+  {
+    TCommPort otherCopy;  // the port held by another copy of the program: the Error box says so
+    otherCopy.SetPort(3);
+    otherCopy.SetBaudRate(115200);
+    ASSERT_TRUE(otherCopy.Open());
+    QueueSerialWizard(3);
+    TModal::SetNextAnswer(QMessageBox::Ok);
+    Trigger(&Main(), "actConnect");
+    ASSERT_TRUE(WaitUntil([&] { return TModal::AllAnswersUsed(); }));
+    EXPECT_EQ(TModal::ShownMessages().back().Title, "Error");
+    EXPECT_TRUE(TModal::ShownMessages().back().Text.endsWith(
+        " is in use by another program. Close that program and try again."));
+    ASSERT_TRUE(WaitUntil([&] { return Action("actConnect")->isEnabled(); }));
+  }
   QueueSerialWizard(3);
   Trigger(&Main(), "actConnect");
   ASSERT_TRUE(WaitUntil([&] { return Status() == "Connected COM3"; }));

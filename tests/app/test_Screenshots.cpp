@@ -1,12 +1,14 @@
 // Draws the README's screenshots: the main window on the registers page, the connection
-// wizard on its TCP/IP page, the progress window on its password page and the advanced view
-// on the serial route. Not part of the suite (disabled); scripts/screenshots runs it under a
-// virtual display.
+// wizard on its TCP/IP page and on its serial page, the progress window on its password page
+// and the advanced view on the serial route. Not part of the suite (disabled); scripts/screenshots
+// runs it under a virtual display.
 #include <QDir>
 #include <QPixmap>
 #include <QPlainTextEdit>
 
 #include "app/MainWindowFixture.h"
+#include "support/FakeSerialTree.h"
+#include "support/PtyPeer.h"
 
 namespace {
 
@@ -65,4 +67,24 @@ TEST_F(MainWindowTest, DISABLED_ScreenshotsAdvanced) {
            Main().reTerminal()->toPlainText().contains("Checking line");
   }));
   Save(&Main(), "advanced");
+}
+
+// The serial page with devices: pseudo-terminals in a made-up /dev stand in for a built-in
+// port, an adapter assigned to COM3, a board nothing is assigned to and an unplugged adapter.
+TEST_F(MainWindowTest, DISABLED_ScreenshotsSerialPage) {
+  TFakeSerialTree tree;
+  TPtyPeer builtIn, adapter, board;
+  tree.AddBuiltIn("ttyS0", builtIn.SlavePath(), 4);
+  Config.Link(3, tree.AddUsb("ttyUSB0", adapter.SlavePath(), "FTDI", "FT232R USB UART",
+                             "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0"));
+  tree.AddUsb("ttyACM0", board.SlavePath(), "Arduino (www.arduino.cc)", "Arduino Uno", "");
+  Config.Link(4, tree.ById() + "/usb-Prolific_Technology_Inc._USB-Serial_Controller-if00-port0");
+  StartProgram();
+  TModal::SetNextExec([&](QDialog* wizard) {
+    Find<QRadioButton>(wizard, "rbSerial")->setChecked(true);
+    Click(wizard, "btnNext");
+    Find<QComboBox>(wizard, "cbCOMPort")->setCurrentIndex(2);
+    Save(wizard, "wizard-serial");
+  });
+  Trigger(&Main(), "actConnect");
 }

@@ -47,7 +47,7 @@ TEST(CliOptions, ParsesRoutesCommandsAndValues) {
       {{"--host", "h", "program"}, "program needs an argument", TCliRoute::Tcp, "program", ""},
       {{"--host", "h", "send", ""}, "send needs a non-empty argument", TCliRoute::Tcp, "send", ""},
       {{"--host", "h", "--dial", "x", "diag"},
-       "give only one of --host, --com and --dial",
+       "give only one of --host, --com, --port and --dial",
        TCliRoute::Tcp,
        "",
        ""},
@@ -67,7 +67,14 @@ TEST(CliOptions, ParsesRoutesCommandsAndValues) {
        TCliRoute::Tcp,
        "diag",
        ""},
-      {{"version"}, "give one of --host, --com and --dial", TCliRoute::None, "version", ""},
+      {{"version"}, "give one of --host, --com, --port and --dial", TCliRoute::None, "version", ""},
+      {{"--port", "/dev/ttyUSB0", "version"}, "", TCliRoute::Serial, "version", ""},
+      {{"--com", "3", "--port=/dev/ttyUSB0", "diag"},
+       "give only one of --host, --com, --port and --dial",
+       TCliRoute::Serial,
+       "",
+       ""},
+      {{"--json", "ports"}, "", TCliRoute::None, "ports", ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.Args));

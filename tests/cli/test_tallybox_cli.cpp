@@ -2,8 +2,10 @@
 // 127.0.40.x on port 6024), over a pseudo-terminal reached as a COM port, and over the
 // simulated dial-up service. Exit statuses, outputs, the password's ways in, Ctrl+C.
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <termios.h>
 #include <unistd.h>
@@ -16,6 +18,7 @@
 
 #include "CliRunner.h"
 #include "sim/SimHarness.h"
+#include "support/FakeSerialTree.h"
 #include "support/LoopbackPeer.h"
 #include "support/TempConfig.h"
 
@@ -288,6 +291,10 @@ TEST_F(CliProgram, UsageErrors) {
       {"--host", "h", "--com", "3", "version"},
       {"--com", "0", "version"},
       {"--com", "x", "version"},
+      {"--com", "3", "--port", "/dev/ttyUSB0", "version"},
+      {"--port=", "version"},
+      {"--host", "h", "ports"},
+      {"ports", "extra"},
       {"--host", "h", "--phone", "1", "version"},
       {"--host", "h", "--timeout", "-5", "version"},
       {"--host", "h", "--password", "secret", "version"},
@@ -381,6 +388,64 @@ TEST_F(CliProgram, SerialPortThroughAComLink) {
   const TCliResult absent = RunCli({Cli, "--com", "8", "version"}, {env});
   EXPECT_EQ(absent.ExitCode, 1);
   EXPECT_NE(absent.Err.find("COM8"), std::string::npos) << absent.Err;
+}
+
+// The simulator's terminal stands in for a USB adapter: "ports" lists it, --port reaches it
+// by its stable name, and a node the user may not open, or one held exclusively by another
+// program, says so. Root passes permission and exclusive-mode checks, so as root the tool runs
+// as nobody (setpriv); otherwise as the test's own user, whose refusal names no group to join.
+TEST_F(CliProgram, PortsListAndPortByPathWithTheReasonAPortWillNotOpen) {
+  TTempConfig config;
+  TFakeSerialTree tree;
+  FSim = std::make_unique<TSimProcess>(std::vector<std::string>{
+      "--serial", "--link", Path("sim-tty"), "--events", "0", "--text", "0", "--modem", "0"});
+  const auto node = FSim->WaitForLine("tallybox-sim: serial debug terminal: ");
+  ASSERT_TRUE(node);
+  const std::string stable =
+      tree.AddUsb("ttyUSB0", *node, "FTDI", "FT232R USB UART", "usb-FTDI_FT232R_A5-if00-port0");
+  config.Link(2, *node);
+
+  const std::vector<std::string> lines = Lines(Run({"ports"}).Out);
+  ASSERT_EQ(lines.size(), 12u);
+  EXPECT_EQ(lines[0], "COM1 \u2014 nothing");
+  EXPECT_EQ(lines[1], "COM2 \u2014 " + tree.Dev() + "/ttyUSB0 (FTDI FT232R USB UART)");
+  EXPECT_EQ(lines[11], "  " + stable + "  " + tree.Dev() + "/ttyUSB0  (FTDI FT232R USB UART)");
+  WriteFileBytes(Path("ports.json"), Run({"--json", "ports"}).Out);
+  EXPECT_EQ(Python(Path("ports.json"), "d['ports'][1]['description'], d['devices'][0]['stable']"),
+            "FTDI FT232R USB UART " + stable + "\n");
+  EXPECT_EQ(Run({"--port", stable, "version"}, {NoPassword}).Out, "1.00\n");
+
+  const bool root = ::geteuid() == 0;
+  auto runAsUser = [&](const std::string& Port) {
+    std::vector<std::string> args{Cli, "--port", Port, "version"};
+    if (root)
+      args.insert(args.begin(),
+                  {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
+    return RunCli(args, {NoPassword});
+  };
+  const group* dialout = ::getgrnam("dialout");
+  ASSERT_EQ(::chown(node->c_str(), ::geteuid(),
+                    root && dialout ? dialout->gr_gid : static_cast<gid_t>(-1)),
+            0);
+  ASSERT_EQ(::chmod(node->c_str(), root ? 0660 : 0), 0);
+  const TCliResult refused = runAsUser(stable);
+  EXPECT_EQ(refused.ExitCode, 1);
+  const std::string said = "tallybox-cli: Could not open " + stable + ". You may not open " + *node;
+  EXPECT_TRUE(refused.Err.starts_with(said)) << refused.Err;
+  if (root && dialout)
+    EXPECT_EQ(refused.Err, said +
+                               ": it belongs to the group dialout. Add yourself to it (sudo "
+                               "adduser $USER dialout) and log in again.\n");
+
+  const int held = ::open(node->c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(::ioctl(held, TIOCEXCL), 0);
+  ASSERT_EQ(::chmod(node->c_str(), 0666), 0);
+  const TCliResult busy = runAsUser(*node);
+  ::ioctl(held, TIOCNXCL);
+  ::close(held);
+  EXPECT_EQ(busy.Err, "tallybox-cli: Could not open " + *node + ". " + *node +
+                          " is in use by another program. Close that program and try again.\n");
 }
 
 TEST_F(CliProgram, DialUpThroughThePhoneBook) {

@@ -1,6 +1,9 @@
 // The connection wizard and the progress window as the user meets them.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include <QInputDialog>
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
@@ -10,7 +13,9 @@
 #include "dialogs/ufmConnectProgress.h"
 #include "dialogs/ufmConnectWizard.h"
 #include "dispatch/uTerminalDispatcher.h"
+#include "support/FakeSerialTree.h"
 #include "support/GuiHelpers.h"
+#include "support/PtyPeer.h"
 #include "support/TempConfig.h"
 
 namespace {
@@ -225,4 +230,48 @@ TEST_F(ConnectProgress, AskPasswordKeepsTheWindowUntilTheNextCloseSoon) {
   EXPECT_TRUE(WaitUntil([&] { return !Progress.isVisible(); }, std::chrono::milliseconds(3000)));
   Progress.AskPassword();  // reopens a closed window on the password page
   EXPECT_TRUE(Progress.isVisible());
+}
+
+// A pseudo-terminal stands in for a USB adapter in a made-up /dev: plugged in while the page
+// is shown, it appears behind the COM number linked to its stable name; Assign links another.
+TEST_F(ConnectWizard, SerialPageListsWhatEachComReachesAndAssignsAnAdapter) {
+  TFakeSerialTree tree;
+  TPtyPeer builtIn, adapter;
+  tree.AddBuiltIn("ttyS0", builtIn.SlavePath(), 4);
+  const std::string stable = tree.ById() + "/usb-FTDI_FT232R_USB_UART_A5-if00-port0";
+  Config.Link(2, stable);
+  const QString dev = QString::fromStdString(tree.Dev());
+  const QString dash = QString::fromUtf8(" \u2014 ");
+  Wizard.Method = 1;
+  const TShowing serial = Show(Wizard, [&](QDialog* dialog) {
+    Click(dialog, "btnNext");
+    auto* list = Find<QListWidget>(dialog, "lbComPorts");
+    EXPECT_TRUE(list->isVisible() && list->width() > 0 && list->height() > 0);
+    EXPECT_EQ(list->item(0)->text(), "COM1" + dash + dev + "/ttyS0");
+    EXPECT_EQ(list->currentRow(), 3);  // the saved COM4
+
+    tree.AddUsb("ttyUSB0", adapter.SlavePath(), "FTDI", "FT232R USB UART",
+                stable.substr(tree.ById().size() + 1));
+    const QString plugged = dev + "/ttyUSB0 (FTDI FT232R USB UART)";
+    EXPECT_TRUE(WaitUntil([&] { return list->item(1)->text() == "COM2" + dash + plugged; }));
+
+    list->setCurrentRow(4);
+    EXPECT_EQ(Find<QComboBox>(dialog, "cbCOMPort")->currentText(), "COM5");
+    QStringList offered;
+    TModal::SetNextExec([&](QDialog* choose) {
+      auto* input = qobject_cast<QInputDialog*>(choose);
+      ASSERT_NE(input, nullptr);
+      offered = input->comboBoxItems();
+      input->setTextValue(plugged);
+      input->accept();
+    });
+    Click(dialog, "btnAssign");
+    EXPECT_EQ(offered, QStringList({dev + "/ttyS0", plugged}));
+    EXPECT_EQ(list->item(4)->text(), "COM5" + dash + plugged);
+    Click(dialog, "btnNext");
+  });
+  EXPECT_EQ(serial.Result, QDialog::Accepted);
+  EXPECT_EQ(Wizard.ComPort, 5);
+  EXPECT_EQ(std::filesystem::read_symlink(Config.LinkPath(5)).string(), stable);
+  EXPECT_TRUE(TModal::AllAnswersUsed());
 }
