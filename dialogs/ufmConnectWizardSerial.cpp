@@ -11,9 +11,9 @@
 #include <QTimer>
 #include <algorithm>
 
-#include "app/uApplication.h"
-#include "app/uModal.h"
 #include "dialogs/ufmConnectWizard.h"
+#include "gui/uApplication.h"
+#include "gui/uModal.h"
 #include "rtl/Exceptions.h"
 #include "transport/uComPortMap.h"
 #include "ui_ufmConnectWizard.h"
