@@ -9,6 +9,8 @@ if(TALLYBOX_SANITIZE)
     add_compile_options(-fno-sanitize-recover=undefined)
   endif()
   add_link_options(-fsanitize=${TALLYBOX_SANITIZE})
+  # Tests that size work or memory for a normal build take less, or skip the memory figure.
+  add_compile_definitions(TALLYBOX_SANITIZED)
 endif()
 if(TALLYBOX_FUZZ)
   # Only the fuzz targets link the fuzzer's own main.

@@ -52,7 +52,8 @@ void TDialogue::Opened(bool Serial) {
 
 void TDialogue::Closed() {
   if (!FDispatcher) return;
-  const int64_t undrained = Drain(TClock::now() + TickBudget) ? 0 : DropInput();
+  const int64_t undrained =
+      Drain(FNow() + static_cast<uint32_t>(TickBudget.count())) ? 0 : DropInput();
   FFork.Flush();
   for (int32_t i = 0; i < FFork.SegmentCount(); ++i) {
     TSFSegment* segment = FFork.Segments(i);
@@ -92,7 +93,7 @@ void TDialogue::Disconnect(bool Serial) {
 bool TDialogue::Tick() {
   if (!FDispatcher || !FOpened) return FDispatcher != nullptr;
   const uint64_t session = FSession;
-  FBehind = !Drain(TClock::now() + TickBudget);
+  FBehind = !Drain(FNow() + static_cast<uint32_t>(TickBudget.count()));
   FFork.Expire(FNow());
   switch (FDialogueState) {
     case ssIdle:
@@ -110,13 +111,14 @@ bool TDialogue::Tick() {
 
 // Moves the dispatcher's bytes into the fork in ReadSize reads. False when it stopped with
 // bytes still waiting: the time was up, or a reply being framed passed the segment limit.
-bool TDialogue::Drain(TClock::time_point Until) {
+// Until is on the dialogue's own tick, so a test that holds the tick still sees no budget run out.
+bool TDialogue::Drain(uint32_t Until) {
   char buffer[ReadSize];
   TSFSegment* terminal = FFork.Segments(FSegTerminal);
   terminal->Keep = FDialogueState == ssCommand;
   for (uint32_t reads = 1; FDispatcher; ++reads) {
     if (terminal->Keep && terminal->Stream->Size() > SegmentLimit) return false;
-    if (reads > TickReads || (reads % 64 == 0 && TClock::now() >= Until)) return false;
+    if (reads > TickReads || (reads % 64 == 0 && DeadlinePassed(Until))) return false;
     const int32_t n = FDispatcher->ReadInput(buffer, ReadSize);
     if (n <= 0) return true;
     FFork.Feed(buffer, n, FNow());

@@ -156,10 +156,8 @@ class TDialogue {
     TKind Kind;
   };
 
-  using TClock = std::chrono::steady_clock;
-
   bool Request(TRequest R);
-  bool Drain(TClock::time_point Until);
+  bool Drain(uint32_t Until);
   int64_t DropInput();
   bool EndOverlongReply(uint64_t Session);
   void PumpIdle(uint64_t Session);

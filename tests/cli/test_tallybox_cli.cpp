@@ -276,9 +276,13 @@ TEST_F(CliProgram, DeviceFloodingWithoutAPromptEndsAtTheLoginTimeOutWithMemoryBo
   const TCliResult r = child.Finish();
   EXPECT_EQ(r.ExitCode, 1) << r.Err;
   EXPECT_NE(r.Err.find("No reply to the login within 4000 ms"), std::string::npos) << r.Err;
+#ifndef TALLYBOX_SANITIZED  // a sanitizer's own memory would be counted too
   rusage usage{};
   getrusage(RUSAGE_CHILDREN, &usage);  // the largest child waited for so far: the tool
   EXPECT_LT(usage.ru_maxrss, 48 * 1024) << "KiB at the peak";
+#endif
+  FSim->Stop();  // still flooding: how it ends is not what this test is about
+  FSim.reset();
 }
 
 TEST_F(CliProgram, UsageErrors) {
