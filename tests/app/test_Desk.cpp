@@ -52,7 +52,7 @@ TEST_F(MainWindowTest, BoxesGoOverTheProgressWindowAndItsCloseButtonIsAbort) {
   TModal::ClearShownMessages();
   TModal::SetNextAnswer(0);
   TModal::SetNextAnswer(0);
-  QueueTcpWizard("127.0.31.40");
+  QueueTcpWizard("127.0.31.44");
   Trigger(&Main(), "actConnect");
   ASSERT_TRUE(WaitUntil([&] { return Status() == "Not connected"; }));
   ASSERT_FALSE(TModal::ShownMessages().empty());
@@ -62,9 +62,9 @@ TEST_F(MainWindowTest, BoxesGoOverTheProgressWindowAndItsCloseButtonIsAbort) {
 
   // Closed from the window manager while the device asks for its password: an abort, and
   // the window goes with the connection.
-  StartTcpSim("127.0.31.41");
+  StartTcpSim("127.0.31.45");
   TModal::SetNextAnswer(0);  // "Check the password, and try again"
-  QueueTcpWizard("127.0.31.41");
+  QueueTcpWizard("127.0.31.45");
   Trigger(&Main(), "actConnect");
   ASSERT_TRUE(WaitUntil([&] { return Program->Progress.isVisible() && ProgressHas("Opened"); }));
   Program->Progress.close();

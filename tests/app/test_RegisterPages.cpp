@@ -270,9 +270,9 @@ TEST_F(RegisterPages, AnUnreadablePresetIsReportedWithTheReason) {
 
 // A modem-speed link: whatever the device says arrives about a byte a millisecond.
 TEST_F(RegisterPages, AtNineThousandSixHundredBaudTheNewerPagesProgramTheDevice) {
-  StartTcpSim("127.0.32.9", {"--page-version", "1.10", "--baud", "9600"});
+  StartTcpSim("127.0.32.19", {"--page-version", "1.10", "--baud", "9600"});
   StartProgram();
-  LogInAndWait("127.0.32.9");
+  LogInAndWait("127.0.32.19");
   EXPECT_EQ(Status(1), "v1.10");
   ASSERT_TRUE(ShowsPage("home.htm"));
   EXPECT_EQ(Js("document.querySelector('.version').textContent"), "1.10");

@@ -271,8 +271,8 @@ TEST_F(CliProgram, FailuresOfTheLinkAndTheDevice) {
 // The flood is 64 MiB of event lines and no prompt: the login waits for its time-out with
 // the fork's caps holding, so the tool's peak memory stays far below the flood.
 TEST_F(CliProgram, DeviceFloodingWithoutAPromptEndsAtTheLoginTimeOutWithMemoryBounded) {
-  StartSim("127.0.40.9", {"--no-prompt", "--flood", "67108864"});
-  TCliChild child({Cli, "--host", "127.0.40.9", "--timeout", "4000", "version"}, {WithPassword});
+  StartSim("127.0.40.29", {"--no-prompt", "--flood", "67108864"});
+  TCliChild child({Cli, "--host", "127.0.40.29", "--timeout", "4000", "version"}, {WithPassword});
   const TCliResult r = child.Finish();
   EXPECT_EQ(r.ExitCode, 1) << r.Err;
   EXPECT_NE(r.Err.find("No reply to the login within 4000 ms"), std::string::npos) << r.Err;
@@ -657,21 +657,21 @@ TEST_F(CliProgram, VersionRegistersAndProgramOverBrokenUpAndSlowLinks) {
       {"--split", "random", "--split", "24", "--split-gap", "5"}, {"--baud", "9600"}};
   for (const auto& link : links) {
     SCOPED_TRACE(link[1]);
-    StartSim("127.0.40.11", link);
+    StartSim("127.0.40.21", link);
     const std::string original = Path("original.rgp"), changed = Path("changed.rgp");
-    ASSERT_EQ(Run({"--host", "127.0.40.11", "registers", original}).ExitCode, 0);
+    ASSERT_EQ(Run({"--host", "127.0.40.21", "registers", original}).ExitCode, 0);
     std::string text = ReadFileBytes(original);
     WriteFileBytes(changed, text.replace(text.find("\r\nr101=0\r\n"), 10, "\r\nr101=77\r\n"));
-    const std::string listed = Run({"--host", "127.0.40.11", "registers"}).Out;
+    const std::string listed = Run({"--host", "127.0.40.21", "registers"}).Out;
     ASSERT_NE(listed.find("\nr101=0\n"), std::string::npos) << listed;
     for (int run = 0; run < 2; ++run) {
-      const TCliResult version = Run({"--host", "127.0.40.11", "version"});
+      const TCliResult version = Run({"--host", "127.0.40.21", "version"});
       EXPECT_EQ(version.Out, "1.00\n") << version.Err;
-      const TCliResult registers = Run({"--host", "127.0.40.11", "registers"});
+      const TCliResult registers = Run({"--host", "127.0.40.21", "registers"});
       EXPECT_EQ(registers.ExitCode, 0) << registers.Err;
       EXPECT_EQ(registers.Out, listed);
       for (const std::string& preset : {changed, original}) {
-        const TCliResult programmed = Run({"--host", "127.0.40.11", "program", preset});
+        const TCliResult programmed = Run({"--host", "127.0.40.21", "program", preset});
         EXPECT_EQ(programmed.ExitCode, 0) << programmed.Out << programmed.Err;
       }
     }

@@ -12,7 +12,7 @@
 
 namespace {
 
-const std::string Address = "127.0.0.121";
+const std::string Address = "127.0.0.131";
 
 // Ticks the dialogue every 10 ms, delivering the dispatcher's notifications in between, until
 // Done or the time is up.
