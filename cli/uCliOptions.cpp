@@ -13,7 +13,8 @@ struct TCommandShape {
 
 const std::map<std::string, TCommandShape> Commands = {
     {"version", {false, false}}, {"status", {false, false}}, {"registers", {true, false}},
-    {"program", {true, true}},   {"diag", {false, false}},   {"send", {true, true}},
+    {"program", {true, true}},   {"diff", {true, true}},     {"diag", {false, false}},
+    {"send", {true, true}},
 };
 
 // A whole decimal number within [Min, Max], or false.
@@ -150,6 +151,8 @@ std::string CliUsage() {
          "  registers [FILE]  print the registers, or save them to FILE as a register preset\n"
          "  program FILE      program the registers from a preset file, read them back and\n"
          "                    list every register whose value differs\n"
+         "  diff FILE         compare the registers with a preset file: the values that\n"
+         "                    differ, those only on the device, those only in the preset\n"
          "  diag              print the registers, status and diagnostics replies\n"
          "  send LINE         send one command line, print the reply up to the prompt\n"
          "options:\n"
@@ -165,6 +168,7 @@ std::string CliUsage() {
          "  --verbose             connection progress on standard error\n"
          "  --help, --version     this text, or the tool's own version\n"
          "exit status: 0 done, 1 connection, login, reply or output failure, 2 usage error,\n"
-         "             3 registers differ after program, 4 wrong password,\n"
+         "             3 registers differ after program or from the preset (diff),\n"
+         "             4 wrong password,\n"
          "             130 interrupted (Ctrl+C), 143 terminated (SIGTERM)\n";
 }

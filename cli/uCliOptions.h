@@ -22,7 +22,7 @@ struct TCliOptions {
   bool Verbose = false;
   bool Help = false;
   bool Version = false;
-  std::string Command;  // version, status, registers, program, diag, send
+  std::string Command;  // version, status, registers, program, diff, diag, send
   std::string Argument;
   bool HasArgument = false;
 };
