@@ -167,7 +167,7 @@ COMPARE_PARTS = [("differ", "Values that differ"), ("device", "Only on the devic
 
 
 def compare_page(version):
-    out = [HEAD.format(title="Tallybox and preset", version=version, sub="")]
+    out = [HEAD.format(title="Compare with preset", version=version, sub="")]
     out.append('  <form method="post" action="load">\n'
                '  <div class="card actions">\n'
                '    <span class="legend">Preset <b><!--#cmp preset=""--></b>: '
@@ -179,9 +179,9 @@ def compare_page(version):
         out.append(f'  <div class="card">\n    <h2>{heading} '
                    f'<span class="count"><!--#cmp count="{part}"--></span></h2>\n'
                    '    <table class="compare">\n')
-        out.append('      <colgroup><col style="width:60px"><col style="width:34%"><col><col>'
-                   '</colgroup>\n')
-        out.append('      <tr><th>Register</th><th></th><th>On the device</th>'
+        out.append('      <colgroup><col style="width:60px"><col style="width:34%">'
+                   '<col style="width:30%"><col></colgroup>\n')
+        out.append('      <tr><th colspan="2">Register</th><th>On the device</th>'
                    '<th>In the preset</th></tr>\n')
         out.append(f'      <!--#cmp rows="{part}"-->\n    </table>\n  </div>\n')
     out.append(TAIL)
