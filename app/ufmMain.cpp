@@ -55,6 +55,7 @@ void TfmMain::UseWindows(TfmConnectWizard* Wizard, TfmConnectProgress* Progress,
   FWizard = Wizard;
   FProgress = Progress;
   FAbout = About;
+  EnableReconnect();
 }
 
 void TfmMain::BuildViews() {
@@ -85,6 +86,7 @@ void TfmMain::WireActions() {
   };
   on(ui->actConnect, &TfmMain::actConnectExecute);
   on(ui->actDisconnect, &TfmMain::actDisconnectExecute);
+  on(ui->actReconnect, &TfmMain::actReconnectExecute);
   on(ui->actExit, &TfmMain::actExitExecute);
   on(ui->actAbout, &TfmMain::actAboutExecute);
   on(ui->actAdvanced, &TfmMain::actAdvancedExecute);
@@ -92,6 +94,7 @@ void TfmMain::WireActions() {
   on(ui->actRegisters, &TfmMain::actRegistersExecute);
   on(ui->actLoadRegisters, &TfmMain::actLoadRegistersExecute);
   on(ui->actSaveRegisters, &TfmMain::actSaveRegistersExecute);
+  on(ui->actCompareRegisters, &TfmMain::actCompareRegistersExecute);
   on(ui->actDiagnostics, &TfmMain::actDiagnosticsExecute);
   on(ui->actTerminalClear, &TfmMain::ResetTerminal);
   on(ui->actEventsClear, &TfmMain::ClearEvents);
@@ -283,7 +286,7 @@ void TfmMain::ShowStandardView() {
 
 void TfmMain::EnableDeviceActions(bool Enabled) {
   for (QAction* action : {ui->actStatus, ui->actRegisters, ui->actLoadRegisters,
-                          ui->actSaveRegisters, ui->actDiagnostics})
+                          ui->actSaveRegisters, ui->actCompareRegisters, ui->actDiagnostics})
     action->setEnabled(Enabled);
 }
 
@@ -306,10 +309,31 @@ void TfmMain::actConnectExecute() {
   FComPort = FWizard->ComPort;
   FHost = FWizard->Host;
   FMethod = FWizard->Method;
+  TTerminalDispatcher* dispatcher = FWizard->Dispatcher;
+  FWizard->Dispatcher = nullptr;
+  StartConnection(dispatcher);
+}
+
+// The last route and its settings, as the wizard would take them, without showing it.
+void TfmMain::actReconnectExecute() {
+  if (FDispatcher || !FWizard ||
+      !TfmConnectWizard::RouteComplete(FMethod, FHost, FComPort, FConnection))
+    return;
+  ShowHomePage();
+  FDisconnecting = false;
+  FWizard->Connection = FConnection;
+  FWizard->ComPort = FComPort;
+  FWizard->Host = FHost;
+  FWizard->Method = FMethod;
+  StartConnection(FWizard->CreateDispatcher());
+}
+
+void TfmMain::StartConnection(TTerminalDispatcher* Dispatcher) {
   ShowWaitPage();
   SetStatusText("Connecting...");
-  FDispatcher = FWizard->Dispatcher;
-  FWizard->Dispatcher = nullptr;
+  FOpened = false;
+  FAborted = false;
+  FDispatcher = Dispatcher;
   FDialogue->Reset(FDispatcher);
   FDispatcher->OnOpened = Guarded([this](TTerminalDispatcher* d) { DispatcherOpened(d); });
   FDispatcher->OnClosed = Guarded([this](TTerminalDispatcher* d) { DispatcherClosed(d); });
@@ -326,6 +350,13 @@ void TfmMain::actConnectExecute() {
   FDispatcher->Resume();
   ui->actDisconnect->setEnabled(true);
   ui->actConnect->setEnabled(false);
+  EnableReconnect();
+}
+
+// Offered whenever no connection is up and the last route is known.
+void TfmMain::EnableReconnect() {
+  ui->actReconnect->setEnabled(
+      !FDispatcher && TfmConnectWizard::RouteComplete(FMethod, FHost, FComPort, FConnection));
 }
 
 void TfmMain::actDisconnectExecute() {
@@ -343,6 +374,7 @@ void TfmMain::DispatcherOpened(TTerminalDispatcher* Sender) {
   if (Sender != FDispatcher || !FDispatcher) return;
   FProgress->AddProgress("Opened");
   FProgress->CloseSoon();
+  FOpened = true;
   ArmPump();
   std::string connection;
   if (auto* serial = dynamic_cast<TComPortDispatcher*>(Sender)) {
@@ -384,18 +416,23 @@ void TfmMain::DispatcherClosed(TTerminalDispatcher* Sender) {
   FDispatcher = nullptr;
   FProgramming = false;
   DisarmPump();
-  if (FDialogue->State() == ssLogin)
+  const bool login = FDialogue->State() == ssLogin;
+  if (login)
     TModal::MessageBox(this, "Check the password, and try again", "Info",
                        TModal::MB_OK | TModal::MB_ICONINFORMATION);
   EnableDeviceActions(false);
+  EnableReconnect();
   if (FHtmlView->CurrentFile().find("wait.htm") != std::string::npos || FDisconnecting)
     ShowHomePage();
-  SetStatusText("Not connected");
+  const bool dropped = FOpened && !FDisconnecting && !FAborted && !login;
+  SetStatusText(dropped ? "Line dropped \x97 Reconnect (Ctrl+R)"  // \x97: the code page's dash
+                        : "Not connected");
   FStatusPanel1->clear();
 }
 
 void TfmMain::ProgressAbort(TfmConnectProgress*) {
   if (!FDispatcher) return;
+  FAborted = true;
   SetStatusText("Aborting...");
   FDispatcher->Abort();
 }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "session/uDialogue.h"
+#include "session/uPresetCompare.h"
 #include "session/uSubmitSequence.h"
 #include "app/uWindowLayout.h"
 #include "params/uStorage.h"
@@ -52,6 +53,7 @@ class TfmMain : public QMainWindow {
 
   void actConnectExecute();
   void actDisconnectExecute();
+  void actReconnectExecute();
   void actExitExecute();
   void actAboutExecute();
   void actAdvancedExecute();
@@ -104,6 +106,9 @@ class TfmMain : public QMainWindow {
   void ProgrammingReadBack(bool RunTimedOut);
   void actLoadRegistersExecute();
   void actSaveRegistersExecute();
+  void actCompareRegistersExecute();
+  void CompareReceived();
+  void LoadRegistersFrom(const std::string& FileName);
   void actDiagnosticsExecute();
   void CollectDiagnostics();
   void DiagRegistersDone();
@@ -129,6 +134,8 @@ class TfmMain : public QMainWindow {
   void WireActions();
   void WirePopupMenus();
   void TellIgnoredSettings();
+  void StartConnection(TTerminalDispatcher* Dispatcher);
+  void EnableReconnect();
   bool IsSerial(TTerminalDispatcher* Dispatcher) const;
   void DisarmPump();
   void ArmPump();
@@ -169,6 +176,11 @@ class TfmMain : public QMainWindow {
   std::vector<std::string> FMissingRegisters;  // the loaded preset lacks them: marked
   bool FLocalEcho = false;
   bool FDisconnecting = false;
+  bool FOpened = false;   // the current connection opened: its end unasked for is a drop
+  bool FAborted = false;  // the user aborted connecting
+  std::unique_ptr<TParameterList> FComparePreset;  // the preset being compared with
+  std::string FComparedFile;                       // its file, which the compare page loads
+  TPresetComparison FComparison;                   // what the compare page shows
   std::unique_ptr<TOrvaneRegistry> FSettings;
   std::string FConnection;
   int32_t FComPort = -1;

@@ -10,6 +10,7 @@
 #include "session/uPageDialogs.h"
 #include "session/uPageFolders.h"
 #include "session/uPresetCheck.h"
+#include "session/uPresetCompare.h"
 #include "session/uPresetFolder.h"
 #include "session/uProgramCheck.h"
 #include "session/uSubmitSequence.h"
@@ -82,16 +83,22 @@ void TfmMain::RegistersReceived() {
 std::string TfmMain::hvMainInclude(const std::string& Command,
                                    const std::vector<std::string>& Params) {
   std::string replacement;
+  const std::string presetName = FComparedFile.substr(FComparedFile.find_last_of('/') + 1);
+  if (FillCompareTag(Command, Params, FComparison, presetName, replacement)) return replacement;
   FillIncludeTag(Command, Params, FParams, replacement);
   if (MarksMissingRegister(Command, Params, FMissingRegisters)) replacement = "class=\"fill\"";
   return replacement;
 }
 
-void TfmMain::hvMainFormSubmit(const std::string&, const std::string&, const std::string&,
+void TfmMain::hvMainFormSubmit(const std::string& Action, const std::string&, const std::string&,
                                const std::string&, const std::vector<std::string>& Results) {
   if (!FDispatcher || FDisconnecting) {
     ShowHomePage();
     TModal::MessageBox(this, "Not connected", "Info", TModal::MB_ICONINFORMATION);
+    return;
+  }
+  if (Action == kLoadPresetAction) {
+    if (!FComparedFile.empty()) LoadRegistersFrom(FComparedFile);
     return;
   }
   // A second click while the run is out, or another request outstanding: nothing is sent,
@@ -168,8 +175,11 @@ void TfmMain::actLoadRegistersExecute() {
       TModal::OpenFileName(this, ToQ(std::string(kOpenRegistersDialog.Title)), ToQ(folder),
                            ToQ(QtFileFilter(kOpenRegistersDialog.Filter)),
                            ToQ(std::string(kOpenRegistersDialog.DefaultExt)));
-  if (chosen.isEmpty()) return;
-  FRegisterFilename = chosen.toStdString();
+  if (!chosen.isEmpty()) LoadRegistersFrom(chosen.toStdString());
+}
+
+void TfmMain::LoadRegistersFrom(const std::string& FileName) {
+  FRegisterFilename = FileName;
   ShowWaitPage();
   FMissingRegisters.clear();
   FParams.LoadFromFile(FRegisterFilename);

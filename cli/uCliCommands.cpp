@@ -3,14 +3,15 @@
 #include <string>
 #include <vector>
 
-#include "session/uDialogue.h"
-#include "session/uSubmitSequence.h"
+#include "cli/uCliDiff.h"
 #include "cli/uCliExit.h"
 #include "cli/uCliOutput.h"
 #include "cli/uCliSession.h"
 #include "cli/uJson.h"
 #include "params/uStorage.h"
 #include "rtl/LocaleCompare.h"
+#include "session/uDialogue.h"
+#include "session/uSubmitSequence.h"
 
 namespace {
 
@@ -198,5 +199,6 @@ std::unique_ptr<TCliCommand> PrepareCommand(const TCliOptions& Options) {
   if (c == "registers") return std::make_unique<TReadList>("r?", Options.Json, Options.Argument);
   if (c == "program") return std::make_unique<TProgram>(Options.Argument, Options.Json);
   if (c == "diag") return std::make_unique<TDiag>(Options.Json);
+  if (c == "diff") return MakeDiffCommand(Options.Argument, Options.Json);
   return std::make_unique<TSend>(Options.Argument, Options.Json);
 }

@@ -1,5 +1,5 @@
 // The commands of tallybox-cli, each run over a logged-in session and printing to Out:
-// version, status, registers, program, diag and send. main prepares the command before it
+// version, status, registers, program, diff, diag and send. main prepares the command before it
 // connects (so a bad preset costs no connection) and runs it once logged in.
 #pragma once
 

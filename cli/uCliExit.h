@@ -9,7 +9,7 @@ enum TCliExit : int {
   kExitOk = 0,
   kExitFailure = 1,      // connection, login or reply failure
   kExitUsage = 2,        // bad arguments, no password to be had
-  kExitDiffers = 3,      // program ran, but the registers read back differ
+  kExitDiffers = 3,      // the registers read back after program, or diff's preset, differ
   kExitBadPassword = 4,  // the device asked again or dropped the line during login
   kExitInterrupted = 130,
 };

@@ -13,8 +13,8 @@ struct TCommandShape {
 
 const std::map<std::string, TCommandShape> Commands = {
     {"version", {false, false}}, {"status", {false, false}}, {"registers", {true, false}},
-    {"program", {true, true}},   {"diag", {false, false}},   {"send", {true, true}},
-    {"ports", {false, false}},
+    {"program", {true, true}},   {"diff", {true, true}},     {"diag", {false, false}},
+    {"send", {true, true}},      {"ports", {false, false}},
 };
 
 constexpr const char* Routes = "--host, --com, --port and --dial";
@@ -190,6 +190,8 @@ std::string CliUsage() {
          "  registers [FILE]  print the registers, or save them to FILE as a register preset\n"
          "  program FILE      program the registers from a preset file, read them back and\n"
          "                    list every register whose value differs\n"
+         "  diff FILE         compare the registers with a preset file: the values that\n"
+         "                    differ, those only on the device, those only in the preset\n"
          "  diag              print the registers, status and diagnostics replies\n"
          "  send LINE         send one command line, print the reply up to the prompt\n"
          "  fleet FILE COMMAND [ARG]\n"
@@ -218,7 +220,8 @@ std::string CliUsage() {
          "  --progress            fleet: devices done of all on standard error (a terminal)\n"
          "  --help, --version     this text, or the tool's own version\n"
          "exit status: 0 done, 1 connection, login, reply or output failure, 2 usage error,\n"
-         "             3 registers differ after program, 4 wrong password,\n"
+         "             3 registers differ after program or from the preset (diff),\n"
+         "             4 wrong password,\n"
          "             130 interrupted (Ctrl+C), 143 terminated (SIGTERM); fleet: 0 when every\n"
          "             device is done, else the gravest a device gave: 1, then 4, then 3\n";
 }

@@ -2,6 +2,7 @@
 
 #include "gui/uApplication.h"
 #include "dialogs/uDialogLook.h"
+#include "dispatch/uModemDispatcher.h"
 #include "dispatch/uTerminalDispatcher.h"
 #include "rtl/Exceptions.h"
 #include "ui_ufmConnectWizard.h"
@@ -119,7 +120,7 @@ void TfmConnectWizard::TcpNext() {
   if (!FieldToDevice(this, ui->edHost->text(), "host name or address", host)) throw EAbort();
   Method = 2;
   Host = host;  // as typed: blanks alone pass
-  Dispatcher = new TTCPDispatcher(Host);
+  Dispatcher = CreateDispatcher();
   accept();
 }
 
@@ -127,7 +128,7 @@ void TfmConnectWizard::SerialNext() {
   if (ui->cbCOMPort->currentIndex() < 0) throw EAbort();
   Method = 1;
   ComPort = ui->cbCOMPort->currentIndex() + 1;
-  Dispatcher = new TComPortDispatcher(ComPort);
+  Dispatcher = CreateDispatcher();
   accept();
 }
 
@@ -135,4 +136,17 @@ void TfmConnectWizard::PrepareRoutePages() {
   FillConnections();
   ui->cbCOMPort->setCurrentIndex(ComPort >= 1 && ComPort <= ui->cbCOMPort->count() ? ComPort - 1
                                                                                    : -1);
+}
+
+TTerminalDispatcher* TfmConnectWizard::CreateDispatcher() const {
+  if (Method == 2) return new TTCPDispatcher(Host);
+  if (Method == 1) return new TComPortDispatcher(ComPort);
+  return new TModemDispatcher(Connection, FTelephone, FUsername, FPassword);
+}
+
+bool TfmConnectWizard::RouteComplete(int32_t Method, const std::string& Host, int32_t ComPort,
+                                     const std::string& Connection) {
+  if (Method == 2) return !Host.empty();
+  if (Method == 1) return ComPort >= 1;
+  return Method == 0 && !Connection.empty();
 }

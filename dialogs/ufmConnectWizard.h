@@ -35,6 +35,14 @@ class TfmConnectWizard : public QDialog {
   // The new, suspended worker after an OK result; the main window takes ownership.
   TTerminalDispatcher* Dispatcher = nullptr;
 
+  // A new, suspended worker for the route the four fields describe (dial-up with the number,
+  // user name and password last confirmed here), as confirming the route page creates it;
+  // the caller owns it. Reconnect uses it to go again without showing the wizard.
+  TTerminalDispatcher* CreateDispatcher() const;
+  // Whether the fields describe a route CreateDispatcher can take.
+  static bool RouteComplete(int32_t Method, const std::string& Host, int32_t ComPort,
+                            const std::string& Connection);
+
  protected:
   void showEvent(QShowEvent* Event) override;
   void done(int Result) override;
@@ -65,4 +73,5 @@ class TfmConnectWizard : public QDialog {
   std::vector<TSerialDevice> FDevices;  // as last listed on the serial page
   QFileSystemWatcher* FDeviceWatch = nullptr;
   QTimer* FRescan = nullptr;
+  std::string FTelephone, FUsername, FPassword;  // the dial-up page's overrides, as confirmed
 };

@@ -38,6 +38,9 @@ void TfmConnectWizard::TelephoneNext() {
     throw EAbort();
   Method = 0;
   Connection = connection;
-  Dispatcher = new TModemDispatcher(Connection, telephone, username, password);
+  FTelephone = telephone;
+  FUsername = username;
+  FPassword = password;
+  Dispatcher = CreateDispatcher();
   accept();
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Writes info.htm and regs.htm of each version folder (v1.00, v1.10) from the tables below,
-which list the information items and registers the Tallybox reports in that version.
+"""Writes info.htm, regs.htm and compare.htm of each version folder (v1.00, v1.10) from the
+tables below, which list the information items and registers the Tallybox reports in that
+version.
 
 The pages are committed; run this only to change them:  python3 pages/tools/make_pages.py
 """
@@ -159,11 +160,40 @@ def regs_page(version, number):
     return "".join(out)
 
 
+# The compare page: a device's registers against a preset. Its rows come from the program
+# ("cmp" tags), the captions from regs.htm of the same folder.
+COMPARE_PARTS = [("differ", "Values that differ"), ("device", "Only on the device"),
+                 ("preset", "Only in the preset")]
+
+
+def compare_page(version):
+    out = [HEAD.format(title="Compare with preset", version=version, sub="")]
+    out.append('  <form method="post" action="load">\n'
+               '  <div class="card actions">\n'
+               '    <span class="legend">Preset <b><!--#cmp preset=""--></b>: '
+               '<!--#cmp summary=""--></span>\n'
+               '    <button type="submit" class="primary" name="load" value="Load preset">'
+               'Load preset</button>\n'
+               '  </div>\n  </form>\n')
+    for part, heading in COMPARE_PARTS:
+        out.append(f'  <div class="card">\n    <h2>{heading} '
+                   f'<span class="count"><!--#cmp count="{part}"--></span></h2>\n'
+                   '    <table class="compare">\n')
+        out.append('      <colgroup><col style="width:60px"><col style="width:34%">'
+                   '<col style="width:30%"><col></colgroup>\n')
+        out.append('      <tr><th colspan="2">Register</th><th>On the device</th>'
+                   '<th>In the preset</th></tr>\n')
+        out.append(f'      <!--#cmp rows="{part}"-->\n    </table>\n  </div>\n')
+    out.append(TAIL)
+    return "".join(out)
+
+
 def main():
     for version, number in (("1.00", 100), ("1.10", 110)):
         folder = os.path.join(PAGES, "v" + version)
         os.makedirs(folder, exist_ok=True)
-        for page, text in (("info.htm", info_page(version)), ("regs.htm", regs_page(version, number))):
+        for page, text in (("info.htm", info_page(version)), ("regs.htm", regs_page(version, number)),
+                           ("compare.htm", compare_page(version))):
             with open(os.path.join(folder, page), "w", newline="\r\n") as f:
                 f.write(text)
 

@@ -67,6 +67,8 @@ class MainWindowTest : public ::testing::Test {
       if (l == Line) return true;
     return false;
   }
+  // What the status bar says when the line drops without a Disconnect.
+  static std::string DroppedStatus() { return "Line dropped \u2014 Reconnect (Ctrl+R)"; }
   bool PageIs(const char* Name) {
     return Main().hvMain()->CurrentFile().find(Name) != std::string::npos;
   }

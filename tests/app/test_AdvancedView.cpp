@@ -90,7 +90,7 @@ TEST_F(MainWindowTest, ALineDroppedMidCommandLeavesTheProgramUsable) {
   StartProgram();
   LogInAndWait("127.0.31.6");
   Trigger(&Main(), "actRegisters");
-  ASSERT_TRUE(WaitUntil([&] { return Status() == "Not connected"; }));
+  ASSERT_TRUE(WaitUntil([&] { return Status() == DroppedStatus(); })) << Status();
   EXPECT_TRUE(PageIs("home.htm"));  // the wait page does not stay
   EXPECT_FALSE(Action("actRegisters")->isEnabled());
   EXPECT_TRUE(Action("actConnect")->isEnabled());

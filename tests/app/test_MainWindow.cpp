@@ -29,12 +29,15 @@ struct TActionStart {
 const TActionStart kActions[] = {
     {"actConnect", "Connect", "Connect to a Tallybox", true},
     {"actDisconnect", "Disconnect", "Drop the current connection", false},
+    {"actReconnect", "Reconnect", "Connect again by the last route, without the wizard", false},
     {"actExit", "E&xit", "", true},
     {"actStatus", "Status", "Show the current status", false},
     {"actRegisters", "Registers", "Read and allow programming of the registers", false},
     {"actLoadRegisters", "Load Registers", "Load a preset list of registers from file", false},
     {"actSaveRegisters", "Save Registers",
      "Save the register set (as loaded in the Tallybox) to disk", false},
+    {"actCompareRegisters", "Compare Registers...",
+     "Compare the Tallybox's registers with a preset file", false},
     {"actDiagnostics", "Diagnostics to Clipboard",
      "Collect diagnostic information to the clipboard", false},
     {"actAdvanced", "Advanced", "Switch between standard and advanced view", true},
@@ -166,6 +169,41 @@ TEST_F(MainWindowTest, DeviceDroppingTheLineDuringLoginAsksToCheckThePassword) {
   Sim.reset();
   StartTcpSim("127.0.31.3");
   LogInAndWait("127.0.31.3");
+}
+
+TEST_F(MainWindowTest, AfterTheLineDropsReconnectGoesTheSameRouteWithoutTheWizard) {
+  StartTcpSim("127.0.90.2", {"--drop-on", "i?"});
+  StartProgram();
+  LogInAndWait("127.0.90.2");
+  EXPECT_FALSE(Action("actReconnect")->isEnabled());
+  EXPECT_EQ(Action("actReconnect")->shortcut(), QKeySequence("Ctrl+R"));
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    Trigger(&Main(), "actStatus");
+    ASSERT_TRUE(WaitUntil([&] { return Status() == DroppedStatus(); })) << Status();
+    auto* status = Find<QLabel>(&Main(), "sbPanel0");
+    EXPECT_TRUE(OnScreen(status));
+    // The whole text shows, once the bar has laid itself out again.
+    EXPECT_TRUE(WaitUntil([&] { return status->width() >= status->sizeHint().width(); }));
+    EXPECT_TRUE(Action("actReconnect")->isEnabled());
+    // No wizard answer is queued: showing it would stop the test.
+    Trigger(&Main(), "actReconnect");
+    EXPECT_FALSE(Action("actReconnect")->isEnabled());
+    ASSERT_TRUE(WaitUntil([&] {
+      auto* page = Program->Progress.findChild<QWidget*>("tsPassword");
+      return page && page->isVisible();
+    })) << "no password request";
+    QTest::keyClicks(Find<QLineEdit>(&Program->Progress, "edPassword"),
+                     QString::fromStdString(kTestPassword));
+    Click(&Program->Progress, "btnSend");
+    ASSERT_TRUE(WaitUntil([&] { return Action("actStatus")->isEnabled(); })) << Status();
+    EXPECT_EQ(Status(), "Connected 127.0.90.2");
+  }
+  // Disconnect asked for is no drop; Reconnect stays on offer.
+  Trigger(&Main(), "actDisconnect");
+  ASSERT_TRUE(WaitUntil([&] { return Status() == "Not connected"; })) << Status();
+  EXPECT_TRUE(Action("actReconnect")->isEnabled());
+  EXPECT_TRUE(TModal::AllAnswersUsed());
 }
 
 TEST_F(MainWindowTest, ClosingWhileConnectedSavesTheSettingsAndEndsTheWorker) {

@@ -342,12 +342,58 @@ TEST_F(RegisterPages, WhatTheDeviceRefusedIsNamedAndItsOwnValuesShown) {
   EXPECT_EQ(Value("r100"), "7");
 
   Sim.reset();  // the line drops with the page still up
-  ASSERT_TRUE(WaitUntil([&] { return Status() == "Not connected"; }));
+  ASSERT_TRUE(WaitUntil([&] { return Status() == DroppedStatus(); })) << Status();
   TModal::SetNextAnswer(QMessageBox::Ok);
   Submit();
   ASSERT_TRUE(WaitUntil([] { return TModal::ShownMessages().back().Text == "Not connected"; }));
   EXPECT_EQ(TModal::ShownMessages().back().Title, "Info");
   ASSERT_TRUE(ShowsPage("home.htm"));
-  EXPECT_EQ(Status(), "Not connected");
+  EXPECT_EQ(Status(), DroppedStatus());
   EXPECT_TRUE(TModal::AllAnswersUsed());
+}
+
+TEST_F(RegisterPages, ComparingWithAPresetListsTheDifferencesAndLoadsThePreset) {
+  StartTcpSim("127.0.90.1", {"--page-version", "1.10"});
+  StartProgram();
+  LogInAndWait("127.0.90.1");
+  ReadRegisters();
+  // The device's own set with two values changed, r405 left out and r999 added.
+  TParameterList preset;
+  for (int32_t i = 0; i < Main().Params().Count(); ++i)
+    if (!Main().Params().GetLine(i).starts_with("r405="))
+      preset.AddLine(Main().Params().GetLine(i));
+  preset.AddLine("r100=5");
+  preset.AddLine("r400=\"<i>Depot</i> south\"");
+  preset.AddLine("r999=7");
+  const std::string file = Data.Path("depot.rgp");
+  preset.SaveToFile(file);
+
+  TModal::ClearShownMessages();
+  TModal::SetNextFileName(QString::fromStdString(file));
+  Trigger(&Main(), "actCompareRegisters");
+  ASSERT_TRUE(ShowsPage("compare.htm"));
+  EXPECT_EQ(TModal::ShownMessages()[0].Title, "Compare Registers");
+  EXPECT_TRUE(OnScreen(Main().hvMain()));
+  // Each part's heading with its count, then its rows cell by cell, as they read on screen.
+  const QString parts =
+      Js("[...document.querySelectorAll('.card h2')].map(h => h.innerText + ' = ' +"
+         "  [...h.parentElement.querySelectorAll('tr')].slice(1).map(r =>"
+         "    [...r.cells].map(c => c.innerText).join('/')).join('; ')).join('\\n')");
+  EXPECT_EQ(parts.toStdString(),
+            "VALUES THAT DIFFER 2 = r100/Site number/42/5; r400/Site name/Depot north/"
+            "<i>Depot</i> south\n"
+            "ONLY ON THE DEVICE 1 = r405/Report server/collector.example/-\n"
+            "ONLY IN THE PRESET 1 = r999//-/7");
+  EXPECT_TRUE(Js("document.querySelector('.actions').innerText").contains("depot.rgp"));
+
+  // One click loads the preset onto the registers page, as Load Registers does.
+  const size_t mark = DeviceLog().size();
+  TModal::SetNextAnswer(QMessageBox::Ok);
+  Js("document.querySelector('button[name=load]').click(); 'ok'");
+  ASSERT_TRUE(ShowsPage("regs.htm"));
+  EXPECT_EQ(Value("r100"), "5");
+  EXPECT_EQ(Value("r400"), "<i>Depot</i> south");
+  EXPECT_EQ(DeviceLog().size(), mark);            // shown, not sent
+  ASSERT_EQ(TModal::ShownMessages().size(), 2u);  // the missing r405 is named
+  EXPECT_NE(TModal::ShownMessages()[1].Text.toStdString().find("r405"), std::string::npos);
 }

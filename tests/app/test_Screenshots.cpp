@@ -1,12 +1,13 @@
 // Draws the README's screenshots: the main window on the registers page, the connection
-// wizard on its TCP/IP page and on its serial page, the progress window on its password page
-// and the advanced view on the serial route. Not part of the suite (disabled); scripts/screenshots
-// runs it under a virtual display.
+// wizard on its TCP/IP page and on its serial page, the progress window on its password page,
+// the advanced view on the serial route and the compare page against a preset. Not part of the
+// suite (disabled); scripts/screenshots runs it under a virtual display.
 #include <QDir>
 #include <QPixmap>
 #include <QPlainTextEdit>
 
 #include "app/MainWindowFixture.h"
+#include "params/uStorage.h"
 #include "support/FakeSerialTree.h"
 #include "support/PtyPeer.h"
 
@@ -87,4 +88,27 @@ TEST_F(MainWindowTest, DISABLED_ScreenshotsSerialPage) {
     Save(wizard, "wizard-serial");
   });
   Trigger(&Main(), "actConnect");
+}
+
+TEST_F(MainWindowTest, DISABLED_ScreenshotsCompare) {
+  StartTcpSim("127.0.90.4", {"--page-version", "1.10"});
+  StartProgram();
+  LogInAndWait("127.0.90.4");
+  int loads = LoadsFinished;
+  Trigger(&Main(), "actRegisters");
+  ASSERT_TRUE(WaitUntil([&] { return LoadsFinished > loads && PageIs("regs.htm"); }));
+  // A site's preset that the device has drifted from.
+  TParameterList site;
+  for (int32_t i = 0; i < Main().Params().Count(); ++i)
+    if (!Main().Params().GetLine(i).starts_with("r405=")) site.AddLine(Main().Params().GetLine(i));
+  for (const char* line : {"r104=15", "r105=5", "r306=UTC", "r998=1"}) site.AddLine(line);
+  const std::string preset = Data.Path("depot-north.rgp");
+  site.SaveToFile(preset);
+  Main().resize(720, 780);
+  TModal::SetNextFileName(QString::fromStdString(preset));
+  loads = LoadsFinished;
+  Trigger(&Main(), "actCompareRegisters");
+  ASSERT_TRUE(WaitUntil([&] { return LoadsFinished > loads && PageIs("compare.htm"); }));
+  Pump(std::chrono::milliseconds(500));  // let the engine paint
+  Save(&Main(), "compare");
 }

@@ -679,3 +679,36 @@ TEST_F(CliProgram, VersionRegistersAndProgramOverBrokenUpAndSlowLinks) {
     FSim.reset();
   }
 }
+
+TEST_F(CliProgram, DiffComparesTheRegistersWithAPresetAndSaysWhetherTheyMatch) {
+  StartSim("127.0.90.3", {"--page-version", "1.10"});
+  const std::string preset = Path("saved.rgp");
+  ASSERT_EQ(Run({"--host", "127.0.90.3", "registers", preset}).ExitCode, 0);
+  const TCliResult same = Run({"--host", "127.0.90.3", "diff", preset});
+  EXPECT_EQ(same.ExitCode, 0) << same.Err;
+  EXPECT_EQ(same.Out, "Values that differ: 0\nOnly on the device: 0\nOnly in the preset: 0\n");
+
+  std::string text =
+      std::regex_replace(ReadFileBytes(preset), std::regex("\r\nr101=0\r\n"), "\r\nr101=4242\r\n");
+  text = std::regex_replace(text, std::regex("\r\nr405=[^\r]*\r\n"), "\r\n");
+  WriteFileBytes(preset, text + "r999=7\r\nr105=8\r\n");
+  const TCliResult differs = Run({"--host", "127.0.90.3", "diff", preset});
+  EXPECT_EQ(differs.ExitCode, 3) << differs.Err;
+  EXPECT_EQ(differs.Out,
+            "Values that differ: 2\n"
+            "  r101 Counter preset: device 0, preset 4242\n"
+            "  r105 Call retries: device 3, preset 8\n"
+            "Only on the device: 1\n"
+            "  r405 Report server: device collector.example\n"
+            "Only in the preset: 1\n"
+            "  r999: preset 7\n");
+  const TCliResult json = Run({"--json", "--host", "127.0.90.3", "diff", preset});
+  EXPECT_EQ(json.ExitCode, 3);
+  WriteFileBytes(Path("diff.json"), json.Out);
+  EXPECT_EQ(Python(Path("diff.json"),
+                   "d['match'], d['counts'], d['differ'][0], d['only_in_preset'][0]['label']"),
+            "False {'differ': 2, 'only_on_device': 1, 'only_in_preset': 1} {'name': 'r101', "
+            "'label': 'Counter preset', 'device': '0', 'preset': '4242'} None\n");
+  // Nothing was programmed.
+  EXPECT_EQ(ReadFileBytes(Log()).find("r101=4242"), std::string::npos);
+}
