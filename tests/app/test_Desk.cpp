@@ -118,9 +118,10 @@ TEST_F(MainWindowTest, TheHomeHeaderNamesThePageVersionOnlyWithOne) {
 // Run twice by the suite: in the desktop's light scheme and, with TALLYBOX_TEST_DARK, in dark.
 TEST_F(MainWindowTest, PagesFollowTheDesktopsSchemeAndStayReadable) {
   const bool dark = std::getenv("TALLYBOX_TEST_DARK") != nullptr;
-  StartTcpSim("127.0.31.43");
+  const std::string address = dark ? "127.0.31.46" : "127.0.31.43";  // both runs at once
+  StartTcpSim(address);
   StartProgram();
-  LogInAndWait("127.0.31.43");
+  LogInAndWait(address);
   const int loads = LoadsFinished;
   Trigger(&Main(), "actStatus");
   ASSERT_TRUE(WaitUntil([&] { return LoadsFinished > loads && PageIs("info.htm"); }));
