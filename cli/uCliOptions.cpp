@@ -59,6 +59,11 @@ const std::map<std::string, TSetter>& ValueOptions() {
          O.PasswordFile = V;
          return V.empty() ? "--password-file needs a file name" : "";
        }},
+      {"--log",
+       [](TCliOptions& O, const std::string& V) {
+         O.LogFile = V;
+         return V.empty() ? "--log needs a file name" : "";
+       }},
       {"--timeout",
        [](TCliOptions& O, const std::string& V) -> std::string {
          int64_t n = 0;
@@ -141,8 +146,8 @@ std::string ParseCliOptions(const std::vector<std::string>& Args, TCliOptions& O
 
 std::string CliUsage() {
   return "usage: tallybox-cli (--host HOST | --com N | --dial ENTRY [--phone P] [--user U])\n"
-         "                    [--password-file FILE] [--timeout MS] [--json] [--raw]\n"
-         "                    [--verbose] COMMAND [ARG]\n"
+         "                    [--password-file FILE] [--timeout MS] [--log FILE] [--json]\n"
+         "                    [--raw] [--verbose] COMMAND [ARG]\n"
          "       tallybox-cli --help | --version\n"
          "commands:\n"
          "  version           print the page version the device reports\n"
@@ -158,6 +163,9 @@ std::string CliUsage() {
          "                        TALLYBOX_PASSWORD, else it is asked on the terminal\n"
          "                        (/dev/tty; not for --com)\n"
          "  --timeout MS          time allowed for connecting and logging in (default 10000)\n"
+         "  --log FILE            append everything received from and sent to the device to\n"
+         "                        FILE, one stamped line each (\"< \" received, \"> \" sent;\n"
+         "                        the password is written as ********)\n"
          "  --json                the output as one JSON document (not for registers FILE)\n"
          "  --raw                 device text to a terminal as it is, control bytes included\n"
          "                        (otherwise shown as ^[ or \\xHH; files and pipes always\n"
