@@ -8,21 +8,22 @@
 #include <QStatusTipEvent>
 
 #include "app/TTerminalView.h"
+#include "app/uMainLook.h"
+#include "dialogs/ufmAbout.h"
+#include "dialogs/ufmConnectProgress.h"
+#include "dialogs/ufmConnectWizard.h"
+#include "dispatch/uTerminalDispatcher.h"
+#include "gui/uApplication.h"
+#include "gui/uModal.h"
+#include "htmlview/THtmlView.h"
+#include "rtl/ProgramFolder.h"
 #include "session/uEventStamp.h"
 #include "session/uModemStrings.h"
 #include "session/uPageFolders.h"
 #include "session/uPresetFolder.h"
+#include "session/uSessionLog.h"
 #include "session/uViewLimits.h"
-#include "gui/uApplication.h"
-#include "app/uMainLook.h"
-#include "gui/uModal.h"
-#include "dialogs/ufmConnectProgress.h"
-#include "dialogs/ufmConnectWizard.h"
-#include "dispatch/uTerminalDispatcher.h"
-#include "htmlview/THtmlView.h"
-#include "rtl/ProgramFolder.h"
 #include "settings/uRegistry.h"
-#include "dialogs/ufmAbout.h"
 #include "ui_ufmMain.h"
 
 // The windows live in a static library, whose resources are not registered by themselves.
@@ -39,6 +40,7 @@ TfmMain::TfmMain(const std::string& ProgramFolder, QWidget* Parent)
   BuildViews();
   WireActions();
   WirePopupMenus();
+  WireViewTools();
   FTimerPump.setObjectName("timerPump");
   FTimerPump.setInterval(100);
   FTimerPump.setSingleShot(true);  // re-armed as every tick ends
@@ -75,6 +77,8 @@ void TfmMain::BuildViews() {
   ui->memEvents->setUndoRedoEnabled(false);
   FStatusPanel0 = AddStatusPanel(ui->sbMain, "sbPanel0", 200, 0);
   FStatusPanel1 = AddStatusPanel(ui->sbMain, "sbPanel1", 50, 0);
+  FStatusLog = AddStatusPanel(ui->sbMain, "sbLog", 0, 0);
+  FStatusLog->hide();
   FStatusHint = AddStatusPanel(ui->sbMain, "sbHint", 0, 1);
   resize(608, 454);
 }
@@ -88,6 +92,7 @@ void TfmMain::WireActions() {
   on(ui->actExit, &TfmMain::actExitExecute);
   on(ui->actAbout, &TfmMain::actAboutExecute);
   on(ui->actAdvanced, &TfmMain::actAdvancedExecute);
+  on(ui->actLogSession, &TfmMain::actLogSessionExecute);
   on(ui->actStatus, &TfmMain::actStatusExecute);
   on(ui->actRegisters, &TfmMain::actRegistersExecute);
   on(ui->actLoadRegisters, &TfmMain::actLoadRegistersExecute);
@@ -139,6 +144,9 @@ void TfmMain::FormCreate() {
   host.Dropped = [this](int32_t Segment, int64_t Bytes) { ShowDropped(Segment, Bytes); };
   host.RequestFailed = [this](const std::string& Why) { SetStatusText(Why); };
   FDialogue = std::make_unique<TDialogue>(FParams, std::move(host));
+  FSessionLog = std::make_unique<TSessionLog>();
+  FSessionLog->OnFailed = [this](const std::string& Error) { SessionLogFailed(Error); };
+  FDialogue->SetLog(FSessionLog.get());
   FPageFolder = FExeFolder + FPageVersion;
   FPageFolders = ListPageFolders(FExeFolder);
   FHtmlView->SetPageRoot(FExeFolder);
@@ -173,6 +181,12 @@ void TfmMain::LoadSettings() {
   guarded("WindowPlacement",
           [this] { FLayout.Placement = FSettings->ReadString("WindowPlacement", ""); });
   guarded("PanelLayout", [this] { FLayout.Panels = FSettings->ReadString("PanelLayout", ""); });
+  guarded("LogSession",
+          [this] { ui->actLogSession->setChecked(FSettings->ReadInteger("LogSession", 0) != 0); });
+  guarded("TerminalTimestamps", [this] {
+    FActTerminalStamps->setChecked(FSettings->ReadInteger("TerminalTimestamps", 0) != 0);
+  });
+  guarded("LogFolder", [this] { FLogFolder = FSettings->ReadString("LogFolder", ""); });
   FSettings->Close();
 }
 
@@ -187,6 +201,9 @@ void TfmMain::SaveSettings() {
   FLayout = CaptureWindowLayout(this, FPanels);
   FSettings->WriteString("WindowPlacement", FLayout.Placement);
   FSettings->WriteString("PanelLayout", FLayout.Panels);
+  FSettings->WriteInteger("LogSession", ui->actLogSession->isChecked() ? 1 : 0);
+  FSettings->WriteString("LogFolder", FLogFolder);
+  FSettings->WriteInteger("TerminalTimestamps", FActTerminalStamps->isChecked() ? 1 : 0);
   FSettings->Close();
 }
 
@@ -252,6 +269,7 @@ void TfmMain::FormDestroy() {
     FDialogue->Reset(nullptr);
     delete dispatcher;
   }
+  FSessionLog->Close();
 }
 
 void TfmMain::actExitExecute() {
@@ -311,6 +329,7 @@ void TfmMain::actConnectExecute() {
   FDispatcher = FWizard->Dispatcher;
   FWizard->Dispatcher = nullptr;
   FDialogue->Reset(FDispatcher);
+  StartSessionLog();
   FDispatcher->OnOpened = Guarded([this](TTerminalDispatcher* d) { DispatcherOpened(d); });
   FDispatcher->OnClosed = Guarded([this](TTerminalDispatcher* d) { DispatcherClosed(d); });
   FDispatcher->OnStatus =

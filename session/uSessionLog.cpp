@@ -1,7 +1,9 @@
 #include "session/uSessionLog.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 
 TSessionLog::TSessionLog(TWallClock Now) : FNow(std::move(Now)) {}
 
@@ -66,4 +68,16 @@ void TSessionLog::Fail() {
   std::fclose(FFile);
   FFile = nullptr;
   if (OnFailed) OnFailed(FError);
+}
+
+std::string SessionLogName(TLogTime At, const std::string& Address) {
+  const std::time_t seconds = std::chrono::system_clock::to_time_t(At);
+  std::tm local{};
+  localtime_r(&seconds, &local);
+  char stamp[32];
+  std::strftime(stamp, sizeof stamp, "%Y-%m-%d-%H%M%S", &local);
+  std::string address = Address.empty() ? "device" : Address;
+  for (char& c : address)
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '-') c = '_';
+  return std::string("tallybox-") + stamp + "-" + address + ".log";
 }

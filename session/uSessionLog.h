@@ -56,3 +56,8 @@ class TSessionLog {
   std::string FError;
   bool FPasswordAsked = false;
 };
+
+// The file name a log of a session with the device at Address started at At gets unless the
+// user chooses another: "tallybox-yyyy-mm-dd-hhmmss-<address>.log" in local time, with every
+// character of Address that is not a letter, digit, dot or hyphen as "_".
+std::string SessionLogName(TLogTime At, const std::string& Address);
