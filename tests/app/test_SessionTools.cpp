@@ -108,8 +108,10 @@ TEST_F(MainWindowTest, TerminalLinesStampedFoundAndSaved) {
     }
   EXPECT_EQ(stampedLines, 5);
 
+  QApplication::setActiveWindow(&Main());
   terminal->setFocus();
-  Trigger(&Main(), "actFind");
+  // Through the window system, as a keyboard's Ctrl+F comes: the shortcut, not a byte typed.
+  QTest::keyClick(Main().windowHandle(), Qt::Key_F, Qt::ControlModifier);
   auto* bar = Find<QWidget>(&Main(), "pnlFind");
   ASSERT_TRUE(OnScreen(bar));
   auto* what = Find<QLineEdit>(bar, "edFind");
