@@ -57,6 +57,7 @@ void TTerminalView::TerminalWrite(const std::string& Text) {
   TrimLines();
   std::vector<TTerminalOp> ops = FWalk.Write(Text);
   KeepLastLines(ops, MaxLines);
+  FStamps.Apply(ops, FLineStamps ? LineStamp(std::chrono::system_clock::now()) : std::string());
   ApplyOps(ops);
   moveCursor(QTextCursor::End);
 }
@@ -70,6 +71,7 @@ void TTerminalView::ShowNotice(const std::string& Line) {
   cursor.insertText(before + FromDevice(Line) + QLatin1Char('\n'),
                     TextFormat(clWindowText, TTextStyle::Normal));
   moveCursor(QTextCursor::End);
+  FStamps.LineStarts();
 }
 
 void TTerminalView::TrimLines() {
@@ -125,6 +127,7 @@ void TTerminalView::ApplyOps(const std::vector<TTerminalOp>& Ops) {
 
 void TTerminalView::ResetTerminal() {
   FWalk.Reset();
+  FStamps.LineStarts();
   clear();
 }
 

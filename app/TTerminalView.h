@@ -7,6 +7,7 @@
 #include <QTextCharFormat>
 #include <string>
 
+#include "session/uLineStamps.h"
 #include "session/uTerminalWalk.h"
 
 class TTerminalView : public QPlainTextEdit {
@@ -32,6 +33,10 @@ class TTerminalView : public QPlainTextEdit {
   // terminal. (clear() empties it and keeps colour, style and the held tail.)
   void ResetTerminal();
 
+  // With On, every line begun from now on starts with the local time its first byte was drawn.
+  void SetLineStamps(bool On) { FLineStamps = On; }
+  bool LineStamps() const { return FLineStamps; }
+
   // Selects all of the terminal's text and copies it to the clipboard.
   void CopyAll();
 
@@ -54,6 +59,8 @@ class TTerminalView : public QPlainTextEdit {
 
  private:
   TTerminalWalk FWalk;
+  TLineStamps FStamps;
+  bool FLineStamps = false;
 
   void TrimLines();
   void ApplyOps(const std::vector<TTerminalOp>& Ops);

@@ -12,6 +12,7 @@
 #include "session/uModemStrings.h"
 #include "session/uPageFolders.h"
 #include "session/uPresetFolder.h"
+#include "session/uSessionLog.h"
 #include "session/uViewLimits.h"
 #include "gui/uApplication.h"
 #include "app/uMainLook.h"
@@ -39,6 +40,7 @@ TfmMain::TfmMain(const std::string& ProgramFolder, QWidget* Parent)
   BuildViews();
   WireActions();
   WirePopupMenus();
+  WireViewTools();
   FTimerPump.setObjectName("timerPump");
   FTimerPump.setInterval(100);
   FTimerPump.setSingleShot(true);  // re-armed as every tick ends
@@ -76,6 +78,8 @@ void TfmMain::BuildViews() {
   ui->memEvents->setUndoRedoEnabled(false);
   FStatusPanel0 = AddStatusPanel(ui->sbMain, "sbPanel0", 200, 0);
   FStatusPanel1 = AddStatusPanel(ui->sbMain, "sbPanel1", 50, 0);
+  FStatusLog = AddStatusPanel(ui->sbMain, "sbLog", 0, 0);
+  FStatusLog->hide();
   FStatusHint = AddStatusPanel(ui->sbMain, "sbHint", 0, 1);
   resize(608, 454);
 }
@@ -90,6 +94,7 @@ void TfmMain::WireActions() {
   on(ui->actExit, &TfmMain::actExitExecute);
   on(ui->actAbout, &TfmMain::actAboutExecute);
   on(ui->actAdvanced, &TfmMain::actAdvancedExecute);
+  on(ui->actLogSession, &TfmMain::actLogSessionExecute);
   on(ui->actStatus, &TfmMain::actStatusExecute);
   on(ui->actRegisters, &TfmMain::actRegistersExecute);
   on(ui->actLoadRegisters, &TfmMain::actLoadRegistersExecute);
@@ -142,6 +147,9 @@ void TfmMain::FormCreate() {
   host.Dropped = [this](int32_t Segment, int64_t Bytes) { ShowDropped(Segment, Bytes); };
   host.RequestFailed = [this](const std::string& Why) { SetStatusText(Why); };
   FDialogue = std::make_unique<TDialogue>(FParams, std::move(host));
+  FSessionLog = std::make_unique<TSessionLog>();
+  FSessionLog->OnFailed = [this](const std::string& Error) { SessionLogFailed(Error); };
+  FDialogue->SetLog(FSessionLog.get());
   FPageFolder = FExeFolder + FPageVersion;
   FPageFolders = ListPageFolders(FExeFolder);
   FHtmlView->SetPageRoot(FExeFolder);
@@ -176,6 +184,12 @@ void TfmMain::LoadSettings() {
   guarded("WindowPlacement",
           [this] { FLayout.Placement = FSettings->ReadString("WindowPlacement", ""); });
   guarded("PanelLayout", [this] { FLayout.Panels = FSettings->ReadString("PanelLayout", ""); });
+  guarded("LogSession",
+          [this] { ui->actLogSession->setChecked(FSettings->ReadInteger("LogSession", 0) != 0); });
+  guarded("TerminalTimestamps", [this] {
+    FActTerminalStamps->setChecked(FSettings->ReadInteger("TerminalTimestamps", 0) != 0);
+  });
+  guarded("LogFolder", [this] { FLogFolder = FSettings->ReadString("LogFolder", ""); });
   FSettings->Close();
 }
 
@@ -190,6 +204,9 @@ void TfmMain::SaveSettings() {
   FLayout = CaptureWindowLayout(this, FPanels);
   FSettings->WriteString("WindowPlacement", FLayout.Placement);
   FSettings->WriteString("PanelLayout", FLayout.Panels);
+  FSettings->WriteInteger("LogSession", ui->actLogSession->isChecked() ? 1 : 0);
+  FSettings->WriteString("LogFolder", FLogFolder);
+  FSettings->WriteInteger("TerminalTimestamps", FActTerminalStamps->isChecked() ? 1 : 0);
   FSettings->Close();
 }
 
@@ -255,6 +272,7 @@ void TfmMain::FormDestroy() {
     FDialogue->Reset(nullptr);
     delete dispatcher;
   }
+  FSessionLog->Close();
 }
 
 void TfmMain::actExitExecute() {
@@ -335,6 +353,7 @@ void TfmMain::StartConnection(TTerminalDispatcher* Dispatcher) {
   FAborted = false;
   FDispatcher = Dispatcher;
   FDialogue->Reset(FDispatcher);
+  StartSessionLog();
   FDispatcher->OnOpened = Guarded([this](TTerminalDispatcher* d) { DispatcherOpened(d); });
   FDispatcher->OnClosed = Guarded([this](TTerminalDispatcher* d) { DispatcherClosed(d); });
   FDispatcher->OnStatus =

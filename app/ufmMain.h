@@ -21,11 +21,13 @@
 
 class QMenu;
 class QPlainTextEdit;
+class TFindBar;
 class TfmAbout;
 class TfmConnectProgress;
 class TfmConnectWizard;
 class THtmlView;
 class TOrvaneRegistry;
+class TSessionLog;
 class TTerminalDispatcher;
 class TTerminalView;
 
@@ -57,6 +59,7 @@ class TfmMain : public QMainWindow {
   void actExitExecute();
   void actAboutExecute();
   void actAdvancedExecute();
+  void actLogSessionExecute();
   void UpdateView();
   void ShowStandardView();
   void EnableDeviceActions(bool Enabled);
@@ -86,6 +89,8 @@ class TfmMain : public QMainWindow {
   void ClearEvents();
   void ClearModem();
   void reTerminalKeyPress(char Key);
+  void actFindExecute();
+  void SaveViewAs(QPlainTextEdit* View, const std::string& Name);
   void btnSendClick();
 
   // The pages.
@@ -120,6 +125,7 @@ class TfmMain : public QMainWindow {
   TParameterList& Params() { return FParams; }
   THtmlView* hvMain() const { return FHtmlView; }
   TTerminalView* reTerminal() const { return FTerminal; }
+  TSessionLog& SessionLog() { return *FSessionLog; }
   QTimer* timerPump() { return &FTimerPump; }
   const std::string& PageVersion() const { return FPageVersion; }
   const std::string& ExeFolder() const { return FExeFolder; }
@@ -133,6 +139,7 @@ class TfmMain : public QMainWindow {
   void BuildViews();
   void WireActions();
   void WirePopupMenus();
+  void WireViewTools();
   void TellIgnoredSettings();
   void StartConnection(TTerminalDispatcher* Dispatcher);
   void EnableReconnect();
@@ -144,17 +151,26 @@ class TfmMain : public QMainWindow {
   void RenderReplyInTerminal();
   std::string PresetFolder() const;
   std::string RegistersPageText() const;
+  void StartSessionLog();
+  void OpenSessionLog();
+  void SessionLogFailed(const std::string& Error);
+  void ShowLogPanel();
+  std::string LogFolder() const;
+  std::string LogAddress() const;
 
   std::unique_ptr<Ui::TfmMain> ui;
   THtmlView* FHtmlView = nullptr;      // hvMain, owned by its page
   TTerminalView* FTerminal = nullptr;  // reTerminal, owned by its page
   class QLabel* FStatusPanel0 = nullptr;
   class QLabel* FStatusPanel1 = nullptr;
+  class QLabel* FStatusLog = nullptr;   // shown while a session log is written
   class QLabel* FStatusHint = nullptr;  // the hint of the menu item or button under the pointer
   QMainWindow* FPanels = nullptr;       // the advanced view's terminal and side panels
   QMenu* FPumTerminal = nullptr;
   QMenu* FPumEvents = nullptr;
   QMenu* FPumModem = nullptr;
+  TFindBar* FFindBar = nullptr;
+  QAction* FActTerminalStamps = nullptr;  // remembered
   QTimer FTimerPump;
 
   TfmConnectWizard* FWizard = nullptr;
@@ -164,6 +180,9 @@ class TfmMain : public QMainWindow {
   bool FRegistersShown = false;
   TTerminalDispatcher* FDispatcher = nullptr;  // frees itself when its thread ends
   std::unique_ptr<TDialogue> FDialogue;        // the fork, the splitter and the dialogue state
+  std::unique_ptr<TSessionLog> FSessionLog;    // the dialogue writes to it while it is open
+  std::string FLogFile;                        // chosen, or named at the first connect
+  std::string FLogFolder;
   std::vector<std::string> FPageFolders;
   std::string FExeFolder;
   bool FPagesInstalled = false;

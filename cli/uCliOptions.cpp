@@ -68,6 +68,11 @@ const std::map<std::string, TSetter>& ValueOptions() {
          O.PasswordFile = V;
          return V.empty() ? "--password-file needs a file name" : "";
        }},
+      {"--log",
+       [](TCliOptions& O, const std::string& V) {
+         O.LogFile = V;
+         return V.empty() ? "--log needs a file name" : "";
+       }},
       {"--timeout",
        [](TCliOptions& O, const std::string& V) -> std::string {
          int64_t n = 0;
@@ -179,8 +184,8 @@ std::string ParseCliOptions(const std::vector<std::string>& Args, TCliOptions& O
 
 std::string CliUsage() {
   return "usage: tallybox-cli (--host HOST | --com N | --port PATH | --dial ENTRY [--phone P]\n"
-         "                    [--user U]) [--password-file FILE] [--timeout MS] [--json]\n"
-         "                    [--raw] [--verbose] COMMAND [ARG]\n"
+         "                    [--user U]) [--password-file FILE] [--timeout MS] [--log FILE]\n"
+         "                    [--json] [--raw] [--verbose] COMMAND [ARG]\n"
          "       tallybox-cli [--jobs N] [--progress] [other options] fleet FILE COMMAND [ARG]\n"
          "       tallybox-cli [--json] ports\n"
          "       tallybox-cli --help | --version\n"
@@ -209,6 +214,9 @@ std::string CliUsage() {
          "                        TALLYBOX_PASSWORD, else it is asked on the terminal\n"
          "                        (/dev/tty; not for --com or --port)\n"
          "  --timeout MS          time allowed for connecting and logging in (default 10000)\n"
+         "  --log FILE            append everything received from and sent to the device to\n"
+         "                        FILE, one stamped line each (\"< \" received, \"> \" sent;\n"
+         "                        the password is written as ********)\n"
          "  --json                the output as one JSON document (not for registers FILE);\n"
          "                        fleet: one object a line per device\n"
          "  --raw                 device text to a terminal as it is, control bytes included\n"

@@ -18,6 +18,7 @@ struct TCliOptions {
   std::string DialEntry;    // --dial
   std::string Phone, User;  // --phone, --user (dial-up only)
   std::string PasswordFile;
+  std::string LogFile;  // --log: the session log, appended to
   uint32_t TimeoutMs = 10000;
   bool Json = false;
   bool Raw = false;  // device text to a terminal as it is

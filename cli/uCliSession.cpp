@@ -31,6 +31,9 @@ TCliSession::TCliSession(const TCliOptions& Options, std::ostream& Log,
     FLoginTimedOut = FDialogue->LastRequestTimedOut();
   };
   FDialogue = std::make_unique<TDialogue>(FParams, std::move(host));
+  FSessionLog.OnFailed = [this](const std::string& Error) {
+    FLog << "tallybox-cli: " << Error << std::endl;
+  };
 }
 
 TCliSession::~TCliSession() {
@@ -91,6 +94,10 @@ void TCliSession::Wire() {
 
 void TCliSession::Open(const std::string& Password) {
   FPassword = Password;
+  if (!FOptions.LogFile.empty()) {
+    if (!FSessionLog.Open(FOptions.LogFile)) throw TCliFailure(kExitFailure, FSessionLog.Error());
+    FDialogue->SetLog(&FSessionLog);
+  }
   FSerial = FOptions.Route == TCliRoute::Serial;
   FDispatcher.reset(MakeDispatcher());
   FDispatcher->FreeOnTerminate = false;  // this session waits for it and frees it
@@ -188,4 +195,5 @@ void TCliSession::Close(bool Interrupted) {
   if (!FLastError.empty()) FLog << "tallybox-cli: " << FLastError << std::endl;  // while closing
   FDialogue->Reset(nullptr);
   FDispatcher.reset();
+  FSessionLog.Close();
 }

@@ -12,8 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "session/uDialogue.h"
 #include "cli/uCliOptions.h"
+#include "session/uDialogue.h"
+#include "session/uSessionLog.h"
 
 class TTerminalDispatcher;
 
@@ -27,6 +28,8 @@ class TCliSession {
   TCliSession(const TCliSession&) = delete;
   TCliSession& operator=(const TCliSession&) = delete;
 
+  // Opens the --log file first (TCliFailure kExitFailure when it cannot be opened); a later
+  // write failure stops the log and goes to Log once, and the request goes on.
   // Connects and logs in within the options' time-out; on TCP and dial-up Password answers
   // the device's request for it. Raises TCliFailure: kExitFailure when the route cannot be
   // opened, closes or does not finish the login in time (the dispatcher's own error text has
@@ -63,6 +66,7 @@ class TCliSession {
   const std::atomic<bool>& FInterrupted;
   TParameterList FParams;
   std::unique_ptr<TDialogue> FDialogue;
+  TSessionLog FSessionLog;
   std::unique_ptr<TTerminalDispatcher> FDispatcher;
   std::string FPassword;
   bool FSerial = false;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "dispatch/uTerminalDispatcher.h"
+#include "session/uSessionLog.h"
 
 using namespace std::string_literals;
 
@@ -40,6 +41,7 @@ void TDialogue::Reset(TTerminalDispatcher* Dispatcher) {
   FDisconnecting = false;
   FUnansweredPrompts = FPromptsAfterCurrent = 0;
   FWaiting.reset();
+  if (FLog) FLog->SetPasswordAsked(false);
 }
 
 void TDialogue::Opened(bool Serial) {
@@ -55,6 +57,10 @@ void TDialogue::Closed() {
   const int64_t undrained =
       Drain(FNow() + static_cast<uint32_t>(TickBudget.count())) ? 0 : DropInput();
   FFork.Flush();
+  if (FLog) {
+    FLog->EndLines();
+    FLog->SetPasswordAsked(false);
+  }
   for (int32_t i = 0; i < FFork.SegmentCount(); ++i) {
     TSFSegment* segment = FFork.Segments(i);
     segment->Keep = false;
@@ -106,6 +112,7 @@ bool TDialogue::Tick() {
       PumpCommand(session);
       break;
   }
+  if (FLog) FLog->Tick();
   return FDispatcher != nullptr;
 }
 
@@ -121,6 +128,7 @@ bool TDialogue::Drain(uint32_t Until) {
     if (reads > TickReads || (reads % 64 == 0 && DeadlinePassed(Until))) return false;
     const int32_t n = FDispatcher->ReadInput(buffer, ReadSize);
     if (n <= 0) return true;
+    if (FLog) FLog->Received({buffer, size_t(n)});
     FFork.Feed(buffer, n, FNow());
   }
   return true;
@@ -131,8 +139,10 @@ int64_t TDialogue::DropInput() {
   std::string buffer(64 << 10, '\0');
   int64_t dropped = 0;
   for (int32_t n;
-       FDispatcher && (n = FDispatcher->ReadInput(buffer.data(), int32_t(buffer.size()))) > 0;)
+       FDispatcher && (n = FDispatcher->ReadInput(buffer.data(), int32_t(buffer.size()))) > 0;) {
+    if (FLog) FLog->Received({buffer.data(), size_t(n)});  // unseen, but it did arrive
     dropped += n;
+  }
   return dropped;
 }
 
@@ -195,6 +205,7 @@ void TDialogue::PumpLogin(uint64_t Session) {
   if (found) {
     terminal->Stream->Seek(at + static_cast<int32_t>(PasswordRequest.size()), 0);
     terminal->Stream->DiscardRead();
+    if (FLog) FLog->SetPasswordAsked(true);
     if (FHost.AskPassword) FHost.AskPassword();
     if (!Current(Session)) return;
   }
@@ -206,6 +217,7 @@ void TDialogue::PumpLogin(uint64_t Session) {
   if (!endFound) return;
   terminal->Stream->Seek(end + static_cast<int32_t>(PromptEnd.size()), 0);
   terminal->Stream->DiscardRead();
+  if (FLog) FLog->SetPasswordAsked(false);
   RequestVersion();
   if (FHost.CloseSoon) FHost.CloseSoon();
 }
@@ -336,8 +348,9 @@ void TDialogue::WriteAnswered(const std::string& Bytes) {
 }
 
 void TDialogue::Write(const std::string& Bytes) {
-  if (FDispatcher && !Bytes.empty())
-    FDispatcher->WriteOutput(Bytes.data(), static_cast<int32_t>(Bytes.size()));
+  if (!FDispatcher || Bytes.empty()) return;
+  if (FLog) FLog->Sent(Bytes);
+  FDispatcher->WriteOutput(Bytes.data(), static_cast<int32_t>(Bytes.size()));
 }
 
 std::string TDialogue::PasswordRefusal(const std::string& Password) {

@@ -14,6 +14,7 @@
 #include "rtl/Tick.h"
 #include "streams/uStreamFork.h"
 
+class TSessionLog;
 class TTerminalDispatcher;
 
 enum TDialogueState : uint8_t { ssIdle = 0, ssLogin = 1, ssCommand = 2 };
@@ -130,6 +131,10 @@ class TDialogue {
   // A deadline passed when it was reached less than about 12.4 days ago (ticks wrap).
   bool DeadlinePassed(uint32_t Deadline) const;
 
+  // Log (may be none; the host owns it) hears every byte read from and written to the
+  // dispatcher, and when the device asks for the password; it is ticked with the dialogue.
+  void SetLog(TSessionLog* Log) { FLog = Log; }
+
   TTerminalDispatcher* Dispatcher() const { return FDispatcher; }
   TDialogueState State() const { return FDialogueState; }
   bool Busy() const { return FBusy; }
@@ -177,6 +182,7 @@ class TDialogue {
   std::function<uint32_t()> FNow;
 
   TTerminalDispatcher* FDispatcher = nullptr;
+  TSessionLog* FLog = nullptr;
   TStreamFork FFork;
   TDialogueState FDialogueState = ssIdle;
   TResponseSplitter FSplitter;

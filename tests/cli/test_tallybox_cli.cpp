@@ -712,3 +712,42 @@ TEST_F(CliProgram, DiffComparesTheRegistersWithAPresetAndSaysWhetherTheyMatch) {
   // Nothing was programmed.
   EXPECT_EQ(ReadFileBytes(Log()).find("r101=4242"), std::string::npos);
 }
+
+// --log writes the session as the main window's log does: stamped lines in both directions,
+// escape bytes as \x1b, the password masked; a second run appends.
+TEST_F(CliProgram, LogFileHoldsTheSessionWithThePasswordMasked) {
+  StartSim("127.0.80.2");
+  const std::string log = Path("session.log");
+  ASSERT_EQ(Run({"--host", "127.0.80.2", "--log", log, "status"}).ExitCode, 0);
+  const std::string first = ReadFileBytes(log);
+  std::vector<std::string> lines;
+  const std::regex shape(R"((\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}) ([<>] .*))");
+  std::string lastStamp;
+  for (const std::string& line : Lines(first)) {
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(line, m, shape)) << line;
+    EXPECT_LE(lastStamp, m[1].str()) << line;
+    lastStamp = m[1];
+    lines.push_back(m[2]);
+  }
+  ASSERT_GE(lines.size(), 8u) << first;
+  const std::vector<std::string> login(lines.begin(), lines.begin() + 4);
+  EXPECT_EQ(login, (std::vector<std::string>{"< ", "< Tallybox TB-204871 remote access",
+                                             "< PASSWORD", "> ********"}));
+  const auto at = [&](const std::string& Line) {
+    return std::find(lines.begin(), lines.end(), Line) - lines.begin();
+  };
+  EXPECT_LT(at(R"(< \x1b[34;1m<Tallybox TB-204871>\x1b[0m)"), at("> i900?"));
+  EXPECT_EQ(at("> i?") + 1, at(R"(< i100="TB-204871")"));
+  EXPECT_EQ(first.find(kTestPassword), std::string::npos);
+
+  ASSERT_EQ(Run({"--host", "127.0.80.2", "--log", log, "version"}).ExitCode, 0);
+  const std::string both = ReadFileBytes(log);
+  EXPECT_EQ(both.substr(0, first.size()), first);
+  EXPECT_NE(both.find("> i900?", first.size()), std::string::npos);
+
+  const TCliResult refused =
+      Run({"--host", "127.0.80.2", "--log", Path("no/such/x.log"), "version"});
+  EXPECT_EQ(refused.ExitCode, 1);
+  EXPECT_NE(refused.Err.find("cannot be opened"), std::string::npos) << refused.Err;
+}

@@ -1,0 +1,78 @@
+#include "app/TFindBar.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTextCursor>
+
+TFindBar::TFindBar(QWidget* Parent) : QWidget(Parent) {
+  auto* layout = new QHBoxLayout(this);
+  layout->setContentsMargins(4, 2, 4, 2);
+  FLabel = new QLabel(this);
+  FText = new QLineEdit(this);
+  FText->setObjectName("edFind");
+  FText->setClearButtonEnabled(true);
+  auto* next = new QPushButton("&Next", this);
+  next->setObjectName("btnFindNext");
+  auto* previous = new QPushButton("&Previous", this);
+  previous->setObjectName("btnFindPrevious");
+  FMatchCase = new QCheckBox("Match &case", this);
+  FMatchCase->setObjectName("cbMatchCase");
+  FResult = new QLabel(this);
+  FResult->setObjectName("lblFindResult");
+  auto* close = new QPushButton("Close", this);
+  close->setObjectName("btnFindClose");
+  for (QWidget* w : {static_cast<QWidget*>(FLabel), static_cast<QWidget*>(FText),
+                     static_cast<QWidget*>(next), static_cast<QWidget*>(previous),
+                     static_cast<QWidget*>(FMatchCase), static_cast<QWidget*>(FResult)})
+    layout->addWidget(w, w == FText ? 1 : 0);
+  layout->addStretch();
+  layout->addWidget(close);
+  connect(next, &QPushButton::clicked, this, [this] { FindNext(false); });
+  connect(previous, &QPushButton::clicked, this, [this] { FindNext(true); });
+  connect(FText, &QLineEdit::returnPressed, this, [this] { FindNext(false); });
+  connect(FText, &QLineEdit::textChanged, FResult, &QLabel::clear);
+  connect(close, &QPushButton::clicked, this, &QWidget::hide);
+}
+
+void TFindBar::Open(QPlainTextEdit* Target, const QString& Name) {
+  FTarget = Target;
+  FLabel->setText("Find in " + Name + ":");
+  const QString selected = Target->textCursor().selectedText();
+  if (!selected.isEmpty() && !selected.contains(QChar::ParagraphSeparator))
+    FText->setText(selected);
+  FResult->clear();
+  show();
+  FText->setFocus();
+  FText->selectAll();
+}
+
+bool TFindBar::FindNext(bool Backward) {
+  FResult->clear();
+  if (!FTarget || FText->text().isEmpty()) return false;
+  QTextDocument::FindFlags flags;
+  if (Backward) flags |= QTextDocument::FindBackward;
+  if (FMatchCase->isChecked()) flags |= QTextDocument::FindCaseSensitively;
+  const QTextCursor was = FTarget->textCursor();
+  if (FTarget->find(FText->text(), flags)) return true;
+  QTextCursor wrap(FTarget->document());
+  wrap.movePosition(Backward ? QTextCursor::End : QTextCursor::Start);
+  FTarget->setTextCursor(wrap);
+  if (FTarget->find(FText->text(), flags)) return true;
+  FTarget->setTextCursor(was);
+  FResult->setText("Not found");
+  return false;
+}
+
+void TFindBar::keyPressEvent(QKeyEvent* Event) {
+  if (Event->key() == Qt::Key_Escape) {
+    hide();
+    if (FTarget) FTarget->setFocus();
+    return;
+  }
+  QWidget::keyPressEvent(Event);
+}

@@ -1,0 +1,83 @@
+// The main window's session log: File > Log Session asks for the file and starts it, the
+// choice is remembered, every connection is then logged into it, and the status bar says so
+// while it is written. The lines themselves come from TSessionLog, fed by the dialogue.
+#include <QLabel>
+#include <QStandardPaths>
+#include <QTimer>
+#include <filesystem>
+
+#include "app/ufmMain.h"
+#include "dispatch/uTerminalDispatcher.h"
+#include "gui/uApplication.h"
+#include "gui/uModal.h"
+#include "session/uSessionLog.h"
+#include "ui_ufmMain.h"
+
+void TfmMain::actLogSessionExecute() {
+  if (!ui->actLogSession->isChecked()) {
+    FSessionLog->Close();
+    FLogFile.clear();
+    ShowLogPanel();
+    return;
+  }
+  const std::string name = SessionLogName(std::chrono::system_clock::now(), LogAddress());
+  const QString chosen =
+      TModal::SaveFileName(this, "Log Session", QString::fromStdString(LogFolder() + "/" + name),
+                           "Log files (*.log);;Text files (*.txt);;All files (*)", "log");
+  if (chosen.isEmpty()) {
+    ui->actLogSession->setChecked(false);
+    return;
+  }
+  FLogFile = chosen.toStdString();
+  FLogFolder = std::filesystem::path(FLogFile).parent_path().string();
+  if (FDispatcher) OpenSessionLog();
+}
+
+// A new connection: the log armed at start-up gets its file now, named for this device.
+void TfmMain::StartSessionLog() {
+  if (!ui->actLogSession->isChecked() || FSessionLog->Active()) return;
+  if (FLogFile.empty())
+    FLogFile = LogFolder() + "/" + SessionLogName(std::chrono::system_clock::now(), LogAddress());
+  OpenSessionLog();
+}
+
+void TfmMain::OpenSessionLog() {
+  if (!FSessionLog->Open(FLogFile)) SessionLogFailed(FSessionLog->Error());
+  ShowLogPanel();
+}
+
+// Said once, after the tick or the connect that met it, so no dialog runs inside the dialogue.
+void TfmMain::SessionLogFailed(const std::string& Error) {
+  ui->actLogSession->setChecked(false);
+  FLogFile.clear();
+  ShowLogPanel();
+  QTimer::singleShot(
+      0, this, Guarded([this, Error] {
+        TModal::MessageBox(
+            this, QString::fromStdString(Error + "\r\n\r\nThe session is no longer logged."),
+            "Error", TModal::MB_OK | TModal::MB_ICONERROR);
+      }));
+}
+
+void TfmMain::ShowLogPanel() {
+  const bool on = FSessionLog->Active();
+  FStatusLog->setVisible(on);
+  FStatusLog->setText(on ? "Logging to " + QString::fromStdString(
+                                               std::filesystem::path(FLogFile).filename().string())
+                         : QString());
+  FStatusLog->setToolTip(on ? QString::fromStdString(FLogFile) : QString());
+}
+
+std::string TfmMain::LogFolder() const {
+  if (!FLogFolder.empty()) return FLogFolder;
+  return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString();
+}
+
+// The device the log is about: the one connected, else the one the wizard will offer.
+std::string TfmMain::LogAddress() const {
+  if (auto* serial = dynamic_cast<TComPortDispatcher*>(FDispatcher))
+    return "COM" + std::to_string(serial->ComPort());
+  if (auto* tcp = dynamic_cast<TTCPDispatcher*>(FDispatcher)) return tcp->GetHost();
+  if (FMethod == 1 && FComPort > 0) return "COM" + std::to_string(FComPort);
+  return FMethod == 0 ? FConnection : FHost;
+}

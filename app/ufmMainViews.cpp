@@ -1,0 +1,103 @@
+// The advanced view's tools beyond copy and clear: Find (Ctrl+F) in the terminal, events and
+// modem views, Save As... of each view's text, and the terminal's time stamps (remembered).
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QStandardPaths>
+
+#include "app/TFindBar.h"
+#include "app/TTerminalView.h"
+#include "app/ufmMain.h"
+#include "gui/uApplication.h"
+#include "gui/uModal.h"
+#include "rtl/AnsiText.h"
+#include "rtl/FileBytes.h"
+#include "ui_ufmMain.h"
+
+namespace {
+
+QAction* NewAction(QObject* Owner, const char* Name, const QString& Text) {
+  auto* action = new QAction(Text, Owner);
+  action->setObjectName(Name);
+  return action;
+}
+
+// A memo's text as the device's bytes; every character came from the device or is ASCII.
+std::string MemoText(const QPlainTextEdit* Memo) {
+  std::string bytes;
+  char32_t missing = 0;
+  if (!Utf16ToAnsi(Memo->toPlainText().toStdU16String(), bytes, missing))
+    bytes = Memo->toPlainText().toStdString();
+  return bytes;
+}
+
+}  // namespace
+
+void TfmMain::WireViewTools() {
+  FFindBar = new TFindBar(ui->tsAdvanced);
+  FFindBar->setObjectName("pnlFind");
+  FFindBar->hide();
+  ui->tsAdvanced->layout()->addWidget(FFindBar);
+
+  auto* find = NewAction(this, "actFind", "&Find...");
+  find->setShortcut(QKeySequence::Find);
+  for (QWidget* window : {static_cast<QWidget*>(this), static_cast<QWidget*>(ui->pnlModem),
+                          static_cast<QWidget*>(ui->pnlEvents)})
+    window->addAction(find);  // also while a panel floats in a window of its own
+  connect(find, &QAction::triggered, this, Guarded([this] { actFindExecute(); }));
+
+  FActTerminalStamps = NewAction(this, "actTerminalStamps", "&Timestamps");
+  FActTerminalStamps->setCheckable(true);
+  connect(FActTerminalStamps, &QAction::toggled, FTerminal, &TTerminalView::SetLineStamps);
+
+  const struct {
+    QMenu* Menu;
+    QPlainTextEdit* View;
+    const char* FindName;
+    const char* SaveName;
+    const char* Title;
+  } views[] = {
+      {FPumTerminal, FTerminal, "actTerminalFind", "actTerminalSaveAs", "terminal"},
+      {FPumEvents, ui->memEvents, "actEventsFind", "actEventsSaveAs", "events"},
+      {FPumModem, ui->memModem, "actModemFind", "actModemSaveAs", "modem"},
+  };
+  for (const auto& v : views) {
+    QPlainTextEdit* view = v.View;
+    const QString title = v.Title;
+    auto* findIn = NewAction(this, v.FindName, "&Find...");
+    auto* saveAs = NewAction(this, v.SaveName, "Save &As...");
+    connect(findIn, &QAction::triggered, this,
+            [this, view, title] { FFindBar->Open(view, title); });
+    connect(saveAs, &QAction::triggered, this,
+            Guarded([this, view, title] { SaveViewAs(view, title.toStdString()); }));
+    v.Menu->addSeparator();
+    v.Menu->addAction(findIn);
+    v.Menu->addAction(saveAs);
+  }
+  FPumTerminal->addAction(FActTerminalStamps);
+}
+
+// Ctrl+F finds in the view that has the focus, else in the one found in last, else in the
+// terminal; only while the advanced view is up.
+void TfmMain::actFindExecute() {
+  if (!ui->actAdvanced->isChecked()) return;
+  const QWidget* focus = QApplication::focusWidget();
+  QPlainTextEdit* target = FFindBar->Target() ? FFindBar->Target() : FTerminal;
+  for (QPlainTextEdit* view :
+       {static_cast<QPlainTextEdit*>(FTerminal), ui->memEvents, ui->memModem})
+    if (focus == view) target = view;
+  FFindBar->Open(target, target == FTerminal       ? "terminal"
+                         : target == ui->memEvents ? "events"
+                                                   : "modem");
+}
+
+void TfmMain::SaveViewAs(QPlainTextEdit* View, const std::string& Name) {
+  const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  const QString chosen =
+      TModal::SaveFileName(this, "Save As", folder + "/" + QString::fromStdString(Name) + ".txt",
+                           "Text files (*.txt);;All files (*)", "txt");
+  if (chosen.isEmpty()) return;
+  std::string text = View == FTerminal ? FTerminal->TerminalText() : MemoText(View);
+  if (!text.empty() && text.back() != '\n') text += '\n';
+  ReplaceFileBytes(chosen.toStdString(), text);
+}

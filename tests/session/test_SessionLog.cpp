@@ -1,0 +1,108 @@
+// The session log's lines (direction, escaping, masking, order, line ends split across reads),
+// the log file's failure (a full disk), and the terminal's line stamps. Writing a real log
+// file is shown by the window's and tallybox-cli's journeys.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "session/uLineStamps.h"
+#include "session/uLogLines.h"
+#include "session/uSessionLog.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+const TLogTime T0 = std::chrono::system_clock::from_time_t(1'800'000'000);
+constexpr auto R = TLogDirection::Received;
+constexpr auto S = TLogDirection::Sent;
+
+struct TStep {
+  TLogDirection Direction;
+  std::string Bytes;
+  int Ms;
+  bool Masked = false;
+};
+struct TWant {
+  int Ms;  // the stamp: arrival of the line's first byte
+  std::string Line;
+};
+
+std::string Expected(const std::vector<TWant>& Lines) {
+  std::string out;
+  for (const TWant& w : Lines)
+    out += LogStamp(T0 + std::chrono::milliseconds(w.Ms)) + " " + w.Line + "\n";
+  return out;
+}
+
+}  // namespace
+
+TEST(LogLines, FormsStampedLinesInArrivalOrder) {
+  using namespace std::string_literals;
+  const struct {
+    const char* Name;
+    std::vector<TStep> Steps;
+    std::vector<TWant> Want;
+  } cases[] = {
+      {"CR LF split between reads ends one line",
+       {{R, "i900=1.00\r", 0}, {R, "\nnext\r\n", 5}},
+       {{0, "< i900=1.00"}, {5, "< next"}}},
+      {"control and high bytes, backslash escaped; blank line kept",
+       {{R, "\0\t\x1b[31mA\\b\xe9\x7f\r\n\r\n"s, 1}},
+       {{1, R"(< \x00\x09\x1b[31mA\x5cb\xe9\x7f)"}, {1, "< "}}},
+      {"the prompt goes before the command typed after it; its line end adds no line",
+       {{R, "\x1b[34;1m<T>\x1b[0m", 0}, {S, "i?\r\n", 7}, {R, "\r\ni100=1\r\n", 9}},
+       {{0, R"(< \x1b[34;1m<T>\x1b[0m)"}, {7, "> i?"}, {9, "< i100=1"}}},
+      {"a typed line stays whole while lines arrive; masked while the password is asked",
+       {{S, "se", 0, true}, {R, "event\r\n", 3}, {S, "cret\r", 6}, {S, "\nbye\r\n", 8}},
+       {{3, "< event"}, {0, "> ********"}, {8, "> bye"}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TLogLines lines;
+    std::string out;
+    for (const TStep& s : c.Steps)
+      out += lines.Add(s.Direction, s.Bytes, T0 + std::chrono::milliseconds(s.Ms), s.Masked);
+    out += lines.Finish();
+    EXPECT_EQ(out, Expected(c.Want));
+  }
+}
+
+TEST(LogLines, LineWithoutItsEndIsWrittenAfterTheWait) {
+  TLogLines lines;
+  EXPECT_EQ(lines.Add(R, "<prompt>", T0, false), "");
+  EXPECT_EQ(lines.Expire(T0 + 999ms, 1000ms), "");
+  EXPECT_EQ(lines.Expire(T0 + 1000ms, 1000ms), Expected({{0, "< <prompt>"}}));
+  EXPECT_EQ(lines.Add(R, "\r\nnext\r\n", T0 + 1500ms, false), Expected({{1500, "< next"}}));
+}
+
+TEST(SessionLog, StopsAndSaysSoOnceAtAWriteFailure) {
+  TSessionLog full([] { return T0; });
+  int told = 0;
+  full.OnFailed = [&](const std::string& Error) {
+    ++told;
+    EXPECT_NE(Error.find("/dev/full"), std::string::npos) << Error;
+  };
+  ASSERT_TRUE(full.Open("/dev/full"));
+  full.Received("line\r\n");
+  full.Tick();
+  EXPECT_FALSE(full.Active());
+  full.Received("more\r\n");
+  full.Tick();
+  full.Close();
+  EXPECT_EQ(told, 1);
+  EXPECT_TRUE(SessionLogName(T0, "fe80::1%eth0").ends_with("-fe80__1_eth0.log"));
+}
+
+TEST(LineStamps, EveryLineStartsWithItsStampAndBackspaceSparesIt) {
+  using Op = TTerminalOp;
+  std::vector<Op> ops = {{Op::Text, "ab"}, {Op::LineBreak}, {Op::LineBreak},
+                         {Op::Text, "c"},  {Op::Backspace}, {Op::Backspace}};
+  TLineStamps stamps;
+  stamps.Apply(ops, "T ");
+  const std::vector<Op> want = {{Op::Text, "T "}, {Op::Text, "ab"}, {Op::LineBreak},
+                                {Op::Text, "T "}, {Op::LineBreak},  {Op::Text, "T "},
+                                {Op::Text, "c"},  {Op::Backspace}};
+  EXPECT_EQ(ops, want);
+  EXPECT_EQ(LineStamp(T0 + 42ms).substr(8), ".042 ");
+}
