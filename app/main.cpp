@@ -1,9 +1,9 @@
 // Tallybox Utility: start-up in a fixed order — quiet logging, the running-copy mark, the
 // application object, the four windows — then the event loop until the main window closes.
-#include "gui/uApplication.h"
 #include "app/uInstanceLock.h"
 #include "app/uLogRules.h"
 #include "app/uProgram.h"
+#include "gui/uApplication.h"
 #include "htmlview/THtmlView.h"
 
 int main(int argc, char** argv) {

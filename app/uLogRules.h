@@ -3,6 +3,6 @@
 // --verbose or with rules of their own in QT_LOGGING_RULES (which still win over these).
 #pragma once
 
-// For main() before the application object exists; takes --verbose out of the arguments. The rules go
-// through the environment, so the engine's helper processes keep them too.
+// For main() before the application object exists; takes --verbose out of the arguments. The rules
+// go through the environment, so the engine's helper processes keep them too.
 void QuietLogging(int& Argc, char** Argv);

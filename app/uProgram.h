@@ -5,9 +5,9 @@
 #include <string>
 
 #include "app/ufmMain.h"
+#include "dialogs/ufmAbout.h"
 #include "dialogs/ufmConnectProgress.h"
 #include "dialogs/ufmConnectWizard.h"
-#include "dialogs/ufmAbout.h"
 
 struct TProgram {
   explicit TProgram(const std::string& ProgramFolder = {})

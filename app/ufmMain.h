@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "app/uWindowLayout.h"
+#include "params/uStorage.h"
 #include "session/uDialogue.h"
 #include "session/uPresetCompare.h"
 #include "session/uSubmitSequence.h"
-#include "app/uWindowLayout.h"
-#include "params/uStorage.h"
 
 class QMenu;
 class QPlainTextEdit;

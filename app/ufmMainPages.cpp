@@ -6,6 +6,12 @@
 #include <QLabel>
 
 #include "app/TTerminalView.h"
+#include "app/ufmMain.h"
+#include "gui/uApplication.h"
+#include "gui/uModal.h"
+#include "htmlview/THtmlView.h"
+#include "rtl/FileBytes.h"
+#include "rtl/UserFolders.h"
 #include "session/uIncludeFiller.h"
 #include "session/uPageDialogs.h"
 #include "session/uPageFolders.h"
@@ -14,12 +20,6 @@
 #include "session/uPresetFolder.h"
 #include "session/uProgramCheck.h"
 #include "session/uSubmitSequence.h"
-#include "gui/uApplication.h"
-#include "gui/uModal.h"
-#include "app/ufmMain.h"
-#include "htmlview/THtmlView.h"
-#include "rtl/FileBytes.h"
-#include "rtl/UserFolders.h"
 #include "ui_ufmMain.h"
 
 void TfmMain::ShowHomePage() {

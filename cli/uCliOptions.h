@@ -25,7 +25,8 @@ struct TCliOptions {
   bool Verbose = false;
   bool Help = false;
   bool Version = false;
-  std::string Command;  // version, status, registers, program, diff, diag, send; ports needs no route
+  std::string
+      Command;  // version, status, registers, program, diff, diag, send; ports needs no route
   std::string Argument;
   bool HasArgument = false;
   // fleet FILE: the devices come from FILE instead of a route option, Jobs of them at once.

@@ -9,9 +9,9 @@
 #include <csignal>
 #include <cstring>
 
-#include "session/uDialogue.h"
 #include "cli/uCliExit.h"
 #include "rtl/FileBytes.h"
+#include "session/uDialogue.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <QIcon>
 #include <QPushButton>
 
-#include "gui/uApplication.h"
 #include "dialogs/uDialogLook.h"
+#include "gui/uApplication.h"
 #include "ui_ufmAbout.h"
 
 TfmAbout::TfmAbout(QWidget* Parent, const std::string& FileName)

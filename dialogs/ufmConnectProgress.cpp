@@ -2,10 +2,10 @@
 
 #include <QCloseEvent>
 
-#include "session/uDialogue.h"
+#include "dialogs/uDialogLook.h"
 #include "gui/uApplication.h"
 #include "gui/uModal.h"
-#include "dialogs/uDialogLook.h"
+#include "session/uDialogue.h"
 #include "ui_ufmConnectProgress.h"
 
 TfmConnectProgress::TfmConnectProgress(QWidget* Parent)

@@ -1,9 +1,9 @@
 #include "dialogs/ufmConnectWizard.h"
 
-#include "gui/uApplication.h"
 #include "dialogs/uDialogLook.h"
 #include "dispatch/uModemDispatcher.h"
 #include "dispatch/uTerminalDispatcher.h"
+#include "gui/uApplication.h"
 #include "rtl/Exceptions.h"
 #include "ui_ufmConnectWizard.h"
 

@@ -1,9 +1,9 @@
 // The wizard's dial-up page: the phone-book entries of the system's dial-up service, the
 // optional overrides of number, user name and password, and the modem connection worker.
 // Without a dial-up service the list stays empty and New does nothing.
-#include "gui/uApplication.h"
 #include "dialogs/ufmConnectWizard.h"
 #include "dispatch/uModemDispatcher.h"
+#include "gui/uApplication.h"
 #include "rtl/Exceptions.h"
 #include "rtl/LocaleCompare.h"
 #include "transport/Ras.h"

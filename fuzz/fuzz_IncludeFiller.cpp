@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "session/uIncludeFiller.h"
 #include "params/uStorage.h"
 #include "rtl/LocaleCompare.h"
+#include "session/uIncludeFiller.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
-#include "session/uIncludeFiller.h"
 #include "htmlview/core/uIncludeTags.h"
 #include "params/uStorage.h"
+#include "session/uIncludeFiller.h"
 
 namespace {
 

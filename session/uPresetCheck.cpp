@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-#include "session/uProgramCheck.h"
 #include "htmlview/core/uIncludeTags.h"
 #include "params/uStorage.h"
 #include "rtl/LocaleCompare.h"
+#include "session/uProgramCheck.h"
 
 namespace {
 

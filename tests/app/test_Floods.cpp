@@ -6,9 +6,9 @@
 
 #include "app/MainWindowFixture.h"
 #include "app/TTerminalView.h"
+#include "gui/uModal.h"
 #include "session/uTerminalWalk.h"
 #include "session/uViewLimits.h"
-#include "gui/uModal.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <thread>
 
-#include "session/uDialogue.h"
 #include "dispatch/uTerminalDispatcher.h"
+#include "session/uDialogue.h"
 #include "sim/SimHarness.h"
 
 namespace {

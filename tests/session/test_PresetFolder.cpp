@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "session/uPageFolders.h"
 #include "rtl/Exceptions.h"
+#include "session/uPageFolders.h"
 #include "support/ErrorText.h"
 #include "support/TempFolder.h"
 

@@ -6,9 +6,9 @@
 
 #include <filesystem>
 
-#include "session/uPresetFolder.h"
 #include "app/uInstanceLock.h"
 #include "rtl/UserFolders.h"
+#include "session/uPresetFolder.h"
 #include "settings/uRegistry.h"
 #include "support/TempConfig.h"
 
