@@ -102,11 +102,7 @@ class TReadList : public TCliCommand {
 class TProgram : public TCliCommand {
  public:
   TProgram(const std::string& FileName, bool Json) : FJson(Json) {
-    try {
-      FPreset.LoadFromFile(FileName);
-    } catch (const std::exception& e) {
-      throw TCliFailure(kExitFailure, e.what());
-    }
+    LoadPreset(FPreset, FileName);
     // The preset is the page's whole register set, submitted as it stands.
     FPlan = PlanSubmit(FPreset, {});
     if (FPlan.Kind != TSubmitPlan::TKind::Send) throw TCliFailure(kExitFailure, FPlan.Message);
@@ -191,6 +187,14 @@ class TSend : public TCliCommand {
 };
 
 }  // namespace
+
+void LoadPreset(TParameterList& Preset, const std::string& FileName) {
+  try {
+    Preset.LoadFromFile(FileName);
+  } catch (const std::exception& e) {
+    throw TCliFailure(kExitFailure, e.what());
+  }
+}
 
 std::unique_ptr<TCliCommand> PrepareCommand(const TCliOptions& Options) {
   const std::string& c = Options.Command;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "cli/uCliOptions.h"
 
@@ -21,3 +22,6 @@ class TCliCommand {
 // The command the options name, ready to run. Raises TCliFailure (kExitFailure) when its
 // file cannot be read or holds nothing that can be programmed.
 std::unique_ptr<TCliCommand> PrepareCommand(const TCliOptions& Options);
+
+// Reads a register preset into Preset; a file that cannot be read is a run failure (exit 1).
+void LoadPreset(class TParameterList& Preset, const std::string& FileName);

@@ -1,5 +1,6 @@
 #include "cli/uCliDiff.h"
 
+#include "cli/uCliCommands.h"
 #include "cli/uCliExit.h"
 #include "cli/uCliOutput.h"
 #include "cli/uCliSession.h"
@@ -67,13 +68,7 @@ std::string Json(const TPresetComparison& Comparison) {
 
 class TDiff : public TCliCommand {
  public:
-  TDiff(const std::string& FileName, bool Json) : FJson(Json) {
-    try {
-      FPreset.LoadFromFile(FileName);
-    } catch (const std::exception& e) {
-      throw TCliFailure(kExitFailure, e.what());
-    }
-  }
+  TDiff(const std::string& FileName, bool Json) : FJson(Json) { LoadPreset(FPreset, FileName); }
 
   int Run(TCliSession& Session, TCliOutput& Out) override {
     TParameterList device;
