@@ -85,9 +85,12 @@ void TCliSession::Wire() {
   FDispatcher->OnStatus = [this, verbose](TTerminalDispatcher*, const std::string& Text) {
     if (verbose) FLog << Text << std::endl;
   };
-  // Kept for the failure it explains, so that one failure makes one line on standard error.
-  FDispatcher->OnError = [this](TTerminalDispatcher*, const std::string& Msg) {
+  // Kept for the failure it explains, so that one failure makes one line on standard error,
+  // with the reason a serial port gives on its own line beside the window's error.
+  FDispatcher->OnError = [this](TTerminalDispatcher* Sender, const std::string& Msg) {
     FLastError = Msg;
+    if (auto* serial = dynamic_cast<TComPortDispatcher*>(Sender))
+      if (!serial->OpenProblem().empty()) FLastError += ". " + serial->OpenProblem();
     FErrorReported = true;
   };
 }

@@ -43,22 +43,26 @@ std::string TComPortDispatcher::PortName() {
   return FPort->Port() > 0 ? Format("COM%d", FPort->Port()) : FPort->DeviceName();
 }
 
-// A port that will not open says why and what to do, after the usual words.
+// A port that will not open says why and what to do on a progress line of its own, just
+// before the error, whose words callers compare.
 void TComPortDispatcher::Pump() {
   ReportStatus("Opening " + PortName());
   FPort->SetActive(true);
   if (FPort->IsOpen()) {
     NotifyOpened();
   } else {
-    ReportError("Could not open " + PortName() + ". " +
-                SerialOpenProblem(FPort->DevicePath(), FPort->OpenError()));
+    FOpenProblem = SerialOpenProblem(FPort->DevicePath(), FPort->OpenError());
+    if (!Closing()) ReportStatus(FOpenProblem);  // an abort silences the error and its reason
+    ReportError("Could not open " + PortName());
     Terminate();
   }
   while (!Terminated()) {
     const bool received = Receive();
     Send();
-    // The pause is for a quiet line; while bytes flow the next pass follows at once.
-    if (!received) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (received) continue;  // while bytes flow the next pass follows at once
+    // A port that is gone ends the connection as if asked to, after its last bytes were read.
+    if (FPort->HungUp()) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
 }
 

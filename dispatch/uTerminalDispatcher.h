@@ -115,6 +115,10 @@ class TComPortDispatcher : public TTerminalDispatcher {
   explicit TComPortDispatcher(const std::string& DevicePath);
   ~TComPortDispatcher() override;
   int32_t ComPort();
+  // Why the port would not open ("/dev/ttyS2 is not there. Is the adapter plugged in?"), as
+  // the status line just before the error "Could not open COM3" said; empty until then. Read
+  // it from the error notification.
+  const std::string& OpenProblem() const { return FOpenProblem; }
 
  protected:
   void Execute() override;
@@ -122,6 +126,8 @@ class TComPortDispatcher : public TTerminalDispatcher {
   std::unique_ptr<TCommPort> FPort;
 
  private:
+  std::string FOpenProblem;
+
   void SetLineSettings();
   void Pump();
   std::string PortName();

@@ -339,6 +339,12 @@ bool TCommPort::WaitWriteDone(int32_t TimeoutMs) {
   return WriteDone();
 }
 
+bool TCommPort::HungUp() const {
+  if (!IsOpen()) return false;
+  pollfd line{FHandle, POLLIN, 0};
+  return poll(&line, 1, 0) > 0 && (line.revents & (POLLHUP | POLLERR)) != 0;
+}
+
 void TCommPort::PurgeOutput() {
   DropPendingWrite();
   if (IsOpen()) tcflush(FHandle, TCOFLUSH);

@@ -103,6 +103,9 @@ class TCommPort {
 
   // Waits at most TimeoutMs for the write in progress to move on; returns WriteDone.
   bool WaitWriteDone(int32_t TimeoutMs);
+  // The system has hung the line up: the adapter was unplugged, or the far end of a
+  // pseudo-terminal closed. Nothing passes any more; bytes that came before can still be read.
+  bool HungUp() const;
   // The device COM<Port> stands for: the user's link com<n> in the program's configuration
   // folder when there is one, else the n-th built-in serial port (see uComPortMap); or the
   // path SetDevice gave.

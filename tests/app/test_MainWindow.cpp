@@ -5,6 +5,7 @@
 #include <QDockWidget>
 #include <QPlainTextEdit>
 #include <QStackedWidget>
+#include <algorithm>
 
 #include <unistd.h>
 
@@ -280,8 +281,14 @@ TEST_F(MainWindowTest, SerialLinkShowsTheTerminalWithTheModemAndEventsPanels) {
     Trigger(&Main(), "actConnect");
     ASSERT_TRUE(WaitUntil([&] { return TModal::AllAnswersUsed(); }));
     EXPECT_EQ(TModal::ShownMessages().back().Title, "Error");
-    EXPECT_TRUE(TModal::ShownMessages().back().Text.endsWith(
-        " is in use by another program. Close that program and try again."));
+    EXPECT_EQ(TModal::ShownMessages().back().Text, "Could not open COM3");
+    // Why, on the progress line just before the error.
+    const std::vector<std::string> lines = ProgressLines();
+    const auto error = std::find(lines.begin(), lines.end(), "Could not open COM3");
+    ASSERT_TRUE(error != lines.begin() && error != lines.end());
+    EXPECT_TRUE(
+        error[-1].ends_with(" is in use by another program. Close that program and try again."))
+        << error[-1];
     ASSERT_TRUE(WaitUntil([&] { return Action("actConnect")->isEnabled(); }));
   }
   QueueSerialWizard(3);

@@ -118,8 +118,8 @@ TEST(ComPortDispatcher, PortNumberBelowOneIsRefusedByTheConstructor) {
               "Invalid Port Number");
 }
 
-// A line that will not open is an error unless the user gave up; one that opens but fails
-// set-up just closes again.
+// A line that will not open is an error unless the user gave up, with the reason on the status
+// line just before it; one that opens but fails set-up just closes again.
 TEST(ComPortDispatcher, PortThatCannotServeClosesAgain) {
   const struct {
     std::string Target;
@@ -128,9 +128,8 @@ TEST(ComPortDispatcher, PortThatCannotServeClosesAgain) {
   } cases[] = {
       {"unplugged",
        false,
-       {"status:Opening COM3",
-        "error:Could not open COM3. {root}/unplugged is not there. Is the adapter plugged in?",
-        "status:Closing", "closed"}},
+       {"status:Opening COM3", "status:{root}/unplugged is not there. Is the adapter plugged in?",
+        "error:Could not open COM3", "status:Closing", "closed"}},
       {"unplugged", true, {"status:Opening COM3", "status:Closing", "closed"}},
       {"/dev/null", false, {"status:Opening COM3", "status:Closing", "closed"}},
   };
