@@ -155,6 +155,20 @@ QColor TTerminalView::ScreenColor(TTextColor Color) const {
                 static_cast<int>((Color >> 16) & 0xFF));
 }
 
+namespace {
+
+// Ctrl+A to Ctrl+Z without Shift, Alt or Meta: the control byte 0x01 to 0x1A, whatever text
+// the keyboard layout gives the key; 0 for any other key.
+char ControlByte(const QKeyEvent* Event) {
+  const Qt::KeyboardModifiers others =
+      Qt::ShiftModifier | Qt::AltModifier | Qt::MetaModifier | Qt::KeypadModifier;
+  if (!(Event->modifiers() & Qt::ControlModifier) || (Event->modifiers() & others)) return 0;
+  const int key = Event->key();
+  return key >= Qt::Key_A && key <= Qt::Key_Z ? static_cast<char>(key - Qt::Key_A + 1) : 0;
+}
+
+}  // namespace
+
 QTextCharFormat TTerminalView::TextFormat(TTextColor Color, TTextStyle Style) const {
   QTextCharFormat format;
   format.setForeground(ScreenColor(Color));
@@ -162,10 +176,20 @@ QTextCharFormat TTerminalView::TextFormat(TTextColor Color, TTextStyle Style) co
   return format;
 }
 
+bool TTerminalView::event(QEvent* Event) {
+  // Accepting the override keeps the key from the window's shortcuts (Find, Reconnect).
+  if (Event->type() == QEvent::ShortcutOverride && FDeviceListens &&
+      ControlByte(static_cast<QKeyEvent*>(Event)) != 0) {
+    Event->accept();
+    return true;
+  }
+  return QPlainTextEdit::event(Event);
+}
+
 void TTerminalView::keyPressEvent(QKeyEvent* Event) {
-  // Copying a selection stays a local action; everything else that types goes to the device.
-  if (Event->matches(QKeySequence::Copy) && textCursor().hasSelection()) {
-    copy();
+  if (const char control = ControlByte(Event); control != 0) {
+    emit KeyTyped(control);
+    Event->accept();
     return;
   }
   const QString text = Event->text();

@@ -1,6 +1,8 @@
 // The advanced view's colour terminal: draws the device's free text through the ANSI walk and
 // emits the bytes the user types, never inserting them itself. The main window feeds it and
-// sends KeyTyped bytes to the device. Also the shared append routine of the two memos.
+// sends KeyTyped bytes to the device; as in any terminal, Ctrl+letter is a control byte for
+// the device and the terminal's own commands sit on Ctrl+Shift. Also the shared append
+// routine of the two memos.
 #pragma once
 
 #include <QPlainTextEdit>
@@ -40,6 +42,11 @@ class TTerminalView : public QPlainTextEdit {
   // Selects all of the terminal's text and copies it to the clipboard.
   void CopyAll();
 
+  // While a device listens, every Ctrl+letter typed here is its control byte (Ctrl+F 0x06,
+  // Ctrl+C 0x03) and no shortcut of the window takes it; otherwise such a shortcut (Reconnect)
+  // goes first.
+  void SetDeviceListens(bool Listens) { FDeviceListens = Listens; }
+
   // The terminal's text as 8-bit bytes, lines joined by "\n"; characters outside Latin-1
   // cannot occur here.
   std::string TerminalText() const;
@@ -55,12 +62,14 @@ class TTerminalView : public QPlainTextEdit {
   void KeyTyped(char Key);
 
  protected:
+  bool event(QEvent* Event) override;
   void keyPressEvent(QKeyEvent* Event) override;
 
  private:
   TTerminalWalk FWalk;
   TLineStamps FStamps;
   bool FLineStamps = false;
+  bool FDeviceListens = false;
 
   void TrimLines();
   void ApplyOps(const std::vector<TTerminalOp>& Ops);

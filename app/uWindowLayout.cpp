@@ -1,6 +1,7 @@
 #include "app/uWindowLayout.h"
 
 #include <QByteArray>
+#include <QDockWidget>
 #include <QMainWindow>
 
 #include "dialogs/uDialogLook.h"
@@ -25,4 +26,8 @@ void RestoreWindowLayout(QMainWindow* Main, QMainWindow* Panels, const TWindowLa
   if (Layout.Placement.empty() || !Main->restoreGeometry(FromText(Layout.Placement)))
     CentreOnScreen(Main);
   if (!Layout.Panels.empty()) Panels->restoreState(FromText(Layout.Panels));
+  // The last connection may have hidden the side panels (TCP hides them); they start shown,
+  // where and how they were left.
+  for (QDockWidget* panel : Panels->findChildren<QDockWidget*>(Qt::FindDirectChildrenOnly))
+    panel->show();
 }

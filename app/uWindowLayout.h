@@ -16,5 +16,6 @@ struct TWindowLayout {
 TWindowLayout CaptureWindowLayout(const QMainWindow* Main, const QMainWindow* Panels);
 
 // Puts the windows back as Layout says. Nothing kept (the first start) or a damaged value
-// leaves that part as built, and the window is centred on the desktop instead.
+// leaves that part as built, and the window is centred on the desktop instead. The side panels
+// come back docked or floating where they were, and shown even if they were hidden.
 void RestoreWindowLayout(QMainWindow* Main, QMainWindow* Panels, const TWindowLayout& Layout);

@@ -225,11 +225,18 @@ void TfmMain::TellIgnoredSettings() {
   TModal::MessageBox(this, ToQ(text), "Info", TModal::MB_ICONINFORMATION);
 }
 
-// A hint goes beside the status panels: the status bar's own message would hide them.
+// A hint goes beside the status panels: the status bar's own message would hide them. Once the
+// pointer leaves the item, the standing hint comes back.
 bool TfmMain::event(QEvent* Event) {
   if (Event->type() != QEvent::StatusTip) return QMainWindow::event(Event);
-  FStatusHint->setText(static_cast<QStatusTipEvent*>(Event)->tip());
+  const QString tip = static_cast<QStatusTipEvent*>(Event)->tip();
+  FStatusHint->setText(tip.isEmpty() ? FStandingHint : tip);
   return true;
+}
+
+void TfmMain::SetStandingHint(const QString& Hint) {
+  FStandingHint = Hint;
+  FStatusHint->setText(Hint);
 }
 
 void TfmMain::showEvent(QShowEvent* Event) {
@@ -349,9 +356,11 @@ void TfmMain::actReconnectExecute() {
 void TfmMain::StartConnection(TTerminalDispatcher* Dispatcher) {
   ShowWaitPage();
   SetStatusText("Connecting...");
+  SetStandingHint({});
   FOpened = false;
   FAborted = false;
   FDispatcher = Dispatcher;
+  FTerminal->SetDeviceListens(true);
   FDialogue->Reset(FDispatcher);
   StartSessionLog();
   FDispatcher->OnOpened = Guarded([this](TTerminalDispatcher* d) { DispatcherOpened(d); });
@@ -433,6 +442,7 @@ void TfmMain::DispatcherClosed(TTerminalDispatcher* Sender) {
   Sender->DetachNotifications();
   FDialogue->Closed();  // the device's last words still reach the views
   FDispatcher = nullptr;
+  FTerminal->SetDeviceListens(false);
   FProgramming = false;
   DisarmPump();
   const bool login = FDialogue->State() == ssLogin;
@@ -443,10 +453,10 @@ void TfmMain::DispatcherClosed(TTerminalDispatcher* Sender) {
   EnableReconnect();
   if (FHtmlView->CurrentFile().find("wait.htm") != std::string::npos || FDisconnecting)
     ShowHomePage();
-  const bool dropped = FOpened && !FDisconnecting && !FAborted && !login;
-  SetStatusText(dropped ? "Line dropped \x97 Reconnect (Ctrl+R)"  // \x97: the code page's dash
-                        : "Not connected");
+  SetStatusText("Not connected");
   FStatusPanel1->clear();
+  const bool dropped = FOpened && !FDisconnecting && !FAborted && !login;
+  if (dropped) SetStandingHint(QString::fromUtf16(kDroppedHint));
 }
 
 void TfmMain::ProgressAbort(TfmConnectProgress*) {

@@ -65,6 +65,9 @@ class TfmMain : public QMainWindow {
   void EnableDeviceActions(bool Enabled);
   void SetStatusText(const std::string& Text);
 
+  // Beside the status panels after the line dropped without a Disconnect.
+  static constexpr const char16_t* kDroppedHint = u"Line dropped \u2014 Reconnect (Ctrl+R)";
+
   void DispatcherOpened(TTerminalDispatcher* Sender);
   void DispatcherClosed(TTerminalDispatcher* Sender);
   void DispatcherError(TTerminalDispatcher* Sender, const std::string& Msg);
@@ -143,6 +146,7 @@ class TfmMain : public QMainWindow {
   void TellIgnoredSettings();
   void StartConnection(TTerminalDispatcher* Dispatcher);
   void EnableReconnect();
+  void SetStandingHint(const QString& Hint);
   bool IsSerial(TTerminalDispatcher* Dispatcher) const;
   void DisarmPump();
   void ArmPump();
@@ -151,6 +155,8 @@ class TfmMain : public QMainWindow {
   void RenderReplyInTerminal();
   std::string PresetFolder() const;
   std::string RegistersPageText() const;
+  std::string ComparePage() const;
+  bool ShowsComparePage() const;
   void StartSessionLog();
   void OpenSessionLog();
   void SessionLogFailed(const std::string& Error);
@@ -165,6 +171,7 @@ class TfmMain : public QMainWindow {
   class QLabel* FStatusPanel1 = nullptr;
   class QLabel* FStatusLog = nullptr;   // shown while a session log is written
   class QLabel* FStatusHint = nullptr;  // the hint of the menu item or button under the pointer
+  QString FStandingHint;                // shown there while no item is under the pointer
   QMainWindow* FPanels = nullptr;       // the advanced view's terminal and side panels
   QMenu* FPumTerminal = nullptr;
   QMenu* FPumEvents = nullptr;

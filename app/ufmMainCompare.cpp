@@ -1,6 +1,6 @@
 // The main window's comparison of the device's registers with a preset: the preset picked,
 // the registers read, the compare page shown. The page's button loads the preset as Load
-// Registers does (hvMainFormSubmit).
+// Registers does (hvMainFormSubmit), and only that page's form does.
 #include "app/ufmMain.h"
 #include "gui/uApplication.h"
 #include "gui/uModal.h"
@@ -32,5 +32,13 @@ void TfmMain::CompareReceived() {
     return;
   }
   FComparison = ComparePreset(FParams, *FComparePreset, RegisterLabels(RegistersPageText()));
-  FHtmlView->LoadFromFile(FPageFolder + "/compare.htm");
+  FHtmlView->LoadFromFile(ComparePage());
+}
+
+std::string TfmMain::ComparePage() const {
+  return FPageFolder + "/compare.htm";
+}
+
+bool TfmMain::ShowsComparePage() const {
+  return FHtmlView->CurrentFile() == ComparePage();
 }

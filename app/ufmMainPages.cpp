@@ -97,7 +97,8 @@ void TfmMain::hvMainFormSubmit(const std::string& Action, const std::string&, co
     TModal::MessageBox(this, "Not connected", "Info", TModal::MB_ICONINFORMATION);
     return;
   }
-  if (Action == kLoadPresetAction) {
+  // Only the compare page's own button loads its preset; any other form programs.
+  if (Action == kLoadPresetAction && ShowsComparePage()) {
     if (!FComparedFile.empty()) LoadRegistersFrom(FComparedFile);
     return;
   }

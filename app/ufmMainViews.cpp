@@ -1,5 +1,7 @@
-// The advanced view's tools beyond copy and clear: Find (Ctrl+F) in the terminal, events and
-// modem views, Save As... of each view's text, and the terminal's time stamps (remembered).
+// The advanced view's tools beyond copy and clear: Find in the terminal (Ctrl+Shift+F), events
+// and modem views (Ctrl+F), Save As... of each view's text, copying the terminal's selection
+// (Ctrl+Shift+C) and the terminal's time stamps (remembered). Ctrl+F and Ctrl+C typed in the
+// terminal are the device's.
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
@@ -20,6 +22,13 @@ QAction* NewAction(QObject* Owner, const char* Name, const QString& Text) {
   auto* action = new QAction(Text, Owner);
   action->setObjectName(Name);
   return action;
+}
+
+// Key works while View has the focus; the view's pop-up menu names it.
+void KeyInView(QAction* Action, QWidget* View, const QKeySequence& Key) {
+  Action->setShortcut(Key);
+  Action->setShortcutContext(Qt::WidgetShortcut);
+  View->addAction(Action);
 }
 
 // A memo's text as the device's bytes; every character came from the device or is ASCII.
@@ -46,6 +55,13 @@ void TfmMain::WireViewTools() {
     window->addAction(find);  // also while a panel floats in a window of its own
   connect(find, &QAction::triggered, this, Guarded([this] { actFindExecute(); }));
 
+  auto* copy = NewAction(this, "actTerminalCopySelection", "&Copy");
+  KeyInView(copy, FTerminal, QKeySequence("Ctrl+Shift+C"));
+  copy->setEnabled(false);
+  connect(FTerminal, &QPlainTextEdit::copyAvailable, copy, &QAction::setEnabled);
+  connect(copy, &QAction::triggered, FTerminal, &QPlainTextEdit::copy);
+  FPumTerminal->insertAction(ui->actTerminalCopy, copy);
+
   FActTerminalStamps = NewAction(this, "actTerminalStamps", "&Timestamps");
   FActTerminalStamps->setCheckable(true);
   connect(FActTerminalStamps, &QAction::toggled, FTerminal, &TTerminalView::SetLineStamps);
@@ -65,6 +81,10 @@ void TfmMain::WireViewTools() {
     QPlainTextEdit* view = v.View;
     const QString title = v.Title;
     auto* findIn = NewAction(this, v.FindName, "&Find...");
+    if (view == FTerminal)
+      KeyInView(findIn, FTerminal, QKeySequence("Ctrl+Shift+F"));
+    else  // the window's Find serves these views: the menu only names its key
+      findIn->setText("&Find...\t" + find->shortcut().toString(QKeySequence::NativeText));
     auto* saveAs = NewAction(this, v.SaveName, "Save &As...");
     connect(findIn, &QAction::triggered, this,
             [this, view, title] { FFindBar->Open(view, title); });
@@ -78,7 +98,8 @@ void TfmMain::WireViewTools() {
 }
 
 // Ctrl+F finds in the view that has the focus, else in the one found in last, else in the
-// terminal; only while the advanced view is up.
+// terminal; only while the advanced view is up. In the terminal it reaches this only while no
+// device listens there.
 void TfmMain::actFindExecute() {
   if (!ui->actAdvanced->isChecked()) return;
   const QWidget* focus = QApplication::focusWidget();

@@ -67,8 +67,15 @@ class MainWindowTest : public ::testing::Test {
       if (l == Line) return true;
     return false;
   }
-  // What the status bar says when the line drops without a Disconnect.
-  static std::string DroppedStatus() { return "Line dropped \u2014 Reconnect (Ctrl+R)"; }
+  std::string Hint() {
+    auto* label = Find<QLabel>(&Main(), "sbHint");
+    return label ? label->text().toStdString() : "";
+  }
+  // The status bar once the line dropped without a Disconnect: not connected, and the hint
+  // beside it names Reconnect.
+  bool ShowsDropped() {
+    return Status() == "Not connected" && Hint() == "Line dropped \u2014 Reconnect (Ctrl+R)";
+  }
   bool PageIs(const char* Name) {
     return Main().hvMain()->CurrentFile().find(Name) != std::string::npos;
   }

@@ -1,11 +1,14 @@
 // The advanced view against the simulated device: the coloured terminal, typing to the
-// device, a device that never sends its prompt, and one that drops the line mid-command.
+// device (control keys too, over the serial route), a device that never sends its prompt, and
+// ones that drop the line.
+#include <QClipboard>
 #include <QDockWidget>
 #include <QPlainTextEdit>
 #include <QStackedWidget>
 #include <QTextBlock>
 
 #include "app/MainWindowFixture.h"
+#include "app/TFindBar.h"
 #include "app/TTerminalView.h"
 
 namespace {
@@ -90,7 +93,7 @@ TEST_F(MainWindowTest, ALineDroppedMidCommandLeavesTheProgramUsable) {
   StartProgram();
   LogInAndWait("127.0.31.6");
   Trigger(&Main(), "actRegisters");
-  ASSERT_TRUE(WaitUntil([&] { return Status() == DroppedStatus(); })) << Status();
+  ASSERT_TRUE(WaitUntil([&] { return ShowsDropped(); })) << Status() << " / " << Hint();
   EXPECT_TRUE(PageIs("home.htm"));  // the wait page does not stay
   EXPECT_FALSE(Action("actRegisters")->isEnabled());
   EXPECT_TRUE(Action("actConnect")->isEnabled());
@@ -100,4 +103,52 @@ TEST_F(MainWindowTest, ALineDroppedMidCommandLeavesTheProgramUsable) {
   LogInAndWait("127.0.31.6");
   Trigger(&Main(), "actRegisters");
   EXPECT_TRUE(WaitUntil([&] { return PageIs("regs.htm"); }));
+}
+
+// As in any terminal, Ctrl+letter typed in the terminal is the device's control byte, and the
+// terminal's own Find and Copy sit on Ctrl+Shift; a port that hangs up is a dropped line.
+TEST_F(MainWindowTest, OverTheSerialRouteCtrlLettersReachTheDeviceAndADropSaysNotConnected) {
+  StartSim({"--serial", "--link", Config.LinkPath(3), "--log", Log(), "--events", "0", "--text",
+            "0", "--modem", "0", "--drop-on", "i?"});
+  StartProgram();
+  QueueSerialWizard(3);
+  Trigger(&Main(), "actConnect");
+  ASSERT_TRUE(WaitUntil([&] { return Action("actStatus")->isEnabled(); })) << Status();
+  Trigger(&Main(), "actAdvanced");
+  TTerminalView* terminal = Main().reTerminal();
+  QApplication::setActiveWindow(&Main());
+  terminal->setFocus();
+  QTest::keyClicks(terminal, "help");
+  QTest::keyClick(terminal, Qt::Key_Return);
+  ASSERT_TRUE(WaitUntil([&] { return terminal->toPlainText().contains("help"); }));
+  terminal->selectAll();
+  QApplication::clipboard()->setText("kept");
+
+  // Through the window system, as a keyboard's keys come, so the window's shortcuts see them.
+  QWindow* window = Main().windowHandle();
+  QTest::keyClick(window, Qt::Key_F, Qt::ControlModifier);
+  QTest::keyClick(window, Qt::Key_C, Qt::ControlModifier);
+  QTest::keyClick(window, Qt::Key_Return);
+  ASSERT_TRUE(WaitUntil([&] { return DeviceLog().find("\\x06\\x03\n") != std::string::npos; }))
+      << DeviceLog();
+  auto* bar = Find<QWidget>(&Main(), "pnlFind");
+  EXPECT_FALSE(OnScreen(bar));
+  EXPECT_EQ(QApplication::clipboard()->text(), "kept");
+
+  EXPECT_EQ(Action("actTerminalFind")->shortcut(), QKeySequence("Ctrl+Shift+F"));
+  EXPECT_EQ(Action("actTerminalCopySelection")->shortcut(), QKeySequence("Ctrl+Shift+C"));
+  terminal->setFocus();
+  terminal->selectAll();
+  QTest::keyClick(window, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_TRUE(QApplication::clipboard()->text().contains("help"));
+  QTest::keyClick(window, Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+  ASSERT_TRUE(OnScreen(bar));
+  EXPECT_EQ(qobject_cast<TFindBar*>(bar)->Target(), terminal);
+
+  terminal->setFocus();
+  QTest::keyClicks(terminal, "i?");  // the device drops the line on it
+  QTest::keyClick(terminal, Qt::Key_Return);
+  ASSERT_TRUE(WaitUntil([&] { return ShowsDropped(); })) << Status() << " / " << Hint();
+  EXPECT_TRUE(OnScreen(Find<QLabel>(&Main(), "sbHint")));
+  EXPECT_TRUE(Action("actReconnect")->isEnabled());
 }

@@ -91,13 +91,21 @@ TEST_F(MainWindowTest, TheWindowAndItsPanelsComeBackWhereTheUserLeftThem) {
   auto* events = Find<QDockWidget>(&Main(), "pnlEvents");
   events->setFloating(true);
   events->move(300, 320);
+  // The last connection went over TCP, which hides both panels.
+  events->hide();
+  Find<QDockWidget>(&Main(), "pnlModem")->hide();
   Program.reset();
 
   StartProgram();
   EXPECT_EQ(Main().geometry(), QRect(40, 50, 700, 520));
   events = Find<QDockWidget>(&Main(), "pnlEvents");
+  auto* modem = Find<QDockWidget>(&Main(), "pnlModem");
   EXPECT_TRUE(events->isFloating());
-  EXPECT_FALSE(Find<QDockWidget>(&Main(), "pnlModem")->isFloating());
+  EXPECT_FALSE(modem->isFloating());
+  // Yet they start shown, the events panel floating where it was left.
+  Trigger(&Main(), "actAdvanced");
+  EXPECT_TRUE(WaitUntil([&] { return OnScreen(events) && OnScreen(modem); }));
+  EXPECT_EQ(events->pos(), QPoint(300, 320));
 }
 
 TEST_F(MainWindowTest, TheHomeHeaderNamesThePageVersionOnlyWithOne) {

@@ -181,9 +181,10 @@ TEST_F(MainWindowTest, AfterTheLineDropsReconnectGoesTheSameRouteWithoutTheWizar
   for (int round = 0; round < 2; ++round) {
     SCOPED_TRACE(round);
     Trigger(&Main(), "actStatus");
-    ASSERT_TRUE(WaitUntil([&] { return Status() == DroppedStatus(); })) << Status();
+    ASSERT_TRUE(WaitUntil([&] { return ShowsDropped(); })) << Status() << " / " << Hint();
     auto* status = Find<QLabel>(&Main(), "sbPanel0");
     EXPECT_TRUE(OnScreen(status));
+    EXPECT_TRUE(OnScreen(Find<QLabel>(&Main(), "sbHint")));
     // The whole text shows, once the bar has laid itself out again.
     EXPECT_TRUE(WaitUntil([&] { return status->width() >= status->sizeHint().width(); }));
     EXPECT_TRUE(Action("actReconnect")->isEnabled());
@@ -199,6 +200,7 @@ TEST_F(MainWindowTest, AfterTheLineDropsReconnectGoesTheSameRouteWithoutTheWizar
     Click(&Program->Progress, "btnSend");
     ASSERT_TRUE(WaitUntil([&] { return Action("actStatus")->isEnabled(); })) << Status();
     EXPECT_EQ(Status(), "Connected 127.0.90.2");
+    EXPECT_EQ(Hint(), "");
   }
   // Disconnect asked for is no drop; Reconnect stays on offer.
   Trigger(&Main(), "actDisconnect");

@@ -102,8 +102,8 @@ TEST_F(MainWindowTest, TerminalLinesStampedFoundAndSaved) {
 
   QApplication::setActiveWindow(&Main());
   terminal->setFocus();
-  // Through the window system, as a keyboard's Ctrl+F comes: the shortcut, not a byte typed.
-  QTest::keyClick(Main().windowHandle(), Qt::Key_F, Qt::ControlModifier);
+  // Through the window system, as a keyboard's Ctrl+Shift+F comes: the shortcut, not a byte.
+  QTest::keyClick(Main().windowHandle(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
   auto* bar = Find<QWidget>(&Main(), "pnlFind");
   ASSERT_TRUE(OnScreen(bar));
   auto* what = Find<QLineEdit>(bar, "edFind");
