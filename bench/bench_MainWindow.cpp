@@ -412,8 +412,9 @@ TEST_F(ThousandRegisters, OpenAndSubmitTheRegistersPage) {
 
 constexpr std::size_t kFullFloodBytes = 100u << 20;
 
-// One MiB of what a busy device sends: coloured terminal lines with an event line between
-// every few; the flood is this, over and over.
+// One MiB of what a busy device sends: coloured terminal lines with an event line and a modem
+// trace line between every few, so both memos fill to their limits; the flood is this, over
+// and over.
 const std::string& FloodPattern() {
   static const std::string pattern = [] {
     std::string text;
@@ -421,6 +422,8 @@ const std::string& FloodPattern() {
       text += "\x1b[36;1mchannel " + std::to_string(n % 32) + "\x1b[0m level " +
               std::to_string(n * 7919 % 100000) + " \x1b[31mover\x1b[0m\r\n";
       if (n % 4 == 0) text += simtext::EventLine("Flood event " + std::to_string(n));
+      if (n % 4 == 2)
+        text += simtext::ModemTraceLine("+CSQ: " + std::to_string(n % 32) + ",99\r\n");
     }
     text.resize(1u << 20);
     return text;
@@ -595,6 +598,9 @@ TEST_F(MainWindowFigures, HundredMebibyteFloodAtFullTcpSpeed) {
       total.size(), Percentile(total, 0.5), Percentile(total, 0.99), Percentile(total, 1.0));
   std::printf("  own peak %.1f MiB, idle %.1f MiB: grew %.1f MiB (web engine processes apart)\n",
               peakKiB / 1024.0, idleKiB / 1024.0, (peakKiB - idleKiB) / 1024.0);
+  std::printf("  the events memo holds %d lines, the modem memo %d\n",
+              Find<QPlainTextEdit>(&Main(), "memEvents")->document()->blockCount(),
+              Find<QPlainTextEdit>(&Main(), "memModem")->document()->blockCount());
 
   // Disconnecting, then closing the window, each while a flood runs.
   device->StartFlood();
