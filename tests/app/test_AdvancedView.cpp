@@ -106,7 +106,7 @@ TEST_F(MainWindowTest, ALineDroppedMidCommandLeavesTheProgramUsable) {
 }
 
 // As in any terminal, Ctrl+letter typed in the terminal is the device's control byte, and the
-// terminal's own Find and Copy sit on Ctrl+Shift; a port that hangs up is a dropped line.
+// terminal's own Find sits on Ctrl+Shift+F; a port that hangs up is a dropped line.
 TEST_F(MainWindowTest, OverTheSerialRouteCtrlLettersReachTheDeviceAndADropSaysNotConnected) {
   StartSim({"--serial", "--link", Config.LinkPath(3), "--log", Log(), "--events", "0", "--text",
             "0", "--modem", "0", "--drop-on", "i?"});
@@ -135,12 +135,6 @@ TEST_F(MainWindowTest, OverTheSerialRouteCtrlLettersReachTheDeviceAndADropSaysNo
   EXPECT_FALSE(OnScreen(bar));
   EXPECT_EQ(QApplication::clipboard()->text(), "kept");
 
-  EXPECT_EQ(Action("actTerminalFind")->shortcut(), QKeySequence("Ctrl+Shift+F"));
-  EXPECT_EQ(Action("actTerminalCopySelection")->shortcut(), QKeySequence("Ctrl+Shift+C"));
-  terminal->setFocus();
-  terminal->selectAll();
-  QTest::keyClick(window, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
-  EXPECT_TRUE(QApplication::clipboard()->text().contains("help"));
   QTest::keyClick(window, Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
   ASSERT_TRUE(OnScreen(bar));
   EXPECT_EQ(qobject_cast<TFindBar*>(bar)->Target(), terminal);
