@@ -85,8 +85,8 @@ void TCliSession::Wire() {
   FDispatcher->OnStatus = [this, verbose](TTerminalDispatcher*, const std::string& Text) {
     if (verbose) FLog << Text << std::endl;
   };
-  // Kept for the failure it explains, so that one failure makes one line on standard error,
-  // with the reason a serial port gives on its own line beside the window's error.
+  // Kept for the failure it explains, so that one failure makes one line on standard error;
+  // a serial port's reason, reported on a status line of its own, joins it there.
   FDispatcher->OnError = [this](TTerminalDispatcher* Sender, const std::string& Msg) {
     FLastError = Msg;
     if (auto* serial = dynamic_cast<TComPortDispatcher*>(Sender))

@@ -60,8 +60,8 @@ void TComPortDispatcher::Pump() {
     const bool received = Receive();
     Send();
     if (received) continue;  // while bytes flow the next pass follows at once
-    // A port that is gone ends the connection as if asked to, after its last bytes were read.
-    if (FPort->HungUp()) break;
+    // A port that is gone ends the connection as if asked to, once its last bytes were read.
+    if (FPort->HungUp() && FPort->InQueue() == 0) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
 }
