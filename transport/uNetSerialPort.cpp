@@ -11,8 +11,7 @@ using namespace Telnet;
 namespace {
 
 constexpr std::string_view TcpScheme = "tcp://", Rfc2217Scheme = "rfc2217://";
-constexpr uint8_t ControlHardwareFlow = 3, ControlNoFlow = 1, ControlDtrOn = 8,
-                  ControlRtsOn = 11;
+constexpr uint8_t ControlHardwareFlow = 3, ControlNoFlow = 1, ControlDtrOn = 8, ControlRtsOn = 11;
 
 bool Accepts(uint8_t Option) {
   return Option == Binary || Option == SuppressGoAhead || Option == ComPortOption;
@@ -29,11 +28,16 @@ std::string BigEndian32(uint32_t Value) {
 
 uint8_t ParityCode(char Parity) {
   switch (Parity) {
-    case 'O': return 2;
-    case 'E': return 3;
-    case 'M': return 4;
-    case 'S': return 5;
-    default: return 1;
+    case 'O':
+      return 2;
+    case 'E':
+      return 3;
+    case 'M':
+      return 4;
+    case 'S':
+      return 5;
+    default:
+      return 1;
   }
 }
 
@@ -76,8 +80,8 @@ bool ParseNetSerialUrl(const std::string& Url, TNetSerialAddress& Address) {
 
 std::string NetSerialUrl(const TNetSerialAddress& Address) {
   const bool v6 = Address.Host.find(':') != std::string::npos;
-  return std::string(Address.Rfc2217 ? Rfc2217Scheme : TcpScheme) + (v6 ? "[" : "") +
-         Address.Host + (v6 ? "]" : "") + ":" + std::to_string(Address.Port);
+  return std::string(Address.Rfc2217 ? Rfc2217Scheme : TcpScheme) + (v6 ? "[" : "") + Address.Host +
+         (v6 ? "]" : "") + ":" + std::to_string(Address.Port);
 }
 
 TNetSerialPort::TNetSerialPort(const TNetSerialAddress& Address) : FAddress(Address) {
@@ -122,9 +126,10 @@ bool TNetSerialPort::Negotiate() {
       FProblem = "The terminal server " + server + " closed the connection while it was asked " +
                  "for RFC 2217" + ServerText() + ".";
     else if (!(ShouldStop && ShouldStop()))
-      FProblem = Format("The terminal server %s did not answer the RFC 2217 request within %d s. "
-                        "If it carries the port as plain TCP, use tcp://%s.",
-                        server.c_str(), NegotiationTimeoutMs / 1000, server.c_str());
+      FProblem = Format(
+          "The terminal server %s did not answer the RFC 2217 request within %d s. "
+          "If it carries the port as plain TCP, use tcp://%s.",
+          server.c_str(), NegotiationTimeoutMs / 1000, server.c_str());
     return false;
   }
   if (FComPort == TOption::Refused) {
@@ -136,8 +141,8 @@ bool TNetSerialPort::Negotiate() {
   SendLineSettings();
   // A server that leaves a setting unconfirmed still carries the bytes: go on after the wait.
   WaitUntil([this] {
-    return FConfirmed.BaudRate && FConfirmed.DataSize && FConfirmed.Parity &&
-           FConfirmed.StopSize && FConfirmed.Control;
+    return FConfirmed.BaudRate && FConfirmed.DataSize && FConfirmed.Parity && FConfirmed.StopSize &&
+           FConfirmed.Control;
   });
   if (FClient.Connected()) return true;
   FProblem = "The terminal server " + server + " closed the connection" + ServerText() + ".";
@@ -247,12 +252,18 @@ void TNetSerialPort::ComPortReply(const std::string& Data) {
   switch (at(0)) {
     case CpoServerOffset + CpoSetBaudRate:
       if (Data.size() >= 5)
-        FConfirmed.BaudRate = uint32_t(at(1)) << 24 | uint32_t(at(2)) << 16 |
-                              uint32_t(at(3)) << 8 | at(4);
+        FConfirmed.BaudRate =
+            uint32_t(at(1)) << 24 | uint32_t(at(2)) << 16 | uint32_t(at(3)) << 8 | at(4);
       break;
-    case CpoServerOffset + CpoSetDataSize: FConfirmed.DataSize = value; break;
-    case CpoServerOffset + CpoSetParity: FConfirmed.Parity = value; break;
-    case CpoServerOffset + CpoSetStopSize: FConfirmed.StopSize = value; break;
+    case CpoServerOffset + CpoSetDataSize:
+      FConfirmed.DataSize = value;
+      break;
+    case CpoServerOffset + CpoSetParity:
+      FConfirmed.Parity = value;
+      break;
+    case CpoServerOffset + CpoSetStopSize:
+      FConfirmed.StopSize = value;
+      break;
     case CpoServerOffset + CpoSetControl:
       // Replies about DTR, RTS and break share the command; only the flow control is kept.
       if (value >= 1 && value <= 3) FConfirmed.Control = value;
@@ -263,9 +274,14 @@ void TNetSerialPort::ComPortReply(const std::string& Data) {
       // all off and never changes them; only a line seen on, or a change, makes them real.
       FModemKnown = FModemKnown || value != 0;
       break;
-    case CpoServerOffset + CpoFlowControlSuspend: FSuspended = true; break;
-    case CpoServerOffset + CpoFlowControlResume: FSuspended = false; break;
-    default: break;
+    case CpoServerOffset + CpoFlowControlSuspend:
+      FSuspended = true;
+      break;
+    case CpoServerOffset + CpoFlowControlResume:
+      FSuspended = false;
+      break;
+    default:
+      break;
   }
 }
 

@@ -40,9 +40,17 @@ class TNetSerialPort : public TSerialLine {
   static constexpr int32_t NegotiationTimeoutMs = 3000;
   // RFC 2217 commands, as the client sends them; the server answers with 100 added.
   enum : uint8_t {
-    CpoSetBaudRate = 1, CpoSetDataSize = 2, CpoSetParity = 3, CpoSetStopSize = 4, CpoSetControl = 5,
-    CpoNotifyLineState = 6, CpoNotifyModemState = 7, CpoFlowControlSuspend = 8, CpoFlowControlResume = 9,
-    CpoSetModemStateMask = 11, CpoServerOffset = 100
+    CpoSetBaudRate = 1,
+    CpoSetDataSize = 2,
+    CpoSetParity = 3,
+    CpoSetStopSize = 4,
+    CpoSetControl = 5,
+    CpoNotifyLineState = 6,
+    CpoNotifyModemState = 7,
+    CpoFlowControlSuspend = 8,
+    CpoFlowControlResume = 9,
+    CpoSetModemStateMask = 11,
+    CpoServerOffset = 100
   };
   static constexpr uint8_t ModemCts = 0x10, ModemDsr = 0x20;
 
