@@ -246,9 +246,10 @@ void TNetSerialPort::Answer(uint8_t Verb, uint8_t Option) {
 }
 
 void TNetSerialPort::ComPortReply(const std::string& Data) {
-  if (Data.size() < 2) return;
+  if (Data.empty()) return;
   const auto at = [&Data](size_t i) { return static_cast<uint8_t>(Data[i]); };
-  const uint8_t value = at(1);
+  // FLOWCONTROL-SUSPEND and -RESUME carry no value.
+  const uint8_t value = Data.size() > 1 ? at(1) : 0;
   switch (at(0)) {
     case CpoServerOffset + CpoSetBaudRate:
       if (Data.size() >= 5)
