@@ -188,8 +188,9 @@ void TNetSerialPort::Close() {
   FClient.Disconnect();
   FDecoder = TTelnetDecoder();
   FData.clear();
-  FUs.fill(0);
-  FHim.fill(0);
+  // Every option starts off on both sides.
+  FUs.fill(WONT);
+  FHim.fill(DONT);
   FComPort = TOption::Unasked;
   FConfirmed = TRemoteLine();
   FModemState = 0;
@@ -213,35 +214,43 @@ void TNetSerialPort::Poll() {
 }
 
 void TNetSerialPort::Handle(const TTelnetCommand& Command) {
+  const uint8_t option = Command.Option;
   switch (Command.Verb) {
     case WILL:
-      Answer(Accepts(Command.Option) ? DO : DONT, Command.Option);
-      break;
-    case WONT:
-      Answer(DONT, Command.Option);
+      Accepts(option) ? Answer(DO, option) : Refuse(DONT, option);
       break;
     case DO:
-      if (Command.Option == ComPortOption) FComPort = TOption::Accepted;
-      Answer(Accepts(Command.Option) ? WILL : WONT, Command.Option);
+      if (option == ComPortOption) FComPort = TOption::Accepted;
+      Accepts(option) ? Answer(WILL, option) : Refuse(WONT, option);
+      break;
+    case WONT:
+      Answer(DONT, option);
       break;
     case DONT:
-      if (Command.Option == ComPortOption) FComPort = TOption::Refused;
-      Answer(WONT, Command.Option);
+      if (option == ComPortOption) FComPort = TOption::Refused;
+      Answer(WONT, option);
       break;
     case SB:
-      if (Command.Option == ComPortOption) ComPortReply(Command.Data);
+      if (option == ComPortOption) ComPortReply(Command.Data);
       break;
     default:
       break;
   }
 }
 
-// Says Verb of Option unless it was the last thing said of it: answering every request
-// would loop with a server that answers every answer.
+// Says Verb of Option only when it changes what was last said of it: an acknowledgement
+// answered again would loop with a server that does the same.
 void TNetSerialPort::Answer(uint8_t Verb, uint8_t Option) {
   auto& said = Verb == WILL || Verb == WONT ? FUs : FHim;
   if (said[Option] == Verb) return;
   said[Option] = Verb;
+  SendRaw(TelnetCommand(Verb, Option));
+}
+
+// A request for an option this side does not take is always answered, so the server does
+// not wait for it.
+void TNetSerialPort::Refuse(uint8_t Verb, uint8_t Option) {
+  (Verb == WONT ? FUs : FHim)[Option] = Verb;
   SendRaw(TelnetCommand(Verb, Option));
 }
 

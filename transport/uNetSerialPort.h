@@ -92,6 +92,7 @@ class TNetSerialPort : public TSerialLine {
   void Poll();
   void Handle(const TTelnetCommand& Command);
   void Answer(uint8_t Verb, uint8_t Option);
+  void Refuse(uint8_t Verb, uint8_t Option);
   void ComPortReply(const std::string& Data);
   void SendRaw(const std::string& Bytes);
   void SendComPort(uint8_t Command, const std::string& Value);
@@ -106,7 +107,7 @@ class TNetSerialPort : public TSerialLine {
   uint8_t FByteSize = 8;
   bool FDSRFlow = false, FCTSFlow = false;
   // What this side last said of each option (WILL/WONT) and of the server's (DO/DONT).
-  std::array<uint8_t, 256> FUs{}, FHim{};
+  std::array<uint8_t, 256> FUs{}, FHim{};  // set by Open
   TOption FComPort = TOption::Unasked;
   TRemoteLine FConfirmed;
   uint8_t FModemState = 0;
