@@ -11,7 +11,8 @@ using namespace Telnet;
 namespace {
 
 constexpr std::string_view TcpScheme = "tcp://", Rfc2217Scheme = "rfc2217://";
-constexpr uint8_t ControlHardwareFlow = 3, ControlNoFlow = 1, ControlDtrOn = 8, ControlRtsOn = 11;
+constexpr uint8_t ControlNoFlow = 1, ControlHardwareFlow = 3, ControlDtrOn = 8, ControlDtrOff = 9,
+                  ControlRtsOn = 11, ControlRtsOff = 12;
 
 bool Accepts(uint8_t Option) {
   return Option == Binary || Option == SuppressGoAhead || Option == ComPortOption;
@@ -184,7 +185,12 @@ void TNetSerialPort::SendLineSettings() {
   SendComPort(CpoSetModemStateMask, Byte(0xFF));
 }
 
+// The far port's lines dropped, as a port on this computer drops its own when it closes.
 void TNetSerialPort::Close() {
+  if (FComPort == TOption::Accepted && FClient.Connected()) {
+    SendComPort(CpoSetControl, Byte(ControlDtrOff));
+    SendComPort(CpoSetControl, Byte(ControlRtsOff));
+  }
   FClient.Disconnect();
   FDecoder = TTelnetDecoder();
   FData.clear();

@@ -49,6 +49,15 @@ TEST_F(MainWindowTest, SerialRouteThroughATerminalServer) {
   EXPECT_EQ(Status(), DroppedStatus());
   EXPECT_FALSE(Action("actStatus")->isEnabled());
 
+  // Back on the same route, without the wizard.
+  ASSERT_TRUE(server.Start());
+  Trigger(&Main(), "actReconnect");
+  ASSERT_TRUE(WaitUntil([&] { return Action("actStatus")->isEnabled(); }));
+  EXPECT_EQ(Status(), "Connected " + url);
+  Trigger(&Main(), "actDisconnect");
+  ASSERT_TRUE(WaitUntil([&] { return Status() == "Not connected"; }));
+  EXPECT_NE(DeviceLog().rfind("bye"), std::string::npos);
+
   // The next run offers the same route and server.
   Program.reset();
   StartProgram();

@@ -74,6 +74,10 @@ TSer2net::TSer2net(const std::string& Address, const std::string& Device) : FAdd
       << "\n"
       << line;
 
+  FReady = Start();
+}
+
+bool TSer2net::Start() {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, (FFolder + "/log").c_str(),
@@ -93,7 +97,7 @@ TSer2net::TSer2net(const std::string& Address, const std::string& Device) : FAdd
   const int error = posix_spawnp(&FPid, "ser2net", &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   if (error != 0) FPid = -1;
-  FReady = FPid > 0 && WaitForPorts();
+  return FPid > 0 && WaitForPorts();
 }
 
 TSer2net::~TSer2net() {

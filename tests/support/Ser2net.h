@@ -24,6 +24,8 @@ class TSer2net {
   std::string PlainTelnetUrl() const { return Url("rfc2217", FTelnetPort); }
   // SIGTERM (SIGKILL when it does not go); the ports then refuse.
   void Stop();
+  // Starts it again on the same ports; true once they take connections.
+  bool Start();
   // Where ser2net's own messages went.
   std::string Log() const;
 
