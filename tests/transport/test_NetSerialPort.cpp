@@ -86,50 +86,9 @@ class NetSerialPort : public ::testing::Test {
     ASSERT_TRUE(FServer->Ready()) << FServer->Log();
   }
 
-  // Sends Line and gives back what came until the prompt (the echo included).
-  static std::string Ask(TSerialLine& Line, const std::string& Text) {
-    const std::string line = Text + "\r\n";
-    Line.Write(line.data(), static_cast<int32_t>(line.size()));
-    std::string got;
-    const auto deadline = std::chrono::steady_clock::now() + 3s;
-    while (got.find(SimPrompt()) == std::string::npos &&
-           std::chrono::steady_clock::now() < deadline) {
-      char buffer[4096];
-      const uint32_t n = Line.InQueue();
-      if (n == 0) {
-        std::this_thread::sleep_for(2ms);
-        continue;
-      }
-      got.append(buffer, Line.Read(buffer, std::min<int32_t>(sizeof buffer, n)));
-    }
-    return got;
-  }
-
   std::unique_ptr<TSimProcess> FSim;
   std::unique_ptr<TSer2net> FServer;
 };
-
-// Version, a text register set to a value holding 0xFF ("ÿ" in the device's code page) and
-// read back, over either accepter.
-TEST_F(NetSerialPort, RawAndRfc2217CarryEveryByte) {
-  for (const std::string& url : {FServer->RawUrl(), FServer->Rfc2217Url()}) {
-    SCOPED_TRACE(url);
-    TNetSerialAddress address;
-    ASSERT_TRUE(ParseNetSerialUrl(url, address));
-    TNetSerialPort port(address);
-    port.SetBaudRate(115200);
-    ASSERT_TRUE(port.Open()) << port.OpenProblem();
-    EXPECT_NE(Ask(port, "i900?").find("i900=1.00"), std::string::npos);
-    EXPECT_NE(Ask(port, "r400=Caf\xff \xff\xff").find("r400"), std::string::npos);
-    EXPECT_NE(Ask(port, "r?").find("r400=\"Caf\xff \xff\xff\""), std::string::npos)
-        << "the value came back changed";
-    Ask(port, "r400=Tallybox");
-    Ask(port, "bye");
-    port.Close();
-    // ser2net lets the device go a moment after the connection.
-    std::this_thread::sleep_for(300ms);
-  }
-}
 
 TEST_F(NetSerialPort, Rfc2217SetsTheLineAndTheServerConfirmsIt) {
   TNetSerialAddress address;
