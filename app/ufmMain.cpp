@@ -181,6 +181,9 @@ void TfmMain::LoadSettings() {
   guarded("ComPort", [this] { FComPort = FSettings->ReadInteger("ComPort", -1); });
   guarded("IP", [this] { FHost = FSettings->ReadString("IP", ""); });
   guarded("Method", [this] { FMethod = FSettings->ReadInteger("Method", 0); });
+  guarded("SerialServer", [this] { FSerialServer = FSettings->ReadString("SerialServer", ""); });
+  guarded("SerialThroughServer",
+          [this] { FThroughServer = FSettings->ReadInteger("SerialThroughServer", 0) != 0; });
   guarded("WindowPlacement",
           [this] { FLayout.Placement = FSettings->ReadString("WindowPlacement", ""); });
   guarded("PanelLayout", [this] { FLayout.Panels = FSettings->ReadString("PanelLayout", ""); });
@@ -201,6 +204,8 @@ void TfmMain::SaveSettings() {
   FSettings->WriteInteger("ComPort", FComPort);
   FSettings->WriteString("IP", FHost);
   FSettings->WriteInteger("Method", FMethod);
+  FSettings->WriteString("SerialServer", FSerialServer);
+  FSettings->WriteInteger("SerialThroughServer", FThroughServer ? 1 : 0);
   FLayout = CaptureWindowLayout(this, FPanels);
   FSettings->WriteString("WindowPlacement", FLayout.Placement);
   FSettings->WriteString("PanelLayout", FLayout.Panels);
@@ -329,11 +334,15 @@ void TfmMain::actConnectExecute() {
   FWizard->ComPort = FComPort;
   FWizard->Host = FHost;
   FWizard->Method = FMethod;
+  FWizard->SerialServer = FSerialServer;
+  FWizard->ThroughServer = FThroughServer;
   if (TModal::Exec(FWizard) != QDialog::Accepted || !FWizard->Dispatcher) return;
   FConnection = FWizard->Connection;
   FComPort = FWizard->ComPort;
   FHost = FWizard->Host;
   FMethod = FWizard->Method;
+  FSerialServer = FWizard->SerialServer;
+  FThroughServer = FWizard->ThroughServer;
   TTerminalDispatcher* dispatcher = FWizard->Dispatcher;
   FWizard->Dispatcher = nullptr;
   StartConnection(dispatcher);
@@ -342,7 +351,8 @@ void TfmMain::actConnectExecute() {
 // The last route and its settings, as the wizard would take them, without showing it.
 void TfmMain::actReconnectExecute() {
   if (FDispatcher || !FWizard ||
-      !TfmConnectWizard::RouteComplete(FMethod, FHost, FComPort, FConnection))
+      !TfmConnectWizard::RouteComplete(FMethod, FHost, FComPort, FConnection, FThroughServer,
+                                       FSerialServer))
     return;
   ShowHomePage();
   FDisconnecting = false;
@@ -350,6 +360,8 @@ void TfmMain::actReconnectExecute() {
   FWizard->ComPort = FComPort;
   FWizard->Host = FHost;
   FWizard->Method = FMethod;
+  FWizard->SerialServer = FSerialServer;
+  FWizard->ThroughServer = FThroughServer;
   StartConnection(FWizard->CreateDispatcher());
 }
 
@@ -384,7 +396,8 @@ void TfmMain::StartConnection(TTerminalDispatcher* Dispatcher) {
 // Offered whenever no connection is up and the last route is known.
 void TfmMain::EnableReconnect() {
   ui->actReconnect->setEnabled(
-      !FDispatcher && TfmConnectWizard::RouteComplete(FMethod, FHost, FComPort, FConnection));
+      !FDispatcher && TfmConnectWizard::RouteComplete(FMethod, FHost, FComPort, FConnection,
+                                                      FThroughServer, FSerialServer));
 }
 
 void TfmMain::actDisconnectExecute() {
@@ -410,7 +423,7 @@ void TfmMain::DispatcherOpened(TTerminalDispatcher* Sender) {
     ui->pnlModem->show();
     ui->pnlEvents->show();
     FLocalEcho = false;
-    connection = "COM" + std::to_string(serial->ComPort());
+    connection = serial->PortName();
     FDialogue->Opened(true);
   } else {
     ui->pnlModem->hide();

@@ -212,6 +212,8 @@ class TfmMain : public QMainWindow {
   int32_t FComPort = -1;
   std::string FHost;
   int32_t FMethod = 0;
+  std::string FSerialServer;    // the serial route's terminal server, when ThroughServer
+  bool FThroughServer = false;
   std::string FRegisterFilename;  // the register open dialog's file name
   std::vector<std::string> FIgnoredSettings;
   TWindowLayout FLayout;

@@ -7,6 +7,7 @@
 
 #include "cli/uCliExit.h"
 #include "rtl/FileBytes.h"
+#include "transport/uNetSerialPort.h"
 
 namespace {
 
@@ -61,12 +62,18 @@ class TLineReader {
     } else if (kind == "com") {
       device.Route = TCliRoute::Serial;
       device.ComPort = PortNumber(OneWord(rest, "com needs a port number"));
+    } else if (kind == "port") {
+      device.Route = TCliRoute::Serial;
+      device.DevicePath = OneWord(rest, "port needs a device path or a terminal server's URL");
+      TNetSerialAddress address;
+      if (IsNetSerialUrl(device.DevicePath) && !ParseNetSerialUrl(device.DevicePath, address))
+        Fail("port takes tcp://HOST:PORT or rfc2217://HOST:PORT");
     } else if (kind == "dial") {
       device.Route = TCliRoute::DialUp;
       if (rest.empty()) Fail("dial needs a phone-book entry");
       device.DialEntry = rest;
     } else {
-      Fail("unknown device kind \"" + kind + "\" (host, com or dial)");
+      Fail("unknown device kind \"" + kind + "\" (host, com, port or dial)");
     }
     return device;
   }
@@ -96,7 +103,7 @@ class TLineReader {
 std::string TFleetDevice::Name() const {
   switch (Route) {
     case TCliRoute::Serial:
-      return "com " + std::to_string(ComPort);
+      return DevicePath.empty() ? "com " + std::to_string(ComPort) : "port " + DevicePath;
     case TCliRoute::DialUp:
       return "dial " + DialEntry;
     default:
@@ -105,7 +112,8 @@ std::string TFleetDevice::Name() const {
 }
 
 std::string TFleetDevice::FileStem() const {
-  std::string stem = Route == TCliRoute::Serial   ? "COM" + std::to_string(ComPort)
+  std::string stem = !DevicePath.empty()          ? DevicePath
+                     : Route == TCliRoute::Serial ? "COM" + std::to_string(ComPort)
                      : Route == TCliRoute::DialUp ? DialEntry
                                                   : Host;
   for (char& c : stem)

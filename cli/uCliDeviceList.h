@@ -1,4 +1,5 @@
-// The device list of a fleet run: one device a line ("host NAME", "com N" or "dial ENTRY"),
+// The device list of a fleet run: one device a line ("host NAME", "com N", "port PATH|URL" or
+// "dial ENTRY"),
 // each optionally followed by "password-file=PATH"; "#" starts a comment. The fleet run reads
 // it whole before anything connects, so a bad line costs no connection.
 #pragma once
@@ -14,10 +15,11 @@ struct TFleetDevice {
   TCliRoute Route = TCliRoute::None;
   std::string Host;          // host NAME
   int32_t ComPort = 0;       // com N
+  std::string DevicePath;    // port PATH or port URL (a terminal server)
   std::string DialEntry;     // dial ENTRY (may hold spaces)
   std::string PasswordFile;  // "" for the run's own password source
 
-  // How the list names it: "host NAME", "com N", "dial ENTRY".
+  // How the list names it: "host NAME", "com N", "port PATH", "dial ENTRY".
   std::string Name() const;
   // A file name for what is saved from it: NAME, COMN or ENTRY, with "/", "\" and control
   // bytes as "_" and a leading "." as "_", so it stays one file inside the folder.

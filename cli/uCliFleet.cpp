@@ -97,6 +97,7 @@ std::vector<TFleetJob> PrepareJobs(const TCliOptions& Options,
     job.Options.Route = device.Route;
     job.Options.Host = device.Host;
     job.Options.ComPort = device.ComPort;
+    job.Options.DevicePath = device.DevicePath;
     job.Options.DialEntry = device.DialEntry;
     job.Lane = LaneOf(device);
     job.Device = std::move(device);

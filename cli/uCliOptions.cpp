@@ -4,6 +4,8 @@
 #include <functional>
 #include <map>
 
+#include "transport/uNetSerialPort.h"
+
 namespace {
 
 struct TCommandShape {
@@ -17,6 +19,8 @@ const std::map<std::string, TCommandShape> Commands = {
     {"send", {true, true}},      {"ports", {false, false}},
 };
 
+constexpr const char* NetSerialUrlHelp =
+    "--port takes a device path, tcp://HOST:PORT or rfc2217://HOST:PORT";
 constexpr const char* Routes = "--host, --com, --port and --dial";
 
 // A whole decimal number within [Min, Max], or false.
@@ -54,7 +58,11 @@ const std::map<std::string, TSetter>& ValueOptions() {
       {"--port",
        [](TCliOptions& O, const std::string& V) {
          O.DevicePath = V;
-         return V.empty() ? "--port needs a device path" : SetRoute(O, TCliRoute::Serial);
+         if (V.empty()) return std::string("--port needs a device path");
+         TNetSerialAddress address;
+         if (IsNetSerialUrl(V) && !ParseNetSerialUrl(V, address))
+           return std::string(NetSerialUrlHelp);
+         return SetRoute(O, TCliRoute::Serial);
        }},
       {"--dial",
        [](TCliOptions& O, const std::string& V) {
@@ -183,7 +191,7 @@ std::string ParseCliOptions(const std::vector<std::string>& Args, TCliOptions& O
 }
 
 std::string CliUsage() {
-  return "usage: tallybox-cli (--host HOST | --com N | --port PATH | --dial ENTRY [--phone P]\n"
+  return "usage: tallybox-cli (--host HOST | --com N | --port PATH|URL | --dial ENTRY [--phone P]\n"
          "                    [--user U]) [--password-file FILE] [--timeout MS] [--log FILE]\n"
          "                    [--json] [--raw] [--verbose] COMMAND [ARG]\n"
          "       tallybox-cli [--jobs N] [--progress] [other options] fleet FILE COMMAND [ARG]\n"
@@ -201,14 +209,16 @@ std::string CliUsage() {
          "  send LINE         send one command line, print the reply up to the prompt\n"
          "  fleet FILE COMMAND [ARG]\n"
          "                    run COMMAND on every device FILE lists, one a line: host NAME,\n"
-         "                    com N or dial ENTRY, each optionally followed by\n"
+         "                    com N, port PATH|URL or dial ENTRY, each optionally followed by\n"
          "                    password-file=PATH; # starts a comment. registers DIR saves\n"
          "                    DIR/<device>.rgp for each device; each device's output follows\n"
          "                    a header line with its result, a summary goes to stderr\n"
          "  ports             list COM1 to COM9 with the device each reaches, and the serial\n"
          "                    devices found (no route needed)\n"
          "options:\n"
-         "  --port PATH           a serial debug port by its device path, instead of --com N\n"
+         "  --port PATH|URL       a serial debug port by its device path, instead of --com N;\n"
+         "                        or behind a terminal server: tcp://HOST:PORT (raw) or\n"
+         "                        rfc2217://HOST:PORT (the far port set to the debug line)\n"
          "  --password-file FILE  the device password (a final line end is ignored; FILE \"-\"\n"
          "                        is standard input); else the environment variable\n"
          "                        TALLYBOX_PASSWORD, else it is asked on the terminal\n"

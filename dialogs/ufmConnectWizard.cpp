@@ -25,6 +25,7 @@ TfmConnectWizard::TfmConnectWizard(QWidget* Parent)
   connect(ui->btnNewConnection, &QPushButton::clicked, this,
           Guarded([this] { btnNewConnectionClick(); }));
   WireSerialPage();
+  WireTerminalServer();
   CentreOnScreen(this);
 }
 
@@ -125,8 +126,10 @@ void TfmConnectWizard::TcpNext() {
 }
 
 void TfmConnectWizard::SerialNext() {
+  if (TerminalServerNext()) return;
   if (ui->cbCOMPort->currentIndex() < 0) throw EAbort();
   Method = 1;
+  ThroughServer = false;
   ComPort = ui->cbCOMPort->currentIndex() + 1;
   Dispatcher = CreateDispatcher();
   accept();
@@ -134,19 +137,22 @@ void TfmConnectWizard::SerialNext() {
 
 void TfmConnectWizard::PrepareRoutePages() {
   FillConnections();
+  PrepareTerminalServer();
   ui->cbCOMPort->setCurrentIndex(ComPort >= 1 && ComPort <= ui->cbCOMPort->count() ? ComPort - 1
                                                                                    : -1);
 }
 
 TTerminalDispatcher* TfmConnectWizard::CreateDispatcher() const {
   if (Method == 2) return new TTCPDispatcher(Host);
+  if (Method == 1 && ThroughServer) return new TComPortDispatcher(SerialServer);
   if (Method == 1) return new TComPortDispatcher(ComPort);
   return new TModemDispatcher(Connection, FTelephone, FUsername, FPassword);
 }
 
 bool TfmConnectWizard::RouteComplete(int32_t Method, const std::string& Host, int32_t ComPort,
-                                     const std::string& Connection) {
+                                     const std::string& Connection, bool ThroughServer,
+                                     const std::string& SerialServer) {
   if (Method == 2) return !Host.empty();
-  if (Method == 1) return ComPort >= 1;
+  if (Method == 1) return ThroughServer ? !SerialServer.empty() : ComPort >= 1;
   return Method == 0 && !Connection.empty();
 }

@@ -12,7 +12,9 @@
 
 #include "transport/uSerialDevices.h"
 
+class QCheckBox;
 class QFileSystemWatcher;
+class QLineEdit;
 class QTimer;
 class QWidget;
 class TTerminalDispatcher;
@@ -32,6 +34,10 @@ class TfmConnectWizard : public QDialog {
   std::string Connection;
   int32_t ComPort = -1;
   std::string Host;
+  // The serial route through a terminal server: its address (tcp://HOST:PORT or
+  // rfc2217://HOST:PORT, kept when the COM port is chosen) and whether it was chosen.
+  std::string SerialServer;
+  bool ThroughServer = false;
   // The new, suspended worker after an OK result; the main window takes ownership.
   TTerminalDispatcher* Dispatcher = nullptr;
 
@@ -41,7 +47,8 @@ class TfmConnectWizard : public QDialog {
   TTerminalDispatcher* CreateDispatcher() const;
   // Whether the fields describe a route CreateDispatcher can take.
   static bool RouteComplete(int32_t Method, const std::string& Host, int32_t ComPort,
-                            const std::string& Connection);
+                            const std::string& Connection, bool ThroughServer = false,
+                            const std::string& SerialServer = "");
 
  protected:
   void showEvent(QShowEvent* Event) override;
@@ -67,11 +74,17 @@ class TfmConnectWizard : public QDialog {
   void FillComPorts();
   void WatchDevices(bool On);
   void btnAssignClick();
+  // The serial page's terminal server choice, below the COM port's notes.
+  void WireTerminalServer();
+  void PrepareTerminalServer();
+  bool TerminalServerNext();
 
   std::unique_ptr<Ui::TfmConnectWizard> ui;
   bool FOpen = false;  // between opening and closing: a restore from minimised is no opening
   std::vector<TSerialDevice> FDevices;  // as last listed on the serial page
   QFileSystemWatcher* FDeviceWatch = nullptr;
   QTimer* FRescan = nullptr;
+  QCheckBox* chkTerminalServer = nullptr;
+  QLineEdit* edTerminalServer = nullptr;
   std::string FTelephone, FUsername, FPassword;  // the dial-up page's overrides, as confirmed
 };

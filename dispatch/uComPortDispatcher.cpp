@@ -5,63 +5,80 @@
 #include "dispatch/uTerminalDispatcher.h"
 #include "rtl/Exceptions.h"
 #include "transport/uComms.h"
-#include "transport/uSerialAccess.h"
+#include "transport/uNetSerialPort.h"
+#include "transport/uSerialLine.h"
 
-TComPortDispatcher::TComPortDispatcher(int32_t PortNumber) : FPort(std::make_unique<TCommPort>()) {
+TComPortDispatcher::TComPortDispatcher(int32_t PortNumber)
+    : FPort(std::make_unique<TCommPort>()), FLine(LocalSerialLine(*FPort)) {
   FPort->SetPort(PortNumber);
   SetLineSettings();
 }
 
-TComPortDispatcher::TComPortDispatcher(const std::string& DevicePath)
-    : FPort(std::make_unique<TCommPort>()) {
-  FPort->SetDevice(DevicePath);
+TComPortDispatcher::TComPortDispatcher(const std::string& DevicePath) {
+  if (IsNetSerialUrl(DevicePath)) {
+    TNetSerialAddress address;
+    if (!ParseNetSerialUrl(DevicePath, address))
+      throw ECommPort("Invalid terminal server address \"" + DevicePath +
+                      "\": give tcp://HOST:PORT or rfc2217://HOST:PORT");
+    FLine = std::make_unique<TNetSerialPort>(address);
+  } else {
+    FPort = std::make_unique<TCommPort>();
+    FLine = LocalSerialLine(*FPort);
+    FPort->SetDevice(DevicePath);
+  }
   SetLineSettings();
 }
 
 void TComPortDispatcher::SetLineSettings() {
-  FPort->SetBaudRate(DebugBaudRate);
-  FPort->SetParity('N');
-  FPort->SetByteSize(8);
-  FPort->SetDSRFlow(true);
-  FPort->SetCTSFlow(true);
+  FLine->ShouldStop = [this] { return Terminated(); };
+  FLine->SetBaudRate(DebugBaudRate);
+  FLine->SetParity('N');
+  FLine->SetByteSize(8);
+  FLine->SetDSRFlow(true);
+  FLine->SetCTSFlow(true);
 }
 
 TComPortDispatcher::~TComPortDispatcher() = default;
 
 int32_t TComPortDispatcher::ComPort() {
-  return FPort->Port();
+  return FPort ? FPort->Port() : 0;
 }
 
 // A set-up failure of the port (ECommPort) ends the worker quietly: it passes through the
 // closing steps and is then kept by the thread base, never reported.
 void TComPortDispatcher::Execute() {
   FErrorText.clear();
-  RunThenClose([this] { Pump(); }, [this] { FPort->SetActive(false); });
+  RunThenClose([this] { Pump(); }, [this] { FLine->Close(); });
 }
 
 std::string TComPortDispatcher::PortName() {
-  return FPort->Port() > 0 ? Format("COM%d", FPort->Port()) : FPort->DeviceName();
+  return FLine->Name();
 }
 
 // A port that will not open says why and what to do on a progress line of its own, just
 // before the error, whose words callers compare.
 void TComPortDispatcher::Pump() {
   ReportStatus("Opening " + PortName());
-  FPort->SetActive(true);
-  if (FPort->IsOpen()) {
+  if (FLine->Open()) {
     NotifyOpened();
   } else {
-    FOpenProblem = SerialOpenProblem(FPort->DevicePath(), FPort->OpenError());
+    FOpenProblem = FLine->OpenProblem();
     if (!Closing()) ReportStatus(FOpenProblem);  // an abort silences the error and its reason
     ReportError("Could not open " + PortName());
     Terminate();
   }
   while (!Terminated()) {
     const bool received = Receive();
+    // A line behind a terminal server can go: the connection ends as a TCP one does.
+    if (!received && FLine->Lost()) {
+      ReportStatus("Closed by remote end");
+      Terminate();
+      break;
+    }
     Send();
     if (received) continue;  // while bytes flow the next pass follows at once
     // A port that is gone ends the connection as if asked to, once its last bytes were read.
-    if (FPort->HungUp() && FPort->InQueue() == 0) break;
+    if (FLine->HungUp()) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
 }
@@ -69,24 +86,24 @@ void TComPortDispatcher::Pump() {
 // A full input queue leaves the bytes with the port, whose flow control then holds the device.
 bool TComPortDispatcher::Receive() {
   if (InputFull()) return false;
-  const uint32_t waiting = FPort->InQueue();
+  const uint32_t waiting = FLine->InQueue();
   if (waiting == 0) return false;
   const int32_t count = static_cast<int32_t>(std::min<uint32_t>(waiting, TransferSize));
-  const int32_t n = FPort->Read(FBuffer, count);
+  const int32_t n = FLine->Read(FBuffer, count);
   if (n > 0) AppendInput(FBuffer, n);
   return n > 0;
 }
 
 bool TComPortDispatcher::MayNotSend() {
-  return FPort->OutputHeld() || (!FPort->DSR() && FPort->DSRFlow()) ||
-         (!FPort->CTS() && FPort->CTSFlow());
+  return FLine->OutputHeld() || (!FLine->DSR() && FLine->DSRFlow()) ||
+         (!FLine->CTS() && FLine->CTSFlow());
 }
 
 void TComPortDispatcher::Send() {
   if (MayNotSend()) return;
   const int32_t m = TakeOutput(true);
   if (m <= 0) return;
-  FPort->Write(FBuffer, m);
+  FLine->Write(FBuffer, m);
   WaitForWrite();
 }
 
@@ -94,6 +111,6 @@ void TComPortDispatcher::Send() {
 // arrives meanwhile. A termination request ends the wait: the port's close then drops what
 // had not left yet, as it drops every byte still queued when a connection ends.
 void TComPortDispatcher::WaitForWrite() {
-  while (!FPort->WaitWriteDone(WriteWaitSliceMs))
+  while (!FLine->WaitWriteDone(WriteWaitSliceMs))
     if (Terminated()) return;
 }

@@ -101,6 +101,7 @@ class TTCPDispatcher : public TTerminalDispatcher {
 };
 
 class TCommPort;
+class TSerialLine;
 
 class TComPortDispatcher : public TTerminalDispatcher {
  public:
@@ -110,8 +111,10 @@ class TComPortDispatcher : public TTerminalDispatcher {
   static constexpr int32_t WriteWaitSliceMs = 1;
 
   explicit TComPortDispatcher(int32_t PortNumber);
-  // A device named by its path ("/dev/ttyUSB0") instead of a COM number; ComPort is then 0
-  // and the status and error texts name the path.
+  // A device named by its path ("/dev/ttyUSB0") instead of a COM number, or a port behind a
+  // terminal server ("tcp://HOST:PORT", "rfc2217://HOST:PORT"); ComPort is then 0 and the
+  // status and error texts name the path. A network address that does not parse raises
+  // ECommPort.
   explicit TComPortDispatcher(const std::string& DevicePath);
   ~TComPortDispatcher() override;
   int32_t ComPort();
@@ -119,18 +122,20 @@ class TComPortDispatcher : public TTerminalDispatcher {
   // the status line just before the error "Could not open COM3" said; empty until then. Read
   // it from the error notification.
   const std::string& OpenProblem() const { return FOpenProblem; }
+  // "COM3", the device path or the terminal server's address.
+  std::string PortName();
 
  protected:
   void Execute() override;
 
-  std::unique_ptr<TCommPort> FPort;
+  std::unique_ptr<TCommPort> FPort;  // none for a port behind a terminal server
+  std::unique_ptr<TSerialLine> FLine;
 
  private:
   std::string FOpenProblem;
 
   void SetLineSettings();
   void Pump();
-  std::string PortName();
   bool Receive();
   void Send();
   bool MayNotSend();

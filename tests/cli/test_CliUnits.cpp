@@ -107,9 +107,12 @@ TEST(CliFleet, DeviceListLinesAndTheFleetOptions) {
       "  com 3 password-file=pw/com3  # bench\n"
       "\n"
       "dial Site A#2 (night) password-file=/etc/tb/site-a\n"
-      "host 10.0.0.9#x\n";
+      "host 10.0.0.9#x\n"
+      "port rfc2217://ts.example:2001\n";
   const std::vector<TFleetDevice> devices = ParseDeviceList(list, "fleet.txt");
-  ASSERT_EQ(devices.size(), 4u);
+  ASSERT_EQ(devices.size(), 5u);
+  EXPECT_EQ(devices[4].Name() + "|" + devices[4].FileStem(),
+            "port rfc2217://ts.example:2001|rfc2217:__ts.example:2001");
   EXPECT_EQ(devices[0].Name() + "|" + devices[0].PasswordFile, "host tb-1.example|");
   EXPECT_EQ(devices[1].Name() + "|" + devices[1].PasswordFile + "|" + devices[1].FileStem(),
             "com 3|pw/com3|COM3");
@@ -123,13 +126,16 @@ TEST(CliFleet, DeviceListLinesAndTheFleetOptions) {
   EXPECT_EQ(odd.FileStem(), "_._a_b_");
 
   const std::pair<std::string, std::string> bad[] = {
-      {"host a\nhosts b\n", "fleet.txt, line 2: unknown device kind \"hosts\" (host, com or dial)"},
+      {"host a\nhosts b\n",
+       "fleet.txt, line 2: unknown device kind \"hosts\" (host, com, port or dial)"},
       {"host\n", "fleet.txt, line 1: host needs a host name or address"},
       {"host a b\n", "fleet.txt, line 1: unexpected \"b\""},
       {"#\ncom 0\n", "fleet.txt, line 2: com needs a port number from 1 to 255"},
       {"com 3x\n", "fleet.txt, line 1: com needs a port number from 1 to 255"},
       {"dial   password-file=x\n", "fleet.txt, line 1: dial needs a phone-book entry"},
       {"host a password-file=\n", "fleet.txt, line 1: password-file= needs a path"},
+      {"port telnet://ts:23\n",
+       "fleet.txt, line 1: port takes tcp://HOST:PORT or rfc2217://HOST:PORT"},
       {"dial Depot\n\ndial DEPOT\n", "fleet.txt, line 3: dial DEPOT is already listed on line 1"},
   };
   for (const auto& [text, error] : bad) {

@@ -1,0 +1,61 @@
+// The serial page's second way to the debug port: through a terminal server on the network
+// (ser2net or a serial-to-Ethernet converter) instead of a COM port of this computer. The
+// dialogue on it is the serial one; only the line under it differs.
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QLineEdit>
+
+#include "dialogs/ufmConnectWizard.h"
+#include "dispatch/uTerminalDispatcher.h"
+#include "gui/uApplication.h"
+#include "gui/uModal.h"
+#include "rtl/Exceptions.h"
+#include "transport/uNetSerialPort.h"
+#include "ui_ufmConnectWizard.h"
+
+void TfmConnectWizard::WireTerminalServer() {
+  chkTerminalServer = new QCheckBox("Through a &terminal server", ui->tsSerial);
+  chkTerminalServer->setObjectName("chkTerminalServer");
+  edTerminalServer = new QLineEdit(ui->tsSerial);
+  edTerminalServer->setObjectName("edTerminalServer");
+  edTerminalServer->setPlaceholderText("rfc2217://host:port or tcp://host:port");
+  edTerminalServer->setToolTip(
+      "rfc2217://host:port: a telnet port that sets the far serial port (RFC 2217)\n"
+      "tcp://host:port: a raw TCP port; the far serial port keeps its own settings");
+  edTerminalServer->setEnabled(false);
+  auto* grid = static_cast<QGridLayout*>(ui->tsSerial->layout());
+  const int row = grid->rowCount();
+  grid->addWidget(chkTerminalServer, row, 0);
+  grid->addWidget(edTerminalServer, row, 1);
+  connect(chkTerminalServer, &QCheckBox::toggled, this, [this](bool On) {
+    edTerminalServer->setEnabled(On);
+    if (On) edTerminalServer->setFocus();
+  });
+  resize(size().expandedTo(sizeHint()));
+}
+
+void TfmConnectWizard::PrepareTerminalServer() {
+  edTerminalServer->setText(ToQ(SerialServer));
+  chkTerminalServer->setChecked(ThroughServer);
+  edTerminalServer->setEnabled(ThroughServer);
+}
+
+// False when the COM port is the choice. An empty address is refused silently, as an empty
+// host is; one that is no terminal server's address says what is wanted.
+bool TfmConnectWizard::TerminalServerNext() {
+  if (!chkTerminalServer->isChecked()) return false;
+  const std::string url = edTerminalServer->text().trimmed().toStdString();
+  if (url.empty()) throw EAbort();
+  TNetSerialAddress address;
+  if (!ParseNetSerialUrl(url, address)) {
+    TModal::MessageBox(this, "Give the terminal server as rfc2217://HOST:PORT or tcp://HOST:PORT.",
+                       "Error", TModal::MB_OK | TModal::MB_ICONERROR);
+    throw EAbort();
+  }
+  Method = 1;
+  ThroughServer = true;
+  SerialServer = url;
+  Dispatcher = CreateDispatcher();
+  accept();
+  return true;
+}

@@ -1,0 +1,96 @@
+// tallybox-cli on the serial debug port behind a terminal server: the real ser2net in front of
+// the simulator's pseudo-terminal, reached as tcp://HOST:PORT and rfc2217://HOST:PORT.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "CliRunner.h"
+#include "sim/SimHarness.h"
+#include "support/Ser2net.h"
+#include "support/TempConfig.h"
+#include "support/TempFolder.h"
+
+namespace {
+
+const std::string Cli = TALLYBOX_CLI_PATH;
+
+class CliNetSerial : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    FSim = std::make_unique<TSimProcess>(std::vector<std::string>{
+        "--serial", "--events", "0", "--text", "0", "--modem", "0", "--delay", "0"});
+    const auto pty = FSim->WaitForLine("tallybox-sim: serial debug terminal: ");
+    ASSERT_TRUE(pty);
+    FServer = std::make_unique<TSer2net>("127.0.132.2", *pty);
+    ASSERT_TRUE(FServer->Ready()) << FServer->Log();
+  }
+
+  // One run; then waits until ser2net has let the terminal go, so the next run may have it.
+  TCliResult Run(const std::vector<std::string>& Args) {
+    std::vector<std::string> all{Cli};
+    all.insert(all.end(), Args.begin(), Args.end());
+    const TCliResult r = RunCli(all, {"TALLYBOX_PASSWORD"});
+    FSim->WaitForLine("tallybox-sim: serial debug session ended", 3000ms);
+    std::this_thread::sleep_for(100ms);
+    return r;
+  }
+
+  TTempFolder FFolder{"tbx-netserial"};
+  std::unique_ptr<TSimProcess> FSim;
+  std::unique_ptr<TSer2net> FServer;
+};
+
+// Version, registers and a program round trip of a value holding 0xFF ("ÿ"), both ways in.
+TEST_F(CliNetSerial, VersionRegistersAndProgramOverRawAndRfc2217) {
+  for (const std::string& url : {FServer->RawUrl(), FServer->Rfc2217Url()}) {
+    SCOPED_TRACE(url);
+    const TCliResult version = Run({"--verbose", "--port", url, "version"});
+    EXPECT_EQ(version.ExitCode, 0) << version.Err;
+    EXPECT_EQ(version.Out, "1.00\n");
+    EXPECT_EQ(version.Err, "Opening " + url + "\nOpened\nClosing\nClosed\n");
+
+    const std::string preset = FFolder.Path("site.rgp");
+    ASSERT_EQ(Run({"--port", url, "registers", preset}).ExitCode, 0);
+    std::string text = ReadFileBytes(preset);
+    const size_t at = text.find("\r\nr400=");
+    ASSERT_NE(at, std::string::npos) << text;
+    text.replace(at + 2, text.find("\r\n", at + 2) - at - 2, "r400=Caf\xff \xff\xff");
+    WriteFileBytes(preset, text);
+    const TCliResult programmed = Run({"--port", url, "program", preset});
+    EXPECT_EQ(programmed.ExitCode, 0) << programmed.Err;
+    EXPECT_EQ(programmed.Out, "");  // read back as programmed
+    EXPECT_NE(Run({"--port", url, "registers"}).Out.find("\nr400=Caf\xff \xff\xff\n"),
+              std::string::npos);
+    ASSERT_EQ(Run({"--port", url, "send", "r400=Tallybox"}).ExitCode, 0);
+  }
+}
+
+TEST_F(CliNetSerial, FleetLinesTakePortUrl) {
+  const std::string list = FFolder.Path("depot.txt");
+  WriteFileBytes(list, "port " + FServer->Rfc2217Url() + "\n");
+  const TCliResult r = Run({"fleet", list, "version"});
+  EXPECT_EQ(r.ExitCode, 0) << r.Err;
+  EXPECT_EQ(r.Out, "== port " + FServer->Rfc2217Url() + ": done\n1.00\n");
+}
+
+TEST_F(CliNetSerial, AServerStoppedMidSessionEndsTheRunAtOnce) {
+  // The device answers late; the server goes away meanwhile.
+  FServer.reset();
+  FSim = std::make_unique<TSimProcess>(std::vector<std::string>{
+      "--serial", "--events", "0", "--text", "0", "--modem", "0", "--delay", "5000"});
+  const auto pty = FSim->WaitForLine("tallybox-sim: serial debug terminal: ");
+  ASSERT_TRUE(pty);
+  FServer = std::make_unique<TSer2net>("127.0.132.2", *pty);
+  ASSERT_TRUE(FServer->Ready());
+  TCliChild child({Cli, "--verbose", "--port", FServer->Rfc2217Url(), "version"},
+                  {"TALLYBOX_PASSWORD"});
+  ASSERT_TRUE(FSim->WaitForLine("tallybox-sim: serial debug session started"));
+  std::this_thread::sleep_for(300ms);
+  FServer->Stop();
+  const TCliResult stopped = child.Finish(10000ms);
+  EXPECT_EQ(stopped.ExitCode, 1) << stopped.Err;
+  EXPECT_LT(stopped.Elapsed, 4000ms);
+  EXPECT_NE(stopped.Err.find("Closed by remote end"), std::string::npos) << stopped.Err;
+}
+
+}  // namespace

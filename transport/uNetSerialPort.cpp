@@ -1,0 +1,335 @@
+#include "transport/uNetSerialPort.h"
+
+#include <charconv>
+#include <chrono>
+#include <thread>
+
+#include "rtl/Exceptions.h"
+
+using namespace Telnet;
+
+namespace {
+
+constexpr std::string_view TcpScheme = "tcp://", Rfc2217Scheme = "rfc2217://";
+constexpr uint8_t ControlNoFlow = 1, ControlHardwareFlow = 3, ControlDtrOn = 8, ControlDtrOff = 9,
+                  ControlRtsOn = 11, ControlRtsOff = 12;
+
+bool Accepts(uint8_t Option) {
+  return Option == Binary || Option == SuppressGoAhead || Option == ComPortOption;
+}
+
+std::string Byte(uint8_t Value) {
+  return std::string(1, static_cast<char>(Value));
+}
+
+std::string BigEndian32(uint32_t Value) {
+  return {static_cast<char>(Value >> 24), static_cast<char>(Value >> 16),
+          static_cast<char>(Value >> 8), static_cast<char>(Value)};
+}
+
+uint8_t ParityCode(char Parity) {
+  switch (Parity) {
+    case 'O':
+      return 2;
+    case 'E':
+      return 3;
+    case 'M':
+      return 4;
+    case 'S':
+      return 5;
+    default:
+      return 1;
+  }
+}
+
+}  // namespace
+
+bool IsNetSerialUrl(const std::string& Text) {
+  const size_t scheme = Text.find("://");
+  return scheme != std::string::npos && scheme > 0 && Text.find('/') == scheme + 1;
+}
+
+bool ParseNetSerialUrl(const std::string& Url, TNetSerialAddress& Address) {
+  std::string_view rest(Url);
+  if (rest.starts_with(TcpScheme)) {
+    Address.Rfc2217 = false;
+    rest.remove_prefix(TcpScheme.size());
+  } else if (rest.starts_with(Rfc2217Scheme)) {
+    Address.Rfc2217 = true;
+    rest.remove_prefix(Rfc2217Scheme.size());
+  } else {
+    return false;
+  }
+  const size_t colon = rest.rfind(':');
+  if (colon == std::string_view::npos || colon == 0) return false;
+  std::string_view host = rest.substr(0, colon), port = rest.substr(colon + 1);
+  if (host.front() == '[') {
+    if (host.size() < 3 || host.back() != ']') return false;
+    host = host.substr(1, host.size() - 2);
+  } else if (host.find(':') != std::string_view::npos) {
+    return false;
+  }
+  if (host.find_first_of(" \t/?#@") != std::string_view::npos) return false;
+  uint32_t number = 0;
+  const auto [end, error] = std::from_chars(port.data(), port.data() + port.size(), number);
+  if (error != std::errc() || end != port.data() + port.size() || number < 1 || number > 65535)
+    return false;
+  Address.Host = std::string(host);
+  Address.Port = static_cast<uint16_t>(number);
+  return true;
+}
+
+std::string NetSerialUrl(const TNetSerialAddress& Address) {
+  const bool v6 = Address.Host.find(':') != std::string::npos;
+  return std::string(Address.Rfc2217 ? Rfc2217Scheme : TcpScheme) + (v6 ? "[" : "") + Address.Host +
+         (v6 ? "]" : "") + ":" + std::to_string(Address.Port);
+}
+
+TNetSerialPort::TNetSerialPort(const TNetSerialAddress& Address) : FAddress(Address) {
+  FClient.Host = Address.Host;
+  FClient.Port = Address.Port;
+  FClient.ShouldStop = [this] { return ShouldStop && ShouldStop(); };
+}
+
+TNetSerialPort::~TNetSerialPort() {
+  Close();
+}
+
+bool TNetSerialPort::Open() {
+  Close();
+  FProblem.clear();
+  const std::string server = FAddress.Host + ":" + std::to_string(FAddress.Port);
+  try {
+    FClient.Connect(ConnectTimeoutMs);
+  } catch (const std::exception& e) {
+    FProblem = "The terminal server " + server + " cannot be reached: " + e.what() + ".";
+    return false;
+  }
+  if (FAddress.Rfc2217 && !Negotiate()) {
+    FClient.Disconnect();
+    return false;
+  }
+  return true;
+}
+
+// The server has to take the COM-PORT-OPTION before the line can be set; one that says no, or
+// says nothing (a raw port, another service), ends the open with a reason instead of a wait.
+bool TNetSerialPort::Negotiate() {
+  const std::string server = FAddress.Host + ":" + std::to_string(FAddress.Port);
+  for (uint8_t option : {Binary, SuppressGoAhead, ComPortOption}) {
+    FUs[option] = WILL;
+    SendRaw(TelnetCommand(WILL, option));
+  }
+  FHim[Binary] = DO;
+  SendRaw(TelnetCommand(DO, Binary));
+  if (!WaitUntil([this] { return FComPort != TOption::Unasked; })) {
+    if (!FClient.Connected())
+      FProblem = "The terminal server " + server + " closed the connection while it was asked " +
+                 "for RFC 2217" + ServerText() + ".";
+    else if (!(ShouldStop && ShouldStop()))
+      FProblem = Format(
+          "The terminal server %s did not answer the RFC 2217 request within %d s. "
+          "If it carries the port as plain TCP, use tcp://%s.",
+          server.c_str(), NegotiationTimeoutMs / 1000, server.c_str());
+    return false;
+  }
+  if (FComPort == TOption::Refused) {
+    FProblem = "The terminal server " + server + " refused RFC 2217 (COM-PORT-OPTION), so it " +
+               "cannot set the line. If it carries the port as plain TCP, use tcp://" + server +
+               ".";
+    return false;
+  }
+  SendLineSettings();
+  // A server that leaves a setting unconfirmed still carries the bytes: go on after the wait.
+  WaitUntil([this] {
+    return FConfirmed.BaudRate && FConfirmed.DataSize && FConfirmed.Parity && FConfirmed.StopSize &&
+           FConfirmed.Control;
+  });
+  if (FClient.Connected()) return true;
+  FProblem = "The terminal server " + server + " closed the connection" + ServerText() + ".";
+  return false;
+}
+
+// What a server that closes at once says first (ser2net: the port is in use), as printable
+// text: ": <text>", or nothing.
+std::string TNetSerialPort::ServerText() const {
+  std::string text;
+  for (char c : FData.substr(0, FData.find_first_of("\r\n")))
+    if (c >= ' ' && c < 0x7F) text.push_back(c);
+  return text.empty() ? "" : ": " + text.substr(0, 80);
+}
+
+// Polls the server until Done, the time-out, a stop request or the end of the connection.
+bool TNetSerialPort::WaitUntil(const std::function<bool()>& Done) {
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(NegotiationTimeoutMs);
+  for (;;) {
+    Poll();
+    if (Done()) return true;
+    if (!FClient.Connected() || (ShouldStop && ShouldStop()) ||
+        std::chrono::steady_clock::now() >= deadline)
+      return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+}
+
+// Raised lines first, then the line itself, as a port on this computer is opened.
+void TNetSerialPort::SendLineSettings() {
+  SendComPort(CpoSetControl, Byte(ControlRtsOn));
+  SendComPort(CpoSetControl, Byte(ControlDtrOn));
+  SendComPort(CpoSetBaudRate, BigEndian32(FBaudRate));
+  SendComPort(CpoSetDataSize, Byte(FByteSize));
+  SendComPort(CpoSetParity, Byte(ParityCode(FParity)));
+  SendComPort(CpoSetStopSize, Byte(1));
+  SendComPort(CpoSetControl, Byte(FCTSFlow || FDSRFlow ? ControlHardwareFlow : ControlNoFlow));
+  SendComPort(CpoSetModemStateMask, Byte(0xFF));
+}
+
+// The far port's lines dropped, as a port on this computer drops its own when it closes.
+void TNetSerialPort::Close() {
+  if (FComPort == TOption::Accepted && FClient.Connected()) {
+    SendComPort(CpoSetControl, Byte(ControlDtrOff));
+    SendComPort(CpoSetControl, Byte(ControlRtsOff));
+  }
+  FClient.Disconnect();
+  FDecoder = TTelnetDecoder();
+  FData.clear();
+  // Every option starts off on both sides.
+  FUs.fill(WONT);
+  FHim.fill(DONT);
+  FComPort = TOption::Unasked;
+  FConfirmed = TRemoteLine();
+  FModemState = 0;
+  FModemKnown = false;
+  FSuspended = false;
+}
+
+void TNetSerialPort::Poll() {
+  FClient.PollReceive();
+  const int32_t n = FClient.Available();
+  if (n == 0) return;
+  std::string bytes(static_cast<size_t>(n), '\0');
+  FClient.Take(bytes.data(), n);
+  if (!FAddress.Rfc2217) {
+    FData += bytes;
+    return;
+  }
+  std::vector<TTelnetCommand> commands;
+  FDecoder.Feed(bytes.data(), n, FData, commands);
+  for (const TTelnetCommand& command : commands) Handle(command);
+}
+
+void TNetSerialPort::Handle(const TTelnetCommand& Command) {
+  const uint8_t option = Command.Option;
+  switch (Command.Verb) {
+    case WILL:
+      Accepts(option) ? Answer(DO, option) : Refuse(DONT, option);
+      break;
+    case DO:
+      if (option == ComPortOption) FComPort = TOption::Accepted;
+      Accepts(option) ? Answer(WILL, option) : Refuse(WONT, option);
+      break;
+    case WONT:
+      Answer(DONT, option);
+      break;
+    case DONT:
+      if (option == ComPortOption) FComPort = TOption::Refused;
+      Answer(WONT, option);
+      break;
+    case SB:
+      if (option == ComPortOption) ComPortReply(Command.Data);
+      break;
+    default:
+      break;
+  }
+}
+
+// Says Verb of Option only when it changes what was last said of it: an acknowledgement
+// answered again would loop with a server that does the same.
+void TNetSerialPort::Answer(uint8_t Verb, uint8_t Option) {
+  auto& said = Verb == WILL || Verb == WONT ? FUs : FHim;
+  if (said[Option] == Verb) return;
+  said[Option] = Verb;
+  SendRaw(TelnetCommand(Verb, Option));
+}
+
+// A request for an option this side does not take is always answered, so the server does
+// not wait for it.
+void TNetSerialPort::Refuse(uint8_t Verb, uint8_t Option) {
+  (Verb == WONT ? FUs : FHim)[Option] = Verb;
+  SendRaw(TelnetCommand(Verb, Option));
+}
+
+void TNetSerialPort::ComPortReply(const std::string& Data) {
+  if (Data.empty()) return;
+  const auto at = [&Data](size_t i) { return static_cast<uint8_t>(Data[i]); };
+  // FLOWCONTROL-SUSPEND and -RESUME carry no value.
+  const uint8_t value = Data.size() > 1 ? at(1) : 0;
+  switch (at(0)) {
+    case CpoServerOffset + CpoSetBaudRate:
+      if (Data.size() >= 5)
+        FConfirmed.BaudRate =
+            uint32_t(at(1)) << 24 | uint32_t(at(2)) << 16 | uint32_t(at(3)) << 8 | at(4);
+      break;
+    case CpoServerOffset + CpoSetDataSize:
+      FConfirmed.DataSize = value;
+      break;
+    case CpoServerOffset + CpoSetParity:
+      FConfirmed.Parity = value;
+      break;
+    case CpoServerOffset + CpoSetStopSize:
+      FConfirmed.StopSize = value;
+      break;
+    case CpoServerOffset + CpoSetControl:
+      // Replies about DTR, RTS and break share the command; only the flow control is kept.
+      if (value >= 1 && value <= 3) FConfirmed.Control = value;
+      break;
+    case CpoServerOffset + CpoNotifyModemState:
+      FModemState = value;
+      // A server that cannot read the far port's lines (a port without them) reports them
+      // all off and never changes them; only a line seen on, or a change, makes them real.
+      FModemKnown = FModemKnown || value != 0;
+      break;
+    case CpoServerOffset + CpoFlowControlSuspend:
+      FSuspended = true;
+      break;
+    case CpoServerOffset + CpoFlowControlResume:
+      FSuspended = false;
+      break;
+    default:
+      break;
+  }
+}
+
+uint32_t TNetSerialPort::InQueue() {
+  Poll();
+  return static_cast<uint32_t>(FData.size());
+}
+
+int32_t TNetSerialPort::Read(void* Buffer, int32_t Count) {
+  const size_t n = std::min(FData.size(), static_cast<size_t>(std::max(Count, 0)));
+  FData.copy(static_cast<char*>(Buffer), n);
+  FData.erase(0, n);
+  return static_cast<int32_t>(n);
+}
+
+void TNetSerialPort::Write(const void* Buffer, int32_t Count) {
+  if (FAddress.Rfc2217)
+    SendRaw(TelnetEscape(Buffer, Count));
+  else
+    SendRaw(std::string(static_cast<const char*>(Buffer), static_cast<size_t>(Count)));
+}
+
+// Once the server has ended the connection and every byte it sent has been read.
+bool TNetSerialPort::Lost() {
+  return !FClient.Connected() && FData.empty() && FClient.Available() == 0;
+}
+
+// Bytes for a server that has gone are dropped: Lost then ends the line.
+void TNetSerialPort::SendRaw(const std::string& Bytes) {
+  if (FClient.Connected()) FClient.Send(Bytes.data(), static_cast<int32_t>(Bytes.size()));
+}
+
+void TNetSerialPort::SendComPort(uint8_t Command, const std::string& Value) {
+  SendRaw(TelnetSubnegotiation(ComPortOption, Byte(Command) + Value));
+}

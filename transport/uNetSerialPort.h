@@ -1,0 +1,116 @@
+// A serial line behind a terminal server, reached over TCP: "tcp://HOST:PORT" carries the
+// device's bytes as they are; "rfc2217://HOST:PORT" speaks telnet with the COM-PORT-OPTION,
+// sets the far port's line as the serial dispatcher asks, follows the modem lines the server
+// reports and escapes the byte 0xFF both ways. Driven by the serial dispatcher's worker.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "transport/uSerialLine.h"
+#include "transport/uTcpClient.h"
+#include "transport/uTelnet.h"
+
+struct TNetSerialAddress {
+  bool Rfc2217 = false;
+  std::string Host;
+  uint16_t Port = 0;
+};
+
+// True for a text that names a network line ("scheme://..."), good or bad.
+bool IsNetSerialUrl(const std::string& Text);
+// "tcp://HOST:PORT" or "rfc2217://HOST:PORT" (an IPv6 address in brackets, a port from 1 to
+// 65535); false for anything else.
+bool ParseNetSerialUrl(const std::string& Url, TNetSerialAddress& Address);
+std::string NetSerialUrl(const TNetSerialAddress& Address);
+
+// The far port's line as the server's replies gave it; 0 where no reply came. Codes as on
+// the wire: parity 1 none, 2 odd, 3 even, 4 mark, 5 space; stop size 1 one, 2 two, 3 one and
+// a half; control 1 no flow control, 2 XON/XOFF, 3 hardware.
+struct TRemoteLine {
+  uint32_t BaudRate = 0;
+  uint8_t DataSize = 0, Parity = 0, StopSize = 0, Control = 0;
+};
+
+class TNetSerialPort : public TSerialLine {
+ public:
+  static constexpr int32_t ConnectTimeoutMs = 6000;
+  // How long the server has to take the COM-PORT-OPTION, and then to confirm the line.
+  static constexpr int32_t NegotiationTimeoutMs = 3000;
+  // RFC 2217 commands, as the client sends them; the server answers with 100 added.
+  enum : uint8_t {
+    CpoSetBaudRate = 1,
+    CpoSetDataSize = 2,
+    CpoSetParity = 3,
+    CpoSetStopSize = 4,
+    CpoSetControl = 5,
+    CpoNotifyLineState = 6,
+    CpoNotifyModemState = 7,
+    CpoFlowControlSuspend = 8,
+    CpoFlowControlResume = 9,
+    CpoSetModemStateMask = 11,
+    CpoServerOffset = 100
+  };
+  static constexpr uint8_t ModemCts = 0x10, ModemDsr = 0x20;
+
+  explicit TNetSerialPort(const TNetSerialAddress& Address);
+  ~TNetSerialPort() override;
+
+  std::string Name() override { return NetSerialUrl(FAddress); }
+  void SetBaudRate(uint32_t Value) override { FBaudRate = Value; }
+  void SetParity(char Value) override { FParity = Value; }
+  void SetByteSize(uint8_t Value) override { FByteSize = Value; }
+  void SetDSRFlow(bool Value) override { FDSRFlow = Value; }
+  void SetCTSFlow(bool Value) override { FCTSFlow = Value; }
+  bool DSRFlow() override { return FDSRFlow; }
+  bool CTSFlow() override { return FCTSFlow; }
+
+  bool Open() override;
+  std::string OpenProblem() override { return FProblem; }
+  void Close() override;
+  uint32_t InQueue() override;
+  int32_t Read(void* Buffer, int32_t Count) override;
+  // While the server has asked for a pause (FLOWCONTROL-SUSPEND).
+  bool OutputHeld() override { return FSuspended; }
+  // Lines the server never reported read as on, as on a port without modem lines.
+  bool CTS() override { return !FModemKnown || (FModemState & ModemCts) != 0; }
+  bool DSR() override { return !FModemKnown || (FModemState & ModemDsr) != 0; }
+  void Write(const void* Buffer, int32_t Count) override;
+  bool WaitWriteDone(int32_t) override { return true; }
+  bool Lost() override;
+
+  TRemoteLine Confirmed() const { return FConfirmed; }
+  uint8_t ModemState() const { return FModemState; }
+
+ private:
+  enum class TOption { Unasked, Accepted, Refused };
+  bool Negotiate();
+  bool WaitUntil(const std::function<bool()>& Done);
+  std::string ServerText() const;
+  void SendLineSettings();
+  void Poll();
+  void Handle(const TTelnetCommand& Command);
+  void Answer(uint8_t Verb, uint8_t Option);
+  void Refuse(uint8_t Verb, uint8_t Option);
+  void ComPortReply(const std::string& Data);
+  void SendRaw(const std::string& Bytes);
+  void SendComPort(uint8_t Command, const std::string& Value);
+
+  TNetSerialAddress FAddress;
+  TTcpClient FClient;
+  TTelnetDecoder FDecoder;
+  std::string FData;  // device bytes received and not yet read
+  std::string FProblem;
+  uint32_t FBaudRate = 0;
+  char FParity = 'N';
+  uint8_t FByteSize = 8;
+  bool FDSRFlow = false, FCTSFlow = false;
+  // What this side last said of each option (WILL/WONT) and of the server's (DO/DONT).
+  std::array<uint8_t, 256> FUs{}, FHim{};  // set by Open
+  TOption FComPort = TOption::Unasked;
+  TRemoteLine FConfirmed;
+  uint8_t FModemState = 0;
+  bool FModemKnown = false;
+  bool FSuspended = false;
+};
