@@ -28,7 +28,7 @@ namespace {
         differing = DifferingPixels(screen, drawn);
         return differing == 0;
       },
-      std::chrono::milliseconds(4000));
+      std::chrono::milliseconds(8000));
   if (same) return ::testing::AssertionSuccess();
   QString name = QString::fromStdString(When).replace(' ', '-') + "-" + Widget->objectName();
   return ::testing::AssertionFailure()
