@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
+#include <optional>
 
 namespace {
 
@@ -40,6 +41,25 @@ QMessageBox::Icon IconOf(unsigned Flags) {
       return QMessageBox::NoIcon;
   }
 }
+
+// Sets a dialog's owner window as the dialog shows: its native window exists by then and is not
+// on screen yet. (Making it earlier through winId() marks the dialog a native widget, and the
+// toolkit then turns every child of the dialog's parent (menu bar, tool bar, status bar) into
+// a native window of its own; beside the web view those are never repainted.)
+class TOverWhenShown : public QObject {
+ public:
+  TOverWhenShown(QDialog* Dialog, QWidget* Over) : FOver(Over) { Dialog->installEventFilter(this); }
+
+  bool eventFilter(QObject* Watched, QEvent* Event) override {
+    if (Event->type() == QEvent::Show)
+      if (QWindow* window = static_cast<QWidget*>(Watched)->windowHandle())
+        window->setTransientParent(FOver->windowHandle());
+    return false;
+  }
+
+ private:
+  QWidget* FOver;
+};
 
 QString NameOf(const QWidget* Window) {
   return Window ? Window->objectName() : QString();
@@ -105,10 +125,8 @@ int TModal::Exec(QDialog* Dialog) {
   auto& queues = Queues();
   // Over the top-most window without taking the dialog from its owner.
   QWidget* over = TopWindow(Dialog->parentWidget());
-  if (over && over != Dialog) {
-    Dialog->winId();
-    Dialog->windowHandle()->setTransientParent(over->windowHandle());
-  }
+  std::optional<TOverWhenShown> placing;
+  if (over && over != Dialog) placing.emplace(Dialog, over);
   if (!queues.TestMode) return Dialog->exec();
   if (queues.Execs.empty()) Unanswered(Dialog->windowTitle());
   auto driver = std::move(queues.Execs.front());
