@@ -288,7 +288,13 @@ TEST(DialogueSplits, EverySplitOfARecordedSessionGivesWhatTheWholeAnswersGive) {
         const TDialect dialect{after, end, route};
         if (after.empty() && end == "\r\n") continue;
         SCOPED_TRACE(Describe(dialect));
-        const TSeen seen = ReplayWholeAndInPieces(RecordSession(dialect), route, kDialectSeeds);
+        const std::vector<TStep> spoken = RecordSession(dialect);
+        std::string all;
+        for (const TStep& step : spoken) all += step.Bytes;
+        EXPECT_NE(all.find(">\x1b[0m" + after), std::string::npos);
+        EXPECT_NE(all.find("i900=1.10" + end), std::string::npos);
+        EXPECT_EQ(all.find("i900=1.10\r\n") == std::string::npos, end != "\r\n");
+        const TSeen seen = ReplayWholeAndInPieces(spoken, route, kDialectSeeds);
         EXPECT_EQ(seen[Replies], whole[Replies]);
         EXPECT_EQ(seen[Sent], whole[Sent]);
         EXPECT_NE(seen[Events].find("turn " + last), std::string::npos);

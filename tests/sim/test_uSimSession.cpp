@@ -64,11 +64,6 @@ TEST_F(SimSession, ScriptsGiveExactlyTheseBytes) {
     return config;
   };
   const auto banner = FDevice.Banner();
-  const auto lf = [](std::string Text) {
-    for (auto at = Text.find("\r\n"); at != std::string::npos; at = Text.find("\r\n", at))
-      Text.erase(at, 1);
-    return Text;
-  };
   const TScript scripts[] = {
       {"tcp login, no command before it, bye drops",
        Quiet(),
@@ -102,22 +97,6 @@ TEST_F(SimSession, ScriptsGiveExactlyTheseBytes) {
        with(TSimRoute::Tcp, [](auto& c) { c.NoPrompt = true; }),
        {{"", kGreeting}, {"pw\r\ni900?\r\n", banner + "i900=1.00\r\n"}},
        {"pw", "i900?"}},
-      // Event lines keep CR LF whatever the line ends: the utility sorts them out by it.
-      {"text after every prompt, replies ending in LF",
-       with(TSimRoute::Tcp,
-            [](auto& c) {
-              c.AfterPrompt = "\x1b[K ";
-              c.LineEnd = "\n";
-            }),
-       {{"", "\nTallybox TB-204871 remote access\nPASSWORD\n"},
-        {"pw\r", lf(banner) + kPrompt + "\x1b[K "},
-        {"i900?\r", "i900=1.00\n" + kPrompt + "\x1b[K "},
-        {"Event", kEventStart + "Event\x1b[0m\r\n", 0, true}},
-       {"pw", "i900?"}},
-      {"replies ending in CR on the debug port; the echo keeps CR LF",
-       with(TSimRoute::Serial, [](auto& c) { c.LineEnd = "\r"; }),
-       {{"i900?\n", "i900?\r\ni900=1.00\r" + kPrompt}},
-       {"i900?"}},
       {"drop on a command, in any case, without an answer",
        with(TSimRoute::Serial, [](auto& c) { c.DropOnCommand = "R?"; }),
        {{"i900?\r\nr?\r\ni?\r\n", "i900?\r\ni900=1.00\r\n" + kPrompt + "r?\r\n"}},
