@@ -326,7 +326,7 @@ bool TDialogue::PassOverToEcho(uint64_t Session) {
   for (int32_t from = 0;;) {
     bool found;
     const int32_t at = terminal->Find(from, FRequestText, found);
-    const int64_t after = int64_t(at) + int64_t(FRequestText.size());
+    const int64_t after = static_cast<int64_t>(at) + static_cast<int64_t>(FRequestText.size());
     if (!found || after >= size) return true;  // not yet, or its line end not yet
     char next = 0;
     terminal->Stream->Seek(after, 0);
@@ -334,6 +334,7 @@ bool TDialogue::PassOverToEcho(uint64_t Session) {
     if (next == '\r' || next == '\n') {
       FReplyBegun = true;
       const std::string before = Take(at);
+      FOpenSequence.clear();  // the echo starts the reply, whatever came before it
       if (before.empty() || !FHost.TerminalWrite) return true;
       FHost.TerminalWrite(before);
       return Current(Session);
