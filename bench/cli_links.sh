@@ -1,65 +1,100 @@
 #!/usr/bin/env bash
-# tallybox-cli on slow and broken-up links: against the simulated device at `--split random`
-# and at `--baud 9600`, N runs (default 20) each of `version`, `registers` and a program round
-# trip (a changed preset programmed and read back, then the original). Prints how many runs
-# of each succeeded and their median wall time; asserts nothing.
+# tallybox-cli against devices as they really talk: the simulated device in every dialect
+# (nothing, a blank, CR LF or an erase to the end of the line after its prompt; replies ending
+# in CR LF, LF or CR), each over three links: TCP in random pieces, TCP at 9600 baud, and the
+# serial debug port in random pieces with its banner and prompt already waiting when the port
+# opens. N runs (default 3) of `version`, `registers` and a program round trip (a changed
+# preset programmed and read back, then the original) on each. Prints how many runs of each
+# succeeded and their median wall time, per link over all dialects; asserts nothing.
 # Usage: bench/cli_links.sh [build folder] [runs]
 set -euo pipefail
 build="${1:-build}"
-runs="${2:-20}"
-cli="$build/app/tallybox-cli"
-sim="$build/sim/tallybox-sim"
+runs="${2:-3}"
 work="$(mktemp -d)"
-pids=()
-trap 'kill "${pids[@]}" 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
+trap 'rm -rf "$work"' EXIT
 
-start_sim() {  # address, options...
-  local address="$1"
-  shift
-  "$sim" --address "$address" --password bench --events 700 --text 0 --modem 0 "$@" >/dev/null &
-  pids+=($!)
-}
-start_sim 127.0.41.1 --split random --split 24 --split-gap 5
-start_sim 127.0.41.2 --baud 9600
-sleep 0.3
+TALLYBOX_PASSWORD=bench python3 - "$build/app/tallybox-cli" "$build/sim/tallybox-sim" "$work" \
+  "$runs" <<'PY'
+import re, statistics, subprocess, sys, time
+cli, sim, work, runs = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4])
+afters = [("none", ""), ("blank", " "), ("CR LF", "\\r\\n"), ("ESC[K", "\\e[K")]
+ends = ["crlf", "lf", "cr"]
+links = [("TCP, random pieces", ["--split", "random", "--split", "24", "--split-gap", "5"]),
+         ("TCP, 9600 baud", ["--baud", "9600"]),
+         ("serial, banner waiting, random pieces",
+          ["--serial", "--banner-on-open", "--split", "random", "--split", "24"])]
+register_line = re.compile(r"^r\d+=")
 
-TALLYBOX_PASSWORD=bench python3 - "$cli" "$work" "$runs" <<'PY'
-import statistics, subprocess, sys, time
-cli, work, runs = sys.argv[1], sys.argv[2], int(sys.argv[3])
+def start(number, options):
+    address = f"127.0.41.{number}"
+    args = [sim, "--password", "bench", "--events", "700", "--text", "0", "--modem", "0", *options]
+    if "--serial" not in options:
+        args += ["--address", address]
+    process = subprocess.Popen(args, stdout=subprocess.PIPE, text=True)
+    route = ["--host", address]
+    for line in process.stdout:
+        if line.startswith("tallybox-sim: serial debug terminal: "):
+            route = ["--port", line.split(": ")[-1].strip()]
+        if line.startswith("tallybox-sim: ready"):
+            return process, route
+    raise SystemExit(f"the simulator did not start: {args}")
 
-def run(address, *args):
+def run(route, *args):
     start = time.perf_counter()
-    done = subprocess.run([cli, "--host", address, *args], capture_output=True, text=True)
+    done = subprocess.run([cli, *route, *args], capture_output=True, text=True)
     return done, (time.perf_counter() - start) * 1000
 
-for label, address in [("--split random --split 24 --split-gap 5", "127.0.41.1"),
-                       ("--baud 9600", "127.0.41.2")]:
-    original, changed = f"{work}/original.rgp", f"{work}/changed.rgp"
-    done, _ = run(address, "registers", original)
-    assert done.returncode == 0, done.stderr
-    lines = open(original).read().splitlines()
-    with open(changed, "w") as out:
-        out.write("\r\n".join("r100=77" if l.startswith("r100=") else l for l in lines) + "\r\n")
-    results = {"version": [], "registers": [], "program round trip": []}
-    failures = []
-    for i in range(runs):
-        done, ms = run(address, "version")
-        ok = done.returncode == 0 and done.stdout.strip() == "1.00"
-        results["version"].append((ok, ms))
-        done, ms = run(address, "registers")
-        ok = done.returncode == 0 and "r100=" in done.stdout and done.stdout.count("\n") >= 30
-        results["registers"].append((ok, ms))
-        there, ms1 = run(address, "program", changed)
-        back, ms2 = run(address, "program", original)
-        ok = there.returncode == 0 and back.returncode == 0
-        results["program round trip"].append((ok, ms1 + ms2))
-        for name, (good, _) in ((n, r[-1]) for n, r in results.items()):
-            if not good:
-                failures.append(f"run {i + 1} {name}: {done.stderr.strip() or there.stderr.strip() or back.stderr.strip()}")
-    print(f"{label}:")
+def round_trip(route, original, changed):
+    there, ms1 = run(route, "program", changed)
+    back, ms2 = run(route, "program", original)
+    failed = there if there.returncode else back
+    return there.returncode == 0 and back.returncode == 0, ms1 + ms2, failed
+
+totals = {}
+failures = []
+number = 0
+for link, options in links:
+    results = totals.setdefault(link, {"version": [], "registers": [], "program round trip": []})
+    for after_name, after in afters:
+        for end in ends:
+            number += 1
+            process, route = start(number, [*options, "--after-prompt", after, "--eol", end])
+            dialect = f"{link}; after the prompt {after_name}, lines end {end}"
+            try:
+                original, changed = f"{work}/original{number}.rgp", f"{work}/changed{number}.rgp"
+                done, _ = run(route, "registers", original)
+                if done.returncode != 0:
+                    failures.append(f"{dialect}: reading the preset: {done.stderr.strip()}")
+                    continue
+                lines = open(original).read().splitlines()
+                with open(changed, "w") as out:
+                    out.write("\r\n".join("r100=77" if l.startswith("r100=") else l
+                                          for l in lines) + "\r\n")
+                for i in range(runs):
+                    done, ms = run(route, "version")
+                    checks = [("version", done.returncode == 0 and done.stdout.strip() == "1.00",
+                               ms, done)]
+                    done, ms = run(route, "registers")
+                    got = done.stdout.splitlines()
+                    checks.append(("registers", done.returncode == 0 and len(got) >= 30 and
+                                   got[0] == "r100=42" and all(register_line.match(l) for l in got),
+                                   ms, done))
+                    checks.append(("program round trip", *round_trip(route, original, changed)))
+                    for name, good, ms, done in checks:
+                        results[name].append((good, ms))
+                        if not good:
+                            failures.append(f"{dialect}, run {i + 1}, {name}: "
+                                            f"{done.stderr.strip() or done.stdout[:80]!r}")
+            finally:
+                process.terminate()
+                process.wait()
+
+for link, results in totals.items():
+    print(f"{link} ({len(afters) * len(ends)} dialects x {runs} runs):")
     for name, rs in results.items():
         good = sum(1 for ok, _ in rs if ok)
-        print(f"  {name:20s} {good:3d}/{len(rs)} ok   median {statistics.median(ms for _, ms in rs):8.1f} ms")
-    for failure in failures:
-        print("  FAILED", failure)
+        median = statistics.median(ms for _, ms in rs) if rs else 0
+        print(f"  {name:20s} {good:3d}/{len(rs)} ok   median {median:8.1f} ms")
+for failure in failures:
+    print("  FAILED", failure)
 PY

@@ -1,6 +1,7 @@
 #include "session/uDialogue.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "dispatch/uTerminalDispatcher.h"
 #include "session/uSessionLog.h"
@@ -17,6 +18,37 @@ const std::string EventStart = "\0\t"s;
 const std::string ModemStart = "\0\t\x1b[31mM:\""s;
 const std::string VersionCommand = "i900?";
 const std::string ByeCommand = "bye";
+// Longer escape sequences than this are taken for text.
+constexpr size_t MaxSequence = 32;
+
+// How many bytes at the front of Text a console sends after its prompt rather than as part of
+// a reply: blanks, line ends and control sequences such as an erase to the end of the line.
+// Colour sequences are not among them: a reply keeps its own colours.
+size_t LeadingFiller(const std::string& Text) {
+  size_t at = 0;
+  while (at < Text.size()) {
+    if (Text[at] != '\0' && std::strchr(" \t\r\n\v\f", Text[at])) {
+      ++at;
+      continue;
+    }
+    if (Text.compare(at, 2, "\x1b[") != 0) break;
+    size_t end = at + 2;
+    while (end < Text.size() && Text[end] >= 0x20 && Text[end] <= 0x3F) ++end;
+    if (end == Text.size() || Text[end] < 0x40 || Text[end] > 0x7E || Text[end] == 'm') break;
+    at = end + 1;
+  }
+  return at;
+}
+
+// The length of an escape sequence that Text ends in the middle of (0: none).
+size_t UnfinishedSequence(const std::string& Text) {
+  const size_t esc = Text.rfind('\x1b');
+  if (esc == std::string::npos || Text.size() - esc > MaxSequence) return 0;
+  if (esc + 1 < Text.size() && Text[esc + 1] != '[') return 0;
+  for (size_t at = esc + 2; at < Text.size(); ++at)
+    if (Text[at] < 0x20 || Text[at] > 0x3F) return 0;
+  return Text.size() - esc;
+}
 
 }  // namespace
 
@@ -41,11 +73,15 @@ void TDialogue::Reset(TTerminalDispatcher* Dispatcher) {
   FDisconnecting = false;
   FUnansweredPrompts = FPromptsAfterCurrent = 0;
   FWaiting.reset();
+  FSerial = false;
+  FAhead = 0;
+  FOpenSequence.clear();
   if (FLog) FLog->SetPasswordAsked(false);
 }
 
 void TDialogue::Opened(bool Serial) {
   FOpened = true;
+  FSerial = Serial;
   if (Serial)
     RequestVersion();
   else
@@ -76,6 +112,7 @@ void TDialogue::Closed() {
   FPollOutstanding = false;
   FUnansweredPrompts = FPromptsAfterCurrent = 0;
   FWaiting.reset();
+  FAhead = 0;
   const uint64_t session = FSession;
   ShowAll();
   FBytesDropped += undrained;
@@ -209,16 +246,16 @@ void TDialogue::PumpLogin(uint64_t Session) {
     if (FHost.AskPassword) FHost.AskPassword();
     if (!Current(Session)) return;
   }
-  // The prompt may arrive in pieces: only the whole of it ends the login, and only it and
-  // what came before leave the segment.
+  // The prompt may arrive in pieces: only the whole of it ends the login. Then the segment is
+  // emptied, what the device sent after its prompt too.
   bool endFound = false;
   const int32_t start = terminal->Find(0, PromptStart, found);
-  const int32_t end = found ? terminal->Find(start, PromptEnd, endFound) : 0;
+  if (found) terminal->Find(start, PromptEnd, endFound);
   if (!endFound) return;
-  terminal->Stream->Seek(end + static_cast<int32_t>(PromptEnd.size()), 0);
-  terminal->Stream->DiscardRead();
+  Take(FSegTerminal, terminal->Stream->Size());
   if (FLog) FLog->SetPasswordAsked(false);
   RequestVersion();
+  FAfterLogin = true;
   if (FHost.CloseSoon) FHost.CloseSoon();
 }
 
@@ -243,26 +280,80 @@ bool TDialogue::PassOverAnsweredLines(uint64_t Session) {
 }
 
 void TDialogue::PumpCommand(uint64_t Session) {
-  if (!PassOverAnsweredLines(Session)) return;
+  if (!PassOverAnsweredLines(Session) || !ShowAhead(Session) || !PassOverToEcho(Session)) return;
   TSFSegment* terminal = FFork.Segments(FSegTerminal);
   bool startFound, endFound = false;
   const int32_t start = terminal->Find(0, PromptStart, startFound);
   const int32_t end = startFound ? terminal->Find(start, PromptEnd, endFound) : 0;
   FLastError.clear();
-  if (startFound && endFound && FUnansweredPrompts == 0) {
-    FSplitter.Append(Take(start));
+  const std::string open = FOpenSequence;
+  std::string reply;
+  if (FReplyBegun && startFound && endFound && FUnansweredPrompts == 0) {
+    reply = Take(start);
     Take(end - start + static_cast<int32_t>(PromptEnd.size()));
     FTimedOut = false;
   } else if (terminal->Stream->Size() > SegmentLimit) {
     if (!EndOverlongReply(Session)) return;
   } else if (FResponseDeadline != 0 && DeadlinePassed(FResponseDeadline)) {
     // A partial prompt at the end stays for the terminal.
-    FSplitter.Append(Take(start));
+    reply = Take(start);
     FTimedOut = true;
   } else {
     return;
   }
-  Complete(Session);
+  if (HandOver(reply, open, Session)) Complete(Session);
+}
+
+// Text that was waiting when the request went out is no part of its reply: it goes to the
+// terminal first. False when the connection went meanwhile.
+bool TDialogue::ShowAhead(uint64_t Session) {
+  if (FAhead == 0) return true;
+  const std::string ahead = Take(FSegTerminal, FAhead);
+  FAhead = 0;
+  if (ahead.empty() || !FHost.TerminalWrite) return true;
+  FHost.TerminalWrite(ahead);
+  return Current(Session);
+}
+
+// The debug port echoes each request line before it answers: what comes before the echo was
+// sent before the request arrived (a banner and prompt that waited for the port to open, the
+// text after the last prompt) and goes to the terminal. Until the echo comes no prompt ends
+// the reply. False when the connection went meanwhile.
+bool TDialogue::PassOverToEcho(uint64_t Session) {
+  if (FReplyBegun || FUnansweredPrompts > 0) return true;
+  TSFSegment* terminal = FFork.Segments(FSegTerminal);
+  const int64_t size = terminal->Stream->Size();
+  for (int32_t from = 0;;) {
+    bool found;
+    const int32_t at = terminal->Find(from, FRequestText, found);
+    const int64_t after = static_cast<int64_t>(at) + static_cast<int64_t>(FRequestText.size());
+    if (!found || after >= size) return true;  // not yet, or its line end not yet
+    char next = 0;
+    terminal->Stream->Seek(after, 0);
+    terminal->Stream->Read(&next, 1);
+    if (next == '\r' || next == '\n') {
+      FReplyBegun = true;
+      const std::string before = Take(at);
+      FOpenSequence.clear();  // the echo starts the reply, whatever came before it
+      if (before.empty() || !FHost.TerminalWrite) return true;
+      FHost.TerminalWrite(before);
+      return Current(Session);
+    }
+    from = at + 1;
+  }
+}
+
+// Hands the reply to the splitter without the blanks, line ends and erase sequences before it:
+// what a device sends after its prompt may come only after the next request went out, even
+// the end of a sequence whose start (Open) went before. They go to the terminal, or nowhere
+// when they followed the login prompt (whose segment is emptied). False when the connection
+// went meanwhile.
+bool TDialogue::HandOver(const std::string& Reply, const std::string& Open, uint64_t Session) {
+  const size_t filler = std::max(LeadingFiller(Open + Reply), Open.size()) - Open.size();
+  FSplitter.Append(Reply.substr(filler));
+  if (filler == 0 || FAfterLogin || !FHost.TerminalWrite) return true;
+  FHost.TerminalWrite(Reply.substr(0, filler));
+  return Current(Session);
 }
 
 // A reply longer than a segment may hold cannot be framed without keeping it all: the
@@ -293,6 +384,11 @@ std::string TDialogue::Take(int32_t Segment, int64_t Count) {
   stream->Seek(0, 0);
   text.resize(static_cast<size_t>(stream->Read(text.data(), static_cast<int32_t>(Count))));
   stream->DiscardRead();
+  if (Segment == FSegTerminal) {
+    std::string tail =
+        FOpenSequence + text.substr(text.size() - std::min(text.size(), MaxSequence));
+    FOpenSequence = tail.substr(tail.size() - UnfinishedSequence(tail));
+  }
   return text;
 }
 
@@ -330,6 +426,10 @@ bool TDialogue::Request(TRequest R) {
   }
   FSplitter.Clear();
   FRequestText = R.Text;
+  // What waits now came before the request; answered lines still due frame their own text.
+  FAhead = FUnansweredPrompts == 0 ? FFork.Segments(FSegTerminal)->Stream->Size() : 0;
+  FReplyBegun = !FSerial || R.Text.empty();
+  FAfterLogin = false;
   FOnResponse = std::move(R.Completion);
   FDialogueState = ssCommand;
   FResponseTimeout = R.Timeout;

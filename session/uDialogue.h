@@ -99,7 +99,10 @@ class TDialogue {
   int64_t BytesDropped() const { return FBytesDropped; }
 
   // Starts a request: Text + CR LF is written, the splitter cleared, Completion runs on the
-  // reply or after Timeout ms (0: no time-out). Refused (false, nothing sent) without a
+  // reply or after Timeout ms (0: no time-out). The reply is what arrives after the request went
+  // out, up to the prompt: text waiting before goes to the terminal first, and so do the blanks,
+  // line ends and erase sequences a device sends after its prompt, which may come late; on the
+  // debug port the reply starts at the echo of the request. Refused (false, nothing sent) without a
   // dispatcher, while disconnecting, or while a request is outstanding; one request made
   // while only the idle poll is outstanding waits and is sent when the poll ends (true).
   bool SendCommand(const std::string& Text, uint32_t Timeout, TCompletion Completion);
@@ -173,6 +176,9 @@ class TDialogue {
   void ShowAll();
   bool Show(int32_t Segment, const std::function<void(const std::string&)>& View);
   bool ShowBeforePrompt(uint64_t Session);
+  bool ShowAhead(uint64_t Session);
+  bool PassOverToEcho(uint64_t Session);
+  bool HandOver(const std::string& Reply, const std::string& Open, uint64_t Session);
   std::string Take(int32_t Count);
   std::string Take(int32_t Segment, int64_t Count);
   bool Current(uint64_t Session) const { return FDispatcher && FSession == Session; }
@@ -204,6 +210,12 @@ class TDialogue {
   int32_t FUnansweredPrompts = 0;
   int32_t FPromptsAfterCurrent = 0;
   bool FDisconnecting = false;
+  bool FSerial = false;      // the debug port, which echoes each line it receives
+  int64_t FAhead = 0;        // terminal text that was waiting when the request went out
+  bool FReplyBegun = false;  // the reply may end at the next prompt (serial: its echo came)
+  bool FAfterLogin = false;  // the request went out as the login prompt came
+  // The escape sequence the text taken from the terminal segment last ended in the middle of.
+  std::string FOpenSequence;
   std::optional<TRequest> FWaiting;  // sent when the outstanding request ends
   uint64_t FSession = 0;             // changes whenever the dispatcher comes or goes
 };

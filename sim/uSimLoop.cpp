@@ -53,11 +53,21 @@ bool TSimLoop::Open(std::string& Error) {
     FPty = std::make_unique<TSimPty>();
     if (!FPty->Open(FOptions.Link, Error)) return false;
     ReportSerial();
+    GreetSerial();
   }
   FOut << "tallybox-sim: page version " << FDevice.PageVersion() << ", unit " << FDevice.Unit()
        << std::endl;
   FOut << "tallybox-sim: ready (Ctrl+C stops)" << std::endl;
   return true;
+}
+
+// A device put into debug mode writes its banner and prompt at once, whether or not anyone
+// holds the port open; the terminal keeps them for the next client.
+void TSimLoop::GreetSerial() {
+  if (!FOptions.Session.BannerOnOpen) return;
+  const std::string greeting = TSimSession::DebugGreeting(FDevice, FOptions.Session);
+  if (write(FPty->Fd(), greeting.data(), greeting.size()) < 0)
+    FOut << "tallybox-sim: cannot write the banner: " << std::strerror(errno) << std::endl;
 }
 
 void TSimLoop::ReportSerial() {
@@ -124,10 +134,12 @@ void TSimLoop::DropSerial() {
   FSerial = TLink{};
   FOut << "tallybox-sim: serial debug session ended" << std::endl;
   std::string error;
-  if (FPty->Open(FOptions.Link, error))
+  if (FPty->Open(FOptions.Link, error)) {
     ReportSerial();
-  else
+    GreetSerial();
+  } else {
     FOut << "tallybox-sim: " << error << std::endl;
+  }
 }
 
 void TSimLoop::ServeSerial(short Events, uint64_t NowMs) {
@@ -148,6 +160,7 @@ void TSimLoop::ServeSerial(short Events, uint64_t NowMs) {
     FSerial = TLink{};
     FPty->Flush();
     FOut << "tallybox-sim: serial debug session ended" << std::endl;
+    GreetSerial();
   }
 }
 

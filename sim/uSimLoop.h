@@ -47,6 +47,7 @@ class TSimLoop {
   void ServeSerial(short Events, uint64_t NowMs);
   void DropSerial();
   void ReportSerial();
+  void GreetSerial();
   int PollTimeout(uint64_t NowMs) const;
   static pollfd PollEntry(const TLink& Link, uint64_t NowMs);
   // Runs the timers, sends what is due and drops the lines that must go.

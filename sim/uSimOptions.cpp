@@ -4,6 +4,7 @@
 
 #include <arpa/inet.h>
 
+#include <algorithm>
 #include <charconv>
 #include <functional>
 #include <map>
@@ -29,6 +30,51 @@ std::function<std::string(const std::string&)> NumberInto(T& Target, unsigned lo
 std::function<std::string(const std::string&)> TextInto(std::string& Target) {
   return [&Target](const std::string& Text) -> std::string {
     Target = Text;
+    return {};
+  };
+}
+
+// Text with the escapes \\ \e \r \n \t and \xHH turned into their bytes; false on any other.
+bool Unescape(const std::string& Text, std::string& Bytes) {
+  static const std::map<char, char> simple = {
+      {'\\', '\\'}, {'e', '\x1b'}, {'r', '\r'}, {'n', '\n'}, {'t', '\t'}};
+  for (std::size_t i = 0; i < Text.size(); ++i) {
+    if (Text[i] != '\\') {
+      Bytes += Text[i];
+    } else if (i + 1 == Text.size()) {
+      return false;
+    } else if (const auto escape = simple.find(Text[++i]); escape != simple.end()) {
+      Bytes += escape->second;
+    } else {
+      const char* first = Text.data() + i + 1;
+      const char* last = first + std::min<std::size_t>(2, Text.size() - i - 1);
+      unsigned value = 0;
+      if (Text[i] != 'x' || last - first != 2 ||
+          std::from_chars(first, last, value, 16).ptr != last)
+        return false;
+      Bytes += static_cast<char>(value);
+      i += 2;
+    }
+  }
+  return true;
+}
+
+std::function<std::string(const std::string&)> EscapedInto(std::string& Target) {
+  return [&Target](const std::string& Text) -> std::string {
+    std::string bytes;
+    if (!Unescape(Text, bytes)) return "knows only the escapes \\\\ \\e \\r \\n \\t \\xHH";
+    Target = bytes;
+    return {};
+  };
+}
+
+std::function<std::string(const std::string&)> LineEndInto(std::string& Target) {
+  return [&Target](const std::string& Text) -> std::string {
+    static const std::map<std::string, std::string> ends = {
+        {"crlf", "\r\n"}, {"lf", "\n"}, {"cr", "\r"}};
+    const auto end = ends.find(Text);
+    if (end == ends.end()) return "expects crlf, lf or cr";
+    Target = end->second;
     return {};
   };
 }
@@ -85,11 +131,17 @@ std::string SimParseOptions(const std::vector<std::string>& Args, TSimOptions& O
       {"--flood", NumberInto(s.FloodBytes, kBurst)},
       {"--garbage", NumberInto(s.GarbageBytes, kBurst)},
       {"--seed", NumberInto(s.Seed, 0xFFFFFFFFull)},
+      {"--after-prompt", EscapedInto(s.AfterPrompt)},
+      {"--eol", LineEndInto(s.LineEnd)},
   };
   const std::map<std::string, bool*> flags = {
-      {"--tcp", &Options.Tcp},      {"--serial", &Options.Serial},
-      {"--no-prompt", &s.NoPrompt}, {"--allow-external", &Options.AllowExternal},
-      {"--help", &Options.Help},    {"-h", &Options.Help},
+      {"--tcp", &Options.Tcp},
+      {"--serial", &Options.Serial},
+      {"--no-prompt", &s.NoPrompt},
+      {"--allow-external", &Options.AllowExternal},
+      {"--help", &Options.Help},
+      {"-h", &Options.Help},
+      {"--banner-on-open", &s.BannerOnOpen},
   };
   for (std::size_t i = 0; i < Args.size(); ++i) {
     std::string name = Args[i], value;
@@ -115,6 +167,7 @@ std::string SimParseOptions(const std::vector<std::string>& Args, TSimOptions& O
   if (s.SplitRandom && s.SplitBytes == 0) s.SplitBytes = kSimRandomSplitBytes;
   if (!Options.Tcp && !Options.Serial) Options.Tcp = true;
   if (!Options.Link.empty() && !Options.Serial) return "--link needs --serial";
+  if (s.BannerOnOpen && !Options.Serial) return "--banner-on-open needs --serial";
   return Options.Tcp ? CheckAddress(Options) : std::string();
 }
 
@@ -136,6 +189,11 @@ Device:
   --registers FILE      start from this register preset file
   --extra-registers N   add N number registers r1000.. (up to 9000)
   --log FILE            record every line received, one per line
+  --after-prompt TEXT   send TEXT right after every prompt; escapes \\ \e \r \n
+                        \t \xHH (for example " " or "\e[K")
+  --eol crlf|lf|cr      end the lines of replies and texts so (default crlf)
+  --banner-on-open      serial: write the banner and prompt as soon as the terminal
+                        exists, so they wait for whoever opens it
 
 Unsolicited traffic (milliseconds, 0 = off):
   --events MS           event lines (default 15000)

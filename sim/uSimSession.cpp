@@ -25,6 +25,21 @@ uint64_t After(uint64_t NowMs, uint32_t IntervalMs) {
   return IntervalMs == 0 ? TSimOutput::kNever : NowMs + IntervalMs;
 }
 
+std::string WithLineEnds(const std::string& Text, const std::string& LineEnd) {
+  if (LineEnd == simtext::kCrLf) return Text;
+  std::string out;
+  for (std::size_t at = 0;;) {
+    const std::size_t end = Text.find(simtext::kCrLf, at);
+    if (end == std::string::npos) return out + Text.substr(at);
+    out += Text.substr(at, end - at) + LineEnd;
+    at = end + simtext::kCrLf.size();
+  }
+}
+
+std::string PromptOf(const TSimDevice& Device, const TSimSessionConfig& Config) {
+  return Config.NoPrompt ? std::string() : simtext::Prompt(Device.Unit()) + Config.AfterPrompt;
+}
+
 }  // namespace
 
 TSimSession::TSimSession(TSimDevice& Device, const TSimSessionConfig& Config, TLineSink OnLine)
@@ -35,13 +50,17 @@ TSimSession::TSimSession(TSimDevice& Device, const TSimSessionConfig& Config, TL
               {Config.SplitRandom, Config.Seed + Config.SessionNumber * 7919u, Config.Baud}),
       FRandom(Config.Seed) {}
 
+std::string TSimSession::DebugGreeting(const TSimDevice& Device, const TSimSessionConfig& Config) {
+  return WithLineEnds(Device.Banner(), Config.LineEnd) + PromptOf(Device, Config);
+}
+
 void TSimSession::Start(uint64_t NowMs) {
   if (FConfig.Route == TSimRoute::Serial) {
     BeginReady(NowMs);
     return;
   }
-  FOutput.Queue("\r\nTallybox " + FDevice.Unit() + " remote access\r\n" +
-                    std::string(simtext::kPasswordRequest) + "\r\n",
+  FOutput.Queue(Lines("\r\nTallybox " + FDevice.Unit() + " remote access\r\n" +
+                      std::string(simtext::kPasswordRequest) + "\r\n"),
                 NowMs);
 }
 
@@ -120,8 +139,8 @@ void TSimSession::HandleLine(const std::string& Line, uint64_t NowMs) {
 
 void TSimSession::HandlePassword(const std::string& Line, uint64_t NowMs) {
   if (Line == FConfig.Password) {
-    Reply(FDevice.Banner(), NowMs);
-    if (!FConfig.NoPrompt) Reply(simtext::Prompt(FDevice.Unit()), NowMs);
+    Reply(Lines(FDevice.Banner()), NowMs);
+    Reply(Prompt(), NowMs);
     BeginReady(NowMs);
     return;
   }
@@ -130,11 +149,11 @@ void TSimSession::HandlePassword(const std::string& Line, uint64_t NowMs) {
 
 void TSimSession::RefusePassword(uint64_t NowMs) {
   if (++FWrongTries >= kPasswordTries) {
-    Reply("Access denied\r\nToo many attempts, goodbye\r\n", NowMs);
+    Reply(Lines("Access denied\r\nToo many attempts, goodbye\r\n"), NowMs);
     FState = TState::Closing;
     return;
   }
-  Reply("Access denied\r\n" + std::string(simtext::kPasswordRequest) + "\r\n", NowMs);
+  Reply(Lines("Access denied\r\n" + std::string(simtext::kPasswordRequest) + "\r\n"), NowMs);
 }
 
 void TSimSession::RefuseOverlongLine(uint64_t NowMs) {
@@ -143,9 +162,7 @@ void TSimSession::RefuseOverlongLine(uint64_t NowMs) {
       RefusePassword(NowMs);
       break;
     case TState::Ready:
-      Reply("Line too long\r\n" +
-                (FConfig.NoPrompt ? std::string() : simtext::Prompt(FDevice.Unit())),
-            NowMs);
+      Reply(Lines("Line too long\r\n") + Prompt(), NowMs);
       break;
     case TState::Ended:
     case TState::Closing:
@@ -169,9 +186,7 @@ void TSimSession::HandleCommand(const std::string& Line, uint64_t NowMs) {
     return;
   }
   const auto result = FDevice.Execute(Line, FConfig.Route == TSimRoute::Serial, NowMs);
-  std::string reply = result.Reply;
-  if (!FConfig.NoPrompt) reply += simtext::Prompt(FDevice.Unit());
-  Reply(std::move(reply), NowMs);
+  Reply(Lines(result.Reply) + Prompt(), NowMs);
   if (result.ModemLine) {
     // What went to the modem, then the modem's answer.
     Reply(simtext::ModemTraceLine(result.Modem), NowMs);
@@ -187,6 +202,14 @@ void TSimSession::Reply(std::string Text, uint64_t NowMs) {
   // The clock counts whole milliseconds; one more keeps a delay at least as long as asked.
   const uint64_t delay = FConfig.ReplyDelayMs == 0 ? 0 : FConfig.ReplyDelayMs + 1;
   FOutput.Queue(std::move(Text), NowMs + delay);
+}
+
+std::string TSimSession::Prompt() const {
+  return PromptOf(FDevice, FConfig);
+}
+
+std::string TSimSession::Lines(const std::string& Text) const {
+  return WithLineEnds(Text, FConfig.LineEnd);
 }
 
 void TSimSession::QueueUnsolicited(std::string Bytes, uint64_t NowMs) {
@@ -215,7 +238,7 @@ void TSimSession::Tick(uint64_t NowMs) {
     FNextEvent = NowMs + FConfig.EventIntervalMs;
   }
   if (NowMs >= FNextText) {
-    QueueUnsolicited(FDevice.NextTerminalText(), NowMs);
+    QueueUnsolicited(Lines(FDevice.NextTerminalText()), NowMs);
     FNextText = NowMs + FConfig.TextIntervalMs;
   }
   if (NowMs >= FNextModem) {

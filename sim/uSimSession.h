@@ -31,6 +31,9 @@ struct TSimSessionConfig {
   std::size_t DropAfterBytes = 0;
   std::string DropOnCommand;
   bool NoPrompt = false;
+  std::string AfterPrompt;       // sent right after every prompt, as a console's "$ " blank
+  std::string LineEnd = "\r\n";  // ends the lines of replies, banner and terminal text
+  bool BannerOnOpen = false;     // serial: banner and prompt wait before the port is opened
   std::size_t FloodBytes = 0;    // events sent in one burst after login
   std::size_t GarbageBytes = 0;  // random bytes sent after login
   uint32_t Seed = 1;
@@ -47,6 +50,10 @@ class TSimSession {
   static constexpr std::size_t kBacklogLimit = std::size_t{256} * 1024;
 
   TSimSession(TSimDevice& Device, const TSimSessionConfig& Config, TLineSink OnLine);
+
+  // What a device put into debug mode writes at once, before anyone holds the port open: its
+  // banner and prompt, in the configured line ends and with the text after the prompt.
+  static std::string DebugGreeting(const TSimDevice& Device, const TSimSessionConfig& Config);
 
   // The link has just opened: TCP asks for the password, the debug port is ready at once.
   void Start(uint64_t NowMs);
@@ -84,6 +91,10 @@ class TSimSession {
   void HandleCommand(const std::string& Line, uint64_t NowMs);
   void BeginReady(uint64_t NowMs);
   void Reply(std::string Text, uint64_t NowMs);
+  // The prompt with the text after it; empty with NoPrompt.
+  std::string Prompt() const;
+  // Text with its CR LF line ends written as the configured ones.
+  std::string Lines(const std::string& Text) const;
   void QueueUnsolicited(std::string Bytes, uint64_t NowMs);
   void QueueFlood(uint64_t NowMs);
   void QueueGarbage(uint64_t NowMs);

@@ -397,3 +397,43 @@ TEST_F(RegisterPages, ComparingWithAPresetListsTheDifferencesAndLoadsThePreset) 
   ASSERT_EQ(TModal::ShownMessages().size(), 2u);  // the missing r405 is named
   EXPECT_NE(TModal::ShownMessages()[1].Text.toStdString().find("r405"), std::string::npos);
 }
+
+// A console that sends a blank after each prompt, as a shell does, in pieces of a few bytes:
+// the registers page still holds every register with its value, and programming it writes
+// exactly the page's values and reads them all back.
+TEST_F(RegisterPages, ADeviceThatSendsABlankAfterItsPromptReadsAndProgramsWhole) {
+  StartTcpSim("127.0.32.27", {"--after-prompt", " ", "--split", "random", "--split", "7",
+                              "--split-gap", "3", "--events", "0", "--text", "0"});
+  StartProgram();
+  LogInAndWait("127.0.32.27");
+  EXPECT_EQ(Status(1), "v1.00");
+  ReadRegisters();
+  TParameterList& params = Main().Params();
+  ASSERT_GT(params.Count(), 20);
+  EXPECT_EQ(params.GetLine(0), "r100=42");
+  for (int32_t i = 0; i < params.Count(); ++i) {
+    const std::string line = params.GetLine(i);
+    EXPECT_TRUE(line.starts_with("r")) << line;
+    const std::string name = line.substr(0, line.find('='));
+    if (Js(QString("String(!!document.querySelector('input[type=text][name=%1]'))")
+               .arg(QString::fromStdString(name))) == "true")
+      EXPECT_EQ(Value(name.c_str()).toStdString(), params.GetValue(name)) << name;
+  }
+  EXPECT_EQ(Value("r100"), "42");
+  EXPECT_EQ(Value("r400"), "Depot north");
+
+  Js("document.querySelector('input[name=r100]').value = '77'; 'ok'");
+  const size_t mark = DeviceLog().size();
+  TModal::ClearShownMessages();
+  SubmitAndWait();
+  EXPECT_TRUE(TModal::ShownMessages().empty()) << "the read-back found every register";
+  std::vector<std::string> sent = LinesSince(mark);
+  ASSERT_EQ(sent.size(), params.Count() + 1u);  // each register once, then "r?"
+  EXPECT_EQ(sent.back(), "r?");
+  for (int32_t i = 0; i < params.Count(); ++i) EXPECT_EQ(sent[i], params.GetLine(i));
+  EXPECT_EQ(sent[0], "r100=77");
+
+  ReadRegisters();
+  EXPECT_EQ(Value("r100"), "77");
+  EXPECT_EQ(Value("r400"), "Depot north");
+}

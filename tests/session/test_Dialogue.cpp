@@ -233,6 +233,66 @@ TEST(Dialogue, PasswordWithALineBreakIsRefusedAndNothingSent) {
   }
 }
 
+// Text the device sent after a prompt, still waiting when the next request goes out from the
+// completion, is shown in the terminal first and is no part of that request's reply, whether
+// the reply is used, dropped (the idle poll, "bye") or cut short by the time-out.
+TEST(Dialogue, TextWaitingWhenARequestGoesOutReachesTheTerminalNotTheReply) {
+  const std::string text = "\x1b[36mstatus\x1b[0m ok\r\n";
+  struct TCase {
+    const char* Name;
+    std::function<void(TRig&)> Run;
+    std::vector<std::string> Calls;
+    std::string Terminal;
+  };
+  const TCase cases[] = {
+      {"the idle poll right after the version",
+       [&](TRig& rig) {
+         rig.Dialogue.Reset(&rig.Link);
+         rig.Dialogue.Opened(false);
+         rig.Tick("PASSWORD\r\n");
+         rig.Tick("Welcome\r\n" + Prompt + " ");
+         rig.Tick("i900=1.00\r\n" + Prompt + text);
+         rig.Tick("i900=1.00\r\n" + Prompt);
+       },
+       {"password", "close soon", "logged in 1.00"},
+       text},
+      {"the next step of a chain, then its time-out",
+       [&](TRig& rig) {
+         rig.LogIn();
+         rig.Dialogue.SendCommand("r?", 2000, [&rig] {
+           rig.Record("r?")();
+           rig.Dialogue.SendCommand("i?", 2000, rig.Record("i?"));
+         });
+         rig.Tick("a=1\r\n" + Prompt + text);
+         rig.Tick("i=2\r\n" + Prompt + text);
+         rig.Dialogue.SendCommand("diag", 2000, rig.Record("diag"));
+         rig.Tick("\x1b[K");
+         rig.Now += 2000;
+         rig.Tick();
+       },
+       {"r?:a=1;", "i?:i=2;", "diag:"},
+       text + text + "\x1b[K"},
+      {"bye behind a request",
+       [&](TRig& rig) {
+         rig.LogIn();
+         rig.Dialogue.SendCommand("r?", 2000, rig.Record("r?"));
+         rig.Dialogue.Disconnect(true);
+         rig.Tick("a=1\r\n" + Prompt + text);
+         rig.Tick("Goodbye\r\n" + Prompt);
+         EXPECT_TRUE(rig.Link.Terminated());
+       },
+       {"r?:a=1;"},
+       text},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TRig rig;
+    c.Run(rig);
+    EXPECT_EQ(rig.Calls, c.Calls);
+    EXPECT_EQ(rig.Terminal, c.Terminal);
+  }
+}
+
 TEST(Dialogue, IdlePollAndTheUserRequestsAroundIt) {
   TRig rig;
   rig.LogIn();
@@ -310,7 +370,7 @@ TEST(Dialogue, ConnectionClosedInsideACallbackEndsTheTick) {
     rig.Dialogue.Reset(&rig.Link);
     rig.Dialogue.Opened(true);
     rig.Link.Sent();
-    EXPECT_FALSE(rig.Tick("i900=1.00\r\n" + Prompt));
+    EXPECT_FALSE(rig.Tick("i900?\r\ni900=1.00\r\n" + Prompt));  // the debug port echoes
     EXPECT_EQ(rig.Link.Sent(), "");  // no idle poll to a dispatcher that has gone
     EXPECT_FALSE(rig.Dialogue.Busy());
   }

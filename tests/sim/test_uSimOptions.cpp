@@ -28,6 +28,11 @@ TEST(SimOptions, AcceptsOrReportsEachCommandLine) {
       {{"--frobnicate"}, "unknown option --frobnicate"},
       {{"--link", "x"}, "--link needs --serial"},
       {{"--no-prompt=yes"}, "unknown option"},
+      {{"--after-prompt", "\\q"}, "--after-prompt knows only the escapes"},
+      {{"--after-prompt", "\\x4"}, "--after-prompt knows only the escapes"},
+      {{"--after-prompt", "a\\"}, "--after-prompt knows only the escapes"},
+      {{"--eol", "crlf", "--eol", "dos"}, "--eol expects crlf, lf or cr"},
+      {{"--banner-on-open"}, "--banner-on-open needs --serial"},
   };
   for (const auto& c : cases) {
     TSimOptions options;
@@ -41,4 +46,11 @@ TEST(SimOptions, AcceptsOrReportsEachCommandLine) {
   SimParseOptions({"--address=127.0.0.9", "--serial", "--tcp"}, options);
   EXPECT_EQ(options.Address, "127.0.0.9");
   EXPECT_TRUE(options.Tcp && options.Serial);
+
+  SimParseOptions(
+      {"--serial", "--banner-on-open", "--eol", "cr", "--after-prompt", "\\e[K\\x20\\\\\\r\\n\\t$"},
+      options);
+  EXPECT_TRUE(options.Session.BannerOnOpen);
+  EXPECT_EQ(options.Session.LineEnd, "\r");
+  EXPECT_EQ(options.Session.AfterPrompt, "\x1b[K \\\r\n\t$");
 }
