@@ -332,7 +332,7 @@ bool TCommPort::WriteDone() {
 bool TCommPort::WaitWriteDone(int32_t TimeoutMs) {
   if (WriteDone()) return true;
   const bool canTakeMore = FBytesWritten < FWriteCount && !FlowStopped();
-  pollfd writable{FHandle, POLLOUT, 0};
+  pollfd writable{static_cast<int>(FHandle), POLLOUT, 0};
   // Waiting for room wakes as soon as the driver takes more; otherwise the line is held or
   // draining, and a plain pause serves.
   poll(canTakeMore ? &writable : nullptr, canTakeMore ? 1 : 0, TimeoutMs);

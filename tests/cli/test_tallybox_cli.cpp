@@ -44,9 +44,11 @@ class CliProgram : public ::testing::Test {
   }
   std::string Log() const { return FFolder.Path("sim.log"); }
   std::string Path(const std::string& Name) const { return FFolder.Path(Name); }
-  TCliResult Run(std::vector<std::string> Args, std::vector<std::string> Env = {WithPassword}) {
-    Args.insert(Args.begin(), Cli);
-    return RunCli(Args, Env);
+  TCliResult Run(const std::vector<std::string>& Args,
+                 std::vector<std::string> Env = {WithPassword}) {
+    std::vector<std::string> command = CliCommand(Cli);
+    command.insert(command.end(), Args.begin(), Args.end());
+    return RunCli(command, Env);
   }
 
   TTempFolder FFolder{"tbx-cli"};
