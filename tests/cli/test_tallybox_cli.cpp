@@ -409,6 +409,7 @@ TEST_F(CliProgram, SerialPortThroughAComLink) {
   const TCliResult absent = RunCli(absentArgs, {env});
   EXPECT_EQ(absent.ExitCode, 1);
   EXPECT_NE(absent.Err.find("COM8"), std::string::npos) << absent.Err;
+  std::filesystem::remove(ComLinkPath(config, 8));
 }
 
 // The simulator's terminal stands in for a USB adapter: "ports" lists it, --port reaches it

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # tallybox-sim.exe under Wine plays the device for tallybox-cli.exe: the registers, a program
-# round trip, JSON, a wrong password; Ctrl+C stops it cleanly; and it refuses the serial port,
-# which needs a pseudo-terminal. Usage: sim_under_wine.sh <wine> <tallybox-sim.exe> <tallybox-cli.exe>
+# round trip, JSON, a wrong password, the COM port list; Ctrl+C stops it cleanly; and it
+# refuses the serial port, which needs a pseudo-terminal.
+# Usage: sim_under_wine.sh <wine> <tallybox-sim.exe> <tallybox-cli.exe>
 set -euo pipefail
 wine=$1 sim=$2 cli=$3
 address=127.0.48.1
@@ -26,6 +27,9 @@ set +e
 TALLYBOX_PASSWORD=wrong "$wine" "$cli" --host $address version 2>/dev/null
 [ $? -eq 4 ] || fail "a wrong password does not end with 4"
 set -e
+
+# The COM ports Windows knows: nine lines whatever the machine has.
+[ "$("$wine" "$cli" ports | grep -c '^COM[1-9] ')" = 9 ] || fail "ports"
 
 kill -INT $pid
 wait $pid || fail "the simulator did not stop cleanly"
