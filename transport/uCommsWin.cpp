@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <functional>
 
 #include "transport/uComms.h"
 
@@ -16,27 +17,6 @@ constexpr uint32_t AllLinesOn =
     TCommPort::CtsOn | TCommPort::DsrOn | TCommPort::RingOn | TCommPort::RlsdOn;
 constexpr DWORD QueueSize = 16384;
 
-uint8_t ParityCode(char Parity) {
-  switch (Parity) {
-    case 'O':
-      return ODDPARITY;
-    case 'E':
-      return EVENPARITY;
-    case 'M':
-      return MARKPARITY;
-    case 'S':
-      return SPACEPARITY;
-    default:
-      return NOPARITY;
-  }
-}
-
-uint8_t StopBitsCode(double StopBits) {
-  if (StopBits <= 1.0) return ONESTOPBIT;
-  if (StopBits <= 1.5) return ONE5STOPBITS;
-  return TWOSTOPBITS;
-}
-
 // The DCB's flag bits are one word after its length and speed, in the order Windows declares
 // them; the port sets them all at once.
 void SetDcbFlags(DCB& Dcb, uint32_t Flags) {
@@ -45,6 +25,15 @@ void SetDcbFlags(DCB& Dcb, uint32_t Flags) {
 
 HANDLE AsHandle(intptr_t Handle) {
   return reinterpret_cast<HANDLE>(Handle);
+}
+
+// Reads the device's state, changes it and writes it back; false when either call failed.
+bool ChangeDcb(intptr_t Handle, const std::function<void(DCB&)>& Change) {
+  DCB dcb{};
+  dcb.DCBlength = sizeof dcb;
+  if (!GetCommState(AsHandle(Handle), &dcb)) return false;
+  Change(dcb);
+  return SetCommState(AsHandle(Handle), &dcb);
 }
 
 // A manual-reset event named "TCommPort<nn>_<Kind>", the first index from From on whose name
@@ -86,76 +75,29 @@ TCommPort::~TCommPort() {
   Close();
 }
 
-void TCommPort::SetPort(int32_t N) {
-  const bool wasOpen = IsOpen();
-  Close();
-  FPort = N;
-  if (N <= 0) throw ECommPort("Invalid Port Number");
-  FDeviceName = Format("COM%d:", N);
-  FDevicePath.clear();
-  if (wasOpen) Open();
-}
-
-void TCommPort::SetDevice(const std::string& Path) {
-  const bool wasOpen = IsOpen();
-  Close();
-  FPort = 0;
-  FDeviceName = Path;
-  FDevicePath = Path;
-  if (wasOpen) Open();
-}
-
 // The setters change the one item in the device's current state; their failures are ignored.
 void TCommPort::SetBaudRate(uint32_t Value) {
   FBaudRate = Value;
-  DCB dcb{};
-  dcb.DCBlength = sizeof dcb;
-  if (!IsOpen() || !GetCommState(AsHandle(FHandle), &dcb)) return;
-  dcb.BaudRate = Value;
-  if (SetCommState(AsHandle(FHandle), &dcb)) FState.BaudRate = Value;
+  if (IsOpen() && ChangeDcb(FHandle, [&](DCB& Dcb) { Dcb.BaudRate = Value; }))
+    FState.BaudRate = Value;
 }
 
 void TCommPort::SetDSRFlow(bool Value) {
   FDSRFlow = Value;
-  DCB dcb{};
-  dcb.DCBlength = sizeof dcb;
-  if (!IsOpen() || !GetCommState(AsHandle(FHandle), &dcb)) return;
-  dcb.fOutxDsrFlow = Value;
-  if (SetCommState(AsHandle(FHandle), &dcb))
+  if (IsOpen() && ChangeDcb(FHandle, [&](DCB& Dcb) { Dcb.fOutxDsrFlow = Value; }))
     FState.Flags = Value ? FState.Flags | FlagOutxDsrFlow : FState.Flags & ~FlagOutxDsrFlow;
 }
 
 void TCommPort::SetCTSFlow(bool Value) {
   FCTSFlow = Value;
-  DCB dcb{};
-  dcb.DCBlength = sizeof dcb;
-  if (!IsOpen() || !GetCommState(AsHandle(FHandle), &dcb)) return;
-  dcb.fOutxCtsFlow = Value;
-  if (SetCommState(AsHandle(FHandle), &dcb))
+  if (IsOpen() && ChangeDcb(FHandle, [&](DCB& Dcb) { Dcb.fOutxCtsFlow = Value; }))
     FState.Flags = Value ? FState.Flags | FlagOutxCtsFlow : FState.Flags & ~FlagOutxCtsFlow;
-}
-
-bool TCommPort::SetActive(bool Value) {
-  return Value ? Open() : Close();
 }
 
 // COM<n> is COM<n>: the device namespace name also reaches ports numbered above 9.
 std::string TCommPort::DevicePath() const {
   if (!FDevicePath.empty()) return FDevicePath;
   return "\\\\.\\COM" + std::to_string(FPort);
-}
-
-TCommState TCommPort::BuildState() const {
-  TCommState state;
-  state.BaudRate = FBaudRate;
-  state.Flags = FlagBinary | FlagParity | FlagDtrEnable | FlagRtsEnable;
-  if (FCTSFlow) state.Flags |= FlagOutxCtsFlow;
-  if (FDSRFlow) state.Flags |= FlagOutxDsrFlow;
-  state.Parity = ParityCode(FParity);
-  state.StopBits = StopBitsCode(FStopBits);
-  state.ByteSize = FByteSize;
-  state.ErrorChar = 0x7F;
-  return state;
 }
 
 bool TCommPort::Open() {

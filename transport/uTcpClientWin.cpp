@@ -64,33 +64,8 @@ int WaitWritable(SOCKET Socket, int32_t TimeoutMs, bool& Failed) {
 }
 }  // namespace
 
-TTcpClient::TTcpClient() : FReceived(8192, 0) {}
-
-TTcpClient::~TTcpClient() {
-  Disconnect();
-}
-
-void TTcpClient::Connect(int32_t TimeoutMs) {
-  Disconnect();
-  StartWinsock();
-  FReceived.Seek(0, 2);
-  FReceived.DiscardRead();
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(TimeoutMs);
-  const auto addresses = LookUpHost(Resolver, Host, Port, deadline, [this] { return Stopping(); });
-  std::string lastError = "No address";
-  for (const TTcpAddress& a : addresses) {
-    try {
-      FSocket = OpenSocket(a, deadline);
-      return;
-    } catch (const ETcpError& e) {
-      lastError = e.what();
-      if (Stopping()) break;
-    }
-  }
-  throw ETcpError(lastError);
-}
-
 TSocketHandle TTcpClient::OpenSocket(const TTcpAddress& Address, TDeadline Deadline) {
+  StartWinsock();
   const SOCKET s = WSASocketW(Address.Family, Address.SockType, Address.Protocol, nullptr, 0,
                               WSA_FLAG_NO_HANDLE_INHERIT);
   if (s == INVALID_SOCKET)
@@ -147,16 +122,6 @@ void TTcpClient::PollReceive() {
     Disconnect();
     throw ETcpError("Receive failed: " + SystemText(error));
   }
-}
-
-int32_t TTcpClient::Available() {
-  return static_cast<int32_t>(FReceived.Size());
-}
-
-void TTcpClient::Take(void* Buffer, int32_t Count) {
-  FReceived.Seek(0, 0);
-  FReceived.ReadBuffer(Buffer, Count);
-  FReceived.DiscardRead();
 }
 
 void TTcpClient::Send(const void* Buffer, int32_t Count) {
