@@ -475,13 +475,13 @@ TEST_F(CliProgram, DialUpThroughThePhoneBook) {
   WriteFileBytes(Path("book.txt"), "Depot|0100 6024|||127.0.40.8|\n");
   const std::vector<std::string> env{WithPassword, "TALLYBOX_RASSIM_BOOK=" + Path("book.txt"),
                                      "TALLYBOX_RASSIM_LOG=" + Path("dial.log")};
-  const TCliResult r = RunCli({Cli, "--dial", "Depot", "--phone", "0100 9", "version"}, env);
+  const TCliResult r = Run({"--dial", "Depot", "--phone", "0100 9", "version"}, env);
   EXPECT_EQ(r.ExitCode, 0) << r.Err;
   EXPECT_EQ(r.Out, "1.00\n");
   const std::string dials = ReadFileBytes(Path("dial.log"));
   EXPECT_NE(dials.find("0100 9"), std::string::npos) << dials;
   EXPECT_NE(dials.find("hang"), std::string::npos) << dials;
-  const TCliResult unknown = RunCli({Cli, "--dial", "Nowhere", "version"}, env);
+  const TCliResult unknown = Run({"--dial", "Nowhere", "version"}, env);
   EXPECT_EQ(unknown.ExitCode, 1);
   EXPECT_NE(unknown.Err, "");
 }
