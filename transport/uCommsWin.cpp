@@ -2,6 +2,7 @@
 // with a DCB, polled with ClearCommError and read with immediate-return time-outs.
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -19,6 +20,7 @@ constexpr DWORD QueueSize = 16384;
 
 // The DCB's flag bits are one word after its length and speed, in the order Windows declares
 // them; the port sets them all at once.
+static_assert(offsetof(DCB, BaudRate) == 4 && offsetof(DCB, wReserved) == 12);
 void SetDcbFlags(DCB& Dcb, uint32_t Flags) {
   std::memcpy(reinterpret_cast<char*>(&Dcb) + 8, &Flags, sizeof Flags);
 }

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <thread>
 
@@ -193,6 +194,48 @@ TEST(WindowsSerial, ClosedPortAnswersAsTheDispatcherExpects) {
   EXPECT_EQ(ListComPorts({{"COM2", "", "USB Serial Port (COM2)"}}, {})[1].Description,
             "USB Serial Port (COM2)");
   EXPECT_THROW(AssignComPort(3, {"COM2", "", ""}), ECommPort);
+}
+
+// scripts/test-windows links COM<TALLYBOX_TEST_COM> of the prefix to the Linux simulator's
+// serial debug terminal.
+TEST(WindowsSerial, DebugPortOpensWithItsLineSettingsAndCarriesTheDialogue) {
+  const char* com = std::getenv("TALLYBOX_TEST_COM");
+  if (!com) GTEST_SKIP() << "no COM port linked to a simulator";
+  TCommPort port;
+  port.SetPort(std::atoi(com));
+  port.SetBaudRate(115200);
+  port.SetParity('N');
+  port.SetByteSize(8);
+  port.SetDSRFlow(true);
+  port.SetCTSFlow(true);
+  ASSERT_TRUE(port.Open()) << SerialOpenProblem(port.DevicePath(), port.OpenError());
+  const TCommState state = port.CommState();
+  EXPECT_EQ(state.Flags, 0x101Fu);
+  EXPECT_EQ(state.BaudRate, 115200u);
+  EXPECT_EQ(state.Parity, TCommPort::NoParity);
+  EXPECT_EQ(state.StopBits, TCommPort::OneStopBit);
+  EXPECT_EQ(state.ByteSize, 8);
+  EXPECT_TRUE(port.CTS() && port.DSR());  // a terminal has no modem lines: all read as on
+  EXPECT_FALSE(port.OutputHeld());
+
+  const std::string request = "i900?\r\n";
+  port.Write(request.data(), int32_t(request.size()));
+  EXPECT_TRUE(port.WaitWriteDone(2000));
+  std::string reply;
+  for (int i = 0; i < 300 && reply.find("i900=1.00") == std::string::npos; ++i) {
+    char buffer[256];
+    const uint32_t waiting = port.InQueue();
+    if (waiting > 0)
+      reply.append(buffer,
+                   size_t(port.Read(buffer, int32_t(std::min<uint32_t>(waiting, sizeof buffer)))));
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_NE(reply.find("i900=1.00"), std::string::npos) << reply;
+  const std::string bye = "bye\r\n";
+  port.Write(bye.data(), int32_t(bye.size()));
+  EXPECT_TRUE(port.WaitWriteDone(2000));
+  EXPECT_TRUE(port.Close());
+  EXPECT_FALSE(port.IsOpen());
 }
 
 TEST(WindowsText, NamesCompareWithoutCaseButWithBlanks) {
