@@ -1,13 +1,13 @@
 // tallybox-cli: one request to a Tallybox from a script or a terminal, over TCP, a serial
 // debug port or dial-up, with the exit status telling how it went.
 #include <signal.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <cstdlib>
 #include <iostream>
 
 #include "cli/uCliCommands.h"
+#include "cli/uCliConsole.h"
 #include "cli/uCliExit.h"
 #include "cli/uCliFleet.h"
 #include "cli/uCliOptions.h"
@@ -22,28 +22,6 @@ namespace {
 
 std::atomic<bool> Interrupted{false};
 std::atomic<int> Signalled{0};
-static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free);
-
-// The first Ctrl+C or kill ends the session cleanly; a second one ends the program at once,
-// with the terminal as it was.
-void OnSignal(int Number) {
-  if (Signalled.exchange(Number) != 0) {
-    RestoreTerminalAtExit();
-    ::_exit(128 + Number);
-  }
-  Interrupted = true;
-}
-
-// No SA_RESTART, so waits give up at once. A reader that goes away gives write errors, not a
-// signal that would end the program before the session is closed.
-void CatchSignals() {
-  struct sigaction action {};
-  action.sa_handler = OnSignal;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-  signal(SIGPIPE, SIG_IGN);
-}
 
 // One failure, one line on standard error.
 int Fail(TCliExit Code, std::string Message) {
@@ -69,8 +47,8 @@ int Run(const TCliOptions& Options) {
   TCliOutput out = TCliOutput::ForStandardOutput(Options.Raw);
   std::string password;
   if (Options.Route != TCliRoute::Serial)
-    password = ResolvePassword({Options.PasswordFile, std::getenv("TALLYBOX_PASSWORD"), "/dev/tty"},
-                               Interrupted);
+    password = ResolvePassword(
+        {Options.PasswordFile, std::getenv("TALLYBOX_PASSWORD"), kCliTerminal}, Interrupted);
   if (Options.Route == TCliRoute::DialUp) RasLoadByName();  // before any thread starts
   return RunOnDevice(Options, *command, password, out, std::cerr, Interrupted);
 }
@@ -78,7 +56,7 @@ int Run(const TCliOptions& Options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  CatchSignals();
+  PrepareConsole(Interrupted, Signalled);
   TCliOptions options;
   const std::string error = ParseCliOptions({argv + 1, argv + argc}, options);
   if (options.Help || options.Version) {

@@ -1,28 +1,18 @@
 #include "cli/uCliOutput.h"
 
-#include <langinfo.h>
-#include <locale.h>
-#include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
+#include "cli/uCliConsole.h"
 #include "cli/uCliExit.h"
 #include "rtl/AnsiText.h"
 
 namespace {
 
 constexpr size_t kFlushAt = 1 << 16;
-
-bool TerminalIsUtf8() {
-  const locale_t locale = ::newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(nullptr));
-  if (!locale) return false;
-  const bool utf8 = std::strcmp(::nl_langinfo_l(CODESET, locale), "UTF-8") == 0;
-  ::freelocale(locale);
-  return utf8;
-}
 
 void AppendHex(std::string& Out, unsigned char Byte) {
   char hex[8];
@@ -79,8 +69,7 @@ void TCliOutput::Flush() {
     const ssize_t n = ::write(FFd, FBuffer.data() + done, FBuffer.size() - done);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {  // an inherited non-blocking output
-      pollfd room{FFd, POLLOUT, 0};
-      ::poll(&room, 1, -1);
+      WaitWritable(FFd);
       continue;
     }
     if (n <= 0) FError = n < 0 ? errno : EIO;

@@ -20,7 +20,7 @@ bool SetOption(int Socket, int Level, int Name, int Value) {
 }
 }  // namespace
 
-int32_t SetKeepAlive(int Socket, int32_t TimeMs, int32_t IntervalMs) {
+int32_t SetKeepAlive(TSocketHandle Socket, int32_t TimeMs, int32_t IntervalMs) {
   if (TimeMs <= 0) return SetOption(Socket, SOL_SOCKET, SO_KEEPALIVE, 0) ? 0 : -1;
   const bool ok = SetOption(Socket, IPPROTO_TCP, TCP_KEEPIDLE, Seconds(TimeMs)) &&
                   SetOption(Socket, IPPROTO_TCP, TCP_KEEPINTVL, Seconds(IntervalMs)) &&

@@ -1,18 +1,7 @@
 #include "rtl/ProgramFolder.h"
 
-#include <unistd.h>
-
-#include <climits>
 #include <filesystem>
 #include <system_error>
-
-std::string ProgramFolder() {
-  char path[PATH_MAX];
-  const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (length <= 0) return "./";
-  std::string exe(path, static_cast<size_t>(length));
-  return exe.substr(0, exe.rfind('/') + 1);
-}
 
 static bool HoldsHomePage(const std::string& Folder) {
   std::error_code ignored;

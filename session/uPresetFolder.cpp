@@ -22,7 +22,7 @@ bool MadeWritable(const fs::path& Folder) {
   if (FolderOfAnotherUser(Folder.string())) return false;
   std::error_code ec;
   fs::create_directories(Folder, ec);
-  return !ec && fs::is_directory(Folder, ec) && ::access(Folder.c_str(), W_OK) == 0;
+  return !ec && fs::is_directory(Folder, ec) && ::access(Folder.string().c_str(), W_OK) == 0;
 }
 
 }  // namespace

@@ -4,34 +4,9 @@
 #include "sim/uSimLoop.h"
 #include "sim/uSimOptions.h"
 #include "sim/uSimPresetFile.h"
-
-#include <fcntl.h>
-#include <signal.h>
-#include <unistd.h>
+#include "sim/uSimStop.h"
 
 #include <iostream>
-
-namespace {
-
-int gStopPipe[2] = {-1, -1};
-
-extern "C" void OnStopSignal(int) {
-  const char byte = 1;
-  [[maybe_unused]] const ssize_t ignored = write(gStopPipe[1], &byte, 1);
-}
-
-bool InstallStopHandlers() {
-  if (pipe2(gStopPipe, O_CLOEXEC | O_NONBLOCK) != 0) return false;
-  struct sigaction action {};
-  action.sa_handler = OnStopSignal;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-  signal(SIGPIPE, SIG_IGN);
-  return true;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   TSimOptions options;
@@ -55,7 +30,8 @@ int main(int argc, char** argv) {
     for (const auto& warning : warnings)
       std::cerr << "tallybox-sim: " << options.RegisterFile << ": skipped " << warning << "\n";
   }
-  if (!InstallStopHandlers()) {
+  const int stopFd = InstallStopHandlers();
+  if (stopFd < 0) {
     std::cerr << "tallybox-sim: cannot install signal handlers\n";
     return 1;
   }
@@ -65,7 +41,7 @@ int main(int argc, char** argv) {
     std::cerr << "tallybox-sim: " << openError << "\n";
     return 1;
   }
-  loop.Run(gStopPipe[0]);
+  loop.Run(stopFd);
   std::cout << "tallybox-sim: stopped" << std::endl;
   return 0;
 }

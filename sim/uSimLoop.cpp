@@ -3,9 +3,6 @@
 #include "sim/uSimTcp.h"
 #include "sim/uSimText.h"
 
-#include <poll.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -24,8 +21,8 @@ TSimLoop::TSimLoop(const TSimOptions& Options, TSimDevice& Device, std::ostream&
     : FOptions(Options), FDevice(Device), FOut(Out) {}
 
 TSimLoop::~TSimLoop() {
-  for (auto& client : FClients) close(client.Fd);
-  if (FListener >= 0) close(FListener);
+  for (auto& client : FClients) SimClose(client.Fd);
+  if (FListener >= 0) SimClose(FListener);
   if (FLog) std::fclose(FLog);
 }
 
@@ -95,10 +92,9 @@ void TSimLoop::LogLine(const std::string& Line) {
 bool TSimLoop::Flush(TLink& Link, uint64_t NowMs) {
   auto& output = Link.Session->Output();
   for (auto piece = output.Peek(NowMs); !piece.empty(); piece = output.Peek(NowMs)) {
-    // SIGPIPE is ignored by the program, so a vanished peer shows here as an error.
-    const ssize_t sent = write(Link.Fd, piece.data(), piece.size());
+    const long sent = SimWrite(Link.Fd, piece.data(), piece.size());
     if (sent < 0) {
-      if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) break;
+      if (SimTryLater()) break;
       return false;
     }
     output.Consume(static_cast<std::size_t>(sent), NowMs);
@@ -108,9 +104,9 @@ bool TSimLoop::Flush(TLink& Link, uint64_t NowMs) {
 
 bool TSimLoop::Receive(TLink& Link, uint64_t NowMs) {
   char buffer[4096];
-  const ssize_t received = read(Link.Fd, buffer, sizeof buffer);
+  const long received = SimRead(Link.Fd, buffer, sizeof buffer);
   if (received == 0) return false;
-  if (received < 0) return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
+  if (received < 0) return SimTryLater();
   Link.Session->Receive(std::string_view(buffer, static_cast<std::size_t>(received)), NowMs);
   SpreadEvents(NowMs);
   return true;
@@ -126,7 +122,7 @@ void TSimLoop::SpreadEvents(uint64_t NowMs) {
 void TSimLoop::AcceptAll(uint64_t NowMs) {
   for (int fd = SimAccept(FListener); fd >= 0; fd = SimAccept(FListener))
     FClients.push_back({fd, NewSession(TSimRoute::Tcp, NowMs)});
-  if (errno == EMFILE || errno == ENFILE) FAcceptPausedUntil = NowMs + kAcceptPauseMs;
+  if (SimOutOfDescriptors()) FAcceptPausedUntil = NowMs + kAcceptPauseMs;
 }
 
 void TSimLoop::DropSerial() {
@@ -182,7 +178,7 @@ int TSimLoop::PollTimeout(uint64_t NowMs) const {
 pollfd TSimLoop::PollEntry(const TLink& Link, uint64_t NowMs) {
   const bool due = !Link.Session->Output().Peek(NowMs).empty();
   const bool wanted = Link.Session->WantsInput();
-  return {Link.Fd, static_cast<short>((wanted ? POLLIN : 0) | (due ? POLLOUT : 0)), 0};
+  return SimPollEntry(Link.Fd, static_cast<short>((wanted ? POLLIN : 0) | (due ? POLLOUT : 0)));
 }
 
 void TSimLoop::Advance(uint64_t NowMs) {
@@ -197,9 +193,9 @@ void TSimLoop::Advance(uint64_t NowMs) {
 std::vector<pollfd> TSimLoop::PollSet(int StopFd, uint64_t NowMs) const {
   // poll() skips negative descriptors: no listener without TCP, no terminal without a client.
   const int listener = FAcceptPausedUntil > NowMs ? -1 : FListener;
-  std::vector<pollfd> fds{{StopFd, POLLIN, 0}, {listener, POLLIN, 0}};
+  std::vector<pollfd> fds{SimPollEntry(StopFd, POLLIN), SimPollEntry(listener, POLLIN)};
   for (const auto& client : FClients) fds.push_back(PollEntry(client, NowMs));
-  fds.push_back(FSerial.Session ? PollEntry(FSerial, NowMs) : pollfd{-1, 0, 0});
+  fds.push_back(FSerial.Session ? PollEntry(FSerial, NowMs) : SimPollEntry(-1, 0));
   return fds;
 }
 
@@ -219,7 +215,7 @@ void TSimLoop::Dispatch(const std::vector<pollfd>& Fds, uint64_t NowMs) {
 
 void TSimLoop::RemoveGoneClients() {
   std::erase_if(FClients, [](const TLink& Client) {
-    if (Client.Gone) close(Client.Fd);
+    if (Client.Gone) SimClose(Client.Fd);
     return Client.Gone;
   });
 }
@@ -231,7 +227,7 @@ void TSimLoop::Run(int StopFd) {
     // neither POLLOUT nor a wake-up time.
     const uint64_t now = NowMs();
     auto fds = PollSet(StopFd, now);
-    if (poll(fds.data(), fds.size(), PollTimeout(now)) < 0 && errno != EINTR) break;
+    if (SimPoll(fds.data(), fds.size(), PollTimeout(now)) < 0) break;
     if (fds[0].revents != 0) break;
     Dispatch(fds, NowMs());
   }

@@ -7,8 +7,7 @@
 #include "sim/uSimOptions.h"
 #include "sim/uSimPty.h"
 #include "sim/uSimSession.h"
-
-#include <poll.h>
+#include "sim/uSimTcp.h"
 
 #include <cstdio>
 #include <memory>

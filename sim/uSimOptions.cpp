@@ -2,7 +2,11 @@
 
 #include "sim/uSimRegisters.h"
 
+#ifdef _WIN32
+#include <ws2tcpip.h>
+#else
 #include <arpa/inet.h>
+#endif
 
 #include <algorithm>
 #include <charconv>

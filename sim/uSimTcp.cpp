@@ -40,3 +40,33 @@ int SimAccept(int Listener) {
   setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
   return fd;
 }
+
+pollfd SimPollEntry(int Fd, short Events) {
+  return {Fd, Events, 0};
+}
+
+int SimPoll(pollfd* Fds, std::size_t Count, int TimeoutMs) {
+  const int ready = poll(Fds, Count, TimeoutMs);
+  return ready < 0 && errno == EINTR ? 0 : ready;
+}
+
+long SimRead(int Fd, char* Buffer, std::size_t Count) {
+  return read(Fd, Buffer, Count);
+}
+
+// SIGPIPE is ignored by the program, so a vanished peer shows here as an error.
+long SimWrite(int Fd, const char* Buffer, std::size_t Count) {
+  return write(Fd, Buffer, Count);
+}
+
+bool SimTryLater() {
+  return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
+}
+
+bool SimOutOfDescriptors() {
+  return errno == EMFILE || errno == ENFILE;
+}
+
+void SimClose(int Fd) {
+  close(Fd);
+}

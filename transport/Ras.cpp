@@ -1,10 +1,9 @@
 #include "transport/Ras.h"
 
-#include <dlfcn.h>
-#include <unistd.h>
-
-#include <climits>
 #include <string>
+
+#include "rtl/ProgramFolder.h"
+#include "transport/uSharedLibrary.h"
 
 namespace {
 
@@ -33,7 +32,7 @@ constinit TBinding binding;
 
 template <class TEntry>
 void Bind(TEntry& Entry, const char* Name) {
-  Entry = reinterpret_cast<TEntry>(dlsym(binding.Library, Name));
+  Entry = reinterpret_cast<TEntry>(SharedLibrarySymbol(binding.Library, Name));
 }
 
 bool Adopt(void* Library) {
@@ -48,14 +47,6 @@ bool Adopt(void* Library) {
   Bind(binding.GetErrorString, "RasGetErrorStringA");
   Bind(binding.CreatePhonebookEntry, "RasCreatePhonebookEntryA");
   return true;
-}
-
-std::string ProgramFolder() {
-  char path[PATH_MAX];
-  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (n <= 0) return "";
-  const std::string exe(path, size_t(n));
-  return exe.substr(0, exe.rfind('/') + 1);
 }
 
 // Loads by name at start-up and frees at exit, as the program expects of the binding.
@@ -73,18 +64,18 @@ bool RasLoaded() {
 bool RasLoadByName() {
   RasUnload();
   const std::string beside = ProgramFolder() + RasLibraryName;
-  void* library = dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!library) library = dlopen(RasLibraryName, RTLD_NOW | RTLD_LOCAL);
+  void* library = OpenSharedLibrary(beside);
+  if (!library) library = OpenSharedLibrary(RasLibraryName);
   return Adopt(library);
 }
 
 bool RasLoadFrom(const std::string& Path) {
   RasUnload();
-  return Adopt(dlopen(Path.c_str(), RTLD_NOW | RTLD_LOCAL));
+  return Adopt(OpenSharedLibrary(Path));
 }
 
 void RasUnload() {
-  if (binding.Library) dlclose(binding.Library);
+  if (binding.Library) CloseSharedLibrary(binding.Library);
   binding = TBinding{};
 }
 

@@ -92,7 +92,11 @@ uint32_t RasCreatePhonebookEntry(void* OwnerWindow, const char* Phonebook);
 // The binding itself. The program loads by name once before any thread starts and frees at
 // exit (both happen on their own); the calls below change the binding and must only be made
 // while no other thread uses it.
+#ifdef _WIN32
+constexpr const char* RasLibraryName = "rasapi32.dll";
+#else
 constexpr const char* RasLibraryName = "librasapi32.so";
+#endif
 // True when a library is loaded.
 bool RasLoaded();
 // Frees whatever is loaded, then looks for RasLibraryName beside the running program, then

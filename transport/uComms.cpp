@@ -21,27 +21,6 @@ constexpr uint32_t LineErrors =
 constexpr uint32_t AllLinesOn =
     TCommPort::CtsOn | TCommPort::DsrOn | TCommPort::RingOn | TCommPort::RlsdOn;
 
-uint8_t ParityCode(char Parity) {
-  switch (Parity) {
-    case 'O':
-      return TCommPort::OddParity;
-    case 'E':
-      return TCommPort::EvenParity;
-    case 'M':
-      return TCommPort::MarkParity;
-    case 'S':
-      return TCommPort::SpaceParity;
-    default:
-      return TCommPort::NoParity;
-  }
-}
-
-uint8_t StopBitsCode(double StopBits) {
-  if (StopBits <= 1.0) return TCommPort::OneStopBit;
-  if (StopBits <= 1.5) return TCommPort::One5StopBits;
-  return TCommPort::TwoStopBits;
-}
-
 uint32_t Grew(uint32_t Now, uint32_t& Before) {
   const bool grew = Now != Before;
   Before = Now;
@@ -54,25 +33,6 @@ TCommPort::TCommPort() = default;
 
 TCommPort::~TCommPort() {
   Close();
-}
-
-void TCommPort::SetPort(int32_t N) {
-  const bool wasOpen = IsOpen();
-  Close();
-  FPort = N;
-  if (N <= 0) throw ECommPort("Invalid Port Number");
-  FDeviceName = Format("COM%d:", N);
-  FDevicePath.clear();
-  if (wasOpen) Open();
-}
-
-void TCommPort::SetDevice(const std::string& Path) {
-  const bool wasOpen = IsOpen();
-  Close();
-  FPort = 0;
-  FDeviceName = Path;
-  FDevicePath = Path;
-  if (wasOpen) Open();
 }
 
 void TCommPort::SetBaudRate(uint32_t Value) {
@@ -101,26 +61,9 @@ void TCommPort::SetCTSFlow(bool Value) {
     FState.Flags = Value ? FState.Flags | FlagOutxCtsFlow : FState.Flags & ~FlagOutxCtsFlow;
 }
 
-bool TCommPort::SetActive(bool Value) {
-  return Value ? Open() : Close();
-}
-
 std::string TCommPort::DevicePath() const {
   if (!FDevicePath.empty()) return FDevicePath;
   return ComDevicePath(FPort, TSerialFolders::FromEnvironment().Dev);
-}
-
-TCommState TCommPort::BuildState() const {
-  TCommState state;
-  state.BaudRate = FBaudRate;
-  state.Flags = FlagBinary | FlagParity | FlagDtrEnable | FlagRtsEnable;
-  if (FCTSFlow) state.Flags |= FlagOutxCtsFlow;
-  if (FDSRFlow) state.Flags |= FlagOutxDsrFlow;
-  state.Parity = ParityCode(FParity);
-  state.StopBits = StopBitsCode(FStopBits);
-  state.ByteSize = FByteSize;
-  state.ErrorChar = 0x7F;
-  return state;
 }
 
 bool TCommPort::Open() {
@@ -332,7 +275,7 @@ bool TCommPort::WriteDone() {
 bool TCommPort::WaitWriteDone(int32_t TimeoutMs) {
   if (WriteDone()) return true;
   const bool canTakeMore = FBytesWritten < FWriteCount && !FlowStopped();
-  pollfd writable{FHandle, POLLOUT, 0};
+  pollfd writable{static_cast<int>(FHandle), POLLOUT, 0};
   // Waiting for room wakes as soon as the driver takes more; otherwise the line is held or
   // draining, and a plain pause serves.
   poll(canTakeMore ? &writable : nullptr, canTakeMore ? 1 : 0, TimeoutMs);

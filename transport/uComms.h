@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "rtl/Exceptions.h"
@@ -111,7 +112,7 @@ class TCommPort {
   // path SetDevice gave.
   std::string DevicePath() const;
   // Why the last Open returned false: the system's error number (EBUSY when another copy holds
-  // the port's lock); 0 after an Open that got the device.
+  // the port's lock; on Windows the GetLastError code); 0 after an Open that got the device.
   int OpenError() const { return FOpenError; }
   // The line state the last Open applied (and the setters changed since).
   TCommState CommState() const { return FState; }
@@ -119,7 +120,8 @@ class TCommPort {
   void SetLineSeam(TCommLineSeam* Seam) { FLineSeam = Seam; }
 
  private:
-  static constexpr int InvalidHandle = -1;
+  // A descriptor, or on Windows the device's handle (INVALID_HANDLE_VALUE is -1 here too).
+  static constexpr intptr_t InvalidHandle = -1;
 
   struct TErrorCounts {
     uint32_t Overrun = 0, BufOverrun = 0, Parity = 0, Frame = 0, Break = 0;
@@ -139,7 +141,7 @@ class TCommPort {
   std::string FDeviceName;
   std::string FDevicePath;  // from SetDevice
   int FOpenError = 0;
-  int FHandle = InvalidHandle;
+  intptr_t FHandle = InvalidHandle;
   TComStat FStatus;
   uint32_t FBaudRate = 0;
   bool FDSRFlow = false;
@@ -156,4 +158,9 @@ class TCommPort {
   TErrorCounts FErrorCounts;
   TCommState FState;
   TCommLineSeam* FLineSeam = nullptr;
+#ifdef _WIN32
+  struct TOverlappedIo;  // the read and write control blocks with their events
+  std::unique_ptr<TOverlappedIo> FIo;
+  bool FWriting = false;
+#endif
 };

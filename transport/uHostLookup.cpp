@@ -1,6 +1,8 @@
 #include "transport/uHostLookup.h"
 
+#ifndef _WIN32
 #include <netdb.h>
+#endif
 
 #include <algorithm>
 #include <condition_variable>

@@ -2,13 +2,13 @@
 // connect's time limit, and gives up as soon as the worker is asked to stop.
 #pragma once
 
-#include <sys/socket.h>
-
 #include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "transport/uSocketHandle.h"
 
 struct TTcpAddress {
   int Family = 0;

@@ -33,32 +33,6 @@ struct TSocketGuard {
 };
 }  // namespace
 
-TTcpClient::TTcpClient() : FReceived(8192, 0) {}
-
-TTcpClient::~TTcpClient() {
-  Disconnect();
-}
-
-void TTcpClient::Connect(int32_t TimeoutMs) {
-  Disconnect();
-  FReceived.Seek(0, 2);
-  FReceived.DiscardRead();
-  // One time limit for the whole connect: the lookup and however many addresses it gave.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(TimeoutMs);
-  const auto addresses = LookUpHost(Resolver, Host, Port, deadline, [this] { return Stopping(); });
-  std::string lastError = "No address";
-  for (const TTcpAddress& a : addresses) {
-    try {
-      FSocket = OpenSocket(a, deadline);
-      return;
-    } catch (const ETcpError& e) {
-      lastError = e.what();
-      if (Stopping()) break;
-    }
-  }
-  throw ETcpError(lastError);
-}
-
 // Non-blocking connect, waited for in short slices so a stop request is seen quickly.
 int TTcpClient::OpenSocket(const TTcpAddress& Address, TDeadline Deadline) {
   const int fd =
@@ -116,16 +90,6 @@ void TTcpClient::PollReceive() {
     Disconnect();
     throw ETcpError("Receive failed: " + SystemText(error));
   }
-}
-
-int32_t TTcpClient::Available() {
-  return static_cast<int32_t>(FReceived.Size());
-}
-
-void TTcpClient::Take(void* Buffer, int32_t Count) {
-  FReceived.Seek(0, 0);
-  FReceived.ReadBuffer(Buffer, Count);
-  FReceived.DiscardRead();
 }
 
 void TTcpClient::Send(const void* Buffer, int32_t Count) {

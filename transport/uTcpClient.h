@@ -47,14 +47,14 @@ class TTcpClient {
   // are dropped: the next PollReceive ends the stream.
   void Send(const void* Buffer, int32_t Count);
   void Disconnect();
-  int SocketHandle() const { return FSocket; }
+  TSocketHandle SocketHandle() const { return FSocket; }
 
  private:
   bool Stopping() const { return ShouldStop && ShouldStop(); }
   using TDeadline = std::chrono::steady_clock::time_point;
-  int OpenSocket(const TTcpAddress& Address, TDeadline Deadline);
+  TSocketHandle OpenSocket(const TTcpAddress& Address, TDeadline Deadline);
   bool WaitFor(short Events, int32_t TimeoutMs);
 
-  int FSocket = -1;
+  TSocketHandle FSocket = -1;
   TFIFOStream FReceived;
 };

@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <sstream>
 #include <utility>
 
 extern char** environ;
@@ -107,4 +109,13 @@ TCliResult TCliChild::Finish(std::chrono::milliseconds Timeout) {
 
 TCliResult RunCli(const std::vector<std::string>& Args, const std::vector<std::string>& Env) {
   return TCliChild(Args, Env).Finish();
+}
+
+std::vector<std::string> CliCommand(const std::string& Program) {
+  const char* command = std::getenv("TALLYBOX_CLI_UNDER_TEST");
+  if (!command || !*command) return {Program};
+  std::vector<std::string> words;
+  std::istringstream in(command);
+  for (std::string word; in >> word;) words.push_back(word);
+  return words;
 }

@@ -37,3 +37,8 @@ class TCliChild {
 };
 
 TCliResult RunCli(const std::vector<std::string>& Args, const std::vector<std::string>& Env = {});
+
+// The tallybox-cli the cases run: Program, unless TALLYBOX_CLI_UNDER_TEST names another
+// command, words split at blanks ("/usr/bin/wine /…/tallybox-cli.exe"): the Windows build runs
+// the same cases with its own program under Wine.
+std::vector<std::string> CliCommand(const std::string& Program);

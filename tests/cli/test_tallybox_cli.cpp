@@ -44,9 +44,11 @@ class CliProgram : public ::testing::Test {
   }
   std::string Log() const { return FFolder.Path("sim.log"); }
   std::string Path(const std::string& Name) const { return FFolder.Path(Name); }
-  TCliResult Run(std::vector<std::string> Args, std::vector<std::string> Env = {WithPassword}) {
-    Args.insert(Args.begin(), Cli);
-    return RunCli(Args, Env);
+  TCliResult Run(const std::vector<std::string>& Args,
+                 std::vector<std::string> Env = {WithPassword}) {
+    std::vector<std::string> command = CliCommand(Cli);
+    command.insert(command.end(), Args.begin(), Args.end());
+    return RunCli(command, Env);
   }
 
   TTempFolder FFolder{"tbx-cli"};
@@ -106,6 +108,15 @@ class TPseudoTerminal {
   int FMaster = -1;
   std::string FSeen;
 };
+
+// Where COM<Port> is made to reach a device: the tool's per-user link, or, for the Windows
+// program under Wine, the prefix's device folder (TALLYBOX_CLI_COM_FOLDER), where COMn is the
+// system's own COMn.
+std::string ComLinkPath(const TTempConfig& Config, int Port) {
+  const char* folder = std::getenv("TALLYBOX_CLI_COM_FOLDER");
+  if (!folder || !*folder) return Config.LinkPath(Port);
+  return std::string(folder) + "/com" + std::to_string(Port);
+}
 
 }  // namespace
 
@@ -352,7 +363,7 @@ TEST_F(CliProgram, CtrlCAndTerminationAbortCleanly) {
 
 TEST_F(CliProgram, SerialPortThroughAComLink) {
   TTempConfig config;
-  const std::string link = config.LinkPath(7);
+  const std::string link = ComLinkPath(config, 7);
   FSim = std::make_unique<TSimProcess>(std::vector<std::string>{
       "--serial", "--link", link, "--events", "0", "--text", "0", "--modem", "0", "--log", Log()});
   ASSERT_TRUE(FSim->WaitForLine("tallybox-sim: serial debug terminal: "));
@@ -369,7 +380,8 @@ TEST_F(CliProgram, SerialPortThroughAComLink) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Args.back());
-    std::vector<std::string> args{Cli, "--com", "7"};
+    std::vector<std::string> args = CliCommand(Cli);
+    args.insert(args.end(), {"--com", "7"});
     args.insert(args.end(), c.Args.begin(), c.Args.end());
     const TCliResult r = RunCli(args, {env, NoPassword});  // the debug port asks for none
     EXPECT_EQ(r.ExitCode, 0) << r.Err;
@@ -382,16 +394,22 @@ TEST_F(CliProgram, SerialPortThroughAComLink) {
   FSim = std::make_unique<TSimProcess>(std::vector<std::string>{
       "--serial", "--link", link, "--delay", "1500", "--log", Path("slow.log")});
   ASSERT_TRUE(FSim->WaitForLine("tallybox-sim: serial debug terminal: "));
-  TCliChild child({Cli, "--com", "7", "version"}, {env});
+  std::vector<std::string> slow = CliCommand(Cli);
+  slow.insert(slow.end(), {"--com", "7", "version"});
+  TCliChild child(slow, {env});
   std::this_thread::sleep_for(300ms);
   child.Signal(SIGINT);
   EXPECT_EQ(child.Finish(5000ms).ExitCode, 130);
   ASSERT_TRUE(FSim->WaitForLine("tallybox-sim: serial debug session ended", 3000ms));
   EXPECT_EQ(ReadFileBytes(Path("slow.log")), "i900?\nbye\n");
-  config.Link(8, Path("no-such-device"));
-  const TCliResult absent = RunCli({Cli, "--com", "8", "version"}, {env});
+  std::filesystem::remove(ComLinkPath(config, 8));
+  std::filesystem::create_symlink(Path("no-such-device"), ComLinkPath(config, 8));
+  std::vector<std::string> absentArgs = CliCommand(Cli);
+  absentArgs.insert(absentArgs.end(), {"--com", "8", "version"});
+  const TCliResult absent = RunCli(absentArgs, {env});
   EXPECT_EQ(absent.ExitCode, 1);
   EXPECT_NE(absent.Err.find("COM8"), std::string::npos) << absent.Err;
+  std::filesystem::remove(ComLinkPath(config, 8));
 }
 
 // The simulator's terminal stands in for a USB adapter: "ports" lists it, --port reaches it
@@ -457,13 +475,13 @@ TEST_F(CliProgram, DialUpThroughThePhoneBook) {
   WriteFileBytes(Path("book.txt"), "Depot|0100 6024|||127.0.40.8|\n");
   const std::vector<std::string> env{WithPassword, "TALLYBOX_RASSIM_BOOK=" + Path("book.txt"),
                                      "TALLYBOX_RASSIM_LOG=" + Path("dial.log")};
-  const TCliResult r = RunCli({Cli, "--dial", "Depot", "--phone", "0100 9", "version"}, env);
+  const TCliResult r = Run({"--dial", "Depot", "--phone", "0100 9", "version"}, env);
   EXPECT_EQ(r.ExitCode, 0) << r.Err;
   EXPECT_EQ(r.Out, "1.00\n");
   const std::string dials = ReadFileBytes(Path("dial.log"));
   EXPECT_NE(dials.find("0100 9"), std::string::npos) << dials;
   EXPECT_NE(dials.find("hang"), std::string::npos) << dials;
-  const TCliResult unknown = RunCli({Cli, "--dial", "Nowhere", "version"}, env);
+  const TCliResult unknown = Run({"--dial", "Nowhere", "version"}, env);
   EXPECT_EQ(unknown.ExitCode, 1);
   EXPECT_NE(unknown.Err, "");
 }

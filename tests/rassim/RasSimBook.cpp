@@ -1,6 +1,10 @@
 #include "RasSimBook.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
 
 #include <cstdlib>
 #include <fstream>
@@ -48,15 +52,32 @@ TSimStep ParseStep(const std::string& Token) {
   return step;
 }
 
+// The folder this library was loaded from, with its separator; "" when unknown.
+std::string LibraryFolder() {
+#ifdef _WIN32
+  HMODULE self = nullptr;
+  char path[MAX_PATH];
+  if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                              GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                          reinterpret_cast<LPCSTR>(&LibraryFolder), &self))
+    return "";
+  const DWORD n = GetModuleFileNameA(self, path, sizeof path);
+  const std::string library(path, n < sizeof path ? n : 0);
+  return library.substr(0, library.find_last_of("\\/") + 1);
+#else
+  Dl_info info{};
+  if (!dladdr(reinterpret_cast<void*>(&LibraryFolder), &info) || !info.dli_fname) return "";
+  const std::string library = info.dli_fname;
+  return library.substr(0, library.rfind('/') + 1);
+#endif
+}
+
 }  // namespace
 
 std::string SimBookPath() {
   const std::string path = Environment("TALLYBOX_RASSIM_BOOK");
   if (!path.empty()) return path;
-  Dl_info info{};
-  if (!dladdr(reinterpret_cast<void*>(&SimBookPath), &info) || !info.dli_fname) return "";
-  const std::string library = info.dli_fname;
-  return library.substr(0, library.rfind('/') + 1) + "rassim-phonebook.txt";
+  return LibraryFolder() + "rassim-phonebook.txt";
 }
 
 std::vector<TSimEntry> SimReadBook() {

@@ -14,7 +14,11 @@
 #include "RasSimBook.h"
 #include "transport/Ras.h"
 
+#ifdef _WIN32
+#define RASSIM_EXPORT extern "C" __declspec(dllexport)
+#else
 #define RASSIM_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
 
 namespace {
 

@@ -15,6 +15,16 @@
 
 #include "support/TempFolder.h"
 
+#ifdef _WIN32
+// The C run-time's names for the same two calls.
+inline int setenv(const char* Name, const char* Value, int) {
+  return ::_putenv_s(Name, Value);
+}
+inline int unsetenv(const char* Name) {
+  return ::_putenv_s(Name, "");
+}
+#endif
+
 class TTempConfig {
  public:
   TTempConfig() {

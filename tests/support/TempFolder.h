@@ -12,7 +12,13 @@ class TTempFolder {
  public:
   explicit TTempFolder(const std::string& Prefix = "tallybox") {
     std::string pattern = (std::filesystem::temp_directory_path() / (Prefix + "-XXXXXX")).string();
-    if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot create a temporary folder");
+#ifdef _WIN32
+    if (::_mktemp_s(pattern.data(), pattern.size() + 1) != 0 ||
+        !std::filesystem::create_directory(pattern))
+#else
+    if (!::mkdtemp(pattern.data()))
+#endif
+      throw std::runtime_error("cannot create a temporary folder");
     Folder = pattern;
   }
   ~TTempFolder() {
@@ -22,7 +28,9 @@ class TTempFolder {
   TTempFolder(const TTempFolder&) = delete;
   TTempFolder& operator=(const TTempFolder&) = delete;
 
-  std::string Path(const std::string& Name) const { return (Folder / Name).string(); }
+  std::string Path(const std::string& Name) const {
+    return (Folder / Name).string();
+  }
 
   std::filesystem::path Folder;
 };
