@@ -63,7 +63,7 @@ bool TSimLoop::Open(std::string& Error) {
 void TSimLoop::GreetSerial() {
   if (!FOptions.Session.BannerOnOpen) return;
   const std::string greeting = TSimSession::DebugGreeting(FDevice, FOptions.Session);
-  if (write(FPty->Fd(), greeting.data(), greeting.size()) < 0)
+  if (SimWrite(FPty->Fd(), greeting.data(), greeting.size()) < 0)
     FOut << "tallybox-sim: cannot write the banner: " << std::strerror(errno) << std::endl;
 }
 
