@@ -49,7 +49,7 @@ void CatchSignals() {
 int Fail(TCliExit Code, std::string Message) {
   for (char& c : Message)
     if (c == '\r' || c == '\n') c = ' ';
-  if (!Message.empty()) std::cerr << "tallybox-cli: " << Message << std::endl;
+  if (!Message.empty()) WriteErrorLine("tallybox-cli: " + Message);
   return Code;
 }
 
@@ -72,7 +72,9 @@ int Run(const TCliOptions& Options) {
     password = ResolvePassword({Options.PasswordFile, std::getenv("TALLYBOX_PASSWORD"), "/dev/tty"},
                                Interrupted);
   if (Options.Route == TCliRoute::DialUp) RasLoadByName();  // before any thread starts
-  return RunOnDevice(Options, *command, password, out, std::cerr, Interrupted);
+  TLineBuffer errors(WriteErrorLine);
+  std::ostream log(&errors);
+  return RunOnDevice(Options, *command, password, out, log, Interrupted);
 }
 
 }  // namespace
@@ -86,7 +88,8 @@ int main(int argc, char** argv) {
     return std::cout.flush() ? kExitOk : Fail(kExitFailure, "cannot write the output");
   }
   if (!error.empty()) {
-    std::cerr << "tallybox-cli: " << error << "\n" << CliUsage();
+    WriteErrorLine("tallybox-cli: " + error);
+    WriteStandardError(CliUsage());
     return kExitUsage;
   }
   try {

@@ -19,28 +19,17 @@ namespace {
 volatile sig_atomic_t PromptFd = -1;
 termios PromptSaved{};
 
-std::string ReadStandardInput() {
+std::string ReadStandardInput(const std::atomic<bool>& Interrupted) {
   std::string text;
   char buffer[4096];
   for (;;) {
     const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR && Interrupted) throw TCliFailure(kExitInterrupted, "");
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) throw TCliFailure(kExitUsage, "cannot read the password from standard input");
     if (n == 0) return text;
     text.append(buffer, size_t(n));
   }
-}
-
-std::string FromFile(const std::string& FileName) {
-  std::string text;
-  try {
-    text = FileName == "-" ? ReadStandardInput() : ReadFileBytes(FileName);
-  } catch (const std::exception& e) {
-    throw TCliFailure(kExitUsage, e.what());
-  }
-  if (text.ends_with("\n")) text.pop_back();
-  if (text.ends_with("\r")) text.pop_back();
-  return text;
 }
 
 // Echo is off while the line is typed and restored whatever happens.
@@ -109,13 +98,27 @@ int OpenTerminal(const std::string& Name) {
   return -1;
 }
 
+// Standard input that is a terminal is typed at: asked as the terminal prompt asks, echo off.
+std::string FromFile(const std::string& FileName, const std::atomic<bool>& Interrupted) {
+  if (FileName == "-" && ::isatty(STDIN_FILENO)) return FromTerminal(STDIN_FILENO, Interrupted);
+  std::string text;
+  try {
+    text = FileName == "-" ? ReadStandardInput(Interrupted) : ReadFileBytes(FileName);
+  } catch (const std::exception& e) {
+    throw TCliFailure(kExitUsage, e.what());
+  }
+  if (text.ends_with("\n")) text.pop_back();
+  if (text.ends_with("\r")) text.pop_back();
+  return text;
+}
+
 }  // namespace
 
 std::string ResolvePassword(const TPasswordSources& Sources, const std::atomic<bool>& Interrupted) {
   std::string password;
   int terminal = -1;
   if (!Sources.File.empty()) {
-    password = FromFile(Sources.File);
+    password = FromFile(Sources.File, Interrupted);
   } else if (Sources.Environment) {
     password = Sources.Environment;
   } else if ((terminal = OpenTerminal(Sources.Terminal)) >= 0) {

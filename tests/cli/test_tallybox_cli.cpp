@@ -7,9 +7,11 @@
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -526,7 +528,23 @@ TEST_F(CliProgram, PasswordIsAskedOnTheTerminalWithoutEcho) {
     EXPECT_EQ(stopped.Err, "tallybox-cli: interrupted\n");
     EXPECT_TRUE(tty.Echoes());
   }
-  // Standard input as the password file instead.
+  // Standard input as the password file: typed at the terminal, it is read the same way.
+  for (const bool interrupt : {false, true}) {
+    SCOPED_TRACE(interrupt ? "Ctrl+C at --password-file -" : "typed at --password-file -");
+    tty.Forget();
+    TCliChild typed({"/usr/bin/setsid", "--ctty", "--wait", Cli, "--host", "127.0.40.10",
+                     "--password-file", "-", "version"},
+                    {NoPassword}, tty.Slave);
+    EXPECT_TRUE(tty.WaitFor("Password: "));
+    std::this_thread::sleep_for(100ms);
+    tty.Type(interrupt ? std::string("\x03") : kTestPassword + "\n");
+    const TCliResult ended = typed.Finish(10000ms);
+    EXPECT_EQ(ended.ExitCode, interrupt ? 130 : 0) << ended.Err;
+    EXPECT_EQ(ended.Out, interrupt ? "" : "1.00\n");
+    EXPECT_EQ(tty.Seen().find(kTestPassword), std::string::npos) << tty.Seen();
+    EXPECT_TRUE(tty.Echoes());
+  }
+  // Standard input as the password file from a pipe.
   int in[2];
   ASSERT_EQ(::pipe(in), 0);
   ASSERT_EQ(::write(in[1], (kTestPassword + "\n").data(), kTestPassword.size() + 1),
@@ -750,4 +768,73 @@ TEST_F(CliProgram, LogFileHoldsTheSessionWithThePasswordMasked) {
       Run({"--host", "127.0.80.2", "--log", Path("no/such/x.log"), "version"});
   EXPECT_EQ(refused.ExitCode, 1);
   EXPECT_NE(refused.Err.find("cannot be opened"), std::string::npos) << refused.Err;
+}
+
+// The files a user names hold up against what they are: a log of a device flooding without
+// line ends keeps its lines and the tool's memory bounded; a log that cannot be written
+// (/dev/full) fails the run once the session has ended; a new log is private to its user;
+// registers FILE feeds a FIFO's reader, keeps it a FIFO and never replaces it. Standard
+// error cannot drive the terminal either.
+TEST_F(CliProgram, LogsAndSavedFilesHoldUpAgainstWhatTheyNameOrReceive) {
+  constexpr size_t Flood = 64u << 20;
+  std::thread device([&] {
+    TLoopbackPeer peer("127.0.28.2");
+    ASSERT_TRUE(peer.Accept());
+    peer.Send("PASSWORD\r\n");
+    peer.Receive(kTestPassword.size() + 2);
+    for (size_t sent = 0; sent < Flood; sent += 1 << 20) peer.Send(std::string(1 << 20, 'x'));
+    peer.SeesClose(10000);
+  });
+  const std::string flood = Path("flood.log");
+  TCliChild child({Cli, "--host", "127.0.28.2", "--timeout", "4000", "--log", flood, "version"},
+                  {WithPassword});
+  const TCliResult r = child.Finish();
+  device.join();
+  EXPECT_EQ(r.ExitCode, 1) << r.Err;
+#ifndef TALLYBOX_SANITIZED  // a sanitizer's own memory would be counted too
+  rusage usage{};
+  getrusage(RUSAGE_CHILDREN, &usage);  // the largest child waited for so far: the tool
+  EXPECT_LT(usage.ru_maxrss, 48 * 1024) << "KiB at the peak";
+#endif
+  size_t longest = 0, floodBytes = 0;
+  for (const std::string& line : Lines(ReadFileBytes(flood))) {
+    longest = std::max(longest, line.size());
+    floodBytes += size_t(std::count(line.begin(), line.end(), 'x'));
+  }
+  EXPECT_EQ(longest, 23 + 3 + 4096 + std::string(" \\ [broken at 4096 bytes]").size());
+  EXPECT_GT(floodBytes, size_t(8) << 20);
+
+  // Standard error shows a hostile host name as standard output shows device text.
+  const TCliResult hostile =
+      Run({"--verbose", "--host", "\x1b]0;title\x07\xc2\x9b", "--timeout", "300", "version"});
+  EXPECT_EQ(hostile.ExitCode, 1);
+  EXPECT_EQ(hostile.Err.find_first_of("\x1b\x07\x9b"), std::string::npos) << hostile.Err;
+  EXPECT_NE(hostile.Err.find("^[]0;title^G"), std::string::npos) << hostile.Err;
+
+  StartSim("127.0.28.1");
+  const TCliResult full = Run({"--host", "127.0.28.1", "--log", "/dev/full", "version"});
+  EXPECT_EQ(full.ExitCode, 1);
+  EXPECT_EQ(full.Out, "1.00\n");
+  EXPECT_EQ(full.Err,
+            "tallybox-cli: The session log /dev/full could not be written: No space "
+            "left on device\n");
+  ASSERT_EQ(Run({"--host", "127.0.28.1", "--log", Path("new.log"), "version"}).ExitCode, 0);
+  struct stat st {};
+  ASSERT_EQ(::stat(Path("new.log").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+
+  // The reader is there first, so the write never waits; the preset fits the pipe's buffer.
+  const std::string fifo = Path("fifo");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_GE(reader, 0);
+  const TCliResult saved = Run({"--host", "127.0.28.1", "registers", fifo});
+  std::string preset(65536, '\0');
+  preset.resize(size_t(std::max<ssize_t>(0, ::read(reader, preset.data(), preset.size()))));
+  ::close(reader);
+  EXPECT_EQ(saved.ExitCode, 0) << saved.Err;
+  EXPECT_TRUE(preset.starts_with("; Saved ")) << preset;
+  EXPECT_NE(preset.find("r100="), std::string::npos) << preset;
+  ASSERT_EQ(::lstat(fifo.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
