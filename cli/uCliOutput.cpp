@@ -60,9 +60,8 @@ size_t Utf8Character(const std::string& Text, size_t At) {
 
 }  // namespace
 
-std::string ErrorText(const std::string& Text) {
-  static const bool utf8 = TerminalIsUtf8();
-  if (!utf8) return VisibleText(Text, false);
+std::string ErrorText(const std::string& Text, bool Utf8) {
+  if (!Utf8) return VisibleText(Text, false);
   std::string out;
   out.reserve(Text.size());
   for (size_t i = 0; i < Text.size();) {
@@ -92,7 +91,8 @@ void WriteStandardError(const std::string& Bytes) {
 }
 
 void WriteErrorLine(const std::string& Text) {
-  WriteStandardError(ErrorText(Text) + "\n");
+  static const bool utf8 = TerminalIsUtf8();
+  WriteStandardError(ErrorText(Text, utf8) + "\n");
 }
 
 TLineBuffer::~TLineBuffer() {

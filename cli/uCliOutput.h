@@ -15,11 +15,11 @@
 std::string VisibleText(const std::string& Line, bool Utf8);
 
 // Text for standard error, wherever it goes: C0 control bytes and DEL as VisibleText shows
-// them; with a UTF-8 locale, valid UTF-8 as it is except the C1 controls (U+0080-U+009F),
-// which show as \xHH like every byte outside a valid sequence; otherwise bytes 0x80-0x9F
-// as \xHH. File names and the tool's own messages keep their characters, and nothing a
-// device, a list or an argument holds can drive a terminal.
-std::string ErrorText(const std::string& Text);
+// them; for a UTF-8 locale (Utf8), valid UTF-8 as it is except the C1 controls
+// (U+0080-U+009F), which show as \xHH like every byte outside a valid sequence; otherwise
+// bytes 0x80-0x9F as \xHH. File names and the tool's own messages keep their characters,
+// and nothing a device, a list or an argument holds can drive a terminal.
+std::string ErrorText(const std::string& Text, bool Utf8);
 
 // A stream buffer that hands every complete line to Line, and what is left of a line when it
 // goes: standard error's lines, or one fleet device's.
@@ -36,7 +36,7 @@ class TLineBuffer : public std::stringbuf {
 // Writes Bytes to standard error as they are (a progress line's own escapes); a failure is
 // ignored, there being nowhere left to say it.
 void WriteStandardError(const std::string& Bytes);
-// Writes Text and a line end to standard error as ErrorText shows it.
+// Writes Text and a line end to standard error as ErrorText shows it for the user's locale.
 void WriteErrorLine(const std::string& Text);
 
 class TCliOutput {
