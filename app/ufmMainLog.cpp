@@ -24,7 +24,8 @@ void TfmMain::actLogSessionExecute() {
   const QString chosen =
       TModal::SaveFileName(this, "Log Session", QString::fromStdString(LogFolder() + "/" + name),
                            "Log files (*.log);;Text files (*.txt);;All files (*)", "log");
-  if (chosen.isEmpty()) {
+  if (chosen.isEmpty() ||
+      TellOtherUsersFolder(chosen.toStdString(), "The session is not logged in ")) {
     ui->actLogSession->setChecked(false);
     return;
   }
