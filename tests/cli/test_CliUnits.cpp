@@ -11,7 +11,6 @@
 #include "cli/uCliExit.h"
 #include "cli/uCliFleetScheduler.h"
 #include "cli/uCliOptions.h"
-#include "cli/uCliOutput.h"
 #include "cli/uCliPassword.h"
 #include "cli/uJson.h"
 #include "support/TempConfig.h"
@@ -193,30 +192,6 @@ TEST(CliJson, DeviceTextBecomesAsciiJson) {
             "{\"a\": 1, \"b\\\"\": [true, \"x\"]}");
   EXPECT_EQ(JsonObject({}), "{}");
   EXPECT_EQ(JsonArray({}), "[]");
-}
-
-// Standard error keeps the characters of file names and messages, never a byte that could
-// drive a terminal: C0 and DEL as ^X, C1 controls and broken UTF-8 as \xHH.
-TEST(CliOutput, StandardErrorTextCannotDriveATerminal) {
-  const struct {
-    std::string Text;
-    bool Utf8;
-    std::string Shown;
-  } cases[] = {
-      {"host \x1b]52;c;aGk=\x07 failed\t!", true, "host ^[]52;c;aGk=^G failed\t!"},
-      {"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x93\x9f", true,
-       "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x93\x9f"},
-      {"osc \xc2\x9d"
-       "0;t \x9b"
-       "2J \x7f",
-       true, "osc \\xC2\\x9D0;t \\x9B2J ^?"},
-      {"cut \xe2\x82", true, "cut \\xE2\\x82"},
-      {"long \xc0\xaf \xed\xa0\x80", true, "long \\xC0\\xAF \\xED\\xA0\\x80"},
-      {"latin \xe9 \x9b"
-       "2J",
-       false, "latin \xe9 \\x9B2J"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(ErrorText(c.Text, c.Utf8), c.Shown) << c.Text;
 }
 
 TEST(CliPassword, FileThenEnvironmentThenRefusals) {

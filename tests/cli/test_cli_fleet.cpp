@@ -195,9 +195,8 @@ TEST_F(CliFleet, ProgramFromOnePresetWrongPasswordRefusedValueBadListAndCtrlC) {
 }
 
 // --log DIR keeps one log per device, named as registers DIR names presets, each of whole
-// stamped lines however many sessions ran at once; --log naming a file is a usage error, and
-// so is a list line holding a NUL or another control byte, named by its line.
-TEST_F(CliFleet, LogsOnePerDeviceOfWholeLinesAndListsWithoutControlBytes) {
+// stamped lines however many sessions ran at once; --log naming a file is a usage error.
+TEST_F(CliFleet, LogsOnePerDeviceOfWholeLines) {
   std::string text;
   for (int n = 1; n <= Devices; ++n) text += "host " + Address(n) + "\n";
   const std::string list = List("logged.txt", text);
@@ -215,38 +214,8 @@ TEST_F(CliFleet, LogsOnePerDeviceOfWholeLinesAndListsWithoutControlBytes) {
           << Address(n) << " " << part;
   }
 
-  const struct {
-    std::vector<std::string> Args;
-    std::string Err;
-  } refused[] = {
-      {{"--log", list, "fleet", list, "version"},
-       "with fleet, --log names a folder for one log per device; " + list + " is not one"},
-      {{"fleet", List("nul.txt", "host " + Address(1) + "\nhost a" + std::string(1, '\0') + "b\n"),
-        "version"},
-       Path("nul.txt") + ", line 2: the control byte 0x00 has no place in a device list"},
-      {{"fleet", List("esc.txt", "# \x1b]0;title\x07\nhost x\n"), "version"},
-       Path("esc.txt") + ", line 1: the control byte 0x1B has no place in a device list"},
-  };
-  for (const auto& c : refused) {
-    const TCliResult usage = Run(c.Args);
-    EXPECT_EQ(usage.ExitCode, 2);
-    EXPECT_EQ(usage.Err, "tallybox-cli: " + c.Err + "\n");
-    EXPECT_EQ(usage.Out, "");
-  }
-}
-
-// Two COM numbers linked to one adapter are one port: their sessions take turns on it
-// instead of the second finding it in use.
-TEST_F(CliFleet, ComNumbersLinkedToOneAdapterTakeTurns) {
-  TTempConfig config;
-  TSimProcess sim(
-      {"--serial", "--link", config.LinkPath(3), "--events", "0", "--text", "0", "--modem", "0"});
-  ASSERT_TRUE(sim.WaitForLine("tallybox-sim: serial debug terminal: "));
-  config.Link(4, config.LinkPath(3));
-  const TCliResult r =
-      RunCli({Cli, "--jobs", "2", "fleet", List("two.txt", "com 3\ncom 4\n"), "version"},
-             {"XDG_CONFIG_HOME=" + config.Folder});
-  EXPECT_EQ(r.ExitCode, 0) << r.Out << r.Err;
-  EXPECT_EQ(r.Out, "== com 3: done\n1.00\n== com 4: done\n1.00\n");
-  EXPECT_EQ(sim.Stop(), 0);
+  const TCliResult usage = Run({"--log", list, "fleet", list, "version"});
+  EXPECT_EQ(usage.ExitCode, 2);
+  EXPECT_EQ(usage.Err, "tallybox-cli: with fleet, --log names a folder for one log per device; " +
+                           list + " is not one\n");
 }

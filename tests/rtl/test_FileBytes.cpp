@@ -1,17 +1,14 @@
 #include "rtl/FileBytes.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 
 #include "rtl/Exceptions.h"
 #include "support/ErrorText.h"
@@ -101,69 +98,4 @@ TEST_F(FileBytes, KeepsPermissionBitsAndReplacesALinkNeverItsTarget) {
   EXPECT_EQ(ErrorOf<EFCreateError>([&] { ReplaceFileBytes(Path("real.rgp"), "new"); }),
             "Cannot create file \"" + Path("real.rgp") + "\". Permission denied");
   EXPECT_EQ(Slurp(Path("real.rgp")), "two");
-}
-
-// A file the user names is written as "> FILE" would write it: a FIFO's reader gets the bytes,
-// a device node stays one, a link stays a link while its target is replaced crash-safely
-// beside it, a link to nowhere creates its target; a new file gets the mode asked for.
-TEST_F(FileBytes, NamedFileIsWrittenAsARedirectionWould) {
-  if (::geteuid() != 0) GTEST_SKIP() << "a device node is made with mknod, which needs root";
-  fs::create_directory(Path("targets"));
-  const auto modeOf = [](const std::string& File) {
-    struct stat st {};
-    EXPECT_EQ(::lstat(File.c_str(), &st), 0) << File;
-    return st.st_mode;
-  };
-  int reader = -1;  // there before the write, which then never waits
-  const struct {
-    const char* Name;
-    std::function<void()> Make;
-    std::function<void()> Check;
-  } cases[] = {
-      {"fifo",
-       [&] {
-         ASSERT_EQ(::mkfifo(Path("fifo").c_str(), 0600), 0);
-         reader = ::open(Path("fifo").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-       },
-       [&] {
-         char got[8] = {};
-         EXPECT_EQ(::read(reader, got, sizeof got), 3);
-         ::close(reader);
-         EXPECT_STREQ(got, "new");
-         EXPECT_TRUE(S_ISFIFO(modeOf(Path("fifo"))));
-       }},
-      {"null", [&] { ASSERT_EQ(::mknod(Path("null").c_str(), S_IFCHR | 0666, makedev(1, 3)), 0); },
-       [&] {
-         EXPECT_TRUE(S_ISCHR(modeOf(Path("null"))));
-         struct stat st {};
-         ::stat(Path("null").c_str(), &st);
-         EXPECT_EQ(st.st_rdev, makedev(1, 3));
-       }},
-      {"link",
-       [&] {
-         ReplaceFileBytes(Path("targets/real.rgp"), "old");
-         ASSERT_EQ(::chmod(Path("targets/real.rgp").c_str(), 0640), 0);
-         fs::create_symlink("targets/real.rgp", Path("link"));
-       },
-       [&] {
-         EXPECT_TRUE(fs::is_symlink(Path("link")));
-         EXPECT_EQ(Slurp(Path("targets/real.rgp")), "new");
-         EXPECT_EQ(modeOf(Path("targets/real.rgp")) & 07777, 0640u);
-       }},
-      {"dangling", [&] { fs::create_symlink(Path("targets/made.log"), Path("dangling")); },
-       [&] {
-         EXPECT_TRUE(fs::is_symlink(Path("dangling")));
-         EXPECT_EQ(Slurp(Path("targets/made.log")), "new");
-         EXPECT_EQ(modeOf(Path("targets/made.log")) & 07777, 0600u);
-       }},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.Name);
-    c.Make();
-    WriteNamedFile(Path(c.Name), "new", 0600);
-    c.Check();
-  }
-  // Nothing was left beside the names or their targets.
-  EXPECT_EQ(Entries(), 5u);
-  EXPECT_EQ(std::distance(fs::directory_iterator(Path("targets")), {}), 2);
 }

@@ -109,13 +109,6 @@ TEST(SubmitSequence, RefusalNamesTheFieldOnOneLine) {
   EXPECT_EQ(PlanSubmit(list, {"r401=0800\b"}).Message,
             "The register \"r401\" holds the control character 0x08, which the Tallybox's line "
             "editor would act on. Nothing was programmed.");
-  // A C1 control, raw or as UTF-8 (U+009D, OSC), cannot reach a terminal through the name.
-  EXPECT_EQ(PlanSubmit(list, {"r\x9b"
-                              "2J\xc2\x9d"
-                              "0;t=\x07"})
-                .Message,
-            "The register \"r 2J\xc2 0;t\" holds the control character 0x07, which the Tallybox's "
-            "line editor would act on. Nothing was programmed.");
   EXPECT_EQ(PlanSubmit(list, {}).Message, kNothingToProgram);
 }
 
