@@ -114,6 +114,7 @@ class TfmMain : public QMainWindow {
   void ProgrammingReadBack(bool RunTimedOut);
   void actLoadRegistersExecute();
   void actSaveRegistersExecute();
+  bool TellOtherUsersFolder(const std::string& File, const std::string& NotSaved);
   void actCompareRegistersExecute();
   void CompareReceived();
   void LoadRegistersFrom(const std::string& FileName);

@@ -24,7 +24,8 @@ void TfmMain::actLogSessionExecute() {
   const QString chosen =
       TModal::SaveFileName(this, "Log Session", QString::fromStdString(LogFolder() + "/" + name),
                            "Log files (*.log);;Text files (*.txt);;All files (*)", "log");
-  if (chosen.isEmpty()) {
+  if (chosen.isEmpty() ||
+      TellOtherUsersFolder(chosen.toStdString(), "The session is not logged in ")) {
     ui->actLogSession->setChecked(false);
     return;
   }
@@ -33,12 +34,18 @@ void TfmMain::actLogSessionExecute() {
   if (FDispatcher) OpenSessionLog();
 }
 
-// A new connection: the log armed at start-up gets its file now, named for this device.
+// A new connection: the log armed at start-up gets a new file of its own now, named for this
+// device.
 void TfmMain::StartSessionLog() {
   if (!ui->actLogSession->isChecked() || FSessionLog->Active()) return;
-  if (FLogFile.empty())
-    FLogFile = LogFolder() + "/" + SessionLogName(std::chrono::system_clock::now(), LogAddress());
-  OpenSessionLog();
+  if (!FLogFile.empty()) return OpenSessionLog();
+  const std::string name = SessionLogName(std::chrono::system_clock::now(), LogAddress());
+  if (FSessionLog->Create(LogFolder(), name)) {
+    FLogFile = FSessionLog->FileName();
+  } else {
+    SessionLogFailed(FSessionLog->Error());
+  }
+  ShowLogPanel();
 }
 
 void TfmMain::OpenSessionLog() {
@@ -47,15 +54,19 @@ void TfmMain::OpenSessionLog() {
 }
 
 // Said once, after the tick or the connect that met it, so no dialog runs inside the dialogue.
+// A folder the program may not write in is no failure: the box says why logging is off.
 void TfmMain::SessionLogFailed(const std::string& Error) {
   ui->actLogSession->setChecked(false);
   FLogFile.clear();
   ShowLogPanel();
+  const bool refused = FSessionLog->Refused();
+  const std::string text = Error + (refused ? "\r\n\r\nLog Session is off."
+                                            : "\r\n\r\nThe session is no longer logged.");
   QTimer::singleShot(
-      0, this, Guarded([this, Error] {
+      0, this, Guarded([this, text, refused] {
         TModal::MessageBox(
-            this, QString::fromStdString(Error + "\r\n\r\nThe session is no longer logged."),
-            "Error", TModal::MB_OK | TModal::MB_ICONERROR);
+            this, QString::fromStdString(text), refused ? "Info" : "Error",
+            TModal::MB_OK | (refused ? TModal::MB_ICONINFORMATION : TModal::MB_ICONERROR));
       }));
 }
 

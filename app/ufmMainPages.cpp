@@ -209,14 +209,16 @@ void TfmMain::actSaveRegistersExecute() {
                            ToQ(QtFileFilter(text.Filter)), ToQ(std::string(text.DefaultExt)));
   if (chosen.isEmpty()) return;
   const std::string file = chosen.toStdString();
-  const std::string into = file.substr(0, file.find_last_of('/'));
-  if (FolderOfAnotherUser(into)) {
-    const QString text = "The registers were not saved in " + QString::fromStdString(into) + ": " +
-                         ToQ(std::string(kOtherUsersFolder));
-    TModal::MessageBox(this, text, ToQ(std::string(kInfoTitle)), TModal::MB_ICONINFORMATION);
-    return;
-  }
-  FParams.SaveToFile(file);
+  if (!TellOtherUsersFolder(file, "The registers were not saved in ")) FParams.SaveToFile(file);
+}
+
+// Run as root, nothing is saved in a folder of another user: true after saying so.
+bool TfmMain::TellOtherUsersFolder(const std::string& File, const std::string& NotSaved) {
+  const std::string into = File.substr(0, File.find_last_of('/'));
+  if (!FolderOfAnotherUser(into)) return false;
+  TModal::MessageBox(this, ToQ(NotSaved + into + ": " + std::string(kOtherUsersFolder)),
+                     ToQ(std::string(kInfoTitle)), TModal::MB_ICONINFORMATION);
+  return true;
 }
 
 void TfmMain::actDiagnosticsExecute() {

@@ -117,8 +117,9 @@ void TfmMain::SaveViewAs(QPlainTextEdit* View, const std::string& Name) {
   const QString chosen =
       TModal::SaveFileName(this, "Save As", folder + "/" + QString::fromStdString(Name) + ".txt",
                            "Text files (*.txt);;All files (*)", "txt");
-  if (chosen.isEmpty()) return;
+  if (chosen.isEmpty() || TellOtherUsersFolder(chosen.toStdString(), "The text was not saved in "))
+    return;
   std::string text = View == FTerminal ? FTerminal->TerminalText() : MemoText(View);
   if (!text.empty() && text.back() != '\n') text += '\n';
-  ReplaceFileBytes(chosen.toStdString(), text);
+  WriteNamedFile(chosen.toStdString(), text);
 }

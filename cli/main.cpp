@@ -27,7 +27,7 @@ std::atomic<int> Signalled{0};
 int Fail(TCliExit Code, std::string Message) {
   for (char& c : Message)
     if (c == '\r' || c == '\n') c = ' ';
-  if (!Message.empty()) std::cerr << "tallybox-cli: " << Message << std::endl;
+  if (!Message.empty()) WriteErrorLine("tallybox-cli: " + Message);
   return Code;
 }
 
@@ -50,7 +50,9 @@ int Run(const TCliOptions& Options) {
     password = ResolvePassword(
         {Options.PasswordFile, std::getenv("TALLYBOX_PASSWORD"), kCliTerminal}, Interrupted);
   if (Options.Route == TCliRoute::DialUp) RasLoadByName();  // before any thread starts
-  return RunOnDevice(Options, *command, password, out, std::cerr, Interrupted);
+  TLineBuffer errors(WriteErrorLine);
+  std::ostream log(&errors);
+  return RunOnDevice(Options, *command, password, out, log, Interrupted);
 }
 
 }  // namespace
@@ -64,7 +66,8 @@ int main(int argc, char** argv) {
     return std::cout.flush() ? kExitOk : Fail(kExitFailure, "cannot write the output");
   }
   if (!error.empty()) {
-    std::cerr << "tallybox-cli: " << error << "\n" << CliUsage();
+    WriteErrorLine("tallybox-cli: " + error);
+    WriteStandardError(CliUsage());
     return kExitUsage;
   }
   try {

@@ -24,3 +24,7 @@ void WaitWritable(int Fd);
 // there is no such terminal. Raises TCliFailure kExitInterrupted once Interrupted is set.
 bool AskPasswordOnTerminal(const std::string& Terminal, const std::atomic<bool>& Interrupted,
                            std::string& Password);
+
+// Standard input, when it is a terminal ("--password-file -" typed at): asked as
+// AskPasswordOnTerminal asks; false when standard input is not a terminal.
+bool AskPasswordOnStandardInput(const std::atomic<bool>& Interrupted, std::string& Password);

@@ -145,6 +145,12 @@ bool AskPasswordOnTerminal(const std::string& Terminal, const std::atomic<bool>&
   return true;
 }
 
+bool AskPasswordOnStandardInput(const std::atomic<bool>& Interrupted, std::string& Password) {
+  if (!::isatty(STDIN_FILENO)) return false;
+  Password = FromTerminal(STDIN_FILENO, Interrupted);
+  return true;
+}
+
 void RestoreTerminalAtExit() {
   const int fd = PromptFd;
   if (fd >= 0) ::tcsetattr(fd, TCSANOW, &PromptSaved);

@@ -136,6 +136,12 @@ bool AskPasswordOnTerminal(const std::string& Terminal, const std::atomic<bool>&
   return true;
 }
 
+bool AskPasswordOnStandardInput(const std::atomic<bool>& Interrupted, std::string& Password) {
+  DWORD mode = 0;
+  if (!GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode)) return false;
+  return AskPasswordOnTerminal(kCliTerminal, Interrupted, Password);
+}
+
 void RestoreTerminalAtExit() {
   RestoreEcho();
   RestoreOutputCodePage();

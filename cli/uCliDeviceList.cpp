@@ -1,6 +1,7 @@
 #include "cli/uCliDeviceList.h"
 
 #include <charconv>
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <sstream>
@@ -40,6 +41,19 @@ class TLineReader {
 
   [[noreturn]] void Fail(const std::string& What) const {
     throw TCliFailure(kExitUsage, FSource + ", line " + std::to_string(FLine) + ": " + What);
+  }
+
+  // A NUL would cut a host name short for the system and a control byte could drive the
+  // terminal the line is shown on; neither belongs in a device list.
+  void RefuseControl(const std::string& Line) const {
+    for (const char c : Line) {
+      const auto byte = static_cast<unsigned char>(c);
+      if ((byte < 0x20 && c != '\t') || byte == 0x7F) {
+        char code[8];
+        std::snprintf(code, sizeof code, "0x%02X", byte);
+        Fail(std::string("the control byte ") + code + " has no place in a device list");
+      }
+    }
   }
 
   // Kind, then the rest of the line, with a final password-file= word taken off.
@@ -130,9 +144,10 @@ std::vector<TFleetDevice> ParseDeviceList(const std::string& Text, const std::st
   for (std::string line; std::getline(in, line);) {
     ++number;
     if (line.ends_with("\r")) line.pop_back();
+    const TLineReader reader(Source, number);
+    reader.RefuseControl(line);
     const std::string text = Trimmed(WithoutComment(line));
     if (text.empty()) continue;
-    const TLineReader reader(Source, number);
     TFleetDevice device = reader.Read(text);
     const auto [earlier, added] = seen.emplace(Folded(device.Name()), number);
     if (!added)

@@ -27,8 +27,9 @@ struct TFleetDevice {
 };
 
 // The devices Text lists, in order. Raises TCliFailure kExitUsage "<Source>, line N: ..." at
-// the first bad line: an unknown kind, a missing or extra name, a port outside 1-255, an
-// empty password-file=, or a device already listed (names compared without ASCII case).
+// the first bad line: a control byte (NUL, ESC, ...; a tab is a blank), an unknown kind, a
+// missing or extra name, a port outside 1-255, an empty password-file=, or a device already
+// listed (names compared without ASCII case).
 std::vector<TFleetDevice> ParseDeviceList(const std::string& Text, const std::string& Source);
 // ParseDeviceList of the file's content; a relative password-file= PATH is taken from the
 // list's own folder, so a list and its password files can be moved together. Raises

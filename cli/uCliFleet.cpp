@@ -17,6 +17,7 @@
 #include "cli/uCliPassword.h"
 #include "cli/uCliRun.h"
 #include "transport/Ras.h"
+#include "transport/uComPortMap.h"
 
 namespace {
 
@@ -30,10 +31,15 @@ struct TFleetJob {
   std::string Lane;
 };
 
+// Two COM numbers linked to one adapter are one port: the lane is the device a link leads to.
 std::string LaneOf(const TFleetDevice& Device) {
   switch (Device.Route) {
-    case TCliRoute::Serial:
-      return Device.Name();
+    case TCliRoute::Serial: {
+      const std::string path = ComDevicePath(Device.ComPort, TSerialFolders::FromEnvironment().Dev);
+      std::error_code error;
+      const std::filesystem::path real = std::filesystem::canonical(path, error);
+      return "serial " + (error ? path : real.string());
+    }
     case TCliRoute::DialUp:
       return "dial";
     default:
@@ -45,26 +51,47 @@ std::string AtLine(const TCliOptions& Options, const TFleetDevice& Device) {
   return Options.FleetFile + ", line " + std::to_string(Device.Line) + ": ";
 }
 
-// registers DIR: the folder is made, and each device gets its own file in it.
-void PlanPresetFiles(const TCliOptions& Options, std::vector<TFleetJob>& Jobs) {
-  if (Options.Command != "registers" || !Options.HasArgument) return;
+void MakeFolder(const std::string& Folder) {
   std::error_code error;
-  std::filesystem::create_directories(Options.Argument, error);
-  if (!std::filesystem::is_directory(Options.Argument))
-    throw TCliFailure(kExitFailure, "cannot make the folder " + Options.Argument +
+  std::filesystem::create_directories(Folder, error);
+  if (!std::filesystem::is_directory(Folder))
+    throw TCliFailure(kExitFailure, "cannot make the folder " + Folder +
                                         (error ? ": " + error.message() : std::string()));
+}
+
+// Each device gets its own file in Folder, named for it with Extension, into the options'
+// member File; two devices that would share one are a usage error.
+void PlanDeviceFiles(const TCliOptions& Options, std::vector<TFleetJob>& Jobs,
+                     const std::string& Folder, const std::string& Extension, const char* What,
+                     std::string TCliOptions::*File) {
+  MakeFolder(Folder);
   std::map<std::string, int32_t> files;  // folded file name to its line
   for (TFleetJob& job : Jobs) {
-    const std::string stem = job.Device.FileStem();
-    std::string folded = stem;
+    const std::string name = job.Device.FileStem() + Extension;
+    std::string folded = name;
     std::transform(folded.begin(), folded.end(), folded.begin(),
                    [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; });
     const auto [earlier, added] = files.emplace(folded, job.Device.Line);
     if (!added)
-      throw TCliFailure(kExitUsage, AtLine(Options, job.Device) + "its preset would be " + stem +
-                                        ".rgp, as line " + std::to_string(earlier->second) + "'s");
-    job.Options.Argument = (std::filesystem::path(Options.Argument) / (stem + ".rgp")).string();
+      throw TCliFailure(kExitUsage, AtLine(Options, job.Device) + "its " + What + " would be " +
+                                        name + ", as line " + std::to_string(earlier->second) +
+                                        "'s");
+    job.Options.*File = (std::filesystem::path(Folder) / name).string();
   }
+}
+
+// registers DIR saves a preset per device; --log DIR keeps a log per device, so that no two
+// sessions write into one file.
+void PlanFiles(const TCliOptions& Options, std::vector<TFleetJob>& Jobs) {
+  const bool logs = !Options.LogFile.empty();
+  std::error_code error;
+  if (logs && std::filesystem::exists(Options.LogFile, error) &&
+      !std::filesystem::is_directory(Options.LogFile, error))
+    throw TCliFailure(kExitUsage, "with fleet, --log names a folder for one log per device; " +
+                                      Options.LogFile + " is not one");
+  if (Options.Command == "registers" && Options.HasArgument)
+    PlanDeviceFiles(Options, Jobs, Options.Argument, ".rgp", "preset", &TCliOptions::Argument);
+  if (logs) PlanDeviceFiles(Options, Jobs, Options.LogFile, ".log", "log", &TCliOptions::LogFile);
 }
 
 // Every device's password, the run's own source asked once and only when a device needs it.
@@ -103,7 +130,7 @@ std::vector<TFleetJob> PrepareJobs(const TCliOptions& Options,
     job.Device = std::move(device);
     jobs.push_back(std::move(job));
   }
-  PlanPresetFiles(Options, jobs);
+  PlanFiles(Options, jobs);
   for (TFleetJob& job : jobs) job.Command = PrepareCommand(job.Options);
   ResolvePasswords(Options, jobs, Interrupted);
   return jobs;
@@ -114,7 +141,7 @@ TFleetOutcome RunJob(TFleetJob& Job, TFleetReport& Report, const std::atomic<boo
   outcome.Device = Job.Device.Name();
   TCliOutput out = TCliOutput::Capture();
   {
-    TDeviceLogBuffer logBuffer(Report, outcome.Device);
+    TLineBuffer logBuffer([&](const std::string& Line) { Report.LogLine(outcome.Device, Line); });
     std::ostream log(&logBuffer);
     try {
       outcome.Exit = RunOnDevice(Job.Options, *Job.Command, Job.Password, out, log, Interrupted);

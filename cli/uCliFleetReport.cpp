@@ -2,8 +2,6 @@
 
 #include <unistd.h>
 
-#include <cerrno>
-
 #include "cli/uCliExit.h"
 #include "cli/uJson.h"
 
@@ -118,7 +116,7 @@ void TFleetReport::LogLine(const std::string& Device, const std::string& Text) {
   const std::string text = Text.starts_with(ToolPrefix) ? Text.substr(ToolPrefix.size()) : Text;
   std::lock_guard<std::mutex> guard(FLock);
   ClearProgress();
-  WriteError(ToolPrefix + Device + ": " + OneLine(text) + "\n");
+  WriteErrorLine(ToolPrefix + Device + ": " + OneLine(text));
   DrawProgress();
 }
 
@@ -139,46 +137,22 @@ std::string TFleetReport::Summary() const {
 int TFleetReport::Finish() {
   std::lock_guard<std::mutex> guard(FLock);
   ClearProgress();
-  if (!FOutputError.empty()) WriteError(ToolPrefix + OneLine(FOutputError) + "\n");
-  WriteError(ToolPrefix + "fleet: " + Summary() + "\n");
+  if (!FOutputError.empty()) WriteErrorLine(ToolPrefix + OneLine(FOutputError));
+  WriteErrorLine(ToolPrefix + "fleet: " + Summary());
   if (!FOutputError.empty()) return kExitFailure;
   return FGravest;
-}
-
-void TFleetReport::WriteError(const std::string& Text) {
-  size_t done = 0;
-  while (done < Text.size()) {
-    const ssize_t n = ::write(STDERR_FILENO, Text.data() + done, Text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;  // nowhere left to say it
-    done += size_t(n);
-  }
 }
 
 void TFleetReport::DrawProgress() {
   if (!FProgress) return;
   const int32_t finished = FDone + FFailed + FBadPassword + FDiffering + FInterrupted;
-  WriteError("\rfleet: " + std::to_string(finished) + "/" + std::to_string(FDevices) +
-             " devices, " + std::to_string(finished - FDone) + " failed\x1b[K");
+  WriteStandardError("\rfleet: " + std::to_string(finished) + "/" + std::to_string(FDevices) +
+                     " devices, " + std::to_string(finished - FDone) + " failed\x1b[K");
   FProgressShown = true;
 }
 
 void TFleetReport::ClearProgress() {
   if (!FProgressShown) return;
-  WriteError("\r\x1b[K");
+  WriteStandardError("\r\x1b[K");
   FProgressShown = false;
-}
-
-TDeviceLogBuffer::~TDeviceLogBuffer() {
-  sync();
-  if (!str().empty()) FReport.LogLine(FDevice, str());
-}
-
-int TDeviceLogBuffer::sync() {
-  const std::string text = str();
-  size_t start = 0;
-  for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
-    FReport.LogLine(FDevice, text.substr(start, end - start));
-  str(text.substr(start));
-  return 0;
 }

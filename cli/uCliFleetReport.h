@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <mutex>
 #include <ostream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -44,7 +43,6 @@ class TFleetReport {
   std::string Summary() const;
 
  private:
-  void WriteError(const std::string& Text);
   void DrawProgress();
   void ClearProgress();
 
@@ -58,18 +56,4 @@ class TFleetReport {
   int32_t FDevices;
   int32_t FDone = 0, FFailed = 0, FBadPassword = 0, FDiffering = 0, FInterrupted = 0;
   int FGravest = 0;
-};
-
-// The buffer of a session's log stream: hands each complete line to the report under the
-// device's name, and what is left of a line when it goes.
-class TDeviceLogBuffer : public std::stringbuf {
- public:
-  TDeviceLogBuffer(TFleetReport& Report, std::string Device)
-      : FReport(Report), FDevice(std::move(Device)) {}
-  ~TDeviceLogBuffer() override;
-  int sync() override;
-
- private:
-  TFleetReport& FReport;
-  std::string FDevice;
 };

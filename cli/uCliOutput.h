@@ -4,6 +4,8 @@
 // full disk or a closed pipe ends the command as a failure. The commands print through it.
 #pragma once
 
+#include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -11,6 +13,31 @@
 // tab kept; bytes of the code page as UTF-8 when Utf8, else 0xA0-0xFF as they are; 0x80-0x9F
 // bytes that stand for no character (or for one a non-UTF-8 terminal lacks) as \xHH.
 std::string VisibleText(const std::string& Line, bool Utf8);
+
+// Text for standard error, wherever it goes: C0 control bytes and DEL as VisibleText shows
+// them; for a UTF-8 locale (Utf8), valid UTF-8 as it is except the C1 controls
+// (U+0080-U+009F), which show as \xHH like every byte outside a valid sequence; otherwise
+// bytes 0x80-0x9F as \xHH. File names and the tool's own messages keep their characters,
+// and nothing a device, a list or an argument holds can drive a terminal.
+std::string ErrorText(const std::string& Text, bool Utf8);
+
+// A stream buffer that hands every complete line to Line, and what is left of a line when it
+// goes: standard error's lines, or one fleet device's.
+class TLineBuffer : public std::stringbuf {
+ public:
+  explicit TLineBuffer(std::function<void(const std::string&)> Line) : FLine(std::move(Line)) {}
+  ~TLineBuffer() override;
+  int sync() override;
+
+ private:
+  std::function<void(const std::string&)> FLine;
+};
+
+// Writes Bytes to standard error as they are (a progress line's own escapes); a failure is
+// ignored, there being nowhere left to say it.
+void WriteStandardError(const std::string& Bytes);
+// Writes Text and a line end to standard error as ErrorText shows it for the user's locale.
+void WriteErrorLine(const std::string& Text);
 
 class TCliOutput {
  public:

@@ -11,11 +11,12 @@
 
 namespace {
 
-std::string ReadStandardInput() {
+std::string ReadStandardInput(const std::atomic<bool>& Interrupted) {
   std::string text;
   char buffer[4096];
   for (;;) {
     const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR && Interrupted) throw TCliFailure(kExitInterrupted, "");
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) throw TCliFailure(kExitUsage, "cannot read the password from standard input");
     if (n == 0) return text;
@@ -23,10 +24,12 @@ std::string ReadStandardInput() {
   }
 }
 
-std::string FromFile(const std::string& FileName) {
+// Standard input that is a terminal is typed at: asked as the terminal prompt asks, echo off.
+std::string FromFile(const std::string& FileName, const std::atomic<bool>& Interrupted) {
   std::string text;
+  if (FileName == "-" && AskPasswordOnStandardInput(Interrupted, text)) return text;
   try {
-    text = FileName == "-" ? ReadStandardInput() : ReadFileBytes(FileName);
+    text = FileName == "-" ? ReadStandardInput(Interrupted) : ReadFileBytes(FileName);
   } catch (const std::exception& e) {
     throw TCliFailure(kExitUsage, e.what());
   }
@@ -40,7 +43,7 @@ std::string FromFile(const std::string& FileName) {
 std::string ResolvePassword(const TPasswordSources& Sources, const std::atomic<bool>& Interrupted) {
   std::string password;
   if (!Sources.File.empty()) {
-    password = FromFile(Sources.File);
+    password = FromFile(Sources.File, Interrupted);
   } else if (Sources.Environment) {
     password = Sources.Environment;
   } else if (!AskPasswordOnTerminal(Sources.Terminal, Interrupted, password)) {

@@ -14,10 +14,11 @@ struct TPasswordSources {
 
 // The password: the file's content with one final line end (LF or CR LF) removed, else the
 // environment value, else a line typed on the terminal with echo off (the prompt goes to the
-// terminal too, so standard input and output stay free for files and pipes). Raises
-// TCliFailure: kExitUsage when none of them gives one, the file cannot be read, or the
-// password holds CR or LF; kExitInterrupted as soon as Interrupted is set while the prompt
-// waits (echo is restored first).
+// terminal too, so standard input and output stay free for files and pipes). A file "-" that
+// is a terminal is typed at the same way. Raises TCliFailure: kExitUsage when none of them
+// gives one, the file cannot be read, or the password holds CR or LF; kExitInterrupted as
+// soon as Interrupted is set while the prompt or standard input waits (echo is restored
+// first).
 std::string ResolvePassword(const TPasswordSources& Sources, const std::atomic<bool>& Interrupted);
 
 // Puts back the terminal settings the prompt changed, if it is up. Safe in a signal handler:

@@ -8,13 +8,13 @@
 int RunOnDevice(const TCliOptions& Options, TCliCommand& Command, const std::string& Password,
                 TCliOutput& Out, std::ostream& Log, const std::atomic<bool>& Interrupted) {
   TCliSession session(Options, Log, Interrupted);
+  int status = kExitOk;
   try {
     session.Open(Password);
-    const int status = Command.Run(session, Out);
+    status = Command.Run(session, Out);
     Out.Flush();
     session.Close(false);
     Out.Close();
-    return status;
   } catch (const TCliFailure& failure) {
     session.Close(failure.Code == kExitInterrupted || Interrupted);
     try {
@@ -22,6 +22,10 @@ int RunOnDevice(const TCliOptions& Options, TCliCommand& Command, const std::str
     } catch (const TCliFailure&) {
       // The first failure is the one the user hears about.
     }
+    if (!session.LogError().empty()) Log << "tallybox-cli: " << session.LogError() << std::endl;
     throw;
   }
+  // A log that could not be written is output that failed, told once the session has ended.
+  if (!session.LogError().empty()) throw TCliFailure(kExitFailure, session.LogError());
+  return status;
 }

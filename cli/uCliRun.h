@@ -14,6 +14,7 @@ class TCliOutput;
 
 // Runs Command on the device Options name and returns its exit status; Out is flushed and
 // closed when it succeeds. Raises TCliFailure as the session and the command do, after the
-// session has ended (aborted on Ctrl+C) and what was printed before the failure is flushed.
+// session has ended (aborted on Ctrl+C) and what was printed before the failure is flushed;
+// kExitFailure with the reason when the --log file could not be written.
 int RunOnDevice(const TCliOptions& Options, TCliCommand& Command, const std::string& Password,
                 TCliOutput& Out, std::ostream& Log, const std::atomic<bool>& Interrupted);

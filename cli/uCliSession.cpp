@@ -31,9 +31,7 @@ TCliSession::TCliSession(const TCliOptions& Options, std::ostream& Log,
     FLoginTimedOut = FDialogue->LastRequestTimedOut();
   };
   FDialogue = std::make_unique<TDialogue>(FParams, std::move(host));
-  FSessionLog.OnFailed = [this](const std::string& Error) {
-    FLog << "tallybox-cli: " << Error << std::endl;
-  };
+  FSessionLog.OnFailed = [this](const std::string& Error) { FLogError = Error; };
 }
 
 TCliSession::~TCliSession() {

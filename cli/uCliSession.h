@@ -29,7 +29,7 @@ class TCliSession {
   TCliSession& operator=(const TCliSession&) = delete;
 
   // Opens the --log file first (TCliFailure kExitFailure when it cannot be opened); a later
-  // write failure stops the log and goes to Log once, and the request goes on.
+  // write failure stops the log, the request goes on, and LogError() tells it afterwards.
   // Connects and logs in within the options' time-out; on TCP and dial-up Password answers
   // the device's request for it. Raises TCliFailure: kExitFailure when the route cannot be
   // opened, closes or does not finish the login in time (the dispatcher's own error text has
@@ -49,6 +49,8 @@ class TCliSession {
   // dial-up. Interrupted: the dispatcher's Abort instead (after "bye" on serial). Waits for
   // the worker to end. Never raises; safe to call twice.
   void Close(bool Interrupted);
+  // Why the --log file stopped being written; "" while it is whole (or there is none).
+  const std::string& LogError() const { return FLogError; }
 
  private:
   using TClock = std::chrono::steady_clock;
@@ -75,4 +77,5 @@ class TCliSession {
   int FPasswordRequests = 0;
   bool FErrorReported = false;
   std::string FLastError;  // the dispatcher's last error text
+  std::string FLogError;
 };

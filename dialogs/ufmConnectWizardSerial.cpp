@@ -95,8 +95,11 @@ void TfmConnectWizard::btnAssignClick() {
                        "Assign", TModal::MB_OK | TModal::MB_ICONINFORMATION);
     return;
   }
+  // The folder watch may list the devices afresh while the choice is open: the choice is of
+  // the devices offered, found again by their stable name afterwards.
+  const std::vector<TSerialDevice> offered = FDevices;
   QStringList labels;
-  for (const TSerialDevice& device : FDevices) labels << DeviceLabel(device);
+  for (const TSerialDevice& device : offered) labels << DeviceLabel(device);
   const QString reached = ui->lbComPorts->item(number - 1)->text().section(" \u2014 ", 1);
   QInputDialog choose(this);
   choose.setWindowTitle(QString("Assign COM%1").arg(number));
@@ -107,6 +110,18 @@ void TfmConnectWizard::btnAssignClick() {
   if (TModal::Exec(&choose) != QDialog::Accepted) return;
   const qsizetype index = labels.indexOf(choose.textValue());
   if (index < 0) throw EAbort();
-  AssignComPort(number, FDevices[static_cast<size_t>(index)]);
+  const TSerialDevice& chosen = offered[static_cast<size_t>(index)];
+  FillComPorts();
+  const auto now = std::find_if(FDevices.begin(), FDevices.end(), [&](const TSerialDevice& D) {
+    return chosen.StablePath.empty() ? D.Node == chosen.Node : D.StablePath == chosen.StablePath;
+  });
+  if (now == FDevices.end()) {
+    TModal::MessageBox(
+        this,
+        DeviceLabel(chosen) + " went away while it was chosen. Plug it in and " + "try again.",
+        "Assign", TModal::MB_OK | TModal::MB_ICONINFORMATION);
+    return;
+  }
+  AssignComPort(number, *now);
   FillComPorts();
 }

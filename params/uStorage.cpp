@@ -127,7 +127,7 @@ void TParameterList::LoadFromText(const std::string& Text) {
 }
 
 void TParameterList::SaveToFile(const std::string& FileName) {
-  ReplaceFileBytes(FileName, SaveToText());
+  WriteNamedFile(FileName, SaveToText());
 }
 
 void TParameterList::LoadFromFile(const std::string& FileName) {

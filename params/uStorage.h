@@ -52,6 +52,7 @@ class TParameterList {
   int32_t Count();
   std::string GetLine(int32_t Index);
   void LoadFromFile(const std::string& FileName);
+  // FileName is one the user named: written as WriteNamedFile writes it.
   void SaveToFile(const std::string& FileName);
 
   // The text of a preset file as SaveToFile writes it; the reading of one replaces the

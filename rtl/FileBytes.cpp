@@ -60,14 +60,14 @@ fs::path TargetPath(const std::string& FileName) {
   return ec ? fs::path(FileName) : given.lexically_normal();
 }
 
-TTempFile CreateTempBeside(const std::string& FileName, const fs::path& Target) {
+TTempFile CreateTempBeside(const std::string& FileName, const fs::path& Target, mode_t Mode) {
   static std::atomic<unsigned> counter{0};
   const fs::path folder = Target.parent_path();
   for (;;) {
     const fs::path temp =
         folder / ("." + Target.filename().string() + ".tmp" + std::to_string(::getpid()) + "-" +
                   std::to_string(counter.fetch_add(1)));
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, Mode);
     if (fd >= 0) return TTempFile(temp.string(), fd);
     if (errno != EEXIST) RaiseCreateError(FileName, errno);
   }
@@ -84,6 +84,30 @@ bool WriteAll(int Fd, const std::string& Bytes) {
   return true;
 }
 
+// Where the system lands when it follows the links at Path: each link's target is taken
+// against the real folder of the link, as the kernel takes it.
+fs::path FollowLinks(const std::string& FileName, fs::path Path) {
+  for (int hops = 0; hops < 40; ++hops) {
+    std::error_code ec;
+    if (!fs::is_symlink(fs::symlink_status(Path, ec))) return Path;
+    const fs::path to = fs::read_symlink(Path, ec);
+    if (ec) return Path;
+    const fs::path folder = fs::canonical(Path.parent_path(), ec);
+    Path = (to.is_absolute() || ec ? to : folder / to).lexically_normal();
+  }
+  RaiseCreateError(FileName, ELOOP);
+}
+
+// A FIFO or a device node takes the bytes as a stream; truncating or replacing it would be
+// wrong, and a reader may be waiting at the other end.
+void WriteStream(const std::string& FileName, const fs::path& Target, const std::string& Bytes) {
+  const int fd = ::open(Target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) RaiseCreateError(FileName, errno);
+  const bool written = WriteAll(fd, Bytes);
+  const bool closed = ::close(fd) == 0 || errno == EINTR;
+  if (!written || !closed) throw EWriteError();
+}
+
 void SyncFolder(const fs::path& Folder) {
   const int fd = ::open(Folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
@@ -92,6 +116,25 @@ void SyncFolder(const fs::path& Folder) {
   (void)::fsync(fd);
   ::close(fd);
 }
+
+void ReplaceAt(const std::string& FileName, const fs::path& Target, const std::string& Bytes,
+               mode_t NewMode) {
+  struct stat old {};
+  const bool exists = ::lstat(Target.c_str(), &old) == 0;
+  // Replacing by rename would bypass a write-protected file; refuse it as truncating would.
+  if (exists && S_ISREG(old.st_mode) && ::access(Target.c_str(), W_OK) != 0) {
+    RaiseCreateError(FileName, errno);
+  }
+  TTempFile temp = CreateTempBeside(FileName, Target, NewMode);
+  if (exists && S_ISREG(old.st_mode)) (void)::fchmod(temp.Fd(), old.st_mode & 07777);
+  if (!WriteAll(temp.Fd(), Bytes) || ::fsync(temp.Fd()) != 0 || !temp.Close()) {
+    throw EWriteError();
+  }
+  if (::rename(temp.Path().c_str(), Target.c_str()) != 0) RaiseCreateError(FileName, errno);
+  temp.Commit();
+  SyncFolder(Target.parent_path());
+}
+
 }  // namespace
 
 std::string ExpandFileName(const std::string& FileName) {
@@ -125,19 +168,13 @@ std::string ReadFileBytes(const std::string& FileName) {
 }
 
 void ReplaceFileBytes(const std::string& FileName, const std::string& Bytes) {
-  const fs::path target = TargetPath(FileName);
-  struct stat old {};
-  const bool exists = ::lstat(target.c_str(), &old) == 0;
-  // Replacing by rename would bypass a write-protected file; refuse it as truncating would.
-  if (exists && S_ISREG(old.st_mode) && ::access(target.c_str(), W_OK) != 0) {
-    RaiseCreateError(FileName, errno);
-  }
-  TTempFile temp = CreateTempBeside(FileName, target);
-  if (exists && S_ISREG(old.st_mode)) (void)::fchmod(temp.Fd(), old.st_mode & 07777);
-  if (!WriteAll(temp.Fd(), Bytes) || ::fsync(temp.Fd()) != 0 || !temp.Close()) {
-    throw EWriteError();
-  }
-  if (::rename(temp.Path().c_str(), target.c_str()) != 0) RaiseCreateError(FileName, errno);
-  temp.Commit();
-  SyncFolder(target.parent_path());
+  ReplaceAt(FileName, TargetPath(FileName), Bytes, 0666);
+}
+
+void WriteNamedFile(const std::string& FileName, const std::string& Bytes, mode_t NewMode) {
+  const fs::path target = FollowLinks(FileName, TargetPath(FileName));
+  struct stat st {};
+  if (::stat(target.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))
+    return WriteStream(FileName, target, Bytes);
+  ReplaceAt(FileName, target, Bytes, NewMode);
 }

@@ -1,6 +1,10 @@
 // Whole-file reading and crash-safe whole-file replacement, raising the program's file
-// errors. The parameter list's preset files use it; so can any store that rewrites a file.
+// errors. Two kinds of file are written: the program's own (the settings store), never through
+// a link, and files the user named (a Save dialog, a command-line argument), written as a
+// shell redirection would write them.
 #pragma once
+
+#include <sys/types.h>
 
 #include <string>
 
@@ -20,3 +24,11 @@ std::string ReadFileBytes(const std::string& FileName);
 // and FileName is left as it was. An existing file keeps its permission bits. A symbolic
 // link at FileName is replaced by the new file; what it pointed to is never written.
 void ReplaceFileBytes(const std::string& FileName, const std::string& Bytes);
+
+// Writes Bytes to FileName, a file the user named, as "> FILE" in a shell would: a symbolic
+// link there is followed; a FIFO, a device node or another special file at the end of it is
+// written as a stream and stays what it is; a regular file, or a new one, is replaced
+// crash-safely as ReplaceFileBytes does, with the temporary file beside the link's target (so
+// the link stays a link). A new file is created with NewMode less the umask. Raises the
+// errors ReplaceFileBytes raises, named by FileName.
+void WriteNamedFile(const std::string& FileName, const std::string& Bytes, mode_t NewMode = 0666);

@@ -116,3 +116,16 @@ void ReplaceFileBytes(const std::string& FileName, const std::string& Bytes) {
     RaiseCreateError(FileName, GetLastError());
   temp.Path.clear();
 }
+
+// A device the user names ("NUL", "CON", a pipe) is written as a stream, as "> NUL" would;
+// anything else is replaced crash-safely.
+void WriteNamedFile(const std::string& FileName, const std::string& Bytes, mode_t /*NewMode*/) {
+  THandle device(CreateFileA(FileName.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (device.Valid() && GetFileType(device.Get()) != FILE_TYPE_DISK) {
+    if (!WriteAll(device.Get(), Bytes)) throw EWriteError();
+    return;
+  }
+  device.Close();
+  ReplaceFileBytes(FileName, Bytes);
+}

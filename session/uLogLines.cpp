@@ -50,6 +50,7 @@ std::string TLogLines::Add(TLogDirection Direction, std::string_view Bytes, TLog
       line.AfterCr = c == '\r';
       continue;
     }
+    if (!lineEnd && line.Text.size() == MaxLineBytes) out += EndLine(Direction, true);
     if (!line.Open) {
       line.Open = true;
       line.First = At;
@@ -60,13 +61,19 @@ std::string TLogLines::Add(TLogDirection Direction, std::string_view Bytes, TLog
       line.Text += c;
       continue;
     }
-    if (Direction == TLogDirection::Sent && FReceived.Open && FReceived.First <= line.First)
-      out += Write(TLogDirection::Received);
-    out += Write(Direction);
+    out += EndLine(Direction, false);
     line.Cut = false;
     line.AfterCr = c == '\r';
   }
   return out;
+}
+
+// A sent line is finished: a received line begun before it goes first.
+std::string TLogLines::EndLine(TLogDirection Direction, bool Broken) {
+  std::string out;
+  if (Direction == TLogDirection::Sent && FReceived.Open && FReceived.First <= FSent.First)
+    out += Write(TLogDirection::Received);
+  return out + Write(Direction, Broken);
 }
 
 std::string TLogLines::Expire(TLogTime Now, std::chrono::milliseconds Wait) {
@@ -82,14 +89,16 @@ std::string TLogLines::Finish() {
 }
 
 // The open line of Direction as one log line, as far as it came: a line end that follows at
-// once belongs to it. The next byte starts a new line.
-std::string TLogLines::Write(TLogDirection Direction) {
+// once belongs to it (not when the line was Broken at its length). The next byte starts a new
+// line.
+std::string TLogLines::Write(TLogDirection Direction, bool Broken) {
   TOpenLine& line = Line(Direction);
   std::string out = LogStamp(line.First) + (Direction == TLogDirection::Received ? " < " : " > ");
   out += line.Masked ? std::string(Mask) : EscapeLogText(line.Text);
+  if (Broken) out += BrokenMark;
   out += '\n';
   line.Text.clear();
   line.Open = line.Masked = false;
-  line.Cut = true;
+  line.Cut = !Broken;
   return out;
 }

@@ -24,6 +24,11 @@ class TLogLines {
  public:
   // What a masked line shows instead of what was typed: the length is not told either.
   static constexpr std::string_view Mask = "********";
+  // A line is broken after this many bytes (the terminal's own limit), so a device that sends
+  // no line end cannot grow one without bound; the part written ends in BrokenMark. "\ " never
+  // comes from escaped text, so the bytes can still be recovered.
+  static constexpr size_t MaxLineBytes = 4096;
+  static constexpr std::string_view BrokenMark = " \\ [broken at 4096 bytes]";
 
   // Takes bytes that went Direction at At and returns the log lines they finished, each
   // ending in "\n". CR, LF and CR LF end a line, also when CR and LF come in separate calls.
@@ -48,7 +53,8 @@ class TLogLines {
     bool Cut = false;      // written before its end: a line end next ends nothing more
   };
 
-  std::string Write(TLogDirection Direction);
+  std::string Write(TLogDirection Direction, bool Broken = false);
+  std::string EndLine(TLogDirection Direction, bool Broken);
   TOpenLine& Line(TLogDirection Direction);
 
   TOpenLine FReceived, FSent;

@@ -1,9 +1,30 @@
 #include "session/uSessionLog.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+
+#include "rtl/UserFolders.h"
+#include "session/uPresetFolder.h"
+
+namespace {
+
+constexpr mode_t LogMode = 0600;  // the dialogue is the user's own, password masked or not
+constexpr int MaxSuffix = 1000;
+
+// Name with "-N" before its extension.
+std::string Suffixed(const std::string& Name, int N) {
+  if (N == 1) return Name;
+  const size_t dot = Name.rfind('.');
+  const size_t at = dot == std::string::npos || dot == 0 ? Name.size() : dot;
+  return Name.substr(0, at) + "-" + std::to_string(N) + Name.substr(at);
+}
+
+}  // namespace
 
 TSessionLog::TSessionLog(TWallClock Now) : FNow(std::move(Now)) {}
 
@@ -13,12 +34,42 @@ TSessionLog::~TSessionLog() {
 
 bool TSessionLog::Open(const std::string& FileName) {
   Close();
+  const int fd =
+      ::open(FileName.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOCTTY | O_CLOEXEC, LogMode);
+  return Adopt(fd, FileName);
+}
+
+bool TSessionLog::Create(const std::string& Folder, const std::string& Name) {
+  Close();
+  if (FolderOfAnotherUser(Folder)) {
+    FFileName.clear();
+    FError = "The session is not logged in " + Folder + ": " + std::string(kOtherUsersFolder);
+    FRefused = true;
+    return false;
+  }
+  std::string file;
+  int fd = -1;
+  for (int n = 1; fd < 0 && n <= MaxSuffix; ++n) {
+    file = Folder + "/" + Suffixed(Name, n);
+    // O_EXCL never follows a link, not even one to nowhere; O_NOFOLLOW says so twice.
+    fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                LogMode);
+    if (fd < 0 && errno != EEXIST) break;
+  }
+  return Adopt(fd, file);
+}
+
+// The log goes on in Fd (the file opened for FileName), or says why there is none.
+bool TSessionLog::Adopt(int Fd, const std::string& FileName) {
   FLines = TLogLines();
   FFileName = FileName;
   FError.clear();
-  FFile = std::fopen(FileName.c_str(), "ab");
+  FRefused = false;
+  if (Fd >= 0) FFile = ::fdopen(Fd, "ab");
   if (FFile) return true;
-  FError = "The session log " + FileName + " cannot be opened: " + std::strerror(errno);
+  const int error = errno;
+  if (Fd >= 0) ::close(Fd);
+  FError = "The session log " + FileName + " cannot be opened: " + std::strerror(error);
   return false;
 }
 

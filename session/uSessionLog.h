@@ -1,7 +1,8 @@
 // The session log file: everything received from and sent to the device, appended as the log
 // lines of TLogLines to a plain text file. The dialogue feeds it the bytes as they cross, tells
 // it while the device asks for the password, and ticks it; the main window and tallybox-cli
-// open and close it. A write failure stops the log and is told once.
+// open and close it. A write failure stops the log and is told once. A log file is private to
+// its user: a new one is created 0600.
 #pragma once
 
 #include <chrono>
@@ -23,15 +24,23 @@ class TSessionLog {
   TSessionLog(const TSessionLog&) = delete;
   TSessionLog& operator=(const TSessionLog&) = delete;
 
-  // Opens FileName for appending (created when missing) and closes any file open before.
-  // False when it cannot be opened: Error() says why, and nothing is logged.
+  // Opens FileName, a file the user named, for appending as ">> FILE" in a shell would: through
+  // a link, into a FIFO or a device node as a stream, created when missing. Closes any file
+  // open before. False when it cannot be opened: Error() says why, and nothing is logged.
   bool Open(const std::string& FileName);
+  // Opens a new log named Name in Folder, a file of the program's own: created only where no
+  // file or link has that name (else Name with "-2", "-3", ... before its extension), never
+  // through a link. Run as root, never in a folder of another user (see FolderOfAnotherUser):
+  // then nothing is opened, Refused() is true and Error() says why.
+  bool Create(const std::string& Folder, const std::string& Name);
   // Writes the open lines and closes the file. Nothing when none is open.
   void Close();
   bool Active() const { return FFile != nullptr; }
   const std::string& FileName() const { return FFileName; }
   // Why the last Open failed or the log stopped; empty otherwise.
   const std::string& Error() const { return FError; }
+  // The last Create was refused by the rule above rather than failed.
+  bool Refused() const { return FRefused; }
   // Runs once when a write fails: the file is closed and nothing more is logged.
   std::function<void(const std::string& Error)> OnFailed;
 
@@ -46,6 +55,7 @@ class TSessionLog {
   void EndLines();
 
  private:
+  bool Adopt(int Fd, const std::string& FileName);
   void Put(const std::string& Lines);
   void Fail();
 
@@ -55,6 +65,7 @@ class TSessionLog {
   std::string FFileName;
   std::string FError;
   bool FPasswordAsked = false;
+  bool FRefused = false;
 };
 
 // The file name a log of a session with the device at Address started at At gets unless the

@@ -18,10 +18,14 @@ size_t FindControl(const std::string& Text) {
   return at == Text.end() ? std::string::npos : static_cast<size_t>(at - Text.begin());
 }
 
-// The name shown in the refusal, on one line.
+// The name shown in the refusal, on one line and unable to drive a terminal: C0 controls,
+// and bytes 0x80-0x9F, which are C1 controls to some terminals and the second byte of a C1
+// control in UTF-8, as blanks.
 std::string ShownName(const std::string& Text) {
   std::string name = Text.substr(0, Text.find('='));
-  std::replace_if(name.begin(), name.end(), IsControl, ' ');
+  std::replace_if(
+      name.begin(), name.end(),
+      [](char C) { return IsControl(C) || (static_cast<unsigned char>(C) & 0xE0) == 0x80; }, ' ');
   return name;
 }
 

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -99,8 +100,10 @@ TCliResult TCliChild::Finish(std::chrono::milliseconds Timeout) {
   }
   FOut = FErr = -1;
   int status = 0;
-  if (FPid > 0 && ::waitpid(FPid, &status, 0) == FPid && WIFEXITED(status) && !killed)
+  rusage usage{};
+  if (FPid > 0 && ::wait4(FPid, &status, 0, &usage) == FPid && WIFEXITED(status) && !killed)
     result.ExitCode = WEXITSTATUS(status);
+  result.PeakKiB = usage.ru_maxrss;
   FPid = -1;
   result.Elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
       std::chrono::steady_clock::now() - FStart);

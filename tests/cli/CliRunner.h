@@ -13,6 +13,7 @@ struct TCliResult {
   int ExitCode = -1;  // -1: killed or still running at the time-out
   std::string Out, Err;
   std::chrono::milliseconds Elapsed{0};
+  long PeakKiB = 0;  // the child's own peak resident memory
 };
 
 class TCliChild {

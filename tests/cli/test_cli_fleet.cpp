@@ -193,3 +193,29 @@ TEST_F(CliFleet, ProgramFromOnePresetWrongPasswordRefusedValueBadListAndCtrlC) {
   EXPECT_TRUE(stopped.Err.ends_with("tallybox-cli: interrupted\n")) << stopped.Err;
   for (auto& sim : sims) EXPECT_EQ(sim->Stop(), 0);
 }
+
+// --log DIR keeps one log per device, named as registers DIR names presets, each of whole
+// stamped lines however many sessions ran at once; --log naming a file is a usage error.
+TEST_F(CliFleet, LogsOnePerDeviceOfWholeLines) {
+  std::string text;
+  for (int n = 1; n <= Devices; ++n) text += "host " + Address(n) + "\n";
+  const std::string list = List("logged.txt", text);
+  const std::string logs = Path("logs");
+  const TCliResult r = Run({"--jobs", "8", "--log", logs, "fleet", list, "diag"});
+  EXPECT_EQ(r.ExitCode, 0) << r.Err;
+  const std::regex whole(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} [<>] .*)");
+  for (int n = 1; n <= Devices; ++n) {
+    const std::vector<std::string> lines = Lines(ReadFileBytes(logs + "/" + Address(n) + ".log"));
+    for (const std::string& line : lines) ASSERT_TRUE(std::regex_match(line, whole)) << line;
+    for (const std::string& part : {"> r?", "> i?", "> diag"})
+      EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                              [&](const std::string& L) { return L.ends_with(part); }),
+                1)
+          << Address(n) << " " << part;
+  }
+
+  const TCliResult usage = Run({"--log", list, "fleet", list, "version"});
+  EXPECT_EQ(usage.ExitCode, 2);
+  EXPECT_EQ(usage.Err, "tallybox-cli: with fleet, --log names a folder for one log per device; " +
+                           list + " is not one\n");
+}

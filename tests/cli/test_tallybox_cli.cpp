@@ -7,9 +7,12 @@
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -768,4 +771,76 @@ TEST_F(CliProgram, LogFileHoldsTheSessionWithThePasswordMasked) {
       Run({"--host", "127.0.80.2", "--log", Path("no/such/x.log"), "version"});
   EXPECT_EQ(refused.ExitCode, 1);
   EXPECT_NE(refused.Err.find("cannot be opened"), std::string::npos) << refused.Err;
+}
+
+// The files a user names hold up against what they are: a log of a device flooding without
+// line ends keeps its lines and the tool's memory bounded; a log that cannot be written
+// (/dev/full) fails the run once the session has ended; a new log is private to its user;
+// registers FILE writes into a FIFO, a device node or a link's target and never replaces one.
+TEST_F(CliProgram, LogsAndSavedFilesHoldUpAgainstWhatTheyNameOrReceive) {
+  constexpr size_t Flood = 64u << 20;
+  std::thread device([&] {
+    TLoopbackPeer peer("127.0.28.2");
+    ASSERT_TRUE(peer.Accept());
+    peer.Send("PASSWORD\r\n");
+    peer.Receive(kTestPassword.size() + 2);
+    for (size_t sent = 0; sent < Flood; sent += 1 << 20) peer.Send(std::string(1 << 20, 'x'));
+    peer.SeesClose(10000);
+  });
+  const std::string flood = Path("flood.log");
+  TCliChild child({Cli, "--host", "127.0.28.2", "--timeout", "4000", "--log", flood, "version"},
+                  {WithPassword});
+  const TCliResult r = child.Finish();
+  device.join();
+  EXPECT_EQ(r.ExitCode, 1) << r.Err;
+#ifndef TALLYBOX_SANITIZED  // a sanitizer's own memory would be counted too
+  EXPECT_LT(r.PeakKiB, 48 * 1024) << "KiB at the peak";
+#endif
+  size_t longest = 0, floodBytes = 0;
+  for (const std::string& line : Lines(ReadFileBytes(flood))) {
+    longest = std::max(longest, line.size());
+    floodBytes += size_t(std::count(line.begin(), line.end(), 'x'));
+  }
+  EXPECT_EQ(longest, 23 + 3 + 4096 + std::string(" \\ [broken at 4096 bytes]").size());
+  EXPECT_GT(floodBytes, size_t(8) << 20);
+
+  StartSim("127.0.28.1");
+  const TCliResult full = Run({"--host", "127.0.28.1", "--log", "/dev/full", "version"});
+  EXPECT_EQ(full.ExitCode, 1);
+  EXPECT_EQ(full.Out, "1.00\n");
+  EXPECT_EQ(full.Err,
+            "tallybox-cli: The session log /dev/full could not be written: No space "
+            "left on device\n");
+  ASSERT_EQ(Run({"--host", "127.0.28.1", "--log", Path("new.log"), "version"}).ExitCode, 0);
+  const auto mode = [](const std::string& File) {
+    struct stat st {};
+    return ::lstat(File.c_str(), &st) == 0 ? st.st_mode : 0;
+  };
+  EXPECT_EQ(mode(Path("new.log")) & 07777, 0600u);
+
+  // registers into a FIFO (its reader there first, so the write never waits), a device node
+  // (null's numbers) and a link to a regular file elsewhere: each stays what it was.
+  ASSERT_EQ(::mkfifo(Path("fifo").c_str(), 0600), 0);
+  const int reader = ::open(Path("fifo").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_EQ(::mknod(Path("node").c_str(), S_IFCHR | 0600, makedev(1, 3)), 0);
+  std::filesystem::create_directory(Path("real"));
+  WriteFileBytes(Path("real/old.rgp"), "old");
+  std::filesystem::create_symlink("real/old.rgp", Path("link"));
+  const std::pair<const char*, mode_t> targets[] = {
+      {"fifo", S_IFIFO}, {"node", S_IFCHR}, {"link", S_IFLNK}};
+  for (const auto& [name, type] : targets) {
+    const TCliResult saved = Run({"--host", "127.0.28.1", "registers", Path(name)});
+    EXPECT_EQ(saved.ExitCode, 0) << name << saved.Err;
+    EXPECT_EQ(mode(Path(name)) & S_IFMT, type) << name;
+  }
+  std::string preset(65536, '\0');
+  preset.resize(size_t(std::max<ssize_t>(0, ::read(reader, preset.data(), preset.size()))));
+  ::close(reader);
+  EXPECT_TRUE(preset.starts_with("; Saved ") && preset.ends_with("\r\nr404=Service desk\r\n"))
+      << preset;
+  const auto body = [](const std::string& Preset) {
+    return Preset.substr(std::min(Preset.find('\n'), Preset.size()));
+  };
+  EXPECT_EQ(body(ReadFileBytes(Path("real/old.rgp"))), body(preset));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Path("real")), {}), 1);
 }

@@ -1,17 +1,21 @@
-// The session log's lines (direction, escaping, masking, order, line ends split across reads),
-// the log file's failure (a full disk), and the terminal's line stamps. Writing a real log
-// file is shown by the window's and tallybox-cli's journeys.
+// The session log's lines (direction, escaping, masking, order, line ends split across reads,
+// lines broken at their length), the log file's failure (a full disk) and where a log file may
+// be made, and the terminal's line stamps. Writing a real log file is shown by the window's
+// and tallybox-cli's journeys.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "session/uLineStamps.h"
 #include "session/uLogLines.h"
 #include "session/uSessionLog.h"
+#include "support/TempConfig.h"
 
 namespace {
 
+namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 const TLogTime T0 = std::chrono::system_clock::from_time_t(1'800'000'000);
 constexpr auto R = TLogDirection::Received;
@@ -39,6 +43,8 @@ std::string Expected(const std::vector<TWant>& Lines) {
 
 TEST(LogLines, FormsStampedLinesInArrivalOrder) {
   using namespace std::string_literals;
+  const std::string X4096(4096, 'x');
+  const std::string Broken = " \\ [broken at 4096 bytes]";
   const struct {
     const char* Name;
     std::vector<TStep> Steps;
@@ -56,6 +62,12 @@ TEST(LogLines, FormsStampedLinesInArrivalOrder) {
       {"a typed line stays whole while lines arrive; masked while the password is asked",
        {{S, "se", 0, true}, {R, "event\r\n", 3}, {S, "cret\r", 6}, {S, "\nbye\r\n", 8}},
        {{3, "< event"}, {0, "> ********"}, {8, "> bye"}}},
+      {"a line without an end is broken at 4096 bytes and says so; one of 4096 is whole",
+       {{R, X4096 + X4096 + "\x1b", 0}, {R, "y\r\n" + X4096 + "\r\n", 4}},
+       {{0, "< " + X4096 + Broken},
+        {0, "< " + X4096 + Broken},
+        {0, R"(< \x1by)"},
+        {4, "< " + X4096}}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -92,6 +104,23 @@ TEST(SessionLog, StopsAndSaysSoOnceAtAWriteFailure) {
   full.Close();
   EXPECT_EQ(told, 1);
   EXPECT_TRUE(SessionLogName(T0, "fe80::1%eth0").ends_with("-fe80__1_eth0.log"));
+}
+
+// The program's own log never goes through a link, nor over a file: it takes a suffix.
+TEST(SessionLog, OwnLogIsANewFileBesideLinksAtItsName) {
+  TTempFolder folder("tbx-log");
+  const std::string victim = folder.Path("victim");  // stands for a root-only script
+  WriteFileBytes(victim, "keep me\n");
+  fs::create_symlink(victim, folder.Path("s.log"));
+  fs::create_symlink(folder.Path("nowhere"), folder.Path("s-2.log"));
+  TSessionLog log([] { return T0; });
+  ASSERT_TRUE(log.Create(folder.Folder.string(), "s.log")) << log.Error();
+  EXPECT_EQ(log.FileName(), folder.Path("s-3.log"));
+  log.Received("x; id > /tmp/owned\r\n");
+  log.Close();
+  EXPECT_EQ(ReadFileBytes(folder.Path("s-3.log")), Expected({{0, "< x; id > /tmp/owned"}}));
+  EXPECT_EQ(ReadFileBytes(victim), "keep me\n");
+  EXPECT_FALSE(fs::exists(folder.Path("nowhere")));
 }
 
 TEST(LineStamps, EveryLineStartsWithItsStampAndBackspaceSparesIt) {
