@@ -32,3 +32,12 @@ void ReplaceFileBytes(const std::string& FileName, const std::string& Bytes);
 // the link stays a link). A new file is created with NewMode less the umask. Raises the
 // errors ReplaceFileBytes raises, named by FileName.
 void WriteNamedFile(const std::string& FileName, const std::string& Bytes, mode_t NewMode = 0666);
+
+// Opens FileName, a file the user named, for appending as ">> FILE" in a shell would: through
+// a link, into a FIFO or a device as a stream, created with NewMode (less the umask) when
+// missing. The descriptor, or -1 with errno set.
+int OpenNamedForAppend(const std::string& FileName, mode_t NewMode);
+
+// Creates FileName, a file of the program's own, only where no file or link has that name,
+// never through a link, with NewMode. The descriptor, or -1 with errno set (EEXIST: taken).
+int CreateOwnFile(const std::string& FileName, mode_t NewMode);

@@ -1,5 +1,8 @@
 // Whole-file reading and replacement on Windows: the same contract as elsewhere (see the
 // header), with the new content flushed to disk and moved over the old file in one step.
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
 #include <windows.h>
 
 #include <atomic>
@@ -128,4 +131,15 @@ void WriteNamedFile(const std::string& FileName, const std::string& Bytes, mode_
   }
   device.Close();
   ReplaceFileBytes(FileName, Bytes);
+}
+
+int OpenNamedForAppend(const std::string& FileName, mode_t /*NewMode*/) {
+  return ::_open(FileName.c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY | _O_NOINHERIT,
+                 _S_IREAD | _S_IWRITE);
+}
+
+int CreateOwnFile(const std::string& FileName, mode_t /*NewMode*/) {
+  return ::_open(FileName.c_str(),
+                 _O_WRONLY | _O_APPEND | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
+                 _S_IREAD | _S_IWRITE);
 }

@@ -1,6 +1,5 @@
 #include "session/uSessionLog.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -8,6 +7,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "rtl/FileBytes.h"
 #include "rtl/UserFolders.h"
 #include "session/uPresetFolder.h"
 
@@ -34,9 +34,7 @@ TSessionLog::~TSessionLog() {
 
 bool TSessionLog::Open(const std::string& FileName) {
   Close();
-  const int fd =
-      ::open(FileName.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOCTTY | O_CLOEXEC, LogMode);
-  return Adopt(fd, FileName);
+  return Adopt(OpenNamedForAppend(FileName, LogMode), FileName);
 }
 
 bool TSessionLog::Create(const std::string& Folder, const std::string& Name) {
@@ -51,9 +49,7 @@ bool TSessionLog::Create(const std::string& Folder, const std::string& Name) {
   int fd = -1;
   for (int n = 1; fd < 0 && n <= MaxSuffix; ++n) {
     file = Folder + "/" + Suffixed(Name, n);
-    // O_EXCL never follows a link, not even one to nowhere; O_NOFOLLOW says so twice.
-    fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                LogMode);
+    fd = CreateOwnFile(file, LogMode);
     if (fd < 0 && errno != EEXIST) break;
   }
   return Adopt(fd, file);
