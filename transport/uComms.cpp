@@ -181,16 +181,6 @@ bool TCommPort::CheckErrors() {
   return (errors & LineErrors) != 0;
 }
 
-uint32_t TCommPort::InQueue() {
-  CheckErrors();
-  return FStatus.cbInQue;
-}
-
-bool TCommPort::OutputHeld() {
-  CheckErrors();
-  return (FStatus.Flags & (HoldCts | HoldDsr)) != 0;
-}
-
 uint32_t TCommPort::ModemStatus() {
   if (!IsOpen()) return AllLinesClosed;
   if (FLineSeam) return FLineSeam->ModemStatus.load();

@@ -62,3 +62,14 @@ TCommState TCommPort::BuildState() const {
   state.ErrorChar = 0x7F;
   return state;
 }
+
+// Both read the line state the last error check left.
+uint32_t TCommPort::InQueue() {
+  CheckErrors();
+  return FStatus.cbInQue;
+}
+
+bool TCommPort::OutputHeld() {
+  CheckErrors();
+  return (FStatus.Flags & (HoldCts | HoldDsr)) != 0;
+}

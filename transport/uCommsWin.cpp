@@ -195,16 +195,6 @@ bool TCommPort::HungUp() const {
          error == ERROR_DEVICE_REMOVED || error == ERROR_INVALID_HANDLE;
 }
 
-uint32_t TCommPort::InQueue() {
-  CheckErrors();
-  return FStatus.cbInQue;
-}
-
-bool TCommPort::OutputHeld() {
-  CheckErrors();
-  return (FStatus.Flags & (HoldCts | HoldDsr)) != 0;
-}
-
 uint32_t TCommPort::ModemStatus() {
   if (!IsOpen()) return AllLinesClosed;
   if (FLineSeam) return FLineSeam->ModemStatus.load();
