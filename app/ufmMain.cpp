@@ -337,7 +337,6 @@ void TfmMain::actReconnectExecute() {
   if (FDispatcher || !FWizard ||
       !TfmConnectWizard::RouteComplete(FMethod, FHost, FComPort, FConnection))
     return;
-  ShowHomePage();
   FDisconnecting = false;
   FWizard->Connection = FConnection;
   FWizard->ComPort = FComPort;
