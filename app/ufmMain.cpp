@@ -354,7 +354,6 @@ void TfmMain::actReconnectExecute() {
       !TfmConnectWizard::RouteComplete(FMethod, FHost, FComPort, FConnection, FThroughServer,
                                        FSerialServer))
     return;
-  ShowHomePage();
   FDisconnecting = false;
   FWizard->Connection = FConnection;
   FWizard->ComPort = FComPort;

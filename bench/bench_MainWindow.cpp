@@ -32,6 +32,7 @@
 
 #include "app/MainWindowFixture.h"
 #include "sim/uSimText.h"
+#include "uProcessFigures.h"
 
 namespace {
 
@@ -60,28 +61,8 @@ TMemory ReadMemory(const std::string& Pid) {
 // The web engine's helper processes started below this one (zygotes, renderers, GPU),
 // summed; the simulator, also a child, is left out by name.
 TMemory WebEngineMemory() {
-  std::map<long, long> parent;
-  std::map<long, std::string> name;
-  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-    const std::string pid = entry.path().filename().string();
-    if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
-    std::ifstream stat(entry.path() / "stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), {});
-    const auto open = text.find('('), close = text.rfind(')');
-    if (open == std::string::npos || close == std::string::npos) continue;
-    std::istringstream rest(text.substr(close + 2));
-    std::string state;
-    long ppid = 0;
-    rest >> state >> ppid;
-    parent[std::stol(pid)] = ppid;
-    name[std::stol(pid)] = text.substr(open + 1, close - open - 1);
-  }
   TMemory sum;
-  for (const auto& [pid, ppid] : parent) {
-    bool below = false;
-    for (long up = ppid; up > 1 && !below; up = parent.count(up) ? parent[up] : 0)
-      below = up == getpid();
-    if (!below || name[pid].rfind("QtWebEngine", 0) != 0) continue;
+  for (pid_t pid : ProcessesBelow(getpid(), "QtWebEngine")) {
     const TMemory one = ReadMemory(std::to_string(pid));
     sum.PeakKiB += one.PeakKiB;
     sum.NowKiB += one.NowKiB;

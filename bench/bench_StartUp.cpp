@@ -24,6 +24,8 @@
 #include <thread>
 #include <vector>
 
+#include "uProcessFigures.h"
+
 extern char** environ;
 
 namespace {
@@ -167,25 +169,8 @@ TMemory ReadMemory(pid_t Pid) {
 
 // The program's own memory and the sum over the web engine's processes below it.
 std::pair<TMemory, TMemory> ProgramMemory(pid_t Program) {
-  std::map<pid_t, pid_t> parent;
-  std::map<pid_t, std::string> name;
-  for (const auto& entry : fs::directory_iterator("/proc")) {
-    const std::string pid = entry.path().filename().string();
-    if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
-    std::ifstream stat(entry.path() / "stat");
-    const std::string text((std::istreambuf_iterator<char>(stat)), {});
-    const auto open = text.find('('), close = text.rfind(')');
-    if (open == std::string::npos || close == std::string::npos) continue;
-    parent[std::stoi(pid)] = std::atoi(text.c_str() + close + 4);
-    name[std::stoi(pid)] = text.substr(open + 1, close - open - 1);
-  }
   TMemory engine;
-  for (const auto& [pid, ppid] : parent) {
-    bool below = false;
-    for (pid_t up = ppid; up > 1 && !below; up = parent.count(up) ? parent[up] : 0)
-      below = up == Program;
-    if (below && name[pid].rfind("QtWebEngine", 0) == 0) engine += ReadMemory(pid);
-  }
+  for (pid_t pid : ProcessesBelow(Program, "QtWebEngine")) engine += ReadMemory(pid);
   return {ReadMemory(Program), engine};
 }
 

@@ -23,9 +23,12 @@ TTerminalDispatcher::TTerminalDispatcher()
       FInput(std::make_unique<TLockableFIFOStream>(QueueBlockSize, 0)),
       FOutput(std::make_unique<TLockableFIFOStream>(QueueBlockSize, 0)) {
   FreeOnTerminate = true;
+  ++FLive;
 }
 
-TTerminalDispatcher::~TTerminalDispatcher() = default;
+TTerminalDispatcher::~TTerminalDispatcher() {
+  --FLive;
+}
 
 int32_t TTerminalDispatcher::ReadInput(void* Buffer, int32_t Count) {
   TScopedLock<TLockableFIFOStream> guard(*FInput);

@@ -23,6 +23,8 @@ class TTerminalDispatcher : public TThread {
 
   TTerminalDispatcher();
   ~TTerminalDispatcher() override;
+  // How many dispatchers exist now: a connection's worker is gone once its thread ended.
+  static int32_t LiveCount() { return FLive.load(); }
 
   std::function<void(TTerminalDispatcher*Sender)> OnOpened, OnClosed;
   std::function<void(TTerminalDispatcher* Sender, const std::string& Msg)> OnError;
@@ -63,6 +65,7 @@ class TTerminalDispatcher : public TThread {
   char FBuffer[TransferSize];
 
  private:
+  static inline std::atomic<int32_t> FLive{0};
   // The worker looks at a notification under FLock, so a DetachNotifications on the main
   // thread can never race with it.
   template <class TNotification>

@@ -13,6 +13,7 @@
 #include <QPalette>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWebEngineHistory>
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
@@ -200,11 +201,14 @@ void THtmlView::OlderPageEnded() {
   });
 }
 
-// The owner hears of each page once.
+// The owner hears of each page once. Nothing ever goes back to an earlier page (the view
+// refuses every navigation it did not ask for), so the pages before it are let go: the engine
+// would otherwise keep fifty of them, with their state, as the back list.
 void THtmlView::LastPageEnded(bool Ok) {
   if (FLastFinished) return;
   FLastFinished = true;
   FLoadWatch->stop();
+  FPage->history()->clear();
   emit LoadFinished(Ok);
 }
 

@@ -96,6 +96,10 @@ class MainWindowTest : public ::testing::Test {
   void LogIn(const std::string& Address, const std::string& Password = kTestPassword) {
     QueueTcpWizard(Address);
     Trigger(&Main(), "actConnect");
+    AnswerPassword(Password);
+  }
+  // Waits for the progress window to ask for the password and types it there.
+  void AnswerPassword(const std::string& Password = kTestPassword) {
     ASSERT_TRUE(WaitUntil([&] {
       auto* pages = Program->Progress.findChild<QWidget*>("tsPassword");
       return pages && pages->isVisible();
