@@ -213,7 +213,7 @@ class TfmMain : public QMainWindow {
   int32_t FComPort = -1;
   std::string FHost;
   int32_t FMethod = 0;
-  std::string FSerialServer;    // the serial route's terminal server, when ThroughServer
+  std::string FSerialServer;  // the serial route's terminal server, when ThroughServer
   bool FThroughServer = false;
   std::string FRegisterFilename;  // the register open dialog's file name
   std::vector<std::string> FIgnoredSettings;

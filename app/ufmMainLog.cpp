@@ -86,8 +86,7 @@ std::string TfmMain::LogFolder() const {
 
 // The device the log is about: the one connected, else the one the wizard will offer.
 std::string TfmMain::LogAddress() const {
-  if (auto* serial = dynamic_cast<TComPortDispatcher*>(FDispatcher))
-    return serial->PortName();
+  if (auto* serial = dynamic_cast<TComPortDispatcher*>(FDispatcher)) return serial->PortName();
   if (auto* tcp = dynamic_cast<TTCPDispatcher*>(FDispatcher)) return tcp->GetHost();
   if (FMethod == 1 && FThroughServer) return FSerialServer;
   if (FMethod == 1 && FComPort > 0) return "COM" + std::to_string(FComPort);

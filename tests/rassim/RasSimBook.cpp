@@ -57,9 +57,9 @@ std::string LibraryFolder() {
 #ifdef _WIN32
   HMODULE self = nullptr;
   char path[MAX_PATH];
-  if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                              GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                          reinterpret_cast<LPCSTR>(&LibraryFolder), &self))
+  if (!GetModuleHandleExA(
+          GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+          reinterpret_cast<LPCSTR>(&LibraryFolder), &self))
     return "";
   const DWORD n = GetModuleFileNameA(self, path, sizeof path);
   const std::string library(path, n < sizeof path ? n : 0);
