@@ -806,7 +806,7 @@ TEST_F(CliProgram, LogsAndSavedFilesHoldUpAgainstWhatTheyNameOrReceive) {
     floodBytes += size_t(std::count(line.begin(), line.end(), 'x'));
   }
   EXPECT_EQ(longest, 23 + 3 + 4096 + std::string(" \\ [broken at 4096 bytes]").size());
-  EXPECT_GT(floodBytes, size_t(8) << 20);
+  EXPECT_GT(floodBytes, size_t(1) << 20);  // hundreds of broken lines, even in a sanitizer build
 
   StartSim("127.0.28.1");
   const TCliResult full = Run({"--host", "127.0.28.1", "--log", "/dev/full", "version"});
