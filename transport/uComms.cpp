@@ -274,7 +274,7 @@ bool TCommPort::WaitWriteDone(int32_t TimeoutMs) {
 
 bool TCommPort::HungUp() const {
   if (!IsOpen()) return false;
-  pollfd line{FHandle, POLLIN, 0};
+  pollfd line{static_cast<int>(FHandle), POLLIN, 0};
   return poll(&line, 1, 0) > 0 && (line.revents & (POLLHUP | POLLERR)) != 0;
 }
 
