@@ -1,4 +1,4 @@
-// The network serial line: the telnet framing as a unit, then the real ser2net in front of
+// The network serial line: its addresses, then the real ser2net in front of
 // the simulator's pseudo-terminal, over raw TCP and telnet with RFC 2217.
 #include <gtest/gtest.h>
 
@@ -8,40 +8,8 @@
 #include "sim/SimHarness.h"
 #include "support/Ser2net.h"
 #include "transport/uNetSerialPort.h"
-#include "transport/uTelnet.h"
 
 namespace {
-
-TEST(Telnet, EveryByteValuePassesBothWays) {
-  std::string all;
-  for (int b = 0; b < 256; ++b) all.push_back(static_cast<char>(b));
-  all += "\xff\xff\xff";
-  const std::string wire = TelnetEscape(all.data(), static_cast<int32_t>(all.size()));
-  EXPECT_EQ(wire.size(), all.size() + 4);
-  // Fed back one byte at a time, so every doubled 0xFF is split between two calls.
-  TTelnetDecoder decoder;
-  std::string data;
-  std::vector<TTelnetCommand> commands;
-  for (char c : wire) decoder.Feed(&c, 1, data, commands);
-  EXPECT_EQ(data, all);
-  EXPECT_TRUE(commands.empty());
-}
-
-TEST(Telnet, CommandsArePartedFromTheData) {
-  const std::string wire = "a" + TelnetCommand(Telnet::DO, 44) + "b" +
-                           TelnetSubnegotiation(44, std::string("\x6b\xff\x30", 3)) + "c\xff\xf1";
-  TTelnetDecoder decoder;
-  std::string data;
-  std::vector<TTelnetCommand> commands;
-  decoder.Feed(wire.data(), static_cast<int32_t>(wire.size()), data, commands);
-  EXPECT_EQ(data, "abc");
-  ASSERT_EQ(commands.size(), 3u);
-  EXPECT_EQ(commands[0].Verb, Telnet::DO);
-  EXPECT_EQ(commands[0].Option, 44);
-  EXPECT_EQ(commands[1].Verb, Telnet::SB);
-  EXPECT_EQ(commands[1].Data, std::string("\x6b\xff\x30", 3));
-  EXPECT_EQ(commands[2].Verb, 0xF1);  // NOP
-}
 
 TEST(NetSerialUrl, TakesTcpAndRfc2217Only) {
   struct {

@@ -1,8 +1,8 @@
-// The Windows side of the platform seams, on Wine's real Winsock, file system and locale: the
-// per-user folders, whole-file replacement, the TCP client against a loopback listener, the
-// closed serial port, name comparison and the dial-up binding without its library.
-#include <winsock2.h>
-#include <ws2tcpip.h>
+// The Windows side of the platform seams, on Wine's real file system, serial ports and locale:
+// the per-user folders, whole-file replacement, the closed and the linked serial port, name
+// comparison and the dial-up binding without its library. The TCP client is shown by the
+// command-line cases run under Wine.
+#include <windows.h>
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <thread>
 
-#include "dispatch/uKeepAlive.h"
 #include "rtl/FileBytes.h"
 #include "rtl/LocaleCompare.h"
 #include "rtl/ProgramFolder.h"
@@ -20,57 +19,6 @@
 #include "transport/uComPortMap.h"
 #include "transport/uComms.h"
 #include "transport/uSerialAccess.h"
-#include "transport/uTcpClient.h"
-
-namespace {
-
-// A listener on 127.0.0.1 at a port of the system's choosing, accepting one connection.
-class TLoopbackListener {
- public:
-  TLoopbackListener() {
-    WSADATA data;
-    WSAStartup(MAKEWORD(2, 2), &data);
-    FListener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    int length = sizeof address;
-    bind(FListener, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    listen(FListener, 1);
-    getsockname(FListener, reinterpret_cast<sockaddr*>(&address), &length);
-    Port = ntohs(address.sin_port);
-  }
-  ~TLoopbackListener() {
-    closesocket(FPeer);
-    closesocket(FListener);
-    WSACleanup();
-  }
-  void Accept() { FPeer = accept(FListener, nullptr, nullptr); }
-  void Send(const std::string& Bytes) { send(FPeer, Bytes.data(), int(Bytes.size()), 0); }
-  std::string Receive(size_t Count) {
-    std::string got(Count, '\0');
-    size_t have = 0;
-    while (have < Count) {
-      const int n = recv(FPeer, got.data() + have, int(Count - have), 0);
-      if (n <= 0) break;
-      have += size_t(n);
-    }
-    return got.substr(0, have);
-  }
-  void Close() { closesocket(std::exchange(FPeer, INVALID_SOCKET)); }
-  uint16_t Port = 0;
-
- private:
-  SOCKET FListener = INVALID_SOCKET, FPeer = INVALID_SOCKET;
-};
-
-std::string TakeAll(TTcpClient& Client) {
-  std::string got(size_t(Client.Available()), '\0');
-  Client.Take(got.data(), int32_t(got.size()));
-  return got;
-}
-
-}  // namespace
 
 TEST(WindowsFolders, PerUserFilesLiveUnderAppData) {
   const std::string saved = std::getenv("APPDATA") ? std::getenv("APPDATA") : "";
@@ -121,52 +69,6 @@ TEST(WindowsFiles, ReplaceKeepsTheOldContentUntilTheNewIsWholeAndRefusesReadOnly
   } catch (const EFOpenError& e) {
     EXPECT_TRUE(std::string(e.what()).starts_with("Cannot open file \"")) << e.what();
     EXPECT_NE(std::string(e.what()).find("missing.rgp\". "), std::string::npos) << e.what();
-  }
-}
-
-TEST(WindowsTcp, ConnectsSendsReceivesAndSeesThePeerClose) {
-  TLoopbackListener peer;
-  TTcpClient client;
-  client.Host = "127.0.0.1";
-  client.Port = peer.Port;
-  std::thread accepting([&] { peer.Accept(); });
-  client.Connect(3000);
-  accepting.join();
-  ASSERT_TRUE(client.Connected());
-  EXPECT_EQ(SetKeepAlive(client.SocketHandle(), 60000, 10000), 0);
-  EXPECT_EQ(SetKeepAlive(client.SocketHandle(), 0, 0), 0);
-
-  client.Send("i900?\r\n", 7);
-  EXPECT_EQ(peer.Receive(7), "i900?\r\n");
-  peer.Send("i900=1.00\r\n");
-  peer.Close();
-  std::string got;
-  for (int i = 0; i < 200 && client.Connected(); ++i) {
-    client.PollReceive();
-    got += TakeAll(client);
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  EXPECT_EQ(got, "i900=1.00\r\n");  // what came before the close is kept
-  EXPECT_FALSE(client.Connected());
-  EXPECT_THROW(client.Send("x", 1), ETcpError);
-}
-
-TEST(WindowsTcp, RefusedAndUnknownHostsRaiseWithTheirReason) {
-  const uint16_t closedPort = [] {
-    TLoopbackListener gone;
-    return gone.Port;
-  }();
-  TTcpClient client;
-  client.Host = "127.0.0.1";
-  client.Port = closedPort;
-  EXPECT_THROW(client.Connect(3000), ETcpError);
-  EXPECT_FALSE(client.Connected());
-  client.Host = "no-such-host.invalid";
-  try {
-    client.Connect(3000);
-    ADD_FAILURE() << "an unknown host was reached";
-  } catch (const ETcpError& e) {
-    EXPECT_NE(std::string(e.what()).find("Host not found"), std::string::npos) << e.what();
   }
 }
 
