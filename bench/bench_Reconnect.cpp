@@ -26,13 +26,15 @@ int EnvNumber(const char* Name, int Default) {
 struct TSample {
   TProcessFigures Own, Engine;
   long HeapKiB = 0;  // the program's live allocations (what it keeps), apart from freed space
+  long HeldKiB = 0;  // what the heap holds from the system: live, freed and not yet handed back
 };
 
 TSample Sample() {
   // Whatever the last cycle left queued (a closing progress window, a page load) settles first.
   Pump(std::chrono::milliseconds(1500));
+  const struct mallinfo2 heap = mallinfo2();
   return {ReadProcessFigures(getpid()), SumBelow(getpid(), "QtWebEngine"),
-          long(mallinfo2().uordblks / 1024)};
+          long(heap.uordblks / 1024), long((heap.arena + heap.hblkhd) / 1024)};
 }
 
 double MiB(long KiB) {
@@ -41,11 +43,11 @@ double MiB(long KiB) {
 
 void PrintSample(const std::string& When, const TSample& S) {
   std::printf(
-      "  %-18s own RSS %6.1f MiB (anonymous %6.1f), heap in use %5.1f, private %6.1f, fds %3ld, "
-      "threads %3ld | web engine RSS %6.1f MiB, private %6.1f | tree private %6.1f MiB\n",
-      When.c_str(), MiB(S.Own.RssKiB), MiB(S.Own.AnonKiB), MiB(S.HeapKiB), MiB(S.Own.PrivateKiB),
-      S.Own.Descriptors, S.Own.Threads, MiB(S.Engine.RssKiB), MiB(S.Engine.PrivateKiB),
-      MiB(S.Own.PrivateKiB + S.Engine.PrivateKiB));
+      "  %-18s own RSS %6.1f MiB (anonymous %6.1f), heap in use %5.1f (held %5.1f), private %6.1f, "
+      "fds %3ld, threads %3ld | web engine RSS %6.1f MiB, private %6.1f | tree private %6.1f MiB\n",
+      When.c_str(), MiB(S.Own.RssKiB), MiB(S.Own.AnonKiB), MiB(S.HeapKiB), MiB(S.HeldKiB),
+      MiB(S.Own.PrivateKiB), S.Own.Descriptors, S.Own.Threads, MiB(S.Engine.RssKiB),
+      MiB(S.Engine.PrivateKiB), MiB(S.Own.PrivateKiB + S.Engine.PrivateKiB));
   std::fflush(stdout);
 }
 
@@ -56,6 +58,7 @@ void PrintGrowth(const TSample& From, const TSample& To, int Cycles) {
   };
   line("own RSS", From.Own.RssKiB, To.Own.RssKiB);
   line("own heap in use", From.HeapKiB, To.HeapKiB);
+  line("own heap held", From.HeldKiB, To.HeldKiB);
   line("web engine private", From.Engine.PrivateKiB, To.Engine.PrivateKiB);
   line("tree private (own + engine)", From.Own.PrivateKiB + From.Engine.PrivateKiB,
        To.Own.PrivateKiB + To.Engine.PrivateKiB);

@@ -1,14 +1,19 @@
 // A connection leaves nothing behind once it ends: after each Disconnect its worker is gone,
 // the window holds no more objects than after the first connection, and the page view keeps
-// no list of the pages it showed before. Over both routes a field engineer reconnects by.
+// no list of the pages it showed before. Over both routes a field engineer reconnects by. And
+// the heap hands large blocks back, so what a connection freed does not stay with the program.
+#include <malloc.h>
+
 #include <QCoreApplication>
 #include <QWebEngineHistory>
 #include <QWebEnginePage>
 #include <QWebEngineView>
+#include <cstdlib>
 #include <functional>
 
 #include "app/MainWindowFixture.h"
 #include "dispatch/uTerminalDispatcher.h"
+#include "gui/uHeapPolicy.h"
 
 namespace {
 
@@ -77,6 +82,19 @@ TEST_P(ReconnectTest, AConnectionsObjectsEndWithIt) {
     EXPECT_EQ(LiveObjects(), afterFirst);
   }
   EXPECT_TRUE(TModal::AllAnswersUsed());
+}
+
+// Once a large block has been freed, the C library would otherwise serve blocks up to its size
+// from the heap proper; with the policy each still gets pages of its own.
+TEST(HeapPolicy, LargeBlocksStillGetPagesOfTheirOwnAfterOneIsFreed) {
+  KeepLargeBlocksApart();
+  void* volatile large = std::malloc(8u << 20);
+  std::free(large);
+  const size_t mappedBefore = mallinfo2().hblkhd;
+  void* volatile next = std::malloc(1u << 20);
+  const size_t mappedWith = mallinfo2().hblkhd;
+  std::free(next);
+  EXPECT_GE(mappedWith, mappedBefore + (1u << 20));
 }
 
 INSTANTIATE_TEST_SUITE_P(Routes, ReconnectTest,

@@ -1,6 +1,6 @@
-// The main() of every window test: the same start-up as the program (web view environment,
-// application object, main-thread wake), with every modal dialog answered from the test's
-// queue. Listing the tests needs no display, so it skips the application object.
+// The main() of every window test: the same start-up as the program (heap policy, web view
+// environment, application object, main-thread wake), with every modal dialog answered from the
+// test's queue. Listing the tests needs no display, so it skips the application object.
 #include <gtest/gtest.h>
 
 #include <QPalette>
@@ -10,10 +10,12 @@
 #include <string>
 
 #include "gui/uApplication.h"
+#include "gui/uHeapPolicy.h"
 #include "gui/uModal.h"
 #include "htmlview/THtmlView.h"
 
 int main(int argc, char** argv) {
+  KeepLargeBlocksApart();
   ::testing::InitGoogleTest(&argc, argv);
   for (int i = 1; i < argc; ++i)
     if (std::strcmp(argv[i], "--gtest_list_tests") == 0) return RUN_ALL_TESTS();
