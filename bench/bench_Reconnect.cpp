@@ -41,13 +41,14 @@ double MiB(long KiB) {
   return KiB / 1024.0;
 }
 
+// Anonymous memory, not private: the engine's library pages count as private to whichever
+// process alone touched them last, so the private figures swing by tens of MiB between samples.
 void PrintSample(const std::string& When, const TSample& S) {
   std::printf(
-      "  %-18s own RSS %6.1f MiB (anonymous %6.1f), heap in use %5.1f (held %5.1f), private %6.1f, "
-      "fds %3ld, threads %3ld | web engine RSS %6.1f MiB, private %6.1f | tree private %6.1f MiB\n",
+      "  %-18s own RSS %6.1f MiB (anonymous %6.1f), heap in use %5.1f (held %5.1f), fds %3ld, "
+      "threads %3ld | web engine RSS %6.1f MiB (anonymous %6.1f)\n",
       When.c_str(), MiB(S.Own.RssKiB), MiB(S.Own.AnonKiB), MiB(S.HeapKiB), MiB(S.HeldKiB),
-      MiB(S.Own.PrivateKiB), S.Own.Descriptors, S.Own.Threads, MiB(S.Engine.RssKiB),
-      MiB(S.Engine.PrivateKiB), MiB(S.Own.PrivateKiB + S.Engine.PrivateKiB));
+      S.Own.Descriptors, S.Own.Threads, MiB(S.Engine.RssKiB), MiB(S.Engine.AnonKiB));
   std::fflush(stdout);
 }
 
@@ -59,9 +60,7 @@ void PrintGrowth(const TSample& From, const TSample& To, int Cycles) {
   line("own RSS", From.Own.RssKiB, To.Own.RssKiB);
   line("own heap in use", From.HeapKiB, To.HeapKiB);
   line("own heap held", From.HeldKiB, To.HeldKiB);
-  line("web engine private", From.Engine.PrivateKiB, To.Engine.PrivateKiB);
-  line("tree private (own + engine)", From.Own.PrivateKiB + From.Engine.PrivateKiB,
-       To.Own.PrivateKiB + To.Engine.PrivateKiB);
+  line("web engine anonymous", From.Engine.AnonKiB, To.Engine.AnonKiB);
   std::printf("  descriptors %ld -> %ld, threads %ld -> %ld\n", From.Own.Descriptors,
               To.Own.Descriptors, From.Own.Threads, To.Own.Threads);
   std::fflush(stdout);
