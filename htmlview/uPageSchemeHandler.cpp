@@ -68,6 +68,7 @@ QUrl TPageSchemeHandler::PutDocument(const QString& RelativePath, const QByteArr
   while (FDocuments.size() > KeptDocuments) FDocuments.erase(FDocuments.begin());
   QUrl url;
   url.setScheme(Scheme);
+  url.setHost(Host);
   url.setPath("/" + RelativePath);
   url.setQuery(QString("%1=%2").arg(LoadKey).arg(FSerial));
   return url;
@@ -92,7 +93,8 @@ fs::path TPageSchemeHandler::ResolveBelowRoot(const fs::path& File) const {
 
 void TPageSchemeHandler::requestStarted(QWebEngineUrlRequestJob* Job) {
   const QUrl url = Job->requestUrl();
-  if (Job->requestMethod() != "GET") return Job->fail(QWebEngineUrlRequestJob::RequestDenied);
+  if (Job->requestMethod() != "GET" || url.host() != Host)
+    return Job->fail(QWebEngineUrlRequestJob::RequestDenied);
   const QUrlQuery query(url);
   if (query.hasQueryItem(LoadKey)) {
     const auto it = FDocuments.find(query.queryItemValue(LoadKey).toUInt());

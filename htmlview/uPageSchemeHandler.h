@@ -17,6 +17,7 @@ class TPageSchemeHandler : public QWebEngineUrlSchemeHandler {
   Q_OBJECT
  public:
   static constexpr const char* Scheme = "tallybox-page";
+  static constexpr const char* Host = "pages";  // the one host every page and resource is under
 
   explicit TPageSchemeHandler(QObject* Parent = nullptr);
 

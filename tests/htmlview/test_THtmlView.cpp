@@ -274,21 +274,25 @@ TEST_F(HtmlView, NothingOutsideThePageRootIsServed) {
   WriteFile(root / "v1" / "page.htm",
             "<img id=in src='../in.png'><img id=up src='../../out.png'>"
             "<img id=enc src='..%2F..%2Fout.png'><img id=link src='../link.png'>"
+            "<img id=host src='tallybox-page://elsewhere/in.png'>"
             "<img id=net src='http://127.0.0.161:6024/logo.png'>");
   View.SetPageRoot(root.string());
   ASSERT_TRUE(LoadAndWait(View, (root / "v1" / "page.htm").string()));
   EXPECT_GT(Js("document.getElementById('in').naturalWidth").toInt(), 0);
-  for (const char* id : {"up", "enc", "link", "net"})
+  // Every page shares the one origin: the engine keeps memory for each origin a page had.
+  EXPECT_EQ(Js("self.origin"), "tallybox-page://pages");
+  for (const char* id : {"up", "enc", "link", "host", "net"})
     EXPECT_EQ(Js(QString("document.getElementById('%1').naturalWidth").arg(id)), 0) << id;
   EXPECT_FALSE(server.Accept(300)) << "the page reached the network";
 
   // The same boundary asked directly, with what a page's URL cannot spell.
   TPageSchemeHandler pages;
   pages.SetRoot(root);
-  EXPECT_EQ(pages.ResolveFile(QUrl("tallybox-page:/in.png")), root / "in.png");
-  for (const char* url : {"tallybox-page:/../out.png", "tallybox-page:/../../etc/passwd",
-                          "tallybox-page:/v1/..%2F..%2F..%2F..%2Fetc%2Fpasswd",
-                          "tallybox-page:/link.png", "tallybox-page:/v1", "tallybox-page:/"})
+  EXPECT_EQ(pages.ResolveFile(QUrl("tallybox-page://pages/in.png")), root / "in.png");
+  for (const char* url :
+       {"tallybox-page://pages/../out.png", "tallybox-page://pages/../../etc/passwd",
+        "tallybox-page://pages/v1/..%2F..%2F..%2F..%2Fetc%2Fpasswd",
+        "tallybox-page://pages/link.png", "tallybox-page://pages/v1", "tallybox-page://pages/"})
     EXPECT_EQ(pages.ResolveFile(QUrl(url)), fs::path()) << url;
 
   ASSERT_TRUE(LoadAndWait(View, temp.Path("outside.htm")));
