@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # tallybox-cli against devices as they really talk: the simulated device in every dialect
 # (nothing, a blank, CR LF or an erase to the end of the line after its prompt; replies ending
-# in CR LF, LF or CR), each over three links: TCP in random pieces, TCP at 9600 baud, and the
-# serial debug port in random pieces with its banner and prompt already waiting when the port
-# opens. N runs (default 3) of `version`, `registers` and a program round trip (a changed
-# preset programmed and read back, then the original) on each. Prints how many runs of each
-# succeeded and their median wall time, per link over all dialects; asserts nothing.
+# in CR LF, LF or CR), each over four links: TCP in random pieces, TCP at 9600 baud, the serial
+# debug port in random pieces with its banner and prompt already waiting when the port opens,
+# and a debug port that neither echoes nor has anything waiting. N runs (default 3) of
+# `version`, `registers` and a program round trip (a changed preset programmed and read back,
+# then the original) on each. Prints how many runs of each succeeded and their median wall
+# time, per link over all dialects. Then `registers` on the debug port against a device that
+# leaves at "bye" without a word and one that answers it, 5 N runs each, interleaved: their
+# medians side by side. Asserts nothing.
 # Usage: bench/cli_links.sh [build folder] [runs]
 set -euo pipefail
 build="${1:-build}"
@@ -22,7 +25,9 @@ ends = ["crlf", "lf", "cr"]
 links = [("TCP, random pieces", ["--split", "random", "--split", "24", "--split-gap", "5"]),
          ("TCP, 9600 baud", ["--baud", "9600"]),
          ("serial, banner waiting, random pieces",
-          ["--serial", "--banner-on-open", "--split", "random", "--split", "24"])]
+          ["--serial", "--banner-on-open", "--split", "random", "--split", "24"]),
+         ("serial, no echo, nothing waiting, random pieces",
+          ["--serial", "--no-echo", "--split", "random", "--split", "24"])]
 register_line = re.compile(r"^r\d+=")
 
 def start(number, options):
@@ -97,4 +102,24 @@ for link, results in totals.items():
         print(f"  {name:20s} {good:3d}/{len(rs)} ok   median {median:8.1f} ms")
 for failure in failures:
     print("  FAILED", failure)
+
+byes = [("bye silent", []), ("bye answered", ["--bye-prompt"])]
+started = [start(100 + i, ["--serial", *options]) for i, (_, options) in enumerate(byes)]
+times = {name: [] for name, _ in byes}
+try:
+    for i in range(5 * runs):
+        for (name, _), (_, route) in zip(byes, started):
+            done, ms = run(route, "registers")
+            times[name].append(ms)
+            if done.returncode != 0:
+                print(f"  FAILED {name}, run {i + 1}: {done.stderr.strip()!r}")
+finally:
+    for process, _ in started:
+        process.terminate()
+        process.wait()
+medians = {name: statistics.median(ms) for name, ms in times.items()}
+print(f"registers on the debug port, {5 * runs} runs each, interleaved:")
+for name, ms in times.items():
+    print(f"  {name:14s} median {medians[name]:7.1f} ms   min {min(ms):7.1f}   max {max(ms):7.1f}")
+print(f"  silent / answered: {medians['bye silent'] / medians['bye answered']:.2f}x")
 PY

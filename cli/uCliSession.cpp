@@ -8,13 +8,21 @@
 namespace {
 
 constexpr auto PollSlice = 2;  // ms between ticks: a script waits for each reply
-constexpr auto ByeFlush = std::chrono::milliseconds(100);
-// Closing may wait for the poll sent at login and then for "bye" on serial.
-constexpr auto CloseWait =
-    std::chrono::milliseconds(TDialogue::CommandTimeout + TDialogue::ByeTimeout + 2000);
+// How long "bye" may take to leave a port whose flow control holds it.
+constexpr auto ByeFlush = std::chrono::milliseconds(TDialogue::ByeTimeout);
+constexpr auto CloseWait = std::chrono::milliseconds(2000);
 
 std::string Quoted(const std::string& Text) {
   return "\"" + Text + "\"";
+}
+
+// A reply cut short is told from none, by how much of it came.
+std::string TimedOut(const std::string& Text, uint32_t TimeoutMs, int64_t ReplyBytes) {
+  const std::string limit = std::to_string(TimeoutMs) + " ms";
+  if (ReplyBytes == 0) return "No reply to " + Quoted(Text) + " within " + limit;
+  return "The reply to " + Quoted(Text) + " was incomplete after " + limit + ": " +
+         std::to_string(ReplyBytes) + (ReplyBytes == 1 ? " byte" : " bytes") +
+         " came, but no prompt";
 }
 
 }  // namespace
@@ -29,6 +37,7 @@ TCliSession::TCliSession(const TCliOptions& Options, std::ostream& Log,
   host.LoggedIn = [this] {
     FLoggedIn = true;
     FLoginTimedOut = FDialogue->LastRequestTimedOut();
+    FLoginReplyBytes = FDialogue->LastReplyBytes();
   };
   FDialogue = std::make_unique<TDialogue>(FParams, std::move(host));
   FSessionLog.OnFailed = [this](const std::string& Error) { FLogError = Error; };
@@ -117,8 +126,8 @@ void TCliSession::CheckLogin() {
                       "password, and try again");
   if (FLoggedIn) {
     if (FLoginTimedOut)
-      throw TCliFailure(kExitFailure, "No reply to \"i900?\" within " +
-                                          std::to_string(TDialogue::CommandTimeout) + " ms");
+      throw TCliFailure(kExitFailure,
+                        TimedOut("i900?", TDialogue::CommandTimeout, FLoginReplyBytes));
     return;
   }
   if (FClosed) {
@@ -135,11 +144,13 @@ void TCliSession::CheckLogin() {
 
 std::vector<std::string> TCliSession::Request(const std::string& Text, uint32_t TimeoutMs) {
   bool done = false, timedOut = false;
+  int64_t replyBytes = 0;
   std::string error;
   std::vector<std::string> lines;
   const bool sent = !FClosed && FDialogue->SendCommand(Text, TimeoutMs, [&] {
     done = true;
     timedOut = FDialogue->LastRequestTimedOut();
+    replyBytes = FDialogue->LastReplyBytes();
     error = FDialogue->LastRequestError();
     TResponseSplitter& splitter = FDialogue->Splitter();
     while (!splitter.IsEmpty()) lines.push_back(splitter.NextLine());
@@ -152,9 +163,7 @@ std::vector<std::string> TCliSession::Request(const std::string& Text, uint32_t 
                                         " was complete" +
                                         (FErrorReported ? ": " + FLastError : std::string()));
   if (!error.empty()) throw TCliFailure(kExitFailure, error);
-  if (timedOut)
-    throw TCliFailure(kExitFailure, "No reply to " + Quoted(Text) + " within " +
-                                        std::to_string(TimeoutMs) + " ms");
+  if (timedOut) throw TCliFailure(kExitFailure, TimedOut(Text, TimeoutMs, replyBytes));
   return lines;
 }
 
@@ -178,18 +187,17 @@ void TCliSession::Close(bool Interrupted) {
   FLastError.clear();
   const auto closed = [this] { return FClosed; };
   if (!FClosed) {
-    if (Interrupted) {
-      if (FSerial && FOpened) {
-        FDialogue->Write("bye\r\n");
-        PumpUntil(closed, TClock::now() + ByeFlush, false);
-      }
-      FDispatcher->Abort();
-    } else if (FOpened && FDialogue->Dispatcher()) {
-      FDialogue->Disconnect(FSerial);
-    } else {
-      FDispatcher->Terminate();
+    // The debug port's "bye" is all the device needs: whatever it answers, or not, goes unread.
+    if (FSerial && FOpened && FDialogue->Dispatcher()) {
+      FDialogue->SayBye();
+      static_cast<TComPortDispatcher*>(FDispatcher.get())->EndWhenSent();
+      PumpUntil(closed, TClock::now() + ByeFlush, false);
     }
-    if (!PumpUntil(closed, TClock::now() + CloseWait, false)) FDispatcher->Terminate();
+    if (Interrupted)
+      FDispatcher->Abort();
+    else
+      FDispatcher->Terminate();
+    PumpUntil(closed, TClock::now() + CloseWait, false);
   }
   FDispatcher->WaitFor();  // delivers the last notifications meanwhile
   FDispatcher->DetachNotifications();

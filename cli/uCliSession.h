@@ -74,6 +74,7 @@ class TCliSession {
   bool FSerial = false;
   bool FOpened = false, FClosed = false, FLoggedIn = false;
   bool FLoginTimedOut = false;
+  int64_t FLoginReplyBytes = 0;
   int FPasswordRequests = 0;
   bool FErrorReported = false;
   std::string FLastError;  // the dispatcher's last error text

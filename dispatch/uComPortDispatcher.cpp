@@ -31,6 +31,7 @@ TComPortDispatcher::TComPortDispatcher(const std::string& DevicePath) {
 
 void TComPortDispatcher::SetLineSettings() {
   FLine->ShouldStop = [this] { return Terminated(); };
+  FLine->OnProgress = [this](const std::string& Text) { ReportStatus(Text); };
   FLine->SetBaudRate(DebugBaudRate);
   FLine->SetParity('N');
   FLine->SetByteSize(8);
@@ -76,6 +77,11 @@ void TComPortDispatcher::Pump() {
       break;
     }
     Send();
+    // Set after the last word was queued: once the queue is empty, that word has left.
+    if (FEndWhenSent.load() && OutputEmpty()) {
+      Terminate();
+      break;
+    }
     if (received) continue;  // while bytes flow the next pass follows at once
     // A port that is gone ends the connection as if asked to, once its last bytes were read.
     if (FLine->HungUp()) break;

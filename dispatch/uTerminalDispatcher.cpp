@@ -103,6 +103,11 @@ int32_t TTerminalDispatcher::TakeOutput(bool DiscardWhenEmpty) {
   return n;
 }
 
+bool TTerminalDispatcher::OutputEmpty() {
+  TScopedLock<TLockableFIFOStream> guard(*FOutput);
+  return FOutput->Size() == 0;
+}
+
 void TTerminalDispatcher::RunThenClose(const std::function<void()>& Body,
                                        const std::function<void()>& CloseTransport) {
   std::exception_ptr failure;

@@ -50,6 +50,7 @@ class TTerminalDispatcher : public TThread {
   void AppendInput(const void* Buffer, int32_t Count);
   bool InputFull();
   int32_t TakeOutput(bool DiscardWhenEmpty);
+  bool OutputEmpty();
   bool Closing() const { return FClosing.load(std::memory_order_acquire); }
   // Runs Body, then always reports "Closing", closes the transport and sends closed, so the
   // owner hears the end even when a step fails; the first failure is raised afterwards and
@@ -127,6 +128,9 @@ class TComPortDispatcher : public TTerminalDispatcher {
   const std::string& OpenProblem() const { return FOpenProblem; }
   // "COM3", the device path or the terminal server's address.
   std::string PortName();
+  // Ends the connection as soon as everything written to it so far has left for the device
+  // (the port's own queue drained): for a last word nothing is waited for after.
+  void EndWhenSent() { FEndWhenSent.store(true); }
 
  protected:
   void Execute() override;
@@ -136,6 +140,7 @@ class TComPortDispatcher : public TTerminalDispatcher {
 
  private:
   std::string FOpenProblem;
+  std::atomic<bool> FEndWhenSent{false};
 
   void SetLineSettings();
   void Pump();

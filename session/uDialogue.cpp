@@ -74,6 +74,8 @@ void TDialogue::Reset(TTerminalDispatcher* Dispatcher) {
   FUnansweredPrompts = FPromptsAfterCurrent = 0;
   FWaiting.reset();
   FSerial = false;
+  FOpening = false;
+  FEcho = TEcho::Unknown;
   FAhead = 0;
   FOpenSequence.clear();
   if (FLog) FLog->SetPasswordAsked(false);
@@ -82,10 +84,12 @@ void TDialogue::Reset(TTerminalDispatcher* Dispatcher) {
 void TDialogue::Opened(bool Serial) {
   FOpened = true;
   FSerial = Serial;
-  if (Serial)
-    RequestVersion();
-  else
+  if (Serial) {
+    FOpening = true;
+    FOpenedAt = FLastArrival = FNow();
+  } else {
     FDialogueState = ssLogin;
+  }
 }
 
 void TDialogue::Closed() {
@@ -133,11 +137,23 @@ void TDialogue::Disconnect(bool Serial) {
   }
 }
 
+void TDialogue::SayBye() {
+  if (!FDispatcher) return;
+  FDisconnecting = true;
+  FOpening = false;
+  Write(ByeCommand + CrLf);
+}
+
 bool TDialogue::Tick() {
   if (!FDispatcher || !FOpened) return FDispatcher != nullptr;
   const uint64_t session = FSession;
   FBehind = !Drain(FNow() + static_cast<uint32_t>(TickBudget.count()));
   FFork.Expire(FNow());
+  if (FOpening) {
+    PumpOpening(session);
+    if (FLog) FLog->Tick();
+    return FDispatcher != nullptr;
+  }
   switch (FDialogueState) {
     case ssIdle:
       PumpIdle(session);
@@ -166,6 +182,7 @@ bool TDialogue::Drain(uint32_t Until) {
     const int32_t n = FDispatcher->ReadInput(buffer, ReadSize);
     if (n <= 0) return true;
     if (FLog) FLog->Received({buffer, size_t(n)});
+    if (FOpening) FLastArrival = FNow();
     FFork.Feed(buffer, n, FNow());
   }
   return true;
@@ -181,6 +198,27 @@ int64_t TDialogue::DropInput() {
     dropped += n;
   }
   return dropped;
+}
+
+// The banner and prompt of a debug port go to the terminal up to its first whole prompt, or
+// all of them once it has been quiet a while: a prompt that waited from before must not end
+// the first reply.
+void TDialogue::PumpOpening(uint64_t Session) {
+  TSFSegment* terminal = FFork.Segments(FSegTerminal);
+  bool startFound, endFound = false;
+  const int32_t start = terminal->Find(0, PromptStart, startFound);
+  const int32_t end = startFound ? terminal->Find(start, PromptEnd, endFound) : 0;
+  const uint32_t now = FNow();
+  if (!endFound && now - FLastArrival < OpeningQuiet && now - FOpenedAt < OpeningLimit) return;
+  FOpening = false;
+  const int64_t shown =
+      endFound ? int64_t{end} + int64_t(PromptEnd.size()) : terminal->Stream->Size();
+  const std::string greeting = Take(FSegTerminal, shown);
+  if (!greeting.empty() && FHost.TerminalWrite) {
+    FHost.TerminalWrite(greeting);
+    if (!Current(Session)) return;
+  }
+  RequestVersion();
 }
 
 void TDialogue::PumpIdle(uint64_t Session) {
@@ -315,32 +353,67 @@ bool TDialogue::ShowAhead(uint64_t Session) {
   return Current(Session);
 }
 
-// The debug port echoes each request line before it answers: what comes before the echo was
-// sent before the request arrived (a banner and prompt that waited for the port to open, the
-// text after the last prompt) and goes to the terminal. Until the echo comes no prompt ends
-// the reply. False when the connection went meanwhile.
+// A debug port that echoes sends each request line back before it answers: what comes before
+// the echo was sent before the request arrived and goes to the terminal; the echo itself is
+// dropped. Once the port has echoed, no prompt ends a reply before its echo; until it has
+// shown either way, a prompt with nothing echoed before it ends the reply only after a grace
+// for a late echo. False when the connection went meanwhile.
 bool TDialogue::PassOverToEcho(uint64_t Session) {
   if (FReplyBegun || FUnansweredPrompts > 0) return true;
+  int32_t at = 0, end = 0;
+  if (!FindEcho(at, end)) {
+    if (FEcho == TEcho::Unknown) AwaitEcho();
+    return true;
+  }
+  FReplyBegun = true;
+  FEcho = TEcho::Yes;
+  const std::string before = Take(at);
+  Take(end - at);
+  FOpenSequence.clear();  // the echo starts the reply, whatever came before it
+  if (before.empty() || !FHost.TerminalWrite) return true;
+  FHost.TerminalWrite(before);
+  return Current(Session);
+}
+
+// The request text followed by its line end (CR LF, LF, or a CR not followed by LF): At is
+// where it starts, End just after it. False while there is none yet, or its line end is not
+// all there.
+bool TDialogue::FindEcho(int32_t& At, int32_t& End) {
   TSFSegment* terminal = FFork.Segments(FSegTerminal);
   const int64_t size = terminal->Stream->Size();
   for (int32_t from = 0;;) {
     bool found;
-    const int32_t at = terminal->Find(from, FRequestText, found);
-    const int64_t after = static_cast<int64_t>(at) + static_cast<int64_t>(FRequestText.size());
-    if (!found || after >= size) return true;  // not yet, or its line end not yet
-    char next = 0;
+    At = terminal->Find(from, FRequestText, found);
+    const int64_t after = int64_t{At} + int64_t(FRequestText.size());
+    if (!found || after >= size) return false;
+    char next[2] = {};
     terminal->Stream->Seek(after, 0);
-    terminal->Stream->Read(&next, 1);
-    if (next == '\r' || next == '\n') {
-      FReplyBegun = true;
-      const std::string before = Take(at);
-      FOpenSequence.clear();  // the echo starts the reply, whatever came before it
-      if (before.empty() || !FHost.TerminalWrite) return true;
-      FHost.TerminalWrite(before);
-      return Current(Session);
+    const int32_t got = terminal->Stream->Read(next, 2);
+    if (next[0] == '\n' || (next[0] == '\r' && got == 2)) {
+      End = static_cast<int32_t>(after) + (next[0] == '\r' && next[1] == '\n' ? 2 : 1);
+      return true;
     }
-    from = at + 1;
+    if (next[0] == '\r') return false;  // its LF may follow
+    from = At + 1;
   }
+}
+
+// A device that does not echo ends its reply at the first prompt: that is taken once the
+// grace for a late echo has passed since the prompt came, and the device counts as one that
+// does not echo from then on.
+void TDialogue::AwaitEcho() {
+  TSFSegment* terminal = FFork.Segments(FSegTerminal);
+  bool startFound, endFound = false;
+  const int32_t start = terminal->Find(0, PromptStart, startFound);
+  if (startFound) terminal->Find(start, PromptEnd, endFound);
+  if (!endFound) return;
+  if (!FBarePrompt) {
+    FBarePrompt = true;
+    FBareSince = FNow();
+  }
+  if (FNow() - FBareSince < EchoGrace) return;
+  FEcho = TEcho::No;
+  FReplyBegun = true;
 }
 
 // Hands the reply to the splitter without the blanks, line ends and erase sequences before it:
@@ -351,6 +424,7 @@ bool TDialogue::PassOverToEcho(uint64_t Session) {
 bool TDialogue::HandOver(const std::string& Reply, const std::string& Open, uint64_t Session) {
   const size_t filler = std::max(LeadingFiller(Open + Reply), Open.size()) - Open.size();
   FSplitter.Append(Reply.substr(filler));
+  FReplyBytes = static_cast<int64_t>(Reply.size() - std::min(filler, Reply.size()));
   if (filler == 0 || FAfterLogin || !FHost.TerminalWrite) return true;
   FHost.TerminalWrite(Reply.substr(0, filler));
   return Current(Session);
@@ -412,12 +486,13 @@ bool TDialogue::SendCommand(const std::string& Text, uint32_t Timeout, TCompleti
 }
 
 bool TDialogue::CanSend() const {
-  return FDispatcher && !FDisconnecting && (!FBusy || (FPollOutstanding && !FWaiting));
+  return FDispatcher && !FDisconnecting && !FOpening && (!FBusy || (FPollOutstanding && !FWaiting));
 }
 
 bool TDialogue::Request(TRequest R) {
   if (!FDispatcher) return false;
   if (FDisconnecting && R.Kind != TKind::Bye) return false;
+  if (FOpening && R.Kind != TKind::Bye) return false;
   if (FBusy) {
     // The idle poll must not cost the user a request; one waiting request is enough.
     if (R.Kind != TKind::User || !FPollOutstanding || FWaiting) return false;
@@ -428,7 +503,10 @@ bool TDialogue::Request(TRequest R) {
   FRequestText = R.Text;
   // What waits now came before the request; answered lines still due frame their own text.
   FAhead = FUnansweredPrompts == 0 ? FFork.Segments(FSegTerminal)->Stream->Size() : 0;
-  FReplyBegun = !FSerial || R.Text.empty();
+  FOpening = false;
+  FReplyBegun = !FSerial || FEcho == TEcho::No || R.Text.empty();
+  FBarePrompt = false;
+  FReplyBytes = 0;
   FAfterLogin = false;
   FOnResponse = std::move(R.Completion);
   FDialogueState = ssCommand;

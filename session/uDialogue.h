@@ -62,6 +62,14 @@ class TDialogue {
   static constexpr uint32_t TickReads = 256;
   // At close each view still gets the last this-many bytes waiting for it; older ones go.
   static constexpr int64_t LastWordsLimit = 64 << 10;
+  // The debug port may hold a banner and prompt from before it was opened, or send them as it
+  // opens: what comes first is shown, up to the first whole prompt or until the port has been
+  // quiet this long (ms), and the first request goes out only then.
+  static constexpr uint32_t OpeningQuiet = 100;
+  static constexpr uint32_t OpeningLimit = 1000;  // however much keeps coming
+  // Until the debug port has shown whether it echoes, a prompt with no echo of the request
+  // before it ends the reply only when no echo has followed for this long (ms).
+  static constexpr uint32_t EchoGrace = 50;
 
   // Params receives the version reply at login; it must outlive the dialogue. Now is the
   // millisecond tick source (tests inject one).
@@ -74,8 +82,8 @@ class TDialogue {
   // Connect: the fork is emptied, nothing is outstanding, state ssIdle, Dispatcher (may be
   // none) becomes current. The dialogue never owns or frees it.
   void Reset(TTerminalDispatcher* Dispatcher);
-  // The connection opened: serial asks for the version at once (ssCommand), TCP and dial-up
-  // wait for the login (ssLogin).
+  // The connection opened: serial shows what waits at the open, then asks for the version
+  // (ssCommand); TCP and dial-up wait for the login (ssLogin).
   void Opened(bool Serial);
   // The connection closed: what one tick's budget can read of the dispatcher's input goes
   // through the fork and the last LastWordsLimit bytes waiting for each view reach it; what is
@@ -88,6 +96,9 @@ class TDialogue {
   // (every other request is dropped from now on), or terminates at once when that request has
   // no deadline. No-op without a dispatcher.
   void Disconnect(bool Serial);
+  // The debug port: "bye" is written and nothing more is asked, for a caller that ends the
+  // connection once it has left rather than wait for what the device may or may not answer.
+  void SayBye();
 
   // One pump tick. True while a dispatcher is current (re-arm the pump timer). Does nothing
   // without one, or before it opened (nothing can be sent to a device not yet reached).
@@ -101,10 +112,12 @@ class TDialogue {
   // Starts a request: Text + CR LF is written, the splitter cleared, Completion runs on the
   // reply or after Timeout ms (0: no time-out). The reply is what arrives after the request went
   // out, up to the prompt: text waiting before goes to the terminal first, and so do the blanks,
-  // line ends and erase sequences a device sends after its prompt, which may come late; on the
-  // debug port the reply starts at the echo of the request. Refused (false, nothing sent) without a
-  // dispatcher, while disconnecting, or while a request is outstanding; one request made
-  // while only the idle poll is outstanding waits and is sent when the poll ends (true).
+  // line ends and erase sequences a device sends after its prompt, which may come late. On the
+  // debug port an echo of the request, where the device gives one, is no part of the reply, and
+  // what came before it goes to the terminal. Refused (false, nothing sent) without a
+  // dispatcher, while the debug port is still opening, while disconnecting, or while a request
+  // is outstanding; one request made while only the idle poll is outstanding waits and is sent
+  // when the poll ends (true).
   bool SendCommand(const std::string& Text, uint32_t Timeout, TCompletion Completion);
   // Whether SendCommand would take a request now (send it, or let it wait for the idle poll).
   bool CanSend() const;
@@ -141,12 +154,16 @@ class TDialogue {
   TTerminalDispatcher* Dispatcher() const { return FDispatcher; }
   TDialogueState State() const { return FDialogueState; }
   bool Busy() const { return FBusy; }
+  // The debug port is still showing what waited at its open; no request goes out yet.
+  bool Opening() const { return FOpening; }
   // Whether the request completed last ran out of time instead of reaching its prompt; read
   // it in the completion, which cannot tell otherwise. False before any request completed.
   bool LastRequestTimedOut() const { return FTimedOut; }
   // Why the request completed last ended without its reply other than by its time-out (the
   // reply passed SegmentLimit); empty otherwise. LastRequestTimedOut is true then too.
   const std::string& LastRequestError() const { return FLastError; }
+  // How many bytes of reply the request completed last had, without the blanks before it.
+  int64_t LastReplyBytes() const { return FReplyBytes; }
   uint32_t ResponseDeadline() const { return FResponseDeadline; }
   uint32_t IdleDeadline() const { return FIdleDeadline; }
   TStreamFork& Fork() { return FFork; }
@@ -157,6 +174,7 @@ class TDialogue {
 
  private:
   enum class TKind { User, Poll, Bye };
+  enum class TEcho { Unknown, Yes, No };  // what the debug port has shown of its echo
   struct TRequest {
     std::string Text;
     uint32_t Timeout;
@@ -168,6 +186,7 @@ class TDialogue {
   bool Drain(uint32_t Until);
   int64_t DropInput();
   bool EndOverlongReply(uint64_t Session);
+  void PumpOpening(uint64_t Session);
   void PumpIdle(uint64_t Session);
   void PumpLogin(uint64_t Session);
   void PumpCommand(uint64_t Session);
@@ -178,6 +197,8 @@ class TDialogue {
   bool ShowBeforePrompt(uint64_t Session);
   bool ShowAhead(uint64_t Session);
   bool PassOverToEcho(uint64_t Session);
+  bool FindEcho(int32_t& At, int32_t& End);
+  void AwaitEcho();
   bool HandOver(const std::string& Reply, const std::string& Open, uint64_t Session);
   std::string Take(int32_t Count);
   std::string Take(int32_t Segment, int64_t Count);
@@ -210,9 +231,15 @@ class TDialogue {
   int32_t FUnansweredPrompts = 0;
   int32_t FPromptsAfterCurrent = 0;
   bool FDisconnecting = false;
-  bool FSerial = false;      // the debug port, which echoes each line it receives
+  bool FSerial = false;   // the debug port, which may echo each line it receives
+  bool FOpening = false;  // the debug port's opening words are being taken in
+  uint32_t FOpenedAt = 0, FLastArrival = 0;
+  TEcho FEcho = TEcho::Unknown;
+  bool FBarePrompt = false;  // a prompt with no echo before it came, at FBareSince
+  uint32_t FBareSince = 0;
+  int64_t FReplyBytes = 0;
   int64_t FAhead = 0;        // terminal text that was waiting when the request went out
-  bool FReplyBegun = false;  // the reply may end at the next prompt (serial: its echo came)
+  bool FReplyBegun = false;  // the reply may end at the next prompt (serial: past any echo)
   bool FAfterLogin = false;  // the request went out as the login prompt came
   // The escape sequence the text taken from the terminal segment last ended in the middle of.
   std::string FOpenSequence;

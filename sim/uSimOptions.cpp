@@ -138,14 +138,17 @@ std::string SimParseOptions(const std::vector<std::string>& Args, TSimOptions& O
       {"--after-prompt", EscapedInto(s.AfterPrompt)},
       {"--eol", LineEndInto(s.LineEnd)},
   };
+  bool noEcho = false;
   const std::map<std::string, bool*> flags = {
       {"--tcp", &Options.Tcp},
       {"--serial", &Options.Serial},
       {"--no-prompt", &s.NoPrompt},
+      {"--no-echo", &noEcho},
       {"--allow-external", &Options.AllowExternal},
       {"--help", &Options.Help},
       {"-h", &Options.Help},
       {"--banner-on-open", &s.BannerOnOpen},
+      {"--bye-prompt", &s.ByePrompt},
   };
   for (std::size_t i = 0; i < Args.size(); ++i) {
     std::string name = Args[i], value;
@@ -171,7 +174,11 @@ std::string SimParseOptions(const std::vector<std::string>& Args, TSimOptions& O
   if (s.SplitRandom && s.SplitBytes == 0) s.SplitBytes = kSimRandomSplitBytes;
   if (!Options.Tcp && !Options.Serial) Options.Tcp = true;
   if (!Options.Link.empty() && !Options.Serial) return "--link needs --serial";
-  if (s.BannerOnOpen && !Options.Serial) return "--banner-on-open needs --serial";
+  s.Echo = !noEcho;
+  for (const auto& [set, name] : {std::pair{s.BannerOnOpen, "--banner-on-open"},
+                                  {noEcho, "--no-echo"},
+                                  {s.ByePrompt, "--bye-prompt"}})
+    if (set && !Options.Serial) return std::string(name) + " needs --serial";
   return Options.Tcp ? CheckAddress(Options) : std::string();
 }
 
@@ -198,6 +205,9 @@ Device:
   --eol crlf|lf|cr      end the lines of replies and texts so (default crlf)
   --banner-on-open      serial: write the banner and prompt as soon as the terminal
                         exists, so they wait for whoever opens it
+  --no-echo             serial: do not echo what is received (echoed by default)
+  --bye-prompt          serial: answer "bye" with a word and the prompt before leaving
+                        debug mode (by default the device leaves without a word)
 
 Unsolicited traffic (milliseconds, 0 = off):
   --events MS           event lines (default 15000)

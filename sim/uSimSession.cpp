@@ -119,7 +119,7 @@ void TSimSession::EndLine(uint64_t NowMs) {
 
 bool TSimSession::Echoes() const {
   // Only the debug port echoes, and only while the device is in debug mode.
-  return FConfig.Route == TSimRoute::Serial && FState == TState::Ready;
+  return FConfig.Echo && FConfig.Route == TSimRoute::Serial && FState == TState::Ready;
 }
 
 void TSimSession::HandleLine(const std::string& Line, uint64_t NowMs) {
@@ -185,8 +185,11 @@ void TSimSession::HandleCommand(const std::string& Line, uint64_t NowMs) {
     FDropNow = true;
     return;
   }
-  const auto result = FDevice.Execute(Line, FConfig.Route == TSimRoute::Serial, NowMs);
-  Reply(Lines(result.Reply) + Prompt(), NowMs);
+  const bool serial = FConfig.Route == TSimRoute::Serial;
+  const auto result = FDevice.Execute(Line, serial, NowMs);
+  // Out of debug mode a device owes nothing more: most say no word.
+  if (!(result.EndSession && serial && !FConfig.ByePrompt))
+    Reply(Lines(result.Reply) + Prompt(), NowMs);
   if (result.ModemLine) {
     // What went to the modem, then the modem's answer.
     Reply(simtext::ModemTraceLine(result.Modem), NowMs);

@@ -34,6 +34,8 @@ struct TSimSessionConfig {
   std::string AfterPrompt;       // sent right after every prompt, as a console's "$ " blank
   std::string LineEnd = "\r\n";  // ends the lines of replies, banner and terminal text
   bool BannerOnOpen = false;     // serial: banner and prompt wait before the port is opened
+  bool Echo = true;              // serial: each received byte is echoed in debug mode
+  bool ByePrompt = false;        // serial: "bye" is answered; by default the device just leaves
   std::size_t FloodBytes = 0;    // events sent in one burst after login
   std::size_t GarbageBytes = 0;  // random bytes sent after login
   uint32_t Seed = 1;

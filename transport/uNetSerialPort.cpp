@@ -96,6 +96,32 @@ TNetSerialPort::~TNetSerialPort() {
 }
 
 bool TNetSerialPort::Open() {
+  const auto giveUp =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(RetryForMs - RetryPauseMs);
+  for (;;) {
+    const TOpened opened = OpenOnce();
+    if (opened == TOpened::Up) return true;
+    if (opened == TOpened::Failed || Stopping()) return false;
+    if (std::chrono::steady_clock::now() >= giveUp) {
+      FProblem += Format(" It was tried again for %d s.", RetryForMs / 1000);
+      return false;
+    }
+    if (OnProgress) OnProgress(FProblem + " Trying again.");
+    if (!Pause(RetryPauseMs)) return false;
+  }
+}
+
+// Waits Ms unless asked to stop first (false).
+bool TNetSerialPort::Pause(int32_t Ms) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(Ms);
+  while (std::chrono::steady_clock::now() < until) {
+    if (Stopping()) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
+
+TNetSerialPort::TOpened TNetSerialPort::OpenOnce() {
   Close();
   FProblem.clear();
   const std::string server = FAddress.Host + ":" + std::to_string(FAddress.Port);
@@ -103,41 +129,51 @@ bool TNetSerialPort::Open() {
     FClient.Connect(ConnectTimeoutMs);
   } catch (const std::exception& e) {
     FProblem = "The terminal server " + server + " cannot be reached: " + e.what() + ".";
-    return false;
+    return TOpened::Failed;
   }
-  if (FAddress.Rfc2217 && !Negotiate()) {
-    FClient.Disconnect();
-    return false;
-  }
-  return true;
+  const TOpened opened = FAddress.Rfc2217 ? Negotiate() : Settle();
+  if (opened != TOpened::Up) FClient.Disconnect();
+  return opened;
+}
+
+// A raw port has nothing to negotiate: it is up unless the server closes at once.
+TNetSerialPort::TOpened TNetSerialPort::Settle() {
+  WaitUntil([this] { return !FClient.Connected(); }, RawSettleMs);
+  if (FClient.Connected() || Stopping()) return TOpened::Up;
+  FProblem = "The terminal server " + FAddress.Host + ":" + std::to_string(FAddress.Port) +
+             " closed the connection" + ServerText() + ".";
+  return TOpened::ClosedEarly;
 }
 
 // The server has to take the COM-PORT-OPTION before the line can be set; one that says no, or
 // says nothing (a raw port, another service), ends the open with a reason instead of a wait.
-bool TNetSerialPort::Negotiate() {
+TNetSerialPort::TOpened TNetSerialPort::Negotiate() {
   const std::string server = FAddress.Host + ":" + std::to_string(FAddress.Port);
+  std::string opening;
   for (uint8_t option : {Binary, SuppressGoAhead, ComPortOption}) {
     FUs[option] = WILL;
-    SendRaw(TelnetCommand(WILL, option));
+    opening += TelnetCommand(WILL, option);
   }
   FHim[Binary] = DO;
-  SendRaw(TelnetCommand(DO, Binary));
+  SendRaw(opening + TelnetCommand(DO, Binary));  // in one piece: one round trip, not four
   if (!WaitUntil([this] { return FComPort != TOption::Unasked; })) {
-    if (!FClient.Connected())
+    if (!FClient.Connected()) {
       FProblem = "The terminal server " + server + " closed the connection while it was asked " +
                  "for RFC 2217" + ServerText() + ".";
-    else if (!(ShouldStop && ShouldStop()))
+      return TOpened::ClosedEarly;
+    }
+    if (!Stopping())
       FProblem = Format(
           "The terminal server %s did not answer the RFC 2217 request within %d s. "
           "If it carries the port as plain TCP, use tcp://%s.",
           server.c_str(), NegotiationTimeoutMs / 1000, server.c_str());
-    return false;
+    return TOpened::Failed;
   }
   if (FComPort == TOption::Refused) {
     FProblem = "The terminal server " + server + " refused RFC 2217 (COM-PORT-OPTION), so it " +
                "cannot set the line. If it carries the port as plain TCP, use tcp://" + server +
                ".";
-    return false;
+    return TOpened::Failed;
   }
   SendLineSettings();
   // A server that leaves a setting unconfirmed still carries the bytes: go on after the wait.
@@ -145,9 +181,9 @@ bool TNetSerialPort::Negotiate() {
     return FConfirmed.BaudRate && FConfirmed.DataSize && FConfirmed.Parity && FConfirmed.StopSize &&
            FConfirmed.Control;
   });
-  if (FClient.Connected()) return true;
+  if (FClient.Connected()) return TOpened::Up;
   FProblem = "The terminal server " + server + " closed the connection" + ServerText() + ".";
-  return false;
+  return TOpened::ClosedEarly;
 }
 
 // What a server that closes at once says first (ser2net: the port is in use), as printable
@@ -160,14 +196,12 @@ std::string TNetSerialPort::ServerText() const {
 }
 
 // Polls the server until Done, the time-out, a stop request or the end of the connection.
-bool TNetSerialPort::WaitUntil(const std::function<bool()>& Done) {
-  const auto deadline =
-      std::chrono::steady_clock::now() + std::chrono::milliseconds(NegotiationTimeoutMs);
+bool TNetSerialPort::WaitUntil(const std::function<bool()>& Done, int32_t TimeoutMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(TimeoutMs);
   for (;;) {
     Poll();
     if (Done()) return true;
-    if (!FClient.Connected() || (ShouldStop && ShouldStop()) ||
-        std::chrono::steady_clock::now() >= deadline)
+    if (!FClient.Connected() || Stopping() || std::chrono::steady_clock::now() >= deadline)
       return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
@@ -175,14 +209,15 @@ bool TNetSerialPort::WaitUntil(const std::function<bool()>& Done) {
 
 // Raised lines first, then the line itself, as a port on this computer is opened.
 void TNetSerialPort::SendLineSettings() {
-  SendComPort(CpoSetControl, Byte(ControlRtsOn));
-  SendComPort(CpoSetControl, Byte(ControlDtrOn));
-  SendComPort(CpoSetBaudRate, BigEndian32(FBaudRate));
-  SendComPort(CpoSetDataSize, Byte(FByteSize));
-  SendComPort(CpoSetParity, Byte(ParityCode(FParity)));
-  SendComPort(CpoSetStopSize, Byte(1));
-  SendComPort(CpoSetControl, Byte(FCTSFlow || FDSRFlow ? ControlHardwareFlow : ControlNoFlow));
-  SendComPort(CpoSetModemStateMask, Byte(0xFF));
+  const auto command = [](uint8_t Command, const std::string& Value) {
+    return TelnetSubnegotiation(ComPortOption, Byte(Command) + Value);
+  };
+  SendRaw(command(CpoSetControl, Byte(ControlRtsOn)) + command(CpoSetControl, Byte(ControlDtrOn)) +
+          command(CpoSetBaudRate, BigEndian32(FBaudRate)) +
+          command(CpoSetDataSize, Byte(FByteSize)) +
+          command(CpoSetParity, Byte(ParityCode(FParity))) + command(CpoSetStopSize, Byte(1)) +
+          command(CpoSetControl, Byte(FCTSFlow || FDSRFlow ? ControlHardwareFlow : ControlNoFlow)) +
+          command(CpoSetModemStateMask, Byte(0xFF)));
 }
 
 // The far port's lines dropped, as a port on this computer drops its own when it closes.

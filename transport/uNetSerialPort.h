@@ -38,6 +38,13 @@ class TNetSerialPort : public TSerialLine {
   static constexpr int32_t ConnectTimeoutMs = 6000;
   // How long the server has to take the COM-PORT-OPTION, and then to confirm the line.
   static constexpr int32_t NegotiationTimeoutMs = 3000;
+  // A raw port is up once the server has not closed the connection for this long: a server
+  // whose port is busy says so and closes at once.
+  static constexpr int32_t RawSettleMs = 100;
+  // A server that closes before the line is up (its port still held by the client before) is
+  // tried again, RetryPauseMs apart, for this long.
+  static constexpr int32_t RetryForMs = 3000;
+  static constexpr int32_t RetryPauseMs = 200;
   // RFC 2217 commands, as the client sends them; the server answers with 100 added.
   enum : uint8_t {
     CpoSetBaudRate = 1,
@@ -85,8 +92,13 @@ class TNetSerialPort : public TSerialLine {
 
  private:
   enum class TOption { Unasked, Accepted, Refused };
-  bool Negotiate();
-  bool WaitUntil(const std::function<bool()>& Done);
+  enum class TOpened { Up, ClosedEarly, Failed };
+  TOpened OpenOnce();
+  bool Pause(int32_t Ms);
+  TOpened Settle();
+  TOpened Negotiate();
+  bool WaitUntil(const std::function<bool()>& Done, int32_t TimeoutMs = NegotiationTimeoutMs);
+  bool Stopping() const { return ShouldStop && ShouldStop(); }
   std::string ServerText() const;
   void SendLineSettings();
   void Poll();

@@ -47,6 +47,8 @@ class TSerialLine {
 
   // Asked while opening and while a write waits; true gives up.
   std::function<bool()> ShouldStop;
+  // Told what the open is waiting for, as a progress line (a busy server tried again).
+  std::function<void(const std::string& Text)> OnProgress;
 };
 
 // The line of a port on this computer; Port stays owned by the caller.

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -65,6 +66,10 @@ int TTcpClient::OpenSocket(const TTcpAddress& Address, TDeadline Deadline) {
   socklen_t length = sizeof error;
   getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length);
   if (error != 0) throw ETcpError(SystemText(error));
+  // A request line or a typed key goes out at once: held back for the peer's delayed
+  // acknowledgement it would wait tens of milliseconds.
+  const int noDelay = 1;
+  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
   return guard.Release();
 }
 

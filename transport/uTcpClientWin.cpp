@@ -99,6 +99,9 @@ TSocketHandle TTcpClient::OpenSocket(const TTcpAddress& Address, TDeadline Deadl
   int length = sizeof error;
   getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length);
   if (error != 0) throw ETcpError(SystemText(error));
+  // A request line or a typed key goes out at once, not after the peer's delayed ack.
+  const BOOL noDelay = TRUE;
+  setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
   return static_cast<TSocketHandle>(guard.Release());
 }
 

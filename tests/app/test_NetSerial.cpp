@@ -1,6 +1,7 @@
 // The serial debug route through a terminal server: the real ser2net in front of the
-// simulator's terminal, chosen on the wizard's serial page, the serial dialogue over it, the
-// server going away mid-session, and the choice remembered for the next run.
+// simulator's terminal (a debug port that does not echo), chosen on the wizard's serial page,
+// the serial dialogue over it, the server going away mid-session, and the choice remembered
+// for the next run.
 #include <QCheckBox>
 #include <QDockWidget>
 #include <QLineEdit>
@@ -14,7 +15,7 @@ namespace {
 
 TEST_F(MainWindowTest, SerialRouteThroughATerminalServer) {
   Sim = std::make_unique<TSimProcess>(std::vector<std::string>{
-      "--serial", "--log", Log(), "--events", "150", "--modem", "150", "--text", "0"});
+      "--serial", "--no-echo", "--log", Log(), "--events", "150", "--modem", "150", "--text", "0"});
   const auto pty = Sim->WaitForLine("tallybox-sim: serial debug terminal: ");
   ASSERT_TRUE(pty);
   TSer2net server("127.0.132.3", *pty);
@@ -34,9 +35,22 @@ TEST_F(MainWindowTest, SerialRouteThroughATerminalServer) {
   // The serial dialogue: no password asked, the version read at once.
   ASSERT_TRUE(WaitUntil([&] { return Action("actStatus")->isEnabled(); }));
   EXPECT_FALSE(ProgressHas("PASSWORD"));
+  const auto js = [this](const char* Script) {
+    return Main().hvMain()->RunScriptForTest(Script).toString().toStdString();
+  };
+  EXPECT_TRUE(WaitUntil([&] {
+    return PageIs("home.htm") && js("document.querySelector('.version').textContent") == "1.00";
+  }));
   Trigger(&Main(), "actRegisters");
   ASSERT_TRUE(WaitUntil([&] { return PageIs("regs.htm"); }));
   EXPECT_NE(DeviceLog().find("r?"), std::string::npos);
+  // The register fields there, the first and one of the last with the device's values.
+  const char* fields = "Array.from(document.querySelectorAll('[name^=r]:not([type=hidden])'))";
+  ASSERT_TRUE(WaitUntil([&] {
+    return std::atoi(js((std::string("String(") + fields + ".length)").c_str()).c_str()) >= 20;
+  }));
+  EXPECT_EQ(js("document.querySelector('[name=r403]').value"), "ATE0V1");
+  EXPECT_EQ(js("document.querySelector('[name=r100]').value"), "42");
   Trigger(&Main(), "actAdvanced");
   EXPECT_TRUE(AdvancedViewOnScreen(true));  // the modem and events panels, as on a COM port
   auto* events = Find<QPlainTextEdit>(&Main(), "memEvents");

@@ -16,9 +16,14 @@ const std::string Cli = TALLYBOX_CLI_PATH;
 
 class CliNetSerial : public ::testing::Test {
  protected:
-  void SetUp() override {
-    FSim = std::make_unique<TSimProcess>(std::vector<std::string>{
-        "--serial", "--events", "0", "--text", "0", "--modem", "0", "--delay", "0"});
+  void SetUp() override { Start({}); }
+
+  // The simulated debug port with Options, behind a ser2net of its own.
+  void Start(const std::vector<std::string>& Options) {
+    FServer.reset();
+    std::vector<std::string> args{"--serial", "--events", "0", "--text", "0", "--modem", "0"};
+    args.insert(args.end(), Options.begin(), Options.end());
+    FSim = std::make_unique<TSimProcess>(args);
     const auto pty = FSim->WaitForLine("tallybox-sim: serial debug terminal: ");
     ASSERT_TRUE(pty);
     FServer = std::make_unique<TSer2net>("127.0.132.2", *pty);
@@ -62,6 +67,39 @@ TEST_F(CliNetSerial, VersionRegistersAndProgramOverRawAndRfc2217) {
     EXPECT_NE(Run({"--port", url, "registers"}).Out.find("\nr400=Caf\xff \xff\xff\n"),
               std::string::npos);
     ASSERT_EQ(Run({"--port", url, "send", "r400=Tallybox"}).ExitCode, 0);
+  }
+}
+
+// However the debug port behind the server talks, the registers read the same, over both
+// accepters.
+TEST_F(CliNetSerial, EveryKindOfDebugPortGivesTheSameRegisters) {
+  std::string expected;
+  for (const std::vector<std::string>& kind :
+       std::vector<std::vector<std::string>>{{},
+                                             {"--no-echo"},
+                                             {"--banner-on-open", "--bye-prompt"},
+                                             {"--no-echo", "--banner-on-open"}}) {
+    Start(kind);
+    for (const std::string& url : {FServer->RawUrl(), FServer->Rfc2217Url()}) {
+      SCOPED_TRACE(url + " " + (kind.empty() ? "" : kind.front()) +
+                   (kind.size() > 1 ? " " + kind[1] : ""));
+      const TCliResult r = Run({"--port", url, "registers"});
+      EXPECT_EQ(r.ExitCode, 0) << r.Err;
+      EXPECT_NE(r.Out.find("r100=42\n"), std::string::npos) << r.Out;
+      if (expected.empty()) expected = r.Out;
+      EXPECT_EQ(r.Out, expected);
+    }
+  }
+}
+
+// Back to back on one port, alternating its raw and its RFC 2217 accepter: the server still
+// holds the device a moment after each client has gone, and turns the next one away meanwhile.
+TEST_F(CliNetSerial, RunsBackToBackOnOnePortAllSucceed) {
+  for (int run = 1; run <= 20; ++run) {
+    const std::string url = run % 2 ? FServer->RawUrl() : FServer->Rfc2217Url();
+    const TCliResult r = RunCli({Cli, "--port", url, "version"}, {"TALLYBOX_PASSWORD"});
+    EXPECT_EQ(r.ExitCode, 0) << "run " << run << ", " << url << ": " << r.Err;
+    EXPECT_EQ(r.Out, "1.00\n");
   }
 }
 

@@ -504,7 +504,9 @@ TEST_F(CliProgram, RequestWithoutReplyFailsAfterItsTimeOut) {
   device.Send("half a reply");
   const TCliResult r = child.Finish();
   EXPECT_EQ(r.ExitCode, 1);
-  EXPECT_EQ(r.Err, "tallybox-cli: No reply to \"x?\" within 2000 ms\n");
+  EXPECT_EQ(r.Err,
+            "tallybox-cli: The reply to \"x?\" was incomplete after 2000 ms: 12 bytes came, but "
+            "no prompt\n");
   EXPECT_EQ(r.Out, "");
   EXPECT_TRUE(device.SeesClose());
 }

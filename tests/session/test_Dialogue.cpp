@@ -214,6 +214,10 @@ TEST(Dialogue, LoginAsksForThePasswordThenSendsTheVersionRequestTwice) {
   TRig serial;
   serial.Dialogue.Reset(&serial.Link);
   serial.Dialogue.Opened(true);
+  serial.Tick();
+  EXPECT_EQ(serial.Link.Sent(), "");  // the port may still have something to say
+  serial.Now += TDialogue::OpeningQuiet;
+  serial.Tick();
   EXPECT_EQ(serial.Link.Sent(), "i900?\r\n");
   EXPECT_EQ(serial.Dialogue.State(), ssCommand);
 }
@@ -369,6 +373,8 @@ TEST(Dialogue, ConnectionClosedInsideACallbackEndsTheTick) {
     rig.OnLoggedIn = [&rig] { rig.Dialogue.Closed(); };
     rig.Dialogue.Reset(&rig.Link);
     rig.Dialogue.Opened(true);
+    rig.Now += TDialogue::OpeningQuiet;
+    rig.Tick();
     rig.Link.Sent();
     EXPECT_FALSE(rig.Tick("i900?\r\ni900=1.00\r\n" + Prompt));  // the debug port echoes
     EXPECT_EQ(rig.Link.Sent(), "");  // no idle poll to a dispatcher that has gone

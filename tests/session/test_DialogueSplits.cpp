@@ -1,10 +1,11 @@
 // A real link hands the device's output over a few bytes at a time, and real consoles differ in
-// how they end their lines and in what they send after their prompt. A whole session with the
-// simulated device (login through the password request, version, status, registers, a
-// programming run read back, diagnostics, with event and modem-trace lines interleaved) is
-// recorded in every such dialect, over TCP and over the debug port with its banner and prompt
-// already waiting when the port opens, then replayed cut into pieces: one byte a tick, and
-// random pieces for many seeds. Every replay must give the replies, parameter values, view
+// how they end their lines, in what they send after their prompt, and on the debug port in
+// whether they echo, whether their banner and prompt wait for the port to open, and whether
+// they answer "bye". A whole session with the simulated device (login through the password
+// request, version, status, registers, a programming run read back, diagnostics, with event
+// and modem-trace lines interleaved, and "bye" on the debug port) is recorded in every such
+// dialect, over TCP and over the debug port, then replayed cut into pieces: one byte a tick,
+// and random pieces for many seeds. Every replay must give the replies, parameter values, view
 // text and bytes sent of the replay that got each of the device's answers whole, and every
 // dialect of a route the replies, parameter values and bytes sent of the plain one.
 #include <gtest/gtest.h>
@@ -33,15 +34,23 @@ constexpr uint32_t kSeeds = 300, kDialectSeeds = 20;
 constexpr uint32_t kSeeds = 3000, kDialectSeeds = 200;
 #endif
 
-// How a device talks: what it sends after each prompt and how it ends its lines.
+// How a device talks: what it sends after each prompt and how it ends its lines; on the debug
+// port whether it echoes, whether its banner waits for the port to open, whether "bye" is
+// answered.
 struct TDialect {
   std::string AfterPrompt;
   std::string LineEnd;
   TSimRoute Route = TSimRoute::Tcp;
+  bool Echo = true, BannerWaiting = true, ByePrompt = false;
 };
 
 std::string Describe(const TDialect& Dialect) {
-  return std::string(Dialect.Route == TSimRoute::Serial ? "serial, banner waiting" : "TCP") +
+  const bool serial = Dialect.Route == TSimRoute::Serial;
+  return std::string(serial ? "serial" : "TCP") +
+         (serial ? std::string(Dialect.Echo ? ", echo" : ", no echo") +
+                       (Dialect.BannerWaiting ? ", banner waiting" : ", nothing waiting") +
+                       (Dialect.ByePrompt ? ", bye answered" : ", bye silent")
+                 : "") +
          ", after the prompt \"" + simtext::Printable(Dialect.AfterPrompt) + "\", lines end \"" +
          simtext::Printable(Dialect.LineEnd) + "\"";
 }
@@ -60,7 +69,8 @@ enum { Replies, Terminal, Events, Modem, Sent };
 using TSeen = std::array<std::string, 5>;
 
 // What the user does before the device's answer: "" nothing (the device talks by itself),
-// "i?" Status, "r?" Registers, "program" a submission, "diag" Diagnostics.
+// "i?" Status, "r?" Registers, "program" a submission, "diag" Diagnostics, "bye" Disconnect;
+// "quiet" the port says nothing for a while after it opened.
 struct TStep {
   std::string Action;
   std::string Bytes;
@@ -86,6 +96,10 @@ class TWindow {
           });
     } else if (Action == "diag") {
       Request("r?", false, "i?");
+    } else if (Action == "bye") {
+      FDialogue.Disconnect(true);
+    } else if (Action == "quiet") {
+      Settle();
     } else if (!Action.empty() && Action != "login") {
       Request(Action, true, "");
     }
@@ -95,9 +109,18 @@ class TWindow {
     FDialogue.Tick();
     FSeen[Sent] += FLink.Sent();
   }
-  // Ticks enough for the views to take everything the fork holds.
+  // Ticks enough for the views to take everything the fork holds, 10 ms apart: time passes
+  // only between the device's answers, never inside one.
   void Settle() {
-    for (int i = 0; i < 12; ++i) Tick("");
+    for (int i = 0; i < 12; ++i) {
+      FNow += 10;
+      Tick("");
+    }
+  }
+  // Time enough for the last request to run out, then whether the link was ended.
+  void Finish() {
+    for (int i = 0; i < 10; ++i) Settle();
+    FSeen[Replies] += FLink.Terminated() ? "ended\n" : "still open\n";
   }
   // What the dialogue wrote since the last call, for the device.
   std::string Written() {
@@ -138,7 +161,7 @@ class TWindow {
     FSeen[Replies] += "\n";
   }
 
-  uint32_t FNow = 5000;  // the clock stands still: no deadline passes in a replay
+  uint32_t FNow = 5000;
   TParameterList FParams;
   TLink FLink;
   TDialogue FDialogue{FParams, Host(), [this] { return FNow; }};
@@ -167,6 +190,8 @@ std::vector<TStep> RecordSession(const TDialect& Dialect) {
   config.Route = Dialect.Route;
   config.AfterPrompt = Dialect.AfterPrompt;
   config.LineEnd = Dialect.LineEnd;
+  config.Echo = Dialect.Echo;
+  config.ByePrompt = Dialect.ByePrompt;
   TSimSession session(device, config, nullptr);
   TWindow window(Dialect.Route);
   std::vector<TStep> steps;
@@ -175,21 +200,25 @@ std::vector<TStep> RecordSession(const TDialect& Dialect) {
     window.Tick(steps.back().Bytes);
     window.Settle();
   };
-  // On the debug port the device was put into debug mode first: its banner and prompt wait
-  // for the port to open, and reach the window only after its version request went out.
-  std::string waiting = Dialect.Route == TSimRoute::Serial
-                            ? TSimSession::DebugGreeting(device, config)
-                            : std::string();
+  // On the debug port the device may have been put into debug mode first: its banner and
+  // prompt then wait for the port to open. Otherwise the port says nothing at first.
+  const bool serial = Dialect.Route == TSimRoute::Serial;
+  std::string waiting =
+      serial && Dialect.BannerWaiting ? TSimSession::DebugGreeting(device, config) : std::string();
   session.Start(0);
-  for (const std::string action : {"login", "i?", "r?", "", "program", "diag"}) {
+  std::vector<std::string> actions = {"login", "i?", "r?", "", "program", "diag"};
+  if (serial && !Dialect.BannerWaiting) actions.insert(actions.begin(), "quiet");
+  if (serial) actions.push_back("bye");
+  for (const std::string& action : actions) {
     if (action.empty()) {
       play(action, InDialect(device.NextTerminalText(), Dialect));
       continue;
     }
     window.Do(action);
-    // The answer, then the answers to what the window sends on from its completions.
+    // The answer (even none), then the answers to what the window sends on from its
+    // completions.
     std::string done = action;
-    for (;;) {
+    for (bool first = true;; first = false) {
       session.Receive(window.Written(), 0);
       std::string bytes = std::exchange(waiting, std::string());
       for (auto piece = session.Output().Peek(0); !piece.empty();
@@ -197,11 +226,12 @@ std::vector<TStep> RecordSession(const TDialect& Dialect) {
         bytes.append(piece);
         session.Output().Consume(piece.size(), 0);
       }
-      if (bytes.empty()) break;
+      if (bytes.empty() && !first) break;
       play(done, bytes);
       done.clear();
     }
   }
+  window.Finish();
   return steps;
 }
 
@@ -223,6 +253,7 @@ TSeen Replay(const std::vector<TStep>& Steps, TSimRoute Route,
     window.Tick(held);
     window.Settle();
   }
+  window.Finish();
   return window.Seen();
 }
 
@@ -259,6 +290,33 @@ TSeen ReplayWholeAndInPieces(const std::vector<TStep>& Steps, TSimRoute Route, u
   return whole;
 }
 
+// Marker followed by the turn of the last answer that was long enough to carry it.
+std::string LastTurn(const std::vector<TStep>& Steps, const std::string& Marker) {
+  for (size_t turn = Steps.size(); turn-- > 0;)
+    if (Steps[turn].Bytes.find(Marker + std::to_string(turn)) != std::string::npos)
+      return Marker + std::to_string(turn);
+  return Marker + "none";
+}
+
+// Every way a route's device may talk but the plain one: each blank after the prompt with each
+// line end, and on the debug port each mix of echo, banner and bye among them.
+std::vector<TDialect> Dialects(TSimRoute Route) {
+  const std::string afters[] = {"", " ", "\r\n", "\x1b[K"}, ends[] = {"\r\n", "\n", "\r"};
+  std::vector<TDialect> dialects;
+  for (const std::string& after : afters)
+    for (const std::string& end : ends)
+      if (!after.empty() || end != "\r\n") dialects.push_back({after, end, Route});
+  if (Route == TSimRoute::Tcp) return dialects;
+  for (int mix = 0; mix < 8; ++mix) {
+    TDialect dialect{afters[mix % 4], ends[mix % 3], Route};
+    dialect.Echo = (mix & 1) == 0;
+    dialect.BannerWaiting = (mix & 2) == 0;
+    dialect.ByePrompt = (mix & 4) != 0;
+    if (mix != 0) dialects.push_back(dialect);
+  }
+  return dialects;
+}
+
 }  // namespace
 
 TEST(DialogueSplits, EverySplitOfARecordedSessionGivesWhatTheWholeAnswersGive) {
@@ -273,9 +331,9 @@ TEST(DialogueSplits, EverySplitOfARecordedSessionGivesWhatTheWholeAnswersGive) {
           "\nprogrammed:", "\nr?:", "r100=77 ", "|r400=Depot south|", "\ndiag:"})
       EXPECT_NE(whole[Replies].find(reply), std::string::npos) << reply << "\n" << whole[Replies];
     EXPECT_NE(whole[Replies].find("Tallybox diagnostics"), std::string::npos);
-    const std::string last = std::to_string(steps.size() - 1);  // the last answer's turn
-    EXPECT_NE(whole[Events].find("turn " + last), std::string::npos);
-    EXPECT_NE(whole[Modem].find("ATDT0800555014" + last), std::string::npos);
+    EXPECT_EQ(whole[Replies].ends_with("ended\n"), route == TSimRoute::Serial);
+    EXPECT_NE(whole[Events].find(LastTurn(steps, "turn ")), std::string::npos);
+    EXPECT_NE(whole[Modem].find(LastTurn(steps, "ATDT0800555014")), std::string::npos);
     EXPECT_NE(whole[Terminal].find("counting"), std::string::npos);
     // No prompt shown but the one that waited at the open, with the banner before it.
     const size_t prompts = route == TSimRoute::Serial ? 1 : 0;
@@ -283,23 +341,24 @@ TEST(DialogueSplits, EverySplitOfARecordedSessionGivesWhatTheWholeAnswersGive) {
     EXPECT_EQ(whole[Terminal].find("Type help") == std::string::npos, prompts == 0);
     EXPECT_EQ(whole[Terminal].find("<Tallybox"), whole[Terminal].rfind("<Tallybox"));
 
-    for (const std::string after : {"", " ", "\r\n", "\x1b[K"}) {
-      for (const std::string end : {"\r\n", "\n", "\r"}) {
-        const TDialect dialect{after, end, route};
-        if (after.empty() && end == "\r\n") continue;
-        SCOPED_TRACE(Describe(dialect));
-        const std::vector<TStep> spoken = RecordSession(dialect);
-        std::string all;
-        for (const TStep& step : spoken) all += step.Bytes;
-        EXPECT_NE(all.find(">\x1b[0m" + after), std::string::npos);
-        EXPECT_NE(all.find("i900=1.10" + end), std::string::npos);
-        EXPECT_EQ(all.find("i900=1.10\r\n") == std::string::npos, end != "\r\n");
-        const TSeen seen = ReplayWholeAndInPieces(spoken, route, kDialectSeeds);
-        EXPECT_EQ(seen[Replies], whole[Replies]);
-        EXPECT_EQ(seen[Sent], whole[Sent]);
-        EXPECT_NE(seen[Events].find("turn " + last), std::string::npos);
-        EXPECT_NE(seen[Terminal].find("counting"), std::string::npos);
-      }
+    for (const TDialect& dialect : Dialects(route)) {
+      SCOPED_TRACE(Describe(dialect));
+      const std::vector<TStep> spoken = RecordSession(dialect);
+      std::string all;
+      for (const TStep& step : spoken) all += step.Bytes;
+      const std::string after = dialect.AfterPrompt, end = dialect.LineEnd;
+      EXPECT_NE(all.find(">\x1b[0m" + after), std::string::npos);
+      EXPECT_NE(all.find("i900=1.10" + end), std::string::npos);
+      EXPECT_EQ(all.find("i900=1.10\r\n") == std::string::npos, end != "\r\n");
+      EXPECT_EQ(all.find("i900?\r") != std::string::npos,
+                route == TSimRoute::Serial && dialect.Echo);
+      const TSeen seen = ReplayWholeAndInPieces(spoken, route, kDialectSeeds);
+      EXPECT_EQ(seen[Replies], whole[Replies]);
+      EXPECT_EQ(seen[Sent], whole[Sent]);
+      EXPECT_NE(seen[Events].find(LastTurn(spoken, "turn ")), std::string::npos);
+      EXPECT_NE(seen[Terminal].find("counting"), std::string::npos);
+      EXPECT_EQ(seen[Terminal].find("<Tallybox") != std::string::npos,
+                route == TSimRoute::Serial && dialect.BannerWaiting);
     }
   }
 }

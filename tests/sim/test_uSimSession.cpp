@@ -73,14 +73,22 @@ TEST_F(SimSession, ScriptsGiveExactlyTheseBytes) {
         {"bye\r\n", "Goodbye\r\n" + kPrompt}},
        {"i900?", "pw", "bye"},
        true},
-      {"serial is ready at once; after bye nothing is answered, an overlong line neither",
+      {"serial is ready at once; bye is echoed, not answered, and nothing after it",
        Quiet(TSimRoute::Serial),
        {{"", ""},
-        {"bye\r\n", "bye\r\nDebug mode off\r\n" + kPrompt},
+        {"bye\r\n", "bye\r\n"},
         {"i900?\r\n", ""},
         {"x", "", 0, true},
         {kLong + "\r\n", ""}},
        {"bye", "i900?"}},
+      {"serial without echo, bye answered",
+       with(TSimRoute::Serial,
+            [](TSimSessionConfig& c) {
+              c.Echo = false;
+              c.ByePrompt = true;
+            }),
+       {{"i900?\r\n", "i900=1.00\r\n" + kPrompt}, {"bye\r\n", "Debug mode off\r\n" + kPrompt}},
+       {"i900?", "bye"}},
       // The utility waits for the prompt after every command, a refused one included.
       {"overlong line is refused, not stored, echoed as far as it fits, and ends at the prompt",
        Quiet(TSimRoute::Serial),
