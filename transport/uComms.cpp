@@ -110,7 +110,9 @@ bool TCommPort::Close() {
     FHandle = InvalidHandle;
     return true;
   }
-  PurgeOutput();
+  // Only what has not left is dropped: on a pseudo-terminal a flush would also take back
+  // what has left but the far end has not read yet (a last "bye").
+  if (FWriteBuffer || KernelOutQueue() > 0) PurgeOutput();
   PurgeInput();
   ApplyModemLines(false);
   const bool closed = ::close(FHandle) == 0;

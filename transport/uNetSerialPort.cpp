@@ -27,6 +27,10 @@ std::string BigEndian32(uint32_t Value) {
           static_cast<char>(Value >> 8), static_cast<char>(Value)};
 }
 
+std::string ComPortCommand(uint8_t Command, const std::string& Value) {
+  return TelnetSubnegotiation(Telnet::ComPortOption, Byte(Command) + Value);
+}
+
 uint8_t ParityCode(char Parity) {
   switch (Parity) {
     case 'O':
@@ -131,7 +135,15 @@ TNetSerialPort::TOpened TNetSerialPort::OpenOnce() {
     FProblem = "The terminal server " + server + " cannot be reached: " + e.what() + ".";
     return TOpened::Failed;
   }
-  const TOpened opened = FAddress.Rfc2217 ? Negotiate() : Settle();
+  TOpened opened = TOpened::Failed;
+  try {
+    opened = FAddress.Rfc2217 ? Negotiate() : Settle();
+  } catch (const ETcpError& e) {
+    // A server that takes nothing while it is being asked must not hold the open up.
+    FProblem =
+        "The terminal server " + server + " did not take what was sent to it: " + e.what() + ".";
+  }
+  FSendDeadline = TTcpClient::TDeadline::max();
   if (opened != TOpened::Up) FClient.Disconnect();
   return opened;
 }
@@ -149,6 +161,8 @@ TNetSerialPort::TOpened TNetSerialPort::Settle() {
 // says nothing (a raw port, another service), ends the open with a reason instead of a wait.
 TNetSerialPort::TOpened TNetSerialPort::Negotiate() {
   const std::string server = FAddress.Host + ":" + std::to_string(FAddress.Port);
+  FSendDeadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(NegotiationTimeoutMs);
   std::string opening;
   for (uint8_t option : {Binary, SuppressGoAhead, ComPortOption}) {
     FUs[option] = WILL;
@@ -190,7 +204,8 @@ TNetSerialPort::TOpened TNetSerialPort::Negotiate() {
 // text: ": <text>", or nothing.
 std::string TNetSerialPort::ServerText() const {
   std::string text;
-  for (char c : FData.substr(0, FData.find_first_of("\r\n")))
+  const std::string unread = FData.substr(FDataRead);
+  for (char c : unread.substr(0, unread.find_first_of("\r\n")))
     if (c >= ' ' && c < 0x7F) text.push_back(c);
   return text.empty() ? "" : ": " + text.substr(0, 80);
 }
@@ -198,6 +213,7 @@ std::string TNetSerialPort::ServerText() const {
 // Polls the server until Done, the time-out, a stop request or the end of the connection.
 bool TNetSerialPort::WaitUntil(const std::function<bool()>& Done, int32_t TimeoutMs) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(TimeoutMs);
+  FSendDeadline = deadline;  // answers sent meanwhile keep to it too
   for (;;) {
     Poll();
     if (Done()) return true;
@@ -209,9 +225,7 @@ bool TNetSerialPort::WaitUntil(const std::function<bool()>& Done, int32_t Timeou
 
 // Raised lines first, then the line itself, as a port on this computer is opened.
 void TNetSerialPort::SendLineSettings() {
-  const auto command = [](uint8_t Command, const std::string& Value) {
-    return TelnetSubnegotiation(ComPortOption, Byte(Command) + Value);
-  };
+  const auto command = ComPortCommand;
   SendRaw(command(CpoSetControl, Byte(ControlRtsOn)) + command(CpoSetControl, Byte(ControlDtrOn)) +
           command(CpoSetBaudRate, BigEndian32(FBaudRate)) +
           command(CpoSetDataSize, Byte(FByteSize)) +
@@ -220,15 +234,18 @@ void TNetSerialPort::SendLineSettings() {
           command(CpoSetModemStateMask, Byte(0xFF)));
 }
 
-// The far port's lines dropped, as a port on this computer drops its own when it closes.
-void TNetSerialPort::Close() {
+// The far port's lines dropped, as a port on this computer drops its own when it closes: a
+// last word the server gets if it takes it in time.
+void TNetSerialPort::Close() noexcept {
   if (FComPort == TOption::Accepted && FClient.Connected()) {
-    SendComPort(CpoSetControl, Byte(ControlDtrOff));
-    SendComPort(CpoSetControl, Byte(ControlRtsOff));
+    const std::string drop = ComPortCommand(CpoSetControl, Byte(ControlDtrOff)) +
+                             ComPortCommand(CpoSetControl, Byte(ControlRtsOff));
+    FClient.SendLastWord(drop.data(), static_cast<int32_t>(drop.size()), LastWordMs);
   }
   FClient.Disconnect();
   FDecoder = TTelnetDecoder();
   FData.clear();
+  FDataRead = 0;
   // Every option starts off on both sides.
   FUs.fill(WONT);
   FHim.fill(DONT);
@@ -239,9 +256,12 @@ void TNetSerialPort::Close() {
   FSuspended = false;
 }
 
+// Takes in what the socket holds, up to DataLimit unread.
 void TNetSerialPort::Poll() {
+  if (Unread() >= DataLimit) return;
   FClient.PollReceive();
-  const int32_t n = FClient.Available();
+  const int32_t n = static_cast<int32_t>(
+      std::min<size_t>(static_cast<size_t>(FClient.Available()), DataLimit - Unread()));
   if (n == 0) return;
   std::string bytes(static_cast<size_t>(n), '\0');
   FClient.Take(bytes.data(), n);
@@ -338,13 +358,18 @@ void TNetSerialPort::ComPortReply(const std::string& Data) {
 
 uint32_t TNetSerialPort::InQueue() {
   Poll();
-  return static_cast<uint32_t>(FData.size());
+  return static_cast<uint32_t>(Unread());
 }
 
+// Read bytes leave the front of FData only once they are at least half of it.
 int32_t TNetSerialPort::Read(void* Buffer, int32_t Count) {
-  const size_t n = std::min(FData.size(), static_cast<size_t>(std::max(Count, 0)));
-  FData.copy(static_cast<char*>(Buffer), n);
-  FData.erase(0, n);
+  const size_t n = std::min(Unread(), static_cast<size_t>(std::max(Count, 0)));
+  FData.copy(static_cast<char*>(Buffer), n, FDataRead);
+  FDataRead += n;
+  if (FDataRead == FData.size() || FDataRead * 2 >= FData.size()) {
+    FData.erase(0, FDataRead);
+    FDataRead = 0;
+  }
   return static_cast<int32_t>(n);
 }
 
@@ -357,14 +382,11 @@ void TNetSerialPort::Write(const void* Buffer, int32_t Count) {
 
 // Once the server has ended the connection and every byte it sent has been read.
 bool TNetSerialPort::Lost() {
-  return !FClient.Connected() && FData.empty() && FClient.Available() == 0;
+  return !FClient.Connected() && Unread() == 0 && FClient.Available() == 0;
 }
 
 // Bytes for a server that has gone are dropped: Lost then ends the line.
 void TNetSerialPort::SendRaw(const std::string& Bytes) {
-  if (FClient.Connected()) FClient.Send(Bytes.data(), static_cast<int32_t>(Bytes.size()));
-}
-
-void TNetSerialPort::SendComPort(uint8_t Command, const std::string& Value) {
-  SendRaw(TelnetSubnegotiation(ComPortOption, Byte(Command) + Value));
+  if (FClient.Connected())
+    FClient.Send(Bytes.data(), static_cast<int32_t>(Bytes.size()), FSendDeadline);
 }

@@ -45,6 +45,11 @@ class TNetSerialPort : public TSerialLine {
   // tried again, RetryPauseMs apart, for this long.
   static constexpr int32_t RetryForMs = 3000;
   static constexpr int32_t RetryPauseMs = 200;
+  // The device's bytes held unread at most: past that the socket's own queue fills, and then
+  // TCP's flow control holds the server back.
+  static constexpr size_t DataLimit = 4 << 20;
+  // How long closing waits for the server to take the dropped lines.
+  static constexpr int32_t LastWordMs = 200;
   // RFC 2217 commands, as the client sends them; the server answers with 100 added.
   enum : uint8_t {
     CpoSetBaudRate = 1,
@@ -75,7 +80,7 @@ class TNetSerialPort : public TSerialLine {
 
   bool Open() override;
   std::string OpenProblem() override { return FProblem; }
-  void Close() override;
+  void Close() noexcept override;
   uint32_t InQueue() override;
   int32_t Read(void* Buffer, int32_t Count) override;
   // While the server has asked for a pause (FLOWCONTROL-SUSPEND).
@@ -100,6 +105,7 @@ class TNetSerialPort : public TSerialLine {
   bool WaitUntil(const std::function<bool()>& Done, int32_t TimeoutMs = NegotiationTimeoutMs);
   bool Stopping() const { return ShouldStop && ShouldStop(); }
   std::string ServerText() const;
+  size_t Unread() const { return FData.size() - FDataRead; }
   void SendLineSettings();
   void Poll();
   void Handle(const TTelnetCommand& Command);
@@ -107,12 +113,13 @@ class TNetSerialPort : public TSerialLine {
   void Refuse(uint8_t Verb, uint8_t Option);
   void ComPortReply(const std::string& Data);
   void SendRaw(const std::string& Bytes);
-  void SendComPort(uint8_t Command, const std::string& Value);
 
   TNetSerialAddress FAddress;
   TTcpClient FClient;
   TTelnetDecoder FDecoder;
-  std::string FData;  // device bytes received and not yet read
+  std::string FData;  // device bytes received; those from FDataRead on are not yet read
+  size_t FDataRead = 0;
+  TTcpClient::TDeadline FSendDeadline = TTcpClient::TDeadline::max();
   std::string FProblem;
   uint32_t FBaudRate = 0;
   char FParity = 'N';

@@ -97,7 +97,7 @@ void TTcpClient::PollReceive() {
   }
 }
 
-void TTcpClient::Send(const void* Buffer, int32_t Count) {
+void TTcpClient::Send(const void* Buffer, int32_t Count, TDeadline Deadline) {
   const char* p = static_cast<const char*>(Buffer);
   while (Count > 0) {
     if (FSocket < 0) throw ETcpError("Not connected");
@@ -107,7 +107,7 @@ void TTcpClient::Send(const void* Buffer, int32_t Count) {
       Count -= static_cast<int32_t>(n);
     } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
       // The device is not reading; wait for room, but never past a stop request.
-      if (Stopping()) throw ETcpError("Send cancelled");
+      CheckWait(Deadline);
       WaitFor(POLLOUT, WaitSliceMs);
     } else if (n < 0 && (errno == ECONNRESET || errno == EPIPE)) {
       // The device has ended the connection and takes nothing more. What it sent before is

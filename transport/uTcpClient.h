@@ -42,16 +42,22 @@ class TTcpClient {
   int32_t Available();
   // Count must not exceed Available (else EReadError).
   void Take(void* Buffer, int32_t Count);
+  using TDeadline = std::chrono::steady_clock::time_point;
   // Sends all Count bytes; raises ETcpError when not connected, on a stop request while
-  // waiting for room, or on a socket failure. Bytes for a device that has reset the connection
-  // are dropped: the next PollReceive ends the stream.
-  void Send(const void* Buffer, int32_t Count);
+  // waiting for room, once Deadline has passed while waiting ("Send timed out"), or on a
+  // socket failure. Bytes for a device that has reset the connection are dropped: the next
+  // PollReceive ends the stream.
+  void Send(const void* Buffer, int32_t Count, TDeadline Deadline = TDeadline::max());
+  // A last word while closing: what the peer takes within TimeoutMs goes, stop request or
+  // not. Never raises; false when not all of it went.
+  bool SendLastWord(const void* Buffer, int32_t Count, int32_t TimeoutMs) noexcept;
   void Disconnect();
   TSocketHandle SocketHandle() const { return FSocket; }
 
  private:
   bool Stopping() const { return ShouldStop && ShouldStop(); }
-  using TDeadline = std::chrono::steady_clock::time_point;
+  // Raises what stops a send that waits for room: a stop request, or Deadline passed.
+  void CheckWait(TDeadline Deadline) const;
   TSocketHandle OpenSocket(const TTcpAddress& Address, TDeadline Deadline);
   bool WaitFor(short Events, int32_t TimeoutMs);
 

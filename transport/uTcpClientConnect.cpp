@@ -30,6 +30,24 @@ void TTcpClient::Connect(int32_t TimeoutMs) {
   throw ETcpError(lastError);
 }
 
+void TTcpClient::CheckWait(TDeadline Deadline) const {
+  if (Stopping()) throw ETcpError("Send cancelled");
+  if (std::chrono::steady_clock::now() >= Deadline) throw ETcpError("Send timed out");
+}
+
+bool TTcpClient::SendLastWord(const void* Buffer, int32_t Count, int32_t TimeoutMs) noexcept {
+  std::function<bool()> stop;
+  stop.swap(ShouldStop);  // the stop request is why this is the last word
+  bool sent = true;
+  try {
+    Send(Buffer, Count, std::chrono::steady_clock::now() + std::chrono::milliseconds(TimeoutMs));
+  } catch (...) {
+    sent = false;  // a peer that takes nothing more, or has gone: the close goes on
+  }
+  stop.swap(ShouldStop);
+  return sent;
+}
+
 int32_t TTcpClient::Available() {
   return static_cast<int32_t>(FReceived.Size());
 }

@@ -127,7 +127,7 @@ void TTcpClient::PollReceive() {
   }
 }
 
-void TTcpClient::Send(const void* Buffer, int32_t Count) {
+void TTcpClient::Send(const void* Buffer, int32_t Count, TDeadline Deadline) {
   const char* p = static_cast<const char*>(Buffer);
   while (Count > 0) {
     if (FSocket < 0) throw ETcpError("Not connected");
@@ -138,7 +138,7 @@ void TTcpClient::Send(const void* Buffer, int32_t Count) {
       Count -= n;
     } else if (error == WSAEWOULDBLOCK) {
       // The device is not reading; wait for room, but never past a stop request.
-      if (Stopping()) throw ETcpError("Send cancelled");
+      CheckWait(Deadline);
       WaitFor(0, WaitSliceMs);
     } else if (error == WSAECONNRESET || error == WSAECONNABORTED || error == WSAESHUTDOWN) {
       // The device has ended the connection; the next PollReceive ends the stream.

@@ -66,19 +66,19 @@ void TTelnetDecoder::Feed(const char* Bytes, int32_t Count, std::string& Data,
           FCommand.Data.push_back(static_cast<char>(b));
         break;
       case TState::SbIac:
-        if (b == SE) {
-          Commands.push_back(FCommand);
-          FState = TState::Data;
-        } else {
-          // A doubled IAC is a data byte of the subnegotiation; anything else is a server
-          // that broke off the subnegotiation, taken as its end.
-          if (b == IAC && FCommand.Data.size() < MaxSubnegotiation)
+        if (b == IAC) {  // a doubled IAC is a data byte of the subnegotiation
+          if (FCommand.Data.size() < MaxSubnegotiation)
             FCommand.Data.push_back(static_cast<char>(b));
           FState = TState::SbData;
-          if (b != IAC) {
-            Commands.push_back(FCommand);
-            FState = TState::Data;
-          }
+          break;
+        }
+        // SE ends the subnegotiation; any other command breaks it off, and is then taken
+        // as it would be outside one.
+        Commands.push_back(FCommand);
+        FState = TState::Data;
+        if (b != SE) {
+          FState = TState::Iac;
+          --i;
         }
         break;
     }

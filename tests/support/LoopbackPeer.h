@@ -20,6 +20,7 @@ class TLoopbackPeer {
   // Ends the byte stream towards the other end but keeps reading (a half close).
   void EndSending();
   int ListenSocket() const { return FListen; }
+  int Connection() const { return FConnection; }
 
  private:
   int FListen = -1;
