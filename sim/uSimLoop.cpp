@@ -147,10 +147,10 @@ void TSimLoop::ServeSerial(short Events, uint64_t NowMs) {
     return;
   }
   bool present = true;
-  if (Events & POLLIN)
-    present = Receive(FSerial, NowMs);
-  else if (Events & (POLLHUP | POLLERR))
-    present = false;
+  if (Events & POLLIN) present = Receive(FSerial, NowMs);
+  // A client that wrote its last line and closed at once is gone once that line was read: a
+  // next one may open the terminal before the next poll, which would then show no hang-up.
+  if (Events & (POLLHUP | POLLERR)) present = false;
   if (!present) {
     // The client closed its end: whatever it did not read is lost, as on a real line.
     FSerial = TLink{};
