@@ -2,8 +2,12 @@
 
 #include <string_view>
 
-#include "rtl/Exceptions.h"
 #include "settings/uVersionRecord.h"
+
+// The file itself even when it was replaced or removed since the program started.
+std::string OwnExecutable() {
+  return "/proc/self/exe";
+}
 
 TVersionReader::TVersionReader(const std::string& FileName) {
   FInfoSize = int32_t(GetFileVersionInfoSize(FileName, FHandle));
@@ -19,7 +23,7 @@ TVersionReader::TVersionReader(const std::string& FileName) {
 
 std::string TVersionReader::QueryValue(const std::string& Name) {
   std::string value;
-  const std::string path = Format("\\StringFileInfo\\080904E4\\%s", Name.c_str());
+  const std::string path = "\\StringFileInfo\\080904E4\\" + Name;
   if (!FInfo || !VerQueryValue(std::string_view(FInfo.get(), size_t(FInfoSize)), path, value))
     return "";
   return value;

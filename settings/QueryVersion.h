@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-// The running program's own executable file.
-constexpr const char* kOwnExecutable = "/proc/self/exe";
+// A name under which the running program's own executable file opens.
+std::string OwnExecutable();
 
 class TVersionReader {
  public:

@@ -139,13 +139,10 @@ std::string SimParseOptions(const std::vector<std::string>& Args, TSimOptions& O
       {"--eol", LineEndInto(s.LineEnd)},
   };
   const std::map<std::string, bool*> flags = {
-      {"--tcp", &Options.Tcp},
-      {"--serial", &Options.Serial},
-      {"--no-prompt", &s.NoPrompt},
-      {"--allow-external", &Options.AllowExternal},
-      {"--help", &Options.Help},
-      {"-h", &Options.Help},
-      {"--banner-on-open", &s.BannerOnOpen},
+      {"--tcp", &Options.Tcp},         {"--serial", &Options.Serial},
+      {"--no-prompt", &s.NoPrompt},    {"--allow-external", &Options.AllowExternal},
+      {"--help", &Options.Help},       {"-h", &Options.Help},
+      {"--version", &Options.Version}, {"--banner-on-open", &s.BannerOnOpen},
   };
   for (std::size_t i = 0; i < Args.size(); ++i) {
     std::string name = Args[i], value;
@@ -177,6 +174,7 @@ std::string SimParseOptions(const std::vector<std::string>& Args, TSimOptions& O
 
 std::string SimUsage() {
   return R"(Usage: tallybox-sim [options]
+       tallybox-sim --help | --version
 Plays a Tallybox: TCP port 6024 with a password, and/or a serial debug port on a
 pseudo-terminal.
 
