@@ -29,7 +29,7 @@ class TOrvaneRegistry {
   void Close();
   // True while open on a store that is only read (see TRegStore::OpenKey); writes then fail.
   bool ReadOnly() const;
-  // The folder that holds the store.
+  // Where the store lives: the folder that holds its file, or on Windows its registry key.
   std::string Folder() const;
 
   const std::string& KeyPath() const { return FKeyPath; }
