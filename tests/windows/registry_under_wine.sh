@@ -28,10 +28,6 @@ for line in 'RegisterFilename=C:\Presets\a.rgp' 'Connection=Tallybox (simulated)
   expect_line "$read" "$line"
 done
 
-"$wine" reg add "$key" /v Method /t REG_SZ /d 1 /f >/dev/null
-if error=$("$wine" "$probe" session x y 0 z 0 2>&1 >/dev/null); then fail "a text Method was read"; fi
-expect_line "$(lines <<<"$error")" "Invalid data type for 'Method'"
-
 texts=$("$wine" "$probe" version "$cli" | lines)
 expect_line "$texts" 'Tallybox Utility command line'
 expect_line "$texts" "$version"
