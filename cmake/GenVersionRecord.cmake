@@ -32,6 +32,19 @@ set(file_date "${year}-${month_name}-${day}")
 
 set(copyright "Copyright © ${year} Orvane. All rights reserved.")
 
+# The record's entries, "Name|text", in their order.
+set(entries
+  "FileDescription|${DESCRIPTION}"
+  "FileVersion|${file_version}"
+  "FileDate|${file_date}"
+  "LegalCopyright|${copyright}")
+macro(split_entry entry)
+  string(FIND "${entry}" "|" bar)
+  string(SUBSTRING "${entry}" 0 ${bar} name)
+  math(EXPR bar "${bar} + 1")
+  string(SUBSTRING "${entry}" ${bar} -1 value)
+endmacro()
+
 # Only rewritten when its contents change, so an unchanged record costs no compile or link.
 function(write_if_changed text)
   file(WRITE "${OUTPUT}.new" "${text}")
@@ -46,17 +59,8 @@ if(OUTPUT MATCHES "\\.rc$")
   string(SUBSTRING "${LANGUAGE}" 0 4 language_id)
   string(SUBSTRING "${LANGUAGE}" 4 4 code_page)
   set(values "")
-  foreach(entry
-      "FileDescription|${DESCRIPTION}"
-      "FileVersion|${file_version}"
-      "FileDate|${file_date}"
-      "LegalCopyright|${copyright}"
-      "ProductName|Tallybox Utility"
-      "ProductVersion|${file_version}")
-    string(FIND "${entry}" "|" bar)
-    string(SUBSTRING "${entry}" 0 ${bar} name)
-    math(EXPR bar "${bar} + 1")
-    string(SUBSTRING "${entry}" ${bar} -1 value)
+  foreach(entry ${entries} "ProductName|Tallybox Utility" "ProductVersion|${file_version}")
+    split_entry("${entry}")
     string(REPLACE "\"" "\"\"" value "${value}")
     string(REPLACE "©" "\\251" value "${value}")  # the sign's byte in code page 1252
     string(APPEND values "      VALUE \"${name}\", \"${value}\\0\"\n")
@@ -126,15 +130,8 @@ endfunction()
 
 set(bytes "")
 append_text(bytes "TallyboxVersion/1")
-foreach(entry
-    "FileDescription|${DESCRIPTION}"
-    "FileVersion|${file_version}"
-    "FileDate|${file_date}"
-    "LegalCopyright|${copyright}")
-  string(FIND "${entry}" "|" bar)
-  string(SUBSTRING "${entry}" 0 ${bar} name)
-  math(EXPR bar "${bar} + 1")
-  string(SUBSTRING "${entry}" ${bar} -1 value)
+foreach(entry ${entries})
+  split_entry("${entry}")
   append_text(bytes "\\StringFileInfo\\${LANGUAGE}\\${name}")
   append_text(bytes "${value}")
 endforeach()

@@ -1,5 +1,5 @@
-// The version reader on Windows: the file's VERSIONINFO resource through the version API,
-// which hands back the string table's texts in the ANSI code page.
+// The version reader's access to a file's VERSIONINFO resource through the version API, which
+// hands back the string table's texts in the ANSI code page.
 #include <windows.h>
 #include <winver.h>
 
@@ -13,26 +13,22 @@ std::string OwnExecutable() {
   return length == 0 || length >= sizeof path ? std::string() : std::string(path, length);
 }
 
-TVersionReader::TVersionReader(const std::string& FileName) {
+uint32_t TVersionReader::InfoSize(const std::string& FileName, uint32_t& Handle) {
   DWORD handle = 0;
-  FInfoSize = int32_t(GetFileVersionInfoSizeA(FileName.c_str(), &handle));
-  FHandle = handle;
-  if (FInfoSize > 0) FInfo = std::make_unique<char[]>(size_t(FInfoSize));
-  Valid = FInfoSize > 0 &&
-          GetFileVersionInfoA(FileName.c_str(), FHandle, DWORD(FInfoSize), FInfo.get()) != FALSE;
-  if (!Valid) return;
-  // A missing entry leaves an empty text, not "?".
-  FileVersion = QueryValue("FileVersion");
-  FileDate = QueryValue("FileDate");
-  LegalCopyright = QueryValue("LegalCopyright");
-  FileDescription = QueryValue("FileDescription");
+  const DWORD size = GetFileVersionInfoSizeA(FileName.c_str(), &handle);
+  Handle = handle;
+  return size;
 }
 
-std::string TVersionReader::QueryValue(const std::string& Name) {
-  const std::string path = "\\StringFileInfo\\080904E4\\" + Name;
+bool TVersionReader::CopyInfo(const std::string& FileName) {
+  return GetFileVersionInfoA(FileName.c_str(), FHandle, DWORD(FInfoSize), FInfo.get()) != FALSE;
+}
+
+bool TVersionReader::FindValue(const std::string& SubBlock, std::string& Value) const {
   void* text = nullptr;
   UINT length = 0;
-  if (!FInfo || !VerQueryValueA(FInfo.get(), path.c_str(), &text, &length) || !text) return "";
+  if (!VerQueryValueA(FInfo.get(), SubBlock.c_str(), &text, &length) || !text) return false;
   const auto* chars = static_cast<const char*>(text);
-  return std::string(chars, strnlen(chars, length));
+  Value.assign(chars, strnlen(chars, length));
+  return true;
 }

@@ -35,6 +35,9 @@ class TOrvaneRegistry {
   const std::string& KeyPath() const { return FKeyPath; }
 
  private:
+  // Software\Orvane\<AppName>\, the same on every system.
+  static std::string KeyPathOf(const std::string& AppName);
+
   std::string FKeyPath;
   std::unique_ptr<TRegStore> FRegistry;  // the open key; none while closed
 };

@@ -45,12 +45,7 @@ void Put(const TRegStore* Store, const std::string& Name, DWORD Type, const void
 
 }  // namespace
 
-TOrvaneRegistry::TOrvaneRegistry(const std::string& AppName) {
-  std::string path = AppName;
-  if (!path.empty() && path[0] == '\\') path.erase(0, 1);
-  if (!path.empty() && path.back() != '\\') path += '\\';
-  FKeyPath = "Software\\Orvane\\" + path;
-}
+TOrvaneRegistry::TOrvaneRegistry(const std::string& AppName) : FKeyPath(KeyPathOf(AppName)) {}
 
 TOrvaneRegistry::~TOrvaneRegistry() {
   Close();
