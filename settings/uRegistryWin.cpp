@@ -5,7 +5,8 @@
 
 #include "settings/uRegistry.h"
 
-// The open registry key.
+// Here the store is the registry, and TRegStore only its open key (uRegStore.h is the file
+// store of the other systems, never built here).
 class TRegStore {
  public:
   explicit TRegStore(HKEY Key) : Key(Key) {}
