@@ -1,7 +1,9 @@
 // Marks that a copy of the program runs for this user: a lock file in the user's runtime
-// folder, held while the program lives. It refuses nothing; a second copy starts normally.
+// folder, or on Windows the named mutex, held while the program lives. It refuses nothing; a
+// second copy starts normally.
 #pragma once
 
+#include <memory>
 #include <string>
 
 class TInstanceLock {
@@ -12,5 +14,6 @@ class TInstanceLock {
   TInstanceLock& operator=(const TInstanceLock&) = delete;
 
  private:
-  int FFile = -1;
+  struct TMark;                  // what each system holds: the open lock file or the mutex
+  std::unique_ptr<TMark> FMark;  // none when it could not be made
 };

@@ -16,6 +16,7 @@
 #include "cli/uCliPorts.h"
 #include "cli/uCliRun.h"
 #include "cli/uCliSession.h"
+#include "settings/QueryVersion.h"
 #include "transport/Ras.h"
 
 namespace {
@@ -62,7 +63,10 @@ int main(int argc, char** argv) {
   TCliOptions options;
   const std::string error = ParseCliOptions({argv + 1, argv + argc}, options);
   if (options.Help || options.Version) {
-    std::cout << (options.Help ? CliUsage() : "tallybox-cli " TALLYBOX_CLI_VERSION "\n");
+    // The version is the one the executable file carries, as its properties show it.
+    std::cout << (options.Help
+                      ? CliUsage()
+                      : "tallybox-cli " + TVersionReader(OwnExecutable()).FileVersion + "\n");
     return std::cout.flush() ? kExitOk : Fail(kExitFailure, "cannot write the output");
   }
   if (!error.empty()) {

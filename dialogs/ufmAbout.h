@@ -15,7 +15,7 @@ class TfmAbout : public QDialog {
   Q_OBJECT
 
  public:
-  explicit TfmAbout(QWidget* Parent = nullptr, const std::string& FileName = kOwnExecutable);
+  explicit TfmAbout(QWidget* Parent = nullptr, const std::string& FileName = OwnExecutable());
   ~TfmAbout() override;
 
  private:

@@ -1,14 +1,11 @@
 #include "settings/QueryVersion.h"
 
-#include <string_view>
-
-#include "rtl/Exceptions.h"
-#include "settings/uVersionRecord.h"
-
+// The same steps on every system; each reads the record in its own way (QueryVersionPosix.cpp,
+// QueryVersionWin.cpp).
 TVersionReader::TVersionReader(const std::string& FileName) {
-  FInfoSize = int32_t(GetFileVersionInfoSize(FileName, FHandle));
+  FInfoSize = int32_t(InfoSize(FileName, FHandle));
   if (FInfoSize > 0) FInfo = std::make_unique<char[]>(size_t(FInfoSize));
-  Valid = FInfoSize > 0 && GetFileVersionInfo(FileName, FHandle, uint32_t(FInfoSize), FInfo.get());
+  Valid = FInfoSize > 0 && CopyInfo(FileName);
   if (!Valid) return;
   // A missing entry leaves an empty text, not "?".
   FileVersion = QueryValue("FileVersion");
@@ -19,8 +16,6 @@ TVersionReader::TVersionReader(const std::string& FileName) {
 
 std::string TVersionReader::QueryValue(const std::string& Name) {
   std::string value;
-  const std::string path = Format("\\StringFileInfo\\080904E4\\%s", Name.c_str());
-  if (!FInfo || !VerQueryValue(std::string_view(FInfo.get(), size_t(FInfoSize)), path, value))
-    return "";
+  if (!FInfo || !FindValue("\\StringFileInfo\\080904E4\\" + Name, value)) return "";
   return value;
 }

@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-// The running program's own executable file.
-constexpr const char* kOwnExecutable = "/proc/self/exe";
+// A name under which the running program's own executable file opens.
+std::string OwnExecutable();
 
 class TVersionReader {
  public:
@@ -20,6 +20,12 @@ class TVersionReader {
   std::string QueryValue(const std::string& Name);
 
  private:
+  // What each system offers: the size of FileName's record, a copy of it into FInfo, and the
+  // text of one entry of the copy.
+  static uint32_t InfoSize(const std::string& FileName, uint32_t& Handle);
+  bool CopyInfo(const std::string& FileName);
+  bool FindValue(const std::string& SubBlock, std::string& Value) const;
+
   int32_t FInfoSize = 0;
   std::unique_ptr<char[]> FInfo;
   uint32_t FHandle = 0;

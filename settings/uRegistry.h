@@ -29,12 +29,15 @@ class TOrvaneRegistry {
   void Close();
   // True while open on a store that is only read (see TRegStore::OpenKey); writes then fail.
   bool ReadOnly() const;
-  // The folder that holds the store.
+  // Where the store lives: the folder that holds its file, or on Windows its registry key.
   std::string Folder() const;
 
   const std::string& KeyPath() const { return FKeyPath; }
 
  private:
+  // Software\Orvane\<AppName>\, the same on every system.
+  static std::string KeyPathOf(const std::string& AppName);
+
   std::string FKeyPath;
   std::unique_ptr<TRegStore> FRegistry;  // the open key; none while closed
 };

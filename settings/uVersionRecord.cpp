@@ -4,9 +4,13 @@
 #include <cstring>
 
 #include "settings/uElfSection.h"
-#include "settings/uRegText.h"
 
 namespace {
+
+// Paths are compared without regard to ASCII case, whatever the locale.
+char LowerAscii(char C) {
+  return C >= 'A' && C <= 'Z' ? char(C - 'A' + 'a') : C;
+}
 
 bool ReadRecord(const std::string& FileName, std::string& Info) {
   return ReadElfSection(FileName, kVersionSection, kMaxVersionRecord, Info) &&
@@ -43,7 +47,7 @@ bool VerQueryValue(std::string_view Info, std::string_view SubBlock, std::string
   };
   std::string_view path, value;
   while (next(path) && !path.empty() && next(value)) {
-    if (SameRegName(path, SubBlock)) {
+    if (std::ranges::equal(path, SubBlock, {}, LowerAscii, LowerAscii)) {
       Value.assign(value);
       return true;
     }

@@ -1,5 +1,6 @@
 // tallybox-sim: plays a Tallybox on TCP port 6024 and/or a pseudo-terminal serial debug port
 // for the utility's tests, benchmarks and demos. Stops cleanly on SIGINT and SIGTERM.
+#include "settings/QueryVersion.h"
 #include "sim/uSimDevice.h"
 #include "sim/uSimLoop.h"
 #include "sim/uSimOptions.h"
@@ -14,6 +15,10 @@ int main(int argc, char** argv) {
       SimParseOptions(std::vector<std::string>(argv + 1, argv + argc), options);
   if (options.Help) {
     std::cout << SimUsage();
+    return 0;
+  }
+  if (options.Version) {
+    std::cout << "tallybox-sim " << TVersionReader(OwnExecutable()).FileVersion << "\n";
     return 0;
   }
   if (!error.empty()) {

@@ -147,6 +147,7 @@ std::string SimParseOptions(const std::vector<std::string>& Args, TSimOptions& O
       {"--allow-external", &Options.AllowExternal},
       {"--help", &Options.Help},
       {"-h", &Options.Help},
+      {"--version", &Options.Version},
       {"--banner-on-open", &s.BannerOnOpen},
       {"--bye-prompt", &s.ByePrompt},
   };
@@ -184,6 +185,7 @@ std::string SimParseOptions(const std::vector<std::string>& Args, TSimOptions& O
 
 std::string SimUsage() {
   return R"(Usage: tallybox-sim [options]
+       tallybox-sim --help | --version
 Plays a Tallybox: TCP port 6024 with a password, and/or a serial debug port on a
 pseudo-terminal.
 

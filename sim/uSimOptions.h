@@ -19,6 +19,7 @@ struct TSimOptions {
   std::string LogFile;
   TSimSessionConfig Session;
   bool Help = false;
+  bool Version = false;
 };
 
 inline constexpr unsigned short kSimPort = 6024;

@@ -54,7 +54,7 @@ int Count(const char* Name, int32_t Last) {
   return 0;
 }
 
-int Version(const char* FileName) {
+int Version(const std::string& FileName) {
   TVersionReader reader(FileName);
   std::printf("%s\n%s\n%s\n\n%s\n", reader.FileDescription.c_str(), reader.FileVersion.c_str(),
               reader.FileDate.c_str(), reader.LegalCopyright.c_str());
@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
     if (command == "session" && argc == 7) return Session(argv + 2);
     if (command == "churn") return Churn();
     if (command == "count" && argc == 4) return Count(argv[2], std::atoi(argv[3]));
-    if (command == "version") return Version(argc > 2 ? argv[2] : kOwnExecutable);
+    if (command == "version") return Version(argc > 2 ? std::string(argv[2]) : OwnExecutable());
   } catch (const Exception& e) {
     std::fprintf(stderr, "%s\n", e.what());
     return 1;

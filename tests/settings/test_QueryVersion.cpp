@@ -50,7 +50,7 @@ void ExpectOurRecord(const TVersionReader& Reader) {
 // The running program and another program of the same build, read from its file and shown
 // by itself in the about box order.
 TEST(QueryVersion, BuiltProgramsReadTheirRecords) {
-  TVersionReader self(kOwnExecutable);
+  TVersionReader self(OwnExecutable());
   ExpectOurRecord(self);
   EXPECT_EQ(self.QueryValue("FileVersion"), PROJECT_FILE_VERSION);
   EXPECT_EQ(self.QueryValue("OriginalFilename"), "");  // not in the record
