@@ -14,8 +14,6 @@
 #include <unistd.h>
 
 #include <QMainWindow>
-#include <QPlainTextEdit>
-#include <QTextBlock>
 #include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -31,6 +29,7 @@
 #include <thread>
 
 #include "app/MainWindowFixture.h"
+#include "app/TMemoView.h"
 #include "sim/uSimText.h"
 #include "uProcessFigures.h"
 
@@ -129,10 +128,10 @@ QString LastFloodEvent() {
   return QString::fromStdString(flood.substr(at, flood.find('\x1b', at) - at));
 }
 
-bool MemoEndsWith(QPlainTextEdit* Memo, const QString& Text) {
-  QTextBlock block = Memo->document()->lastBlock();
-  for (int i = 0; i < 4 && block.isValid(); ++i, block = block.previous())
-    if (block.text().trimmed().endsWith(Text)) return true;
+bool MemoEndsWith(TMemoView* Memo, const QString& Text) {
+  const TLineStore& lines = Memo->Lines();
+  for (int64_t i = lines.Count() - 1; i >= 0 && i >= lines.Count() - 4; --i)
+    if (FromDevice(lines.Text(i)).trimmed().endsWith(Text)) return true;
   return false;
 }
 
@@ -178,7 +177,7 @@ TEST_F(MainWindowFigures, MenuActionDuringTenMegabyteFlood) {
   StartProgram();
   Pump(std::chrono::milliseconds(500));
   PrintMemory("before login");
-  auto* events = Find<QPlainTextEdit>(&Main(), "memEvents");
+  auto* events = Find<TMemoView>(&Main(), "memEvents");
   const QString last = LastFloodEvent();
   const std::string flood = simtext::FloodText(FloodBytes());
   const long floodLines = std::count(flood.begin(), flood.end(), '\n');
@@ -201,13 +200,14 @@ TEST_F(MainWindowFigures, MenuActionDuringTenMegabyteFlood) {
     QTest::qWait(100);
   }
   const double ms = MsBetween(start, TClock::now());
-  const int lines = events->document()->blockCount();
+  const int64_t lines = events->LineCount();
   if (seconds == 0) EXPECT_TRUE(shown) << "the burst was not shown within 30 minutes";
   EXPECT_EQ(wrongView, 0);
   std::printf(
       "  flood of %zu bytes (%ld event lines): after %.0f ms from login the events memo "
-      "holds %d lines (%.0f lines/s), last flood event shown: %s\n",
-      FloodBytes(), floodLines, ms, lines, lines / (ms / 1000), shown ? "yes" : "no");
+      "holds %lld lines (%.0f lines/s), last flood event shown: %s\n",
+      FloodBytes(), floodLines, ms, static_cast<long long>(lines), lines / (ms / 1000),
+      shown ? "yes" : "no");
   PrintRow("actAdvanced posted -> loop back", total);
   PrintRow("actAdvanced handler alone", handler);
   PrintMemory("at the end");
@@ -570,8 +570,10 @@ TEST_F(MainWindowFigures, HundredMebibyteFloodAtFullTcpSpeed) {
               static_cast<long long>(dialogue.BytesShown() - before),
               static_cast<long long>(dialogue.BytesDropped()), seconds,
               (dialogue.BytesShown() - before) / seconds / 1e6);
+  const double views = (dialogue.BytesShown() - before) / seconds;
   if (picocom > 0)
-    std::printf("  picocom, the same flood on a pseudo-terminal:  %.1f MB/s\n", picocom / 1e6);
+    std::printf("  picocom, the same flood on a pseudo-terminal:  %.1f MB/s: the views at %.2fx\n",
+                picocom / 1e6, views / picocom);
   else
     std::printf("  picocom not installed: no figure beside ours\n");
   std::printf(
@@ -579,9 +581,9 @@ TEST_F(MainWindowFigures, HundredMebibyteFloodAtFullTcpSpeed) {
       total.size(), Percentile(total, 0.5), Percentile(total, 0.99), Percentile(total, 1.0));
   std::printf("  own peak %.1f MiB, idle %.1f MiB: grew %.1f MiB (web engine processes apart)\n",
               peakKiB / 1024.0, idleKiB / 1024.0, (peakKiB - idleKiB) / 1024.0);
-  std::printf("  the events memo holds %d lines, the modem memo %d\n",
-              Find<QPlainTextEdit>(&Main(), "memEvents")->document()->blockCount(),
-              Find<QPlainTextEdit>(&Main(), "memModem")->document()->blockCount());
+  std::printf("  the events memo holds %lld lines, the modem memo %lld\n",
+              static_cast<long long>(Find<TMemoView>(&Main(), "memEvents")->LineCount()),
+              static_cast<long long>(Find<TMemoView>(&Main(), "memModem")->LineCount()));
 
   // Disconnecting, then closing the window, each while a flood runs.
   device->StartFlood();

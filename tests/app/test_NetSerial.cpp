@@ -4,10 +4,10 @@
 #include <QCheckBox>
 #include <QDockWidget>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QRadioButton>
 
 #include "app/MainWindowFixture.h"
+#include "app/TMemoView.h"
 #include "support/Ser2net.h"
 
 namespace {
@@ -39,7 +39,7 @@ TEST_F(MainWindowTest, SerialRouteThroughATerminalServer) {
   EXPECT_NE(DeviceLog().find("r?"), std::string::npos);
   Trigger(&Main(), "actAdvanced");
   EXPECT_TRUE(AdvancedViewOnScreen(true));  // the modem and events panels, as on a COM port
-  auto* events = Find<QPlainTextEdit>(&Main(), "memEvents");
+  auto* events = Find<TMemoView>(&Main(), "memEvents");
   EXPECT_TRUE(WaitUntil([&] { return !events->toPlainText().isEmpty(); }));
 
   // The server goes away: the window comes back to a usable, unconnected state.
