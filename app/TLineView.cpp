@@ -98,7 +98,9 @@ void TLineView::SetSource(const TLineSource* Source) {
 void TLineView::MeasureFont() {
   const QFontMetrics metrics(font());
   FLineHeight = std::max(metrics.lineSpacing(), 1);
-  FCharWidth = std::max(metrics.horizontalAdvance(QLatin1Char('M')), 1);
+  // Glyphs in one run are placed at fractional advances: every column must be where the
+  // run puts it, or a line drawn in several runs does not line up with one drawn in one.
+  FCharWidth = std::max(QFontMetricsF(font()).horizontalAdvance(QString(100, 'M')) / 100, 1.0);
   FAscent = metrics.ascent();
 }
 
@@ -133,12 +135,12 @@ void TLineView::UpdateRanges() {
   vertical->setValue(
       FFollow ? maximum : static_cast<int>(std::clamp<int64_t>(FTopNumber - first, 0, maximum)));
   FTopNumber = first + vertical->value();
-  const int64_t widest = (FSource ? FSource->Widest() + 1 : 0) * FCharWidth;
+  const auto widest = static_cast<int64_t>((FSource ? FSource->Widest() + 1 : 0) * FCharWidth);
   QScrollBar* horizontal = horizontalScrollBar();
   horizontal->setRange(0, static_cast<int>(std::min<int64_t>(
                               std::max<int64_t>(widest - viewport()->width(), 0), INT_MAX)));
   horizontal->setPageStep(viewport()->width());
-  horizontal->setSingleStep(FCharWidth);
+  horizontal->setSingleStep(static_cast<int>(FCharWidth));
   FSettingRange = false;
 }
 
@@ -190,8 +192,7 @@ void TLineView::DrawLine(QPainter& Painter, const TLine& Line, int64_t Number, i
   const int x0 = -horizontalScrollBar()->value();
   const auto band = [&](int64_t From, int64_t To) {
     const int64_t left = ColumnOf(Line.Text, From), right = ColumnOf(Line.Text, To);
-    return QRect(x0 + static_cast<int>(left * FCharWidth), Y,
-                 static_cast<int>((right - left) * FCharWidth), FLineHeight);
+    return QRectF(x0 + left * FCharWidth, Y, (right - left) * FCharWidth, FLineHeight);
   };
   for (const size_t at : MatchesIn(Line.Text, FHighlight, FHighlightCase))
     Painter.fillRect(band(int64_t(at), int64_t(at + FHighlight.size())), QColor(255, 200, 0, 130));
@@ -203,7 +204,7 @@ void TLineView::DrawLine(QPainter& Painter, const TLine& Line, int64_t Number, i
       Painter.setFont(font);
       Painter.setPen(Pen ? *Pen : ScreenColor(s.Color));
       const int64_t column = ColumnOf(Line.Text, int64_t(s.Start));
-      Painter.drawText(x0 + static_cast<int>(column * FCharWidth), Y + FAscent,
+      Painter.drawText(QPointF(x0 + column * FCharWidth, Y + FAscent),
                        Shown(Line.Text, s.Start, s.End, column));
     }
   };
@@ -214,7 +215,7 @@ void TLineView::DrawLine(QPainter& Painter, const TLine& Line, int64_t Number, i
   // one selected column.
   const int64_t from = Number == start.Line ? start.Column : 0;
   const int64_t to = Number == end.Line ? end.Column : int64_t(Line.Text.size()) + 1;
-  const QRect selected = band(from, to);
+  const QRectF selected = band(from, to);
   Painter.save();
   Painter.setClipRect(selected);
   Painter.fillRect(selected, palette().color(QPalette::Highlight));
@@ -338,10 +339,10 @@ void TLineView::EnsureVisible(TTextPos Pos) {
   else if (index >= TopIndex() + VisibleLines())
     vertical->setValue(static_cast<int>(index - VisibleLines() + 1));
   if (index < 0 || index >= FSource->Count()) return;
-  const int64_t x = ColumnOf(LineBytes(Pos.Line), Pos.Column) * FCharWidth;
+  const auto x = static_cast<int64_t>(ColumnOf(LineBytes(Pos.Line), Pos.Column) * FCharWidth);
   QScrollBar* horizontal = horizontalScrollBar();
   if (x < horizontal->value())
-    horizontal->setValue(static_cast<int>(std::max<int64_t>(x - 4 * FCharWidth, 0)));
+    horizontal->setValue(static_cast<int>(std::max<qreal>(x - 4 * FCharWidth, 0)));
   else if (x + FCharWidth > horizontal->value() + viewport()->width())
     horizontal->setValue(static_cast<int>(x + 4 * FCharWidth - viewport()->width()));
 }

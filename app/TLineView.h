@@ -78,7 +78,8 @@ class TLineView : public QAbstractScrollArea {
   int64_t FTopNumber = 0;  // the line at the top, while not following
   std::string FHighlight;
   bool FHighlightCase = false;
-  int FLineHeight = 1, FCharWidth = 1, FAscent = 0;
+  int FLineHeight = 1, FAscent = 0;
+  qreal FCharWidth = 1;  // as a long run of characters is drawn, fractions included
 
   void MeasureFont();
   void UpdateRanges();
