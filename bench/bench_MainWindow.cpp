@@ -391,7 +391,11 @@ TEST_F(ThousandRegisters, OpenAndSubmitTheRegistersPage) {
 
 // ---- 100 MiB at full TCP speed, beside a plain serial terminal ------------------------------
 
-constexpr std::size_t kFullFloodBytes = 100u << 20;
+// 100 MiB, or TALLYBOX_FULL_FLOOD_MIB: enough to fill longer memos.
+std::size_t FullFloodBytes() {
+  const char* text = std::getenv("TALLYBOX_FULL_FLOOD_MIB");
+  return (text ? std::strtoull(text, nullptr, 10) : 100u) << 20;
+}
 
 // One MiB of what a busy device sends: coloured terminal lines with an event line and a modem
 // trace line between every few, so both memos fill to their limits; the flood is this, over
@@ -415,7 +419,7 @@ const std::string& FloodPattern() {
 // Writes the flood to Fd as fast as it is taken. False when the other end went first.
 bool WriteFlood(int Fd) {
   const std::string& pattern = FloodPattern();
-  for (std::size_t sent = 0; sent < kFullFloodBytes; sent += pattern.size()) {
+  for (std::size_t sent = 0; sent < FullFloodBytes(); sent += pattern.size()) {
     for (std::size_t done = 0; done < pattern.size();) {
       const ssize_t n = write(Fd, pattern.data() + done, pattern.size() - done);
       if (n <= 0) return false;
@@ -524,7 +528,7 @@ double PicocomBytesPerSecond() {
     if (total == 0) first = TClock::now();
     total += static_cast<std::size_t>(n);
     last = TClock::now();
-    if (total >= kFullFloodBytes) break;
+    if (total >= FullFloodBytes()) break;
   }
   kill(child, SIGTERM);
   close(device);  // ends a writer still waiting
@@ -553,7 +557,7 @@ TEST_F(MainWindowFigures, HundredMebibyteFloodAtFullTcpSpeed) {
   std::vector<double> total;
   auto lastGrowth = start;
   const auto taken = [&] { return dialogue.BytesShown() + dialogue.BytesDropped() - before; };
-  const auto burst = static_cast<int64_t>(kFullFloodBytes);
+  const auto burst = static_cast<int64_t>(FullFloodBytes());
   for (int64_t last = -1; taken() < burst && MsBetween(lastGrowth, TClock::now()) < 3000;) {
     total.push_back(RespondToAdvanced(Main(), Action("actAdvanced"), AdvancedPage()).TotalMs);
     if (taken() != last) {

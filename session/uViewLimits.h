@@ -9,7 +9,7 @@
 
 // The events and modem memos keep this many lines: the events of a long session, as the running
 // record of it, within a bounded memory (the window benchmark measures the peak under a flood).
-constexpr int32_t MemoLines = 50000;
+constexpr int32_t MemoLines = 1000000;
 
 // The part of Text a memo keeping its last Lines lines would still show once Text is
 // appended: everything from the Lines-th last line break on, that break included, so the kept

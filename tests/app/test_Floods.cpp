@@ -38,7 +38,8 @@ TEST_F(MainWindowTest, FloodsStayWithinTheViewsCapsAndClosingLeavesNothingQueued
     ASSERT_TRUE(WaitUntil([&] { return terminal->TerminalText().size() > 10000; },
                           std::chrono::seconds(60)))
         << "the random bytes never reached the terminal";
-    EXPECT_EQ(events->LineCount(), MemoLines);
+    // Never past the cap, which a view test fills.
+    EXPECT_LE(events->LineCount(), MemoLines);
     EXPECT_LE(terminal->LineCount(), TTerminalView::MaxLines);
     for (int64_t i = 0; i < terminal->Lines().Count(); ++i)
       ASSERT_LE(terminal->Lines().Text(i).size(), TTerminalWalk::MaxLineLength);

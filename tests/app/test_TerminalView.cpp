@@ -1,5 +1,6 @@
 #include "app/TMemoView.h"
 #include "app/TTerminalView.h"
+#include "session/uViewLimits.h"
 
 #include <gtest/gtest.h>
 
@@ -122,6 +123,16 @@ TEST(TerminalView, MemoAppendsAtTheEndAndJoinsASplitCrLf) {
   memo.clear();
   AppendToMemo(&memo, "\nx");  // after a clear, a leading LF is a line break of its own
   EXPECT_EQ(memo.toPlainText(), QStringLiteral("\nx"));
+  // It keeps exactly its last MemoLines lines, however they come.
+  memo.clear();
+  std::string lines;
+  for (int i = 0; i < MemoLines; ++i) lines += std::to_string(i) + "\r\n";
+  AppendToMemo(&memo, "first\r\n");
+  AppendToMemo(&memo, lines.substr(0, lines.size() / 2));
+  AppendToMemo(&memo, lines.substr(lines.size() / 2));
+  ASSERT_EQ(memo.LineCount(), MemoLines);
+  EXPECT_EQ(memo.Lines().Text(0), "1");
+  EXPECT_EQ(memo.Lines().Text(MemoLines - 2), std::to_string(MemoLines - 1));
 }
 
 // The hex view shows every byte as it came, the user's own marked; switching loses nothing,
