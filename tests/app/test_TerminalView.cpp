@@ -118,6 +118,21 @@ TEST(TerminalView, MemoAppendsAtTheEndAndJoinsASplitCrLf) {
   AppendToMemo(&memo, "");
   AppendToMemo(nullptr, "ignored");
   EXPECT_EQ(memo.toPlainText(), QString::fromUtf8("12:00:00 a\n12:00:01 bc\n\u00B0\u20AC"));
+  // The pointer selects: a double click a word, a drag from where it was pressed.
+  memo.resize(300, 200);
+  const qreal column = QFontMetricsF(memo.font()).horizontalAdvance(QString(100, 'M')) / 100;
+  const int row = QFontMetrics(memo.font()).lineSpacing();
+  const auto at = [&](qreal Column, int Row) {
+    return QPoint(int(Column * column), Row * row + row / 2);
+  };
+  QTest::mouseDClick(memo.viewport(), Qt::LeftButton, {}, at(9.6, 1));
+  EXPECT_EQ(memo.SelectedText(), QStringLiteral("bc"));
+  QTest::mousePress(memo.viewport(), Qt::LeftButton, {}, at(3.1, 0));
+  QMouseEvent drag(QEvent::MouseMove, at(5.1, 1), memo.viewport()->mapToGlobal(at(5.1, 1)),
+                   Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(memo.viewport(), &drag);
+  QTest::mouseRelease(memo.viewport(), Qt::LeftButton, {}, at(5.1, 1));
+  EXPECT_EQ(memo.SelectedText(), QStringLiteral("00:00 a\n12:00"));
   AppendLineToMemo(&memo, "[5 bytes dropped]");
   EXPECT_EQ(memo.Lines().Text(3), "[5 bytes dropped]");
   memo.clear();
