@@ -66,6 +66,12 @@ void TFindBar::MarkMatches() {
   if (FTarget && isVisible()) FTarget->SetHighlight(FText->text(), FMatchCase->isChecked());
 }
 
+// Also when the advanced view comes back with the bar still open.
+void TFindBar::showEvent(QShowEvent* Event) {
+  QWidget::showEvent(Event);
+  MarkMatches();
+}
+
 void TFindBar::hideEvent(QHideEvent* Event) {
   if (FTarget) FTarget->SetHighlight({}, false);
   QWidget::hideEvent(Event);

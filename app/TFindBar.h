@@ -28,6 +28,7 @@ class TFindBar : public QWidget {
 
  protected:
   void keyPressEvent(QKeyEvent* Event) override;
+  void showEvent(QShowEvent* Event) override;
   void hideEvent(QHideEvent* Event) override;
 
  private:
