@@ -2,7 +2,7 @@
 
 #include "session/uViewLimits.h"
 
-TMemoView::TMemoView(QWidget* Parent) : TLineView(Parent), FLines(MemoLines) {
+TMemoView::TMemoView(QWidget* Parent) : TLineView(Parent), FLines(MemoLines, MemoBytes) {
   SetSource(&FLines);
 }
 

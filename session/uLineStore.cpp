@@ -27,7 +27,8 @@ struct TLineStore::TBlock {
   }
 };
 
-TLineStore::TLineStore(int64_t Capacity) : FCapacity(std::max<int64_t>(Capacity, 1)) {
+TLineStore::TLineStore(int64_t Capacity, int64_t Budget)
+    : FCapacity(std::max<int64_t>(Capacity, 1)), FBudget(Budget) {
   Clear();
 }
 
@@ -81,8 +82,10 @@ void TLineStore::Append(std::string_view Bytes, TTextColor Color, TTextStyle Sty
     block.Runs.push_back({static_cast<uint32_t>(start), Color, Style});
   }
   block.Text.append(Bytes);
+  FCost += static_cast<int64_t>(Bytes.size());
   FLastColumns = ShownColumns(Bytes, FLastColumns);
   FWidest = std::max(FWidest, FLastColumns);
+  while (Over()) DropOldest();
 }
 
 void TLineStore::BreakLine() {
@@ -91,11 +94,18 @@ void TLineStore::BreakLine() {
     FBlocks.push_back(std::make_unique<TBlock>());
   }
   Last().AddLine();
+  FCost += LineCost;
   FLastColumns = 0;
-  while (Count() > FCapacity) DropOldest();
+  while (Over()) DropOldest();
+}
+
+bool TLineStore::Over() const {
+  const int64_t count = Count();
+  return count > FCapacity || (FBudget > 0 && FCost > FBudget && count > 1);
 }
 
 void TLineStore::DropOldest() {
+  FCost -= static_cast<int64_t>(Text(0).size()) + LineCost;
   ++FFirstNumber;
   if (++FHead < BlockLines) return;
   FBlocks.pop_front();
@@ -107,6 +117,7 @@ void TLineStore::Backspace() {
   const int32_t line = block.Lines() - 1;
   if (block.Text.size() > block.Starts[line]) {
     block.Text.pop_back();
+    --FCost;
     const size_t length = block.Text.size() - block.Starts[line];
     while (!block.RunStarts.empty() && block.Runs.size() > block.RunStarts[line] &&
            block.Runs.back().Start >= length)
@@ -115,6 +126,7 @@ void TLineStore::Backspace() {
     return;
   }
   if (Count() == 1) return;
+  FCost -= LineCost;
   block.Starts.pop_back();
   if (!block.RunStarts.empty()) block.RunStarts.pop_back();
   if (block.Starts.empty()) FBlocks.pop_back();
@@ -129,6 +141,7 @@ void TLineStore::Clear() {
   FBlocks.clear();
   FBlocks.push_back(std::make_unique<TBlock>());
   Last().AddLine();
+  FCost = LineCost;
   FHead = 0;
   FFirstNumber = 0;
   FWidest = 0;

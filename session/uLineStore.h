@@ -1,8 +1,8 @@
 // The lines a view keeps: the terminal's, the events' and the modem trace's. Only the last
-// Capacity lines are kept, each with the colour and style of its runs, in blocks of lines so
-// that the oldest go without the rest being moved, and text is only ever added at the end. The
-// views draw the lines in sight from here and search here; nothing is laid out in advance.
-// Qt-free.
+// Capacity lines are kept (fewer, where a byte budget says so), each with the colour and style of
+// its runs, in blocks of lines so that the oldest go without the rest being moved, and text is only
+// ever added at the end. The views draw the lines in sight from here and search here; nothing is
+// laid out in advance. Qt-free.
 #pragma once
 
 #include <cstdint>
@@ -50,8 +50,11 @@ class TLineStore : public TLineSource {
  public:
   static constexpr int32_t BlockLines = 1024;
 
-  // Capacity below 1 counts as 1. An empty store holds one empty line, as an empty page does.
-  explicit TLineStore(int64_t Capacity);
+  // Capacity below 1 counts as 1. With a Budget, the oldest lines also go while the kept
+  // lines cost more than Budget bytes, their text and LineCost each; the last line always
+  // stays. An empty store holds one empty line, as an empty page does.
+  static constexpr int64_t LineCost = 4;
+  explicit TLineStore(int64_t Capacity, int64_t Budget = 0);
   TLineStore(const TLineStore&) = delete;
   TLineStore& operator=(const TLineStore&) = delete;
   ~TLineStore() override;
@@ -69,7 +72,8 @@ class TLineStore : public TLineSource {
   // LF are shown as they are, as any other byte).
   void Append(std::string_view Bytes, TTextColor Color = clWindowText,
               TTextStyle Style = TTextStyle::Normal);
-  // A new, empty last line; the oldest line goes when more than Capacity are held.
+  // A new, empty last line; the oldest lines go while more than Capacity are held or they
+  // cost more than the budget.
   void BreakLine();
   // Takes back the last character, or the last line break when the last line is empty;
   // nothing when the store holds one empty line.
@@ -91,6 +95,8 @@ class TLineStore : public TLineSource {
   struct TBlock;
   std::deque<std::unique_ptr<TBlock>> FBlocks;
   int64_t FCapacity;
+  int64_t FBudget;
+  int64_t FCost = 0;  // of the lines kept: their text and LineCost each
   int32_t FHead = 0;  // lines of the first block that went already
   int64_t FFirstNumber = 0;
   int64_t FWidest = 0;
@@ -100,6 +106,7 @@ class TLineStore : public TLineSource {
   TBlock& Last() { return *FBlocks.back(); }
   const TBlock& BlockOf(int64_t Index, int32_t& Line) const;
   void DropOldest();
+  bool Over() const;
   void RecountLastColumns();
 };
 

@@ -44,6 +44,26 @@ TEST(LineStore, KeepsExactlyItsLastLinesAcrossBlocksAndCountsThoseThatWent) {
   EXPECT_EQ(store.FirstNumber(), 0);
 }
 
+TEST(LineStore, ABudgetKeepsFewerLinesTheLongerTheyAreButAlwaysTheLast) {
+  TLineStore store(1000, 100);
+  for (int i = 0; i < 50; ++i) {
+    store.Append("line " + std::to_string(i) + std::string(14 - std::to_string(i).size(), '.'));
+    store.BreakLine();
+  }
+  // Four lines of 19 characters and the empty last one: 4 * (19 + 4) + 4 bytes.
+  ASSERT_EQ(store.Count(), 5);
+  EXPECT_EQ(store.Text(0), "line 46............");
+  store.Append(std::string(500, 'x'));  // a line longer than the budget is still kept
+  ASSERT_EQ(store.Count(), 1);
+  EXPECT_EQ(store.Text(0).size(), 500u);
+  store.Backspace();
+  store.BreakLine();
+  EXPECT_EQ(store.Count(), 1);  // 499 + 4 + 4 bytes: the long line goes for the new one
+  store.Append("short");
+  store.BreakLine();
+  EXPECT_EQ(store.Count(), 2);
+}
+
 TEST(LineStore, RunsBackspacesAndLineBreaksAsTheTerminalDrawsThem) {
   TLineStore store(10);
   store.Append("ab");
