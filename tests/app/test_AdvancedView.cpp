@@ -2,6 +2,7 @@
 // device (control keys too, over the serial route), a device that never sends its prompt, and
 // ones that drop the line.
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QDockWidget>
 #include <QMenu>
 #include <QStackedWidget>
@@ -191,9 +192,15 @@ TEST_F(MainWindowTest, HexViewShowsEveryByteAsReceivedAndTheTextStaysAsItWas) {
   // ESC takes what follows up to its letter, "A", as a sequence it does not know.
   EXPECT_TRUE(text.contains("BCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_`abc")) << text.toStdString();
 
+  // The pop-up menu comes where the user asks for it, and names Hex with its key.
   auto* hex = Find<QAction>(&Main(), "actTerminalHex");
-  EXPECT_TRUE(Find<QMenu>(&Main(), "pumTerminal")->actions().contains(hex));
+  auto* menu = Find<QMenu>(&Main(), "pumTerminal");
+  QContextMenuEvent ask(QContextMenuEvent::Mouse, QPoint(20, 20));
+  QApplication::sendEvent(terminal->viewport(), &ask);
+  ASSERT_TRUE(WaitUntil([&] { return menu->isVisible(); }));
+  EXPECT_TRUE(menu->actions().contains(hex));
   EXPECT_EQ(hex->shortcut(), QKeySequence("Ctrl+Shift+H"));
+  menu->hide();
   QTest::keyClick(Main().windowHandle(), Qt::Key_H, Qt::ControlModifier | Qt::ShiftModifier);
   ASSERT_TRUE(terminal->Hex());
   EXPECT_TRUE(OnScreen(terminal));
