@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <algorithm>
+#include <cctype>
 #include <climits>
 
 #include "rtl/AnsiText.h"

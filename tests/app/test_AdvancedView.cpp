@@ -201,6 +201,9 @@ TEST_F(MainWindowTest, HexViewShowsEveryByteAsReceivedAndTheTextStaysAsItWas) {
   EXPECT_TRUE(menu->actions().contains(hex));
   EXPECT_EQ(hex->shortcut(), QKeySequence("Ctrl+Shift+H"));
   menu->hide();
+  // Another test's window on the same display may have taken the focus meanwhile.
+  QApplication::setActiveWindow(&Main());
+  terminal->setFocus();
   QTest::keyClick(Main().windowHandle(), Qt::Key_H, Qt::ControlModifier | Qt::ShiftModifier);
   ASSERT_TRUE(terminal->Hex());
   EXPECT_TRUE(OnScreen(terminal));
