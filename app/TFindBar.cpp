@@ -5,9 +5,9 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTextCursor>
+
+#include "app/TLineView.h"
 
 TFindBar::TFindBar(QWidget* Parent) : QWidget(Parent) {
   auto* layout = new QHBoxLayout(this);
@@ -36,17 +36,20 @@ TFindBar::TFindBar(QWidget* Parent) : QWidget(Parent) {
   connect(previous, &QPushButton::clicked, this, [this] { FindNext(true); });
   connect(FText, &QLineEdit::returnPressed, this, [this] { FindNext(false); });
   connect(FText, &QLineEdit::textChanged, FResult, &QLabel::clear);
+  connect(FText, &QLineEdit::textChanged, this, &TFindBar::MarkMatches);
+  connect(FMatchCase, &QCheckBox::toggled, this, &TFindBar::MarkMatches);
   connect(close, &QPushButton::clicked, this, &QWidget::hide);
 }
 
-void TFindBar::Open(QPlainTextEdit* Target, const QString& Name) {
+void TFindBar::Open(TLineView* Target, const QString& Name) {
+  if (FTarget && FTarget != Target) FTarget->SetHighlight({}, false);
   FTarget = Target;
   FLabel->setText("Find in " + Name + ":");
-  const QString selected = Target->textCursor().selectedText();
-  if (!selected.isEmpty() && !selected.contains(QChar::ParagraphSeparator))
-    FText->setText(selected);
+  const QString selected = Target->SelectedText();
+  if (!selected.isEmpty() && !selected.contains(QLatin1Char('\n'))) FText->setText(selected);
   FResult->clear();
   show();
+  MarkMatches();
   FText->setFocus();
   FText->selectAll();
 }
@@ -54,18 +57,24 @@ void TFindBar::Open(QPlainTextEdit* Target, const QString& Name) {
 bool TFindBar::FindNext(bool Backward) {
   FResult->clear();
   if (!FTarget || FText->text().isEmpty()) return false;
-  QTextDocument::FindFlags flags;
-  if (Backward) flags |= QTextDocument::FindBackward;
-  if (FMatchCase->isChecked()) flags |= QTextDocument::FindCaseSensitively;
-  const QTextCursor was = FTarget->textCursor();
-  if (FTarget->find(FText->text(), flags)) return true;
-  QTextCursor wrap(FTarget->document());
-  wrap.movePosition(Backward ? QTextCursor::End : QTextCursor::Start);
-  FTarget->setTextCursor(wrap);
-  if (FTarget->find(FText->text(), flags)) return true;
-  FTarget->setTextCursor(was);
+  if (FTarget->Find(FText->text(), FMatchCase->isChecked(), Backward)) return true;
   FResult->setText("Not found");
   return false;
+}
+
+void TFindBar::MarkMatches() {
+  if (FTarget && isVisible()) FTarget->SetHighlight(FText->text(), FMatchCase->isChecked());
+}
+
+// Also when the advanced view comes back with the bar still open.
+void TFindBar::showEvent(QShowEvent* Event) {
+  QWidget::showEvent(Event);
+  MarkMatches();
+}
+
+void TFindBar::hideEvent(QHideEvent* Event) {
+  if (FTarget) FTarget->SetHighlight({}, false);
+  QWidget::hideEvent(Event);
 }
 
 void TFindBar::keyPressEvent(QKeyEvent* Event) {

@@ -1,161 +1,17 @@
 #include "app/TTerminalView.h"
 
+#include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QKeyEvent>
-#include <QTextBlock>
-#include <QTextCharFormat>
-#include <QTextCursor>
-#include <QTextDocument>
-#include <QVariant>
-#include <string_view>
+#include <algorithm>
 
 #include "app/uMainLook.h"
-#include "session/uViewLimits.h"
-
 #include "rtl/AnsiText.h"
 
 namespace {
 
 constexpr int FontPixels = 12;
-// Where AppendToMemo notes the document size after a text that ended in a lone CR.
-constexpr const char* EndsInCrProperty = "tallyboxEndsInCr";
-
-QString FromDevice(const std::string& Bytes) {
-  return QString::fromStdU16String(AnsiToUtf16(Bytes));
-}
-
-// Screen updates stay off for one chunk, and come back on whatever happens in between.
-class TUpdatesSuspended {
- public:
-  explicit TUpdatesSuspended(QWidget* Widget) : FWidget(Widget), FWas(Widget->updatesEnabled()) {
-    FWidget->setUpdatesEnabled(false);
-  }
-  ~TUpdatesSuspended() { FWidget->setUpdatesEnabled(FWas); }
-  TUpdatesSuspended(const TUpdatesSuspended&) = delete;
-  TUpdatesSuspended& operator=(const TUpdatesSuspended&) = delete;
-
- private:
-  QWidget* FWidget;
-  bool FWas;
-};
-
-}  // namespace
-
-TTerminalView::TTerminalView(QWidget* Parent) : QPlainTextEdit(Parent) {
-  setFont(ConsoleFont(FontPixels));
-  setLineWrapMode(QPlainTextEdit::NoWrap);
-  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  setUndoRedoEnabled(false);
-  // Typed keys go to the device only; the text itself is never edited by the user.
-  setReadOnly(true);
-  setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-}
-
-void TTerminalView::TerminalWrite(const std::string& Text) {
-  if (Text.empty() && FWalk.TerminalBuffer().empty()) return;
-  const TUpdatesSuspended suspended(this);
-  TrimLines();
-  std::vector<TTerminalOp> ops = FWalk.Write(Text);
-  KeepLastLines(ops, MaxLines);
-  FStamps.Apply(ops, FLineStamps ? LineStamp(std::chrono::system_clock::now()) : std::string());
-  ApplyOps(ops);
-  moveCursor(QTextCursor::End);
-}
-
-void TTerminalView::ShowNotice(const std::string& Line) {
-  const TUpdatesSuspended suspended(this);
-  TrimLines();
-  QTextCursor cursor(document());
-  cursor.movePosition(QTextCursor::End);
-  const QString before = cursor.block().text().isEmpty() ? QString() : QStringLiteral("\n");
-  cursor.insertText(before + FromDevice(Line) + QLatin1Char('\n'),
-                    TextFormat(clWindowText, TTextStyle::Normal));
-  moveCursor(QTextCursor::End);
-  FStamps.LineStarts();
-}
-
-void TTerminalView::TrimLines() {
-  const int excess = document()->blockCount() - MaxLines;
-  if (excess <= 0) return;
-  QTextCursor cursor(document());
-  cursor.setPosition(document()->findBlockByNumber(excess).position(), QTextCursor::KeepAnchor);
-  cursor.removeSelectedText();
-}
-
-void TTerminalView::ApplyOps(const std::vector<TTerminalOp>& Ops) {
-  QTextCursor cursor(document());
-  cursor.movePosition(QTextCursor::End);
-  cursor.beginEditBlock();
-  // Runs and line breaks in one colour and style go in with one insertion.
-  QString pending;
-  TTextColor pendingColor = clWindowText;
-  TTextStyle pendingStyle = TTextStyle::Normal;
-  const auto flush = [&] {
-    if (pending.isEmpty()) return;
-    cursor.insertText(pending, TextFormat(pendingColor, pendingStyle));
-    pending.clear();
-  };
-  for (const TTerminalOp& op : Ops) {
-    switch (op.Kind) {
-      case TTerminalOp::Text:
-        if (op.Color != pendingColor || op.Style != pendingStyle) flush();
-        pendingColor = op.Color;
-        pendingStyle = op.Style;
-        pending += FromDevice(op.Run);
-        break;
-      case TTerminalOp::LineBreak:  // its colour shows nowhere, so it joins the pending run
-        if (pending.isEmpty()) {
-          pendingColor = op.Color;
-          pendingStyle = op.Style;
-        }
-        pending += QLatin1Char('\n');
-        break;
-      case TTerminalOp::Backspace:
-        flush();
-        cursor.deletePreviousChar();
-        break;
-      case TTerminalOp::Clear:
-        pending.clear();
-        cursor.select(QTextCursor::Document);
-        cursor.removeSelectedText();
-        break;
-    }
-  }
-  flush();
-  cursor.endEditBlock();
-}
-
-void TTerminalView::ResetTerminal() {
-  FWalk.Reset();
-  FStamps.LineStarts();
-  clear();
-}
-
-void TTerminalView::CopyAll() {
-  selectAll();
-  copy();
-}
-
-std::string TTerminalView::TerminalText() const {
-  // The raw text keeps no-break spaces, which the plain-text form turns into spaces.
-  QString text = document()->toRawText();
-  text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-  std::string bytes;
-  for (const QChar c : text)  // every character came from the device, so each has its byte
-    if (const int byte = UnicodeToAnsi(c.unicode()); byte >= 0) bytes += char(byte);
-  return bytes;
-}
-
-QColor TTerminalView::ScreenColor(TTextColor Color) const {
-  if ((Color >> 24) == 0xFF) {
-    return (Color & 0xFF) == (clWindow & 0xFF) ? palette().color(QPalette::Base)
-                                               : palette().color(QPalette::Text);
-  }
-  return QColor(static_cast<int>(Color & 0xFF), static_cast<int>((Color >> 8) & 0xFF),
-                static_cast<int>((Color >> 16) & 0xFF));
-}
-
-namespace {
 
 // Ctrl+A to Ctrl+Z without Shift, Alt or Meta: the control byte 0x01 to 0x1A, whatever text
 // the keyboard layout gives the key; 0 for any other key.
@@ -169,11 +25,83 @@ char ControlByte(const QKeyEvent* Event) {
 
 }  // namespace
 
-QTextCharFormat TTerminalView::TextFormat(TTextColor Color, TTextStyle Style) const {
-  QTextCharFormat format;
-  format.setForeground(ScreenColor(Color));
-  format.setFontWeight(Style == TTextStyle::Bold ? QFont::Bold : QFont::Normal);
-  return format;
+TTerminalView::TTerminalView(QWidget* Parent) : TLineView(Parent) {
+  setFont(ConsoleFont(FontPixels));
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  FHexAction = new QAction("&Hex", this);
+  FHexAction->setObjectName("actTerminalHex");
+  FHexAction->setCheckable(true);
+  FHexAction->setShortcut(QKeySequence("Ctrl+Shift+H"));
+  FHexAction->setShortcutContext(Qt::WidgetShortcut);
+  addAction(FHexAction);
+  connect(FHexAction, &QAction::toggled, this, &TTerminalView::SetHex);
+  SetSource(&FLines);
+}
+
+void TTerminalView::TerminalWrite(const std::string& Text) {
+  if (Text.empty() && FWalk.TerminalBuffer().empty()) return;
+  FBytes.Append(Text, false);
+  Draw(Text);
+  if (FHex) LinesChanged();
+}
+
+void TTerminalView::ShowSent(const std::string& Bytes, bool Echo) {
+  FBytes.Append(Bytes, true);
+  if (Echo) Draw(Bytes);
+  if (FHex) LinesChanged();
+}
+
+void TTerminalView::Draw(const std::string& Text) {
+  std::vector<TTerminalOp> ops = FWalk.Write(Text);
+  KeepLastLines(ops, MaxLines);
+  FStamps.Apply(ops, FLineStamps ? LineStamp(std::chrono::system_clock::now()) : std::string());
+  const bool restarted = std::any_of(
+      ops.begin(), ops.end(), [](const TTerminalOp& Op) { return Op.Kind == TTerminalOp::Clear; });
+  FLines.Apply(ops);
+  TextChanged(restarted);
+}
+
+void TTerminalView::TextChanged(bool Restarted) {
+  if (!FHex) LinesChanged(Restarted);
+}
+
+void TTerminalView::ShowNotice(const std::string& Line) {
+  if (!FLines.Text(FLines.Count() - 1).empty()) FLines.BreakLine();
+  FLines.Append(Line);
+  FLines.BreakLine();
+  FStamps.LineStarts();
+  TextChanged(false);
+}
+
+void TTerminalView::ResetTerminal() {
+  FWalk.Reset();
+  FStamps.LineStarts();
+  FLines.Clear();
+  FBytes.Clear();
+  LinesChanged(true);
+}
+
+void TTerminalView::clear() {
+  FLines.Clear();
+  FStamps.LineStarts();
+  TextChanged(true);
+}
+
+void TTerminalView::SetHex(bool On) {
+  if (On == FHex) return;
+  FHex = On;
+  FHexAction->setChecked(On);
+  SetSource(On ? static_cast<const TLineSource*>(&FHexRows) : &FLines);
+}
+
+void TTerminalView::CopyAll() {
+  selectAll();
+  copy();
+}
+
+void TTerminalView::CopyText() {
+  QGuiApplication::clipboard()->setText(FromDevice(TerminalText()));
 }
 
 bool TTerminalView::event(QEvent* Event) {
@@ -183,7 +111,7 @@ bool TTerminalView::event(QEvent* Event) {
     Event->accept();
     return true;
   }
-  return QPlainTextEdit::event(Event);
+  return TLineView::event(Event);
 }
 
 void TTerminalView::keyPressEvent(QKeyEvent* Event) {
@@ -204,37 +132,5 @@ void TTerminalView::keyPressEvent(QKeyEvent* Event) {
     Event->accept();
     return;
   }
-  QPlainTextEdit::keyPressEvent(Event);  // navigation and selection; read-only, so no typing
-}
-
-void AppendToMemo(QPlainTextEdit* Memo, const std::string& Text) {
-  if (Memo == nullptr || Text.empty()) return;
-  QTextDocument* document = Memo->document();
-  // The memo turns a lone CR into a line break at once, so the LF of a CR LF that arrives in
-  // the next text must not break the line again.
-  const QVariant crAt = Memo->property(EndsInCrProperty);
-  const bool joinsCr =
-      Text[0] == '\n' && crAt.isValid() && crAt.toInt() == document->characterCount();
-  const std::string_view rest = std::string_view(Text).substr(joinsCr ? 1 : 0);
-  const QString text = FromDevice(rest.size() > 4096 ? KeepLastLines(std::string(rest), MemoLines)
-                                                     : std::string(rest));
-  const TUpdatesSuspended suspended(Memo);
-  QTextCursor cursor(document);
-  cursor.movePosition(QTextCursor::End);
-  cursor.insertText(text);
-  if (const int excess = document->blockCount() - MemoLines; excess > 0) {
-    QTextCursor oldest(document);
-    oldest.setPosition(document->findBlockByNumber(excess).position(), QTextCursor::KeepAnchor);
-    oldest.removeSelectedText();
-  }
-  Memo->setProperty(EndsInCrProperty,
-                    Text.back() == '\r' ? QVariant(document->characterCount()) : QVariant());
-  Memo->moveCursor(QTextCursor::End);
-  Memo->ensureCursorVisible();
-}
-
-void AppendLineToMemo(QPlainTextEdit* Memo, const std::string& Line) {
-  if (Memo == nullptr) return;
-  const bool lineStarted = !Memo->document()->lastBlock().text().isEmpty();
-  AppendToMemo(Memo, (lineStarted ? "\r\n" : "") + Line + "\r\n");
+  TLineView::keyPressEvent(Event);  // navigation and selection; the text is never edited
 }

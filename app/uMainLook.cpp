@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QLayout>
 #include <QMainWindow>
-#include <QPlainTextEdit>
 #include <QStatusBar>
 #include <algorithm>
 
@@ -48,7 +47,7 @@ QMainWindow* LayOutAdvancedView(QWidget* Page, QWidget* Terminal, QDockWidget* M
   return inner;
 }
 
-void StyleMemos(QPlainTextEdit* Modem, QPlainTextEdit* Events) {
+void StyleMemos(QWidget* Modem, QWidget* Events) {
   Modem->setFont(ConsoleFont(13));
   Events->setFont(ConsoleFont(12));
   QPalette palette = Events->palette();

@@ -5,7 +5,6 @@
 
 class QLabel;
 class QMainWindow;
-class QPlainTextEdit;
 class QStatusBar;
 class QWidget;
 class QDockWidget;
@@ -20,6 +19,6 @@ QMainWindow* LayOutAdvancedView(QWidget* Page, QWidget* Terminal, QDockWidget* M
                                 QDockWidget* Events);
 // "Lucida Console" at PixelSize, else a fixed-pitch face this desktop has.
 QFont ConsoleFont(int PixelSize);
-void StyleMemos(QPlainTextEdit* Modem, QPlainTextEdit* Events);
+void StyleMemos(QWidget* Modem, QWidget* Events);
 QLabel* AddStatusPanel(QStatusBar* Bar, const char* Name, int Width, int Stretch);
 void SetActionIcons(Ui::TfmMain* Form);

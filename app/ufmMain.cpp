@@ -7,6 +7,7 @@
 #include <QStatusBar>
 #include <QStatusTipEvent>
 
+#include "app/TMemoView.h"
 #include "app/TTerminalView.h"
 #include "app/uMainLook.h"
 #include "dialogs/ufmAbout.h"
@@ -72,10 +73,6 @@ void TfmMain::BuildViews() {
   ui->pnlEvents->setParent(ui->tsAdvanced);
   FPanels = LayOutAdvancedView(ui->tsAdvanced, FTerminal, ui->pnlModem, ui->pnlEvents);
   StyleMemos(ui->memModem, ui->memEvents);
-  // Their text only ever comes from the device: an undo history would keep every line ever
-  // shown (and every line trimmed away).
-  ui->memModem->setUndoRedoEnabled(false);
-  ui->memEvents->setUndoRedoEnabled(false);
   FStatusPanel0 = AddStatusPanel(ui->sbMain, "sbPanel0", 200, 0);
   FStatusPanel1 = AddStatusPanel(ui->sbMain, "sbPanel1", 50, 0);
   FStatusLog = AddStatusPanel(ui->sbMain, "sbLog", 0, 0);
@@ -105,8 +102,8 @@ void TfmMain::WireActions() {
   on(ui->actEventsClear, &TfmMain::ClearEvents);
   on(ui->actModemClear, &TfmMain::ClearModem);
   connect(ui->actTerminalCopy, &QAction::triggered, FTerminal, &TTerminalView::CopyAll);
-  connect(ui->actEventsCopy, &QAction::triggered, ui->memEvents, &QPlainTextEdit::copy);
-  connect(ui->actModemCopy, &QAction::triggered, ui->memModem, &QPlainTextEdit::copy);
+  connect(ui->actEventsCopy, &QAction::triggered, ui->memEvents, &TMemoView::copy);
+  connect(ui->actModemCopy, &QAction::triggered, ui->memModem, &TMemoView::copy);
   connect(FTerminal, &TTerminalView::KeyTyped, this,
           Guarded([this](char Key) { reTerminalKeyPress(Key); }));
   connect(ui->btnSend, &QPushButton::clicked, this, Guarded([this] { btnSendClick(); }));
@@ -564,7 +561,7 @@ void TfmMain::reTerminalKeyPress(char Key) {
   if (!FDispatcher) return;
   FDialogue->Write(std::string(1, Key));
   FDialogue->RestartIdleTimer();
-  if (FLocalEcho) TerminalWrite(std::string(1, Key));
+  FTerminal->ShowSent(std::string(1, Key), FLocalEcho);
 }
 
 void TfmMain::btnSendClick() {

@@ -20,8 +20,8 @@
 #include "session/uSubmitSequence.h"
 
 class QMenu;
-class QPlainTextEdit;
 class TFindBar;
+class TLineView;
 class TfmAbout;
 class TfmConnectProgress;
 class TfmConnectWizard;
@@ -93,7 +93,7 @@ class TfmMain : public QMainWindow {
   void ClearModem();
   void reTerminalKeyPress(char Key);
   void actFindExecute();
-  void SaveViewAs(QPlainTextEdit* View, const std::string& Name);
+  void SaveViewAs(TLineView* View, const std::string& Name);
   void btnSendClick();
 
   // The pages.

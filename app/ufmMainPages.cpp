@@ -248,7 +248,7 @@ void TfmMain::DiagInfoDone() {
 
 void TfmMain::DiagDumpDone() {
   RenderReplyInTerminal();
-  FTerminal->CopyAll();
+  FTerminal->CopyText();
   FTerminal->clear();
   ShowHomePage();
   TModal::MessageBox(this, ToQ(std::string(kDiagnosticsMessage)), ToQ(std::string(kInfoTitle)),

@@ -1,18 +1,18 @@
 // The advanced view's tools beyond copy and clear: Find in the terminal (Ctrl+Shift+F), events
-// and modem views (Ctrl+F), Save As... of each view's text, copying the terminal's selection
-// (Ctrl+Shift+C) and the terminal's time stamps (remembered). Ctrl+F and Ctrl+C typed in the
-// terminal are the device's.
+// and modem views (Ctrl+F), Save As... of what each view shows, copying the terminal's
+// selection (Ctrl+Shift+C), the terminal's time stamps (remembered) and its hex view
+// (Ctrl+Shift+H). Ctrl+F and Ctrl+C typed in the terminal are the device's.
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
 #include <QStandardPaths>
 
 #include "app/TFindBar.h"
+#include "app/TMemoView.h"
 #include "app/TTerminalView.h"
 #include "app/ufmMain.h"
 #include "gui/uApplication.h"
 #include "gui/uModal.h"
-#include "rtl/AnsiText.h"
 #include "rtl/FileBytes.h"
 #include "ui_ufmMain.h"
 
@@ -29,15 +29,6 @@ void KeyInView(QAction* Action, QWidget* View, const QKeySequence& Key) {
   Action->setShortcut(Key);
   Action->setShortcutContext(Qt::WidgetShortcut);
   View->addAction(Action);
-}
-
-// A memo's text as the device's bytes; every character came from the device or is ASCII.
-std::string MemoText(const QPlainTextEdit* Memo) {
-  std::string bytes;
-  char32_t missing = 0;
-  if (!Utf16ToAnsi(Memo->toPlainText().toStdU16String(), bytes, missing))
-    bytes = Memo->toPlainText().toStdString();
-  return bytes;
 }
 
 }  // namespace
@@ -58,8 +49,8 @@ void TfmMain::WireViewTools() {
   auto* copy = NewAction(this, "actTerminalCopySelection", "&Copy");
   KeyInView(copy, FTerminal, QKeySequence("Ctrl+Shift+C"));
   copy->setEnabled(false);
-  connect(FTerminal, &QPlainTextEdit::copyAvailable, copy, &QAction::setEnabled);
-  connect(copy, &QAction::triggered, FTerminal, &QPlainTextEdit::copy);
+  connect(FTerminal, &TLineView::copyAvailable, copy, &QAction::setEnabled);
+  connect(copy, &QAction::triggered, FTerminal, &TLineView::copy);
   FPumTerminal->insertAction(ui->actTerminalCopy, copy);
 
   FActTerminalStamps = NewAction(this, "actTerminalStamps", "&Timestamps");
@@ -68,7 +59,7 @@ void TfmMain::WireViewTools() {
 
   const struct {
     QMenu* Menu;
-    QPlainTextEdit* View;
+    TLineView* View;
     const char* FindName;
     const char* SaveName;
     const char* Title;
@@ -78,7 +69,7 @@ void TfmMain::WireViewTools() {
       {FPumModem, ui->memModem, "actModemFind", "actModemSaveAs", "modem"},
   };
   for (const auto& v : views) {
-    QPlainTextEdit* view = v.View;
+    TLineView* view = v.View;
     const QString title = v.Title;
     auto* findIn = NewAction(this, v.FindName, "&Find...");
     if (view == FTerminal)
@@ -95,6 +86,7 @@ void TfmMain::WireViewTools() {
     v.Menu->addAction(saveAs);
   }
   FPumTerminal->addAction(FActTerminalStamps);
+  FPumTerminal->addAction(FTerminal->HexAction());
 }
 
 // Ctrl+F finds in the view that has the focus, else in the one found in last, else in the
@@ -103,23 +95,24 @@ void TfmMain::WireViewTools() {
 void TfmMain::actFindExecute() {
   if (!ui->actAdvanced->isChecked()) return;
   const QWidget* focus = QApplication::focusWidget();
-  QPlainTextEdit* target = FFindBar->Target() ? FFindBar->Target() : FTerminal;
-  for (QPlainTextEdit* view :
-       {static_cast<QPlainTextEdit*>(FTerminal), ui->memEvents, ui->memModem})
+  TLineView* target = FFindBar->Target() ? FFindBar->Target() : FTerminal;
+  for (TLineView* view :
+       {static_cast<TLineView*>(FTerminal), static_cast<TLineView*>(ui->memEvents),
+        static_cast<TLineView*>(ui->memModem)})
     if (focus == view) target = view;
   FFindBar->Open(target, target == FTerminal       ? "terminal"
                          : target == ui->memEvents ? "events"
                                                    : "modem");
 }
 
-void TfmMain::SaveViewAs(QPlainTextEdit* View, const std::string& Name) {
+void TfmMain::SaveViewAs(TLineView* View, const std::string& Name) {
   const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
   const QString chosen =
       TModal::SaveFileName(this, "Save As", folder + "/" + QString::fromStdString(Name) + ".txt",
                            "Text files (*.txt);;All files (*)", "txt");
   if (chosen.isEmpty() || TellOtherUsersFolder(chosen.toStdString(), "The text was not saved in "))
     return;
-  std::string text = View == FTerminal ? FTerminal->TerminalText() : MemoText(View);
+  std::string text = View->AllBytes();
   if (!text.empty() && text.back() != '\n') text += '\n';
   WriteNamedFile(chosen.toStdString(), text);
 }

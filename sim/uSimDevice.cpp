@@ -49,6 +49,8 @@ TSimCommandResult TSimDevice::Execute(const std::string& Received, bool Serial, 
     result.Reply = HelpReply();
   } else if (lower == "cls") {
     result.Reply = std::string(simtext::kClearScreen);
+  } else if (lower == "bytes") {
+    result.Reply = EveryByte() + "\r\n";
   } else if (lower == "bye") {
     result.Reply = Line(Serial ? "Debug mode off" : "Goodbye");
     result.EndSession = true;
@@ -143,6 +145,13 @@ std::string TSimDevice::DiagReply(uint64_t NowMs) const {
   return reply;
 }
 
+// As a device with a stray byte or the wrong code page sends: no byte value is left out.
+std::string TSimDevice::EveryByte() {
+  std::string bytes;
+  for (int b = 0; b < 256; ++b) bytes += static_cast<char>(b);
+  return bytes;
+}
+
 std::string TSimDevice::HelpReply() const {
   std::string reply;
   reply += Line(std::string(simtext::kBlue) + "Commands" + std::string(simtext::kNormal));
@@ -153,6 +162,7 @@ std::string TSimDevice::HelpReply() const {
   reply += Line("  name=value   set a register");
   reply += Line("  M:text~      send text to the modem (debug port)");
   reply += Line("  cls          clear the screen");
+  reply += Line("  bytes        every byte value once, 0 to 255");
   reply += Line("  bye          end the session");
   return reply;
 }

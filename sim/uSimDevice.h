@@ -35,6 +35,7 @@ class TSimDevice {
   std::string InfoReply(uint64_t NowMs) const;
   std::string DiagReply(uint64_t NowMs) const;
   std::string HelpReply() const;
+  static std::string EveryByte();
   // Shown after a TCP login: clears the screen and uses every colour the terminal knows.
   std::string Banner() const;
 

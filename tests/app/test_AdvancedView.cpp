@@ -2,10 +2,10 @@
 // device (control keys too, over the serial route), a device that never sends its prompt, and
 // ones that drop the line.
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QDockWidget>
-#include <QPlainTextEdit>
+#include <QMenu>
 #include <QStackedWidget>
-#include <QTextBlock>
 
 #include "app/MainWindowFixture.h"
 #include "app/TFindBar.h"
@@ -13,14 +13,18 @@
 
 namespace {
 
-// The character format at the first occurrence of Word in the terminal.
-bool FormatOf(TTerminalView* Terminal, const QString& Word, QTextCharFormat& Format) {
-  QTextCursor found = Terminal->document()->find(Word);
-  if (found.isNull()) return false;
-  QTextCursor at(Terminal->document());
-  at.setPosition(found.selectionStart() + 1);
-  Format = at.charFormat();
-  return true;
+// The colour and style the terminal draws the first occurrence of Word in.
+bool LookOf(TTerminalView* Terminal, const std::string& Word, TTextRun& Look) {
+  const TLineStore& lines = Terminal->Lines();
+  for (int64_t i = 0; i < lines.Count(); ++i) {
+    const size_t at = lines.Text(i).find(Word);
+    if (at == std::string_view::npos) continue;
+    Look = TTextRun{};
+    for (const TTextRun& run : lines.Runs(i))
+      if (run.Start <= at) Look = run;
+    return true;
+  }
+  return false;
 }
 
 struct TExpectedLook {
@@ -52,12 +56,12 @@ TEST_F(MainWindowTest, TerminalShowsTheDevicesColoursAndClearsOnRequest) {
   };
   for (const TExpectedLook& look : looks) {
     SCOPED_TRACE(look.Word);
-    QTextCharFormat format;
-    ASSERT_TRUE(FormatOf(terminal, look.Word, format));
+    TTextRun drawn;
+    ASSERT_TRUE(LookOf(terminal, look.Word, drawn));
     const QColor expected =
         look.Colour.isValid() ? look.Colour : terminal->palette().color(QPalette::Base);
-    EXPECT_EQ(format.foreground().color().rgb(), expected.rgb());
-    EXPECT_EQ(format.fontWeight() >= QFont::Bold, look.Bold);
+    EXPECT_EQ(terminal->ScreenColor(drawn.Color).rgb(), expected.rgb());
+    EXPECT_EQ(drawn.Style == TTextStyle::Bold, look.Bold);
   }
   // "Checking line |/-\" is drawn with backspaces: only the last spinner character stays.
   EXPECT_TRUE(terminal->toPlainText().contains("Checking line ok"));
@@ -145,4 +149,81 @@ TEST_F(MainWindowTest, OverTheSerialRouteCtrlLettersReachTheDeviceAndADropSaysNo
   ASSERT_TRUE(WaitUntil([&] { return ShowsDropped(); })) << Status() << " / " << Hint();
   EXPECT_TRUE(OnScreen(Find<QLabel>(&Main(), "sbHint")));
   EXPECT_TRUE(Action("actReconnect")->isEnabled());
+}
+
+namespace {
+
+// What the hex view shows, read back row by row: each byte with whether it is drawn as the
+// user's own.
+std::vector<std::pair<unsigned char, bool>> HexBytes(TTerminalView* Terminal) {
+  std::vector<std::pair<unsigned char, bool>> bytes;
+  TLine row;
+  for (int64_t i = 0; i < Terminal->LineCount(); ++i) {
+    Terminal->Source()->GetLine(i, row);
+    for (int c = 0; c < THexRows::BytesPerRow; ++c) {
+      const auto at = static_cast<size_t>(THexRows::HexColumn(c));
+      if (row.Text.size() < at + 2 || row.Text[at] == ' ') continue;
+      TTextRun look;
+      for (const TTextRun& run : row.Runs)
+        if (run.Start <= at) look = run;
+      bytes.push_back({static_cast<unsigned char>(std::stoi(row.Text.substr(at, 2), nullptr, 16)),
+                       look.Color == THexRows::SentColor});
+    }
+  }
+  return bytes;
+}
+
+}  // namespace
+
+// A device that sends every byte value: the hex view shows each once, in order, after the
+// user's own keys marked apart; Find works there, and the text comes back as it was.
+TEST_F(MainWindowTest, HexViewShowsEveryByteAsReceivedAndTheTextStaysAsItWas) {
+  StartTcpSim("127.0.31.7", {"--events", "0", "--text", "0"});
+  StartProgram();
+  LogInAndWait("127.0.31.7");
+  Trigger(&Main(), "actAdvanced");
+  TTerminalView* terminal = Main().reTerminal();
+  QApplication::setActiveWindow(&Main());
+  terminal->setFocus();
+  QTest::keyClicks(terminal, "bytes");
+  QTest::keyClick(terminal, Qt::Key_Return);
+  ASSERT_TRUE(WaitUntil([&] { return terminal->toPlainText().contains("<Tallybox"); }));
+  const QString text = terminal->toPlainText();
+  // ESC takes what follows up to its letter, "A", as a sequence it does not know.
+  EXPECT_TRUE(text.contains("BCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_`abc")) << text.toStdString();
+
+  // The pop-up menu comes where the user asks for it, and names Hex with its key.
+  auto* hex = Find<QAction>(&Main(), "actTerminalHex");
+  auto* menu = Find<QMenu>(&Main(), "pumTerminal");
+  QContextMenuEvent ask(QContextMenuEvent::Mouse, QPoint(20, 20));
+  QApplication::sendEvent(terminal->viewport(), &ask);
+  ASSERT_TRUE(WaitUntil([&] { return menu->isVisible(); }));
+  EXPECT_TRUE(menu->actions().contains(hex));
+  EXPECT_EQ(hex->shortcut(), QKeySequence("Ctrl+Shift+H"));
+  menu->hide();
+  // Another test's window on the same display may have taken the focus meanwhile.
+  QApplication::setActiveWindow(&Main());
+  terminal->setFocus();
+  QTest::keyClick(Main().windowHandle(), Qt::Key_H, Qt::ControlModifier | Qt::ShiftModifier);
+  ASSERT_TRUE(terminal->Hex());
+  EXPECT_TRUE(OnScreen(terminal));
+  const auto bytes = HexBytes(terminal);
+  std::string sent, received;
+  for (const auto& [byte, mine] : bytes) (mine ? sent : received) += static_cast<char>(byte);
+  EXPECT_EQ(sent, "bytes\r");
+  ASSERT_GE(received.size(), 256u);
+  for (int b = 0; b < 256; ++b) ASSERT_EQ(static_cast<unsigned char>(received[b]), b) << b;
+  EXPECT_EQ(received.substr(256, 2), "\r\n");
+  EXPECT_NE(received.find("<Tallybox"), std::string::npos);
+
+  Trigger(&Main(), "actTerminalFind");
+  auto* bar = Find<QWidget>(&Main(), "pnlFind");
+  QTest::keyClicks(Find<QLineEdit>(bar, "edFind"), "fd fe ff");
+  Click(bar, "btnFindNext");
+  EXPECT_EQ(terminal->SelectedText(), "fd fe ff");
+  EXPECT_TRUE(terminal->viewport()->rect().contains(terminal->CursorRect()));
+
+  hex->trigger();
+  EXPECT_FALSE(terminal->Hex());
+  EXPECT_EQ(terminal->toPlainText(), text);
 }

@@ -16,6 +16,7 @@
 #include <sstream>
 
 #include "app/MainWindowFixture.h"
+#include "app/TMemoView.h"
 #include "session/uSessionLog.h"
 #include "settings/uRegistry.h"
 #include "transport/uComms.h"
@@ -302,8 +303,8 @@ TEST_F(MainWindowTest, SerialLinkShowsTheTerminalWithTheModemAndEventsPanels) {
   Trigger(&Main(), "actAdvanced");
   EXPECT_TRUE(AdvancedViewOnScreen(true));
 
-  auto* events = Find<QPlainTextEdit>(&Main(), "memEvents");
-  auto* modem = Find<QPlainTextEdit>(&Main(), "memModem");
+  auto* events = Find<TMemoView>(&Main(), "memEvents");
+  auto* modem = Find<TMemoView>(&Main(), "memModem");
   TTerminalView* terminal = Main().reTerminal();
   ASSERT_TRUE(WaitUntil([&] { return !events->toPlainText().isEmpty(); }));
   ASSERT_TRUE(WaitUntil([&] { return !modem->toPlainText().isEmpty(); }));

@@ -5,10 +5,10 @@
 #include <QCheckBox>
 #include <QDockWidget>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QRadioButton>
 
 #include "app/MainWindowFixture.h"
+#include "app/TMemoView.h"
 #include "support/Ser2net.h"
 
 namespace {
@@ -53,7 +53,7 @@ TEST_F(MainWindowTest, SerialRouteThroughATerminalServer) {
   EXPECT_EQ(js("document.querySelector('[name=r100]').value"), "42");
   Trigger(&Main(), "actAdvanced");
   EXPECT_TRUE(AdvancedViewOnScreen(true));  // the modem and events panels, as on a COM port
-  auto* events = Find<QPlainTextEdit>(&Main(), "memEvents");
+  auto* events = Find<TMemoView>(&Main(), "memEvents");
   EXPECT_TRUE(WaitUntil([&] { return !events->toPlainText().isEmpty(); }));
 
   // The server goes away: the window comes back to a usable, unconnected state.

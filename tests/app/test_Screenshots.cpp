@@ -1,14 +1,16 @@
 // Draws the README's screenshots: the main window on the registers page, the connection
 // wizard on its TCP/IP page and on its serial page, the progress window on its password page,
-// the advanced view on the serial route and the compare page against a preset. Not part of the
+// the advanced view on the serial route, the terminal's hex view and the compare page against
+// a preset. Not part of the
 // suite (disabled); scripts/screenshots runs it under a virtual display. Each picture is what
 // the X server shows of the window, not the window's drawing of itself, so a picture cannot
 // look right while the screen is wrong.
 #include <QDir>
-#include <QPlainTextEdit>
 #include <QScreen>
 
 #include "app/MainWindowFixture.h"
+#include "app/TMemoView.h"
+#include "app/TTerminalView.h"
 #include "params/uStorage.h"
 #include "support/FakeSerialTree.h"
 #include "support/PtyPeer.h"
@@ -68,14 +70,32 @@ TEST_F(MainWindowTest, DISABLED_ScreenshotsAdvanced) {
   ASSERT_TRUE(WaitUntil([&] { return Action("actStatus")->isEnabled(); }));
   Trigger(&Main(), "actAdvanced");
   ASSERT_TRUE(AdvancedViewOnScreen(true));
-  auto lines = [this](const char* Memo) {
-    return Find<QPlainTextEdit>(&Main(), Memo)->blockCount();
-  };
+  auto lines = [this](const char* Memo) { return Find<TMemoView>(&Main(), Memo)->LineCount(); };
   ASSERT_TRUE(WaitUntil([&] {
     return lines("memEvents") > 4 && lines("memModem") > 4 &&
            Main().reTerminal()->toPlainText().contains("Checking line");
   }));
   Save(&Main(), "advanced");
+}
+
+// The terminal's hex view after the user typed "help": the keys sent marked apart, the
+// device's answer byte by byte, and Find marking every escape sequence's start.
+TEST_F(MainWindowTest, DISABLED_ScreenshotsHex) {
+  StartTcpSim("127.0.90.5", {"--events", "0", "--text", "0"});
+  StartProgram();
+  LogInAndWait("127.0.90.5");
+  Trigger(&Main(), "actAdvanced");
+  TTerminalView* terminal = Main().reTerminal();
+  terminal->setFocus();
+  QTest::keyClicks(terminal, "help");
+  QTest::keyClick(terminal, Qt::Key_Return);
+  ASSERT_TRUE(WaitUntil([&] { return terminal->toPlainText().contains("end the session"); }));
+  Main().resize(820, 520);
+  Trigger(&Main(), "actTerminalHex");
+  Trigger(&Main(), "actTerminalFind");
+  QTest::keyClicks(Find<QLineEdit>(&Main(), "edFind"), "1b 5b");
+  Click(Find<QWidget>(&Main(), "pnlFind"), "btnFindNext");
+  Save(&Main(), "hex");
 }
 
 // The serial page with devices: pseudo-terminals in a made-up /dev stand in for a built-in

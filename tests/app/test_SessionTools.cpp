@@ -1,7 +1,6 @@
 // The session tools against the simulated device: the session log file (remembered across a
 // restart), time stamps on the terminal's lines, Find in the terminal and Save As.
 #include <QKeyEvent>
-#include <QPlainTextEdit>
 #include <QScrollBar>
 #include <filesystem>
 #include <regex>
@@ -111,18 +110,18 @@ TEST_F(MainWindowTest, TerminalLinesStampedFoundAndSaved) {
   Find<QAbstractButton>(bar, "cbMatchCase")->setChecked(true);
   Click(bar, "btnFindNext");
   EXPECT_EQ(Find<QLabel>(bar, "lblFindResult")->text(), "Not found");
-  EXPECT_FALSE(terminal->textCursor().hasSelection());
+  EXPECT_FALSE(terminal->HasSelection());
   Find<QAbstractButton>(bar, "cbMatchCase")->setChecked(false);
   Click(bar, "btnFindNext");
-  const int first = terminal->textCursor().selectionStart();
-  EXPECT_EQ(terminal->textCursor().selectedText(), "i10");
+  const TTextPos first = terminal->SelectionStart();
+  EXPECT_EQ(terminal->SelectedText(), "i10");
   Click(bar, "btnFindNext");
-  const int second = terminal->textCursor().selectionStart();
+  const TTextPos second = terminal->SelectionStart();
   EXPECT_GT(second, first);
-  EXPECT_EQ(terminal->textCursor().selectedText(), "i10");
-  EXPECT_TRUE(terminal->viewport()->rect().contains(terminal->cursorRect()));
+  EXPECT_EQ(terminal->SelectedText(), "i10");
+  EXPECT_TRUE(terminal->viewport()->rect().contains(terminal->CursorRect()));
   Click(bar, "btnFindPrevious");
-  EXPECT_EQ(terminal->textCursor().selectionStart(), first);
+  EXPECT_EQ(terminal->SelectionStart(), first);
 
   const std::string saved = Data.Path("terminal.txt");
   TModal::SetNextFileName(QString::fromStdString(saved));

@@ -125,6 +125,7 @@ TEST_F(SimProgram, EachCommandIsAnsweredAndThenThePromptExactly) {
       {"diag", 8, "Tallybox diagnostics"},
       {"xyzzy", 1, "unknown command \"xyzzy\""},
       {"help", 5, "name=value"},
+      {"bytes", 1, "\x1e\x1f !\"#"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Command);
