@@ -51,7 +51,7 @@ void TfmMain::WireViewTools() {
   copy->setEnabled(false);
   connect(FTerminal, &TLineView::copyAvailable, copy, &QAction::setEnabled);
   connect(copy, &QAction::triggered, FTerminal, &TLineView::copy);
-  FPumTerminal->insertAction(ui->actTerminalCopy, copy);
+  FPumTerminal->addAction(copy);  // after Copy All and Clear, which the menu has first
 
   FActTerminalStamps = NewAction(this, "actTerminalStamps", "&Timestamps");
   FActTerminalStamps->setCheckable(true);

@@ -199,6 +199,11 @@ TEST_F(MainWindowTest, HexViewShowsEveryByteAsReceivedAndTheTextStaysAsItWas) {
   QApplication::sendEvent(terminal->viewport(), &ask);
   ASSERT_TRUE(WaitUntil([&] { return menu->isVisible(); }));
   EXPECT_TRUE(menu->actions().contains(hex));
+  // Copy All and Clear first, as the terminal's menu always had them, then Copy.
+  ASSERT_GE(menu->actions().size(), 3);
+  EXPECT_EQ(menu->actions()[0]->objectName(), "actTerminalCopy");
+  EXPECT_EQ(menu->actions()[1]->objectName(), "actTerminalClear");
+  EXPECT_EQ(menu->actions()[2]->objectName(), "actTerminalCopySelection");
   EXPECT_EQ(hex->shortcut(), QKeySequence("Ctrl+Shift+H"));
   menu->hide();
   // Another test's window on the same display may have taken the focus meanwhile.
