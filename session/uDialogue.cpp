@@ -200,25 +200,42 @@ int64_t TDialogue::DropInput() {
   return dropped;
 }
 
-// The banner and prompt of a debug port go to the terminal up to its first whole prompt, or
-// all of them once it has been quiet a while: a prompt that waited from before must not end
-// the first reply.
+// What a debug port says as it opens (a banner and prompt that waited from before, or the end
+// of a session before this one) goes to the terminal once it ends in a whole prompt, or once
+// the port has been quiet a while: a prompt from before must not end the first reply.
 void TDialogue::PumpOpening(uint64_t Session) {
-  TSFSegment* terminal = FFork.Segments(FSegTerminal);
-  bool startFound, endFound = false;
-  const int32_t start = terminal->Find(0, PromptStart, startFound);
-  const int32_t end = startFound ? terminal->Find(start, PromptEnd, endFound) : 0;
   const uint32_t now = FNow();
-  if (!endFound && now - FLastArrival < OpeningQuiet && now - FOpenedAt < OpeningLimit) return;
+  if (!EndsAtPrompt() && now - FLastArrival < OpeningQuiet && now - FOpenedAt < OpeningLimit)
+    return;
   FOpening = false;
-  const int64_t shown =
-      endFound ? int64_t{end} + int64_t(PromptEnd.size()) : terminal->Stream->Size();
-  const std::string greeting = Take(FSegTerminal, shown);
+  const std::string greeting = Take(FSegTerminal, FFork.Segments(FSegTerminal)->Stream->Size());
   if (!greeting.empty() && FHost.TerminalWrite) {
     FHost.TerminalWrite(greeting);
     if (!Current(Session)) return;
   }
   RequestVersion();
+}
+
+// Whether the terminal text ends in a whole prompt, with nothing after it but what a console
+// sends after its prompt (blanks, line ends, an erase).
+bool TDialogue::EndsAtPrompt() {
+  TSFSegment* terminal = FFork.Segments(FSegTerminal);
+  int64_t after = -1;
+  for (int32_t from = 0;;) {
+    bool startFound, endFound = false;
+    const int32_t start = terminal->Find(from, PromptStart, startFound);
+    if (!startFound) break;
+    const int32_t end = terminal->Find(start, PromptEnd, endFound);
+    if (!endFound) return false;  // the last prompt is still coming
+    after = int64_t{end} + int64_t(PromptEnd.size());
+    from = static_cast<int32_t>(after);
+  }
+  const int64_t rest = terminal->Stream->Size() - after;
+  if (after < 0 || rest > int64_t{MaxSequence}) return false;
+  std::string tail(static_cast<size_t>(rest), '\0');
+  terminal->Stream->Seek(after, 0);
+  terminal->Stream->Read(tail.data(), static_cast<int32_t>(rest));
+  return LeadingFiller(tail) == tail.size();
 }
 
 void TDialogue::PumpIdle(uint64_t Session) {

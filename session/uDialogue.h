@@ -63,8 +63,8 @@ class TDialogue {
   // At close each view still gets the last this-many bytes waiting for it; older ones go.
   static constexpr int64_t LastWordsLimit = 64 << 10;
   // The debug port may hold a banner and prompt from before it was opened, or send them as it
-  // opens: what comes first is shown, up to the first whole prompt or until the port has been
-  // quiet this long (ms), and the first request goes out only then.
+  // opens: what comes first is shown once it ends in a whole prompt or the port has been quiet
+  // this long (ms), and the first request goes out only then.
   static constexpr uint32_t OpeningQuiet = 100;
   static constexpr uint32_t OpeningLimit = 1000;  // however much keeps coming
   // Until the debug port has shown whether it echoes, a prompt with no echo of the request
@@ -187,6 +187,7 @@ class TDialogue {
   int64_t DropInput();
   bool EndOverlongReply(uint64_t Session);
   void PumpOpening(uint64_t Session);
+  bool EndsAtPrompt();
   void PumpIdle(uint64_t Session);
   void PumpLogin(uint64_t Session);
   void PumpCommand(uint64_t Session);
