@@ -7,8 +7,8 @@
 # `version`, `registers` and a program round trip (a changed preset programmed and read back,
 # then the original) on each. Prints how many runs of each succeeded and their median wall
 # time, per link over all dialects. Then `registers` on the debug port against a device that
-# leaves at "bye" without a word and one that answers it, 5 N runs each, interleaved: their
-# medians side by side. Asserts nothing.
+# leaves at "bye" without a word and one that answers it, both with their banner waiting, 5 N
+# runs each, interleaved: their medians side by side. Asserts nothing.
 # Usage: bench/cli_links.sh [build folder] [runs]
 set -euo pipefail
 build="${1:-build}"
@@ -103,8 +103,12 @@ for link, results in totals.items():
 for failure in failures:
     print("  FAILED", failure)
 
+# Both with their banner and prompt waiting at the open, so that neither waits for the port to
+# fall quiet and what differs is the bye alone (the answered one would otherwise often find the
+# end of its last session, prompt included, still in the port).
 byes = [("bye silent", []), ("bye answered", ["--bye-prompt"])]
-started = [start(100 + i, ["--serial", *options]) for i, (_, options) in enumerate(byes)]
+started = [start(100 + i, ["--serial", "--banner-on-open", *options])
+           for i, (_, options) in enumerate(byes)]
 times = {name: [] for name, _ in byes}
 try:
     for i in range(5 * runs):
