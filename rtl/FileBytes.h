@@ -25,12 +25,20 @@ std::string ReadFileBytes(const std::string& FileName);
 // link at FileName is replaced by the new file; what it pointed to is never written.
 void ReplaceFileBytes(const std::string& FileName, const std::string& Bytes);
 
-// Writes Bytes to FileName, a file the user named, as "> FILE" in a shell would: a symbolic
-// link there is followed; a FIFO, a device node or another special file at the end of it is
-// written as a stream and stays what it is; a regular file, or a new one, is replaced
-// crash-safely as ReplaceFileBytes does, with the temporary file beside the link's target (so
-// the link stays a link). A new file is created with NewMode less the umask. Raises the
-// errors ReplaceFileBytes raises, named by FileName.
+#ifndef _WIN32
+// ReplaceFileBytes for Name in the folder open as FolderFd; FileName names it in errors. A new
+// file gets NewMode less the umask.
+void ReplaceFileAt(int FolderFd, const std::string& Name, const std::string& Bytes, mode_t NewMode,
+                   const std::string& FileName);
+#endif
+
+// Writes Bytes to FileName, a file the user named, as "> FILE" in a shell would: the system
+// follows a symbolic link there by its own rules (the program resolves none itself); a FIFO,
+// a device node or another special file at the end of it is written as a stream and stays
+// what it is; a regular file, or a new one, is replaced crash-safely as ReplaceFileBytes does,
+// with the temporary file beside the file the system opened (so a link stays a link). A new
+// file is created with NewMode less the umask. Raises the errors ReplaceFileBytes raises,
+// named by FileName.
 void WriteNamedFile(const std::string& FileName, const std::string& Bytes, mode_t NewMode = 0666);
 
 // Opens FileName, a file the user named, for appending as ">> FILE" in a shell would: through

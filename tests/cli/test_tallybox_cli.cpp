@@ -776,7 +776,8 @@ TEST_F(CliProgram, LogFileHoldsTheSessionWithThePasswordMasked) {
 // The files a user names hold up against what they are: a log of a device flooding without
 // line ends keeps its lines and the tool's memory bounded; a log that cannot be written
 // (/dev/full) fails the run once the session has ended; a new log is private to its user;
-// registers FILE writes into a FIFO, a device node or a link's target and never replaces one.
+// registers FILE writes into a FIFO, a device node or a link's target (where the system's
+// own walk of the link leads) and never replaces one.
 TEST_F(CliProgram, LogsAndSavedFilesHoldUpAgainstWhatTheyNameOrReceive) {
   constexpr size_t Flood = 64u << 20;
   std::thread device([&] {
@@ -830,8 +831,13 @@ TEST_F(CliProgram, LogsAndSavedFilesHoldUpAgainstWhatTheyNameOrReceive) {
   std::filesystem::create_directory(Path("real"));
   WriteFileBytes(Path("real/old.rgp"), "old");
   std::filesystem::create_symlink("real/old.rgp", Path("link"));
+  // ".." after a link leaves the folder the link leads to, as the system takes it.
+  std::filesystem::create_directories(Path("real/deeper"));
+  std::filesystem::create_directory(Path("sub"));
+  std::filesystem::create_symlink("../real/deeper", Path("sub/up"));
+  std::filesystem::create_symlink("sub/up/../old.rgp", Path("hop"));
   const std::pair<const char*, mode_t> targets[] = {
-      {"fifo", S_IFIFO}, {"node", S_IFCHR}, {"link", S_IFLNK}};
+      {"fifo", S_IFIFO}, {"node", S_IFCHR}, {"link", S_IFLNK}, {"hop", S_IFLNK}};
   for (const auto& [name, type] : targets) {
     const TCliResult saved = Run({"--host", "127.0.28.1", "registers", Path(name)});
     EXPECT_EQ(saved.ExitCode, 0) << name << saved.Err;
@@ -846,5 +852,6 @@ TEST_F(CliProgram, LogsAndSavedFilesHoldUpAgainstWhatTheyNameOrReceive) {
     return Preset.substr(std::min(Preset.find('\n'), Preset.size()));
   };
   EXPECT_EQ(body(ReadFileBytes(Path("real/old.rgp"))), body(preset));
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Path("real")), {}), 1);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Path("real")), {}), 2);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Path("sub")), {}), 1);
 }
