@@ -234,9 +234,3 @@ void WriteNamedFile(const std::string& FileName, const std::string& Bytes, mode_
 int OpenNamedForAppend(const std::string& FileName, mode_t NewMode) {
   return ::open(FileName.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOCTTY | O_CLOEXEC, NewMode);
 }
-
-// O_EXCL never follows a link, not even one to nowhere; O_NOFOLLOW says so twice.
-int CreateOwnFile(const std::string& FileName, mode_t NewMode) {
-  return ::open(FileName.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                NewMode);
-}

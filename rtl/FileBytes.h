@@ -1,7 +1,7 @@
 // Whole-file reading and crash-safe whole-file replacement, raising the program's file
-// errors. Two kinds of file are written: the program's own (the settings store), never through
-// a link, and files the user named (a Save dialog, a command-line argument), written as a
-// shell redirection would write them.
+// errors. Two kinds of file are written: the program's own (the settings store; see also
+// TOwnFolder), never through a link, and files the user named (a Save dialog, a command-line
+// argument), written as a shell redirection would write them.
 #pragma once
 
 #include <sys/types.h>
@@ -45,7 +45,3 @@ void WriteNamedFile(const std::string& FileName, const std::string& Bytes, mode_
 // a link, into a FIFO or a device as a stream, created with NewMode (less the umask) when
 // missing. The descriptor, or -1 with errno set.
 int OpenNamedForAppend(const std::string& FileName, mode_t NewMode);
-
-// Creates FileName, a file of the program's own, only where no file or link has that name,
-// never through a link, with NewMode. The descriptor, or -1 with errno set (EEXIST: taken).
-int CreateOwnFile(const std::string& FileName, mode_t NewMode);
