@@ -90,7 +90,7 @@ void SaveOwnFile(TParameterList& List, const std::string& FileName) {
   if (!folder.Opened())
     throw EFCreateError("Cannot create file \"" + ExpandFileName(FileName) + "\". " +
                         std::strerror(folder.Error()));
-  folder.ReplaceFile(path.filename().string(), List.SaveToText(), FileName);
+  folder.Replace(path.filename().string(), List.SaveToText(), FileName);
 }
 
 // "i?" or "r?" into a list, then printed or saved.

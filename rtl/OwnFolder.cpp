@@ -19,7 +19,7 @@ bool OfAnotherUser(const struct stat& St) {
 }  // namespace
 
 TOwnFolder::TOwnFolder(const std::string& Folder) : FFolder(Folder) {
-  char* resolved = ::realpath(Folder.c_str(), nullptr);
+  char* resolved = ::realpath(FFolder.c_str(), nullptr);
   if (!resolved) {
     FError = errno;
     return;
@@ -55,16 +55,16 @@ TOwnFolder::~TOwnFolder() {
 }
 
 // O_EXCL never follows a link, not even one to nowhere; O_NOFOLLOW says so twice.
-int TOwnFolder::CreateFile(const std::string& Name, mode_t Mode) const {
+int TOwnFolder::CreateNew(const std::string& Name, mode_t Mode) const {
   return ::openat(FFd, Name.c_str(),
                   O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, Mode);
 }
 
-int TOwnFolder::AppendFile(const std::string& Name, mode_t Mode) const {
+int TOwnFolder::OpenForAppend(const std::string& Name, mode_t Mode) const {
   // Non-blocking, so that a FIFO planted there is refused instead of waited on.
   const int fd = ::openat(FFd, Name.c_str(),
                           O_WRONLY | O_APPEND | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return errno == ENOENT ? CreateFile(Name, Mode) : -1;
+  if (fd < 0) return errno == ENOENT ? CreateNew(Name, Mode) : -1;
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() ||
       ::fcntl(fd, F_SETFL, O_WRONLY | O_APPEND) != 0) {
@@ -75,7 +75,7 @@ int TOwnFolder::AppendFile(const std::string& Name, mode_t Mode) const {
   return fd;
 }
 
-void TOwnFolder::ReplaceFile(const std::string& Name, const std::string& Bytes,
-                             const std::string& FileName) const {
+void TOwnFolder::Replace(const std::string& Name, const std::string& Bytes,
+                         const std::string& FileName) const {
   ReplaceFileAt(FFd, Name, Bytes, 0666, FileName);
 }

@@ -24,16 +24,16 @@ class TOwnFolder {
 
   // Creates Name only where no file or link has that name, with Mode. The descriptor, opened
   // for appending, or -1 with errno set (EEXIST: taken).
-  int CreateFile(const std::string& Name, mode_t Mode) const;
+  int CreateNew(const std::string& Name, mode_t Mode) const;
   // Opens Name for appending when it is a regular file of the running user, else creates it
   // with Mode. -1 with errno set; ELOOP for a link there, EPERM for anything else that is not
   // such a file (a FIFO, a device node, a file of another user).
-  int AppendFile(const std::string& Name, mode_t Mode) const;
+  int OpenForAppend(const std::string& Name, mode_t Mode) const;
   // Replaces Name crash-safely with Bytes: a temporary file in the folder, renamed over Name,
   // so a link there is replaced and what it points to never written. Raises EFCreateError or
   // EWriteError as ReplaceFileBytes does, naming FileName.
-  void ReplaceFile(const std::string& Name, const std::string& Bytes,
-                   const std::string& FileName) const;
+  void Replace(const std::string& Name, const std::string& Bytes,
+               const std::string& FileName) const;
 
  private:
   std::string FFolder;

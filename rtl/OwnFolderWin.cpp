@@ -29,20 +29,20 @@ TOwnFolder::TOwnFolder(const std::string& Folder) : FFolder(Folder) {
 
 TOwnFolder::~TOwnFolder() = default;
 
-int TOwnFolder::CreateFile(const std::string& Name, mode_t /*Mode*/) const {
+int TOwnFolder::CreateNew(const std::string& Name, mode_t /*Mode*/) const {
   return ::_open((FFolder + "/" + Name).c_str(), AppendFlags | _O_CREAT | _O_EXCL,
                  _S_IREAD | _S_IWRITE);
 }
 
-int TOwnFolder::AppendFile(const std::string& Name, mode_t Mode) const {
+int TOwnFolder::OpenForAppend(const std::string& Name, mode_t Mode) const {
   const DWORD attributes = GetFileAttributesA((FFolder + "/" + Name).c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return CreateFile(Name, Mode);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return CreateNew(Name, Mode);
   errno = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? ELOOP : EPERM;
   if (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) return -1;
   return ::_open((FFolder + "/" + Name).c_str(), AppendFlags);
 }
 
-void TOwnFolder::ReplaceFile(const std::string& Name, const std::string& Bytes,
-                             const std::string& /*FileName*/) const {
+void TOwnFolder::Replace(const std::string& Name, const std::string& Bytes,
+                         const std::string& /*FileName*/) const {
   ReplaceFileBytes(FFolder + "/" + Name, Bytes);
 }

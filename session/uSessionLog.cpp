@@ -45,7 +45,7 @@ bool TSessionLog::Create(const std::string& Folder, const std::string& Name) {
   int fd = -1;
   for (int n = 1; fd < 0 && n <= MaxSuffix; ++n) {
     file = Folder + "/" + Suffixed(Name, n);
-    fd = folder.CreateFile(Suffixed(Name, n), LogMode);
+    fd = folder.CreateNew(Suffixed(Name, n), LogMode);
     if (fd < 0 && errno != EEXIST) break;
   }
   return Adopt(fd, file);
@@ -56,7 +56,7 @@ bool TSessionLog::Append(const std::string& Folder, const std::string& Name) {
   const TOwnFolder folder(Folder);
   if (!FolderUsable(folder, Folder, Name)) return false;
   const std::string file = Folder + "/" + Name;
-  const int fd = folder.AppendFile(Name, LogMode);
+  const int fd = folder.OpenForAppend(Name, LogMode);
   if (fd < 0 && (errno == ELOOP || errno == EPERM)) {
     FFileName = file;
     FError =
