@@ -415,6 +415,27 @@ TEST_F(CliProgram, SerialPortThroughAComLink) {
   std::filesystem::remove(ComLinkPath(config, 8));
 }
 
+// A fleet's preset for "com 6" is a plain file: COM6.rgp, and for the Windows program, where
+// that name would open the port COM6 itself, COM6_.rgp.
+TEST_F(CliProgram, FleetSavesAComPortsPresetAsAPlainFile) {
+  TTempConfig config;
+  FSim = std::make_unique<TSimProcess>(
+      std::vector<std::string>{"--serial", "--link", ComLinkPath(config, 6), "--events", "0",
+                               "--text", "0", "--modem", "0", "--log", Log()});
+  ASSERT_TRUE(FSim->WaitForLine("tallybox-sim: serial debug terminal: "));
+  WriteFileBytes(Path("serial.txt"), "com 6\n");  // "com6.txt" would be the port on Windows
+  std::vector<std::string> args = CliCommand(Cli);
+  const bool windows = args.back().ends_with(".exe");
+  args.insert(args.end(), {"fleet", Path("serial.txt"), "registers", Path("presets")});
+  const TCliResult r = RunCli(args, {"XDG_CONFIG_HOME=" + config.Folder, NoPassword});
+  EXPECT_EQ(r.ExitCode, 0) << r.Out << r.Err;
+  const std::string file = Path(windows ? "presets/COM6_.rgp" : "presets/COM6.rgp");
+  EXPECT_NE(ReadFileBytes(file).find("\r\nr100=42\r\n"), std::string::npos);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Path("presets")), {}), 1);
+  const std::string heard = ReadFileBytes(Log());
+  EXPECT_TRUE(heard.ends_with("r?\nbye\n")) << heard;  // no preset went down the line
+}
+
 // The simulator's terminal stands in for a USB adapter: "ports" lists it, --port reaches it
 // by its stable name, and a node the user may not open, or one held exclusively by another
 // program, says so. Root passes permission and exclusive-mode checks, so as root the tool runs
