@@ -1,5 +1,7 @@
 #include "cli/uCliCommands.h"
 
+#include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -9,8 +11,12 @@
 #include "cli/uCliSession.h"
 #include "cli/uJson.h"
 #include "params/uStorage.h"
+#include "rtl/Exceptions.h"
+#include "rtl/FileBytes.h"
 #include "rtl/LocaleCompare.h"
+#include "rtl/OwnFolder.h"
 #include "session/uDialogue.h"
+#include "session/uPresetFolder.h"
 #include "session/uSubmitSequence.h"
 
 namespace {
@@ -73,11 +79,25 @@ class TVersion : public TCliCommand {
   bool FJson;
 };
 
+// A preset file the fleet named: the program's own, replaced at its name and never through a
+// link; run as root, never in a folder of another user.
+void SaveOwnFile(TParameterList& List, const std::string& FileName) {
+  const std::filesystem::path path(FileName);
+  const TOwnFolder folder(path.parent_path().string());
+  if (folder.OtherUsers())
+    throw Exception("The registers were not saved in " + path.parent_path().string() + ": " +
+                    std::string(kOtherUsersFolder));
+  if (!folder.Opened())
+    throw EFCreateError("Cannot create file \"" + ExpandFileName(FileName) + "\". " +
+                        std::strerror(folder.Error()));
+  folder.Replace(path.filename().string(), List.SaveToText(), FileName);
+}
+
 // "i?" or "r?" into a list, then printed or saved.
 class TReadList : public TCliCommand {
  public:
-  TReadList(std::string Command, bool Json, std::string SaveTo)
-      : FCommand(std::move(Command)), FJson(Json), FSaveTo(std::move(SaveTo)) {}
+  TReadList(std::string Command, bool Json, std::string SaveTo, bool OwnFile)
+      : FCommand(std::move(Command)), FJson(Json), FSaveTo(std::move(SaveTo)), FOwnFile(OwnFile) {}
   int Run(TCliSession& Session, TCliOutput& Out) override {
     TParameterList list;
     Fill(list, Session.Request(FCommand, TDialogue::CommandTimeout));
@@ -86,7 +106,10 @@ class TReadList : public TCliCommand {
       return kExitOk;
     }
     try {
-      list.SaveToFile(FSaveTo);
+      if (FOwnFile)
+        SaveOwnFile(list, FSaveTo);
+      else
+        list.SaveToFile(FSaveTo);
     } catch (const std::exception& e) {
       throw TCliFailure(kExitFailure, e.what());
     }
@@ -97,6 +120,7 @@ class TReadList : public TCliCommand {
   std::string FCommand;
   bool FJson;
   std::string FSaveTo;
+  bool FOwnFile;
 };
 
 class TProgram : public TCliCommand {
@@ -199,8 +223,9 @@ void LoadPreset(TParameterList& Preset, const std::string& FileName) {
 std::unique_ptr<TCliCommand> PrepareCommand(const TCliOptions& Options) {
   const std::string& c = Options.Command;
   if (c == "version") return std::make_unique<TVersion>(Options.Json);
-  if (c == "status") return std::make_unique<TReadList>("i?", Options.Json, "");
-  if (c == "registers") return std::make_unique<TReadList>("r?", Options.Json, Options.Argument);
+  if (c == "status") return std::make_unique<TReadList>("i?", Options.Json, "", false);
+  if (c == "registers")
+    return std::make_unique<TReadList>("r?", Options.Json, Options.Argument, Options.OwnFiles);
   if (c == "program") return std::make_unique<TProgram>(Options.Argument, Options.Json);
   if (c == "diag") return std::make_unique<TDiag>(Options.Json);
   if (c == "diff") return MakeDiffCommand(Options.Argument, Options.Json);

@@ -112,6 +112,29 @@ class TLineReader {
   int32_t FLine;
 };
 
+// A name Windows opens as a device whatever its extension: CON, PRN, AUX, NUL, the console's
+// two, COM1-COM9 and LPT1-LPT9 (with the code page's superscript digits too), any case.
+bool WindowsDeviceName(std::string Base) {
+  Base = Folded(Base);
+  if (Base == "con" || Base == "prn" || Base == "aux" || Base == "nul" || Base == "conin$" ||
+      Base == "conout$")
+    return true;
+  return Base.size() == 4 && (Base.starts_with("com") || Base.starts_with("lpt")) &&
+         std::string("123456789\xB9\xB2\xB3").find(Base[3]) != std::string::npos;
+}
+
+// On Windows "a:b" names the stream b of the file a and a device name opens the device: the
+// characters Windows refuses in a name become "_", and a device name gets a "_" after its
+// first part (before the first dot; blanks at its end do not count there).
+[[maybe_unused]] std::string WindowsFileStem(std::string Stem) {
+  for (char& c : Stem)
+    if (std::string(":*?\"<>|").find(c) != std::string::npos) c = '_';
+  std::string base = Stem.substr(0, Stem.find('.'));
+  base.erase(base.find_last_not_of(' ') + 1);
+  if (WindowsDeviceName(base)) Stem.insert(base.size(), "_");
+  return Stem;
+}
+
 }  // namespace
 
 std::string TFleetDevice::Name() const {
@@ -133,6 +156,9 @@ std::string TFleetDevice::FileStem() const {
   for (char& c : stem)
     if (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '_';
   if (stem.starts_with(".")) stem[0] = '_';
+#ifdef _WIN32
+  stem = WindowsFileStem(stem);
+#endif
   return stem;
 }
 

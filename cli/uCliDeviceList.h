@@ -22,7 +22,10 @@ struct TFleetDevice {
   // How the list names it: "host NAME", "com N", "port PATH", "dial ENTRY".
   std::string Name() const;
   // A file name for what is saved from it: NAME, COMN or ENTRY, with "/", "\" and control
-  // bytes as "_" and a leading "." as "_", so it stays one file inside the folder.
+  // bytes as "_" and a leading "." as "_", so it stays one file inside the folder. On Windows
+  // also a plain file there: ":" and the other characters Windows refuses in names as "_",
+  // and a device name (CON, NUL, COM1, LPT1, ... with any extension) with "_" after its first
+  // part ("COM1_", "nul_.example").
   std::string FileStem() const;
 };
 

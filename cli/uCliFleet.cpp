@@ -16,6 +16,8 @@
 #include "cli/uCliOutput.h"
 #include "cli/uCliPassword.h"
 #include "cli/uCliRun.h"
+#include "rtl/UserFolders.h"
+#include "session/uPresetFolder.h"
 #include "transport/Ras.h"
 #include "transport/uComPortMap.h"
 
@@ -51,7 +53,11 @@ std::string AtLine(const TCliOptions& Options, const TFleetDevice& Device) {
   return Options.FleetFile + ", line " + std::to_string(Device.Line) + ": ";
 }
 
-void MakeFolder(const std::string& Folder) {
+// Run as root, a folder of another user is refused before anything connects, in the words
+// of the window.
+void MakeFolder(const std::string& Folder, const std::string& NotDone) {
+  if (FolderOfAnotherUser(Folder))
+    throw TCliFailure(kExitFailure, NotDone + Folder + ": " + std::string(kOtherUsersFolder));
   std::error_code error;
   std::filesystem::create_directories(Folder, error);
   if (!std::filesystem::is_directory(Folder))
@@ -64,7 +70,6 @@ void MakeFolder(const std::string& Folder) {
 void PlanDeviceFiles(const TCliOptions& Options, std::vector<TFleetJob>& Jobs,
                      const std::string& Folder, const std::string& Extension, const char* What,
                      std::string TCliOptions::*File) {
-  MakeFolder(Folder);
   std::map<std::string, int32_t> files;  // folded file name to its line
   for (TFleetJob& job : Jobs) {
     const std::string name = job.Device.FileStem() + Extension;
@@ -77,6 +82,7 @@ void PlanDeviceFiles(const TCliOptions& Options, std::vector<TFleetJob>& Jobs,
                                         name + ", as line " + std::to_string(earlier->second) +
                                         "'s");
     job.Options.*File = (std::filesystem::path(Folder) / name).string();
+    job.Options.OwnFiles = true;
   }
 }
 
@@ -89,7 +95,10 @@ void PlanFiles(const TCliOptions& Options, std::vector<TFleetJob>& Jobs) {
       !std::filesystem::is_directory(Options.LogFile, error))
     throw TCliFailure(kExitUsage, "with fleet, --log names a folder for one log per device; " +
                                       Options.LogFile + " is not one");
-  if (Options.Command == "registers" && Options.HasArgument)
+  const bool presets = Options.Command == "registers" && Options.HasArgument;
+  if (presets) MakeFolder(Options.Argument, "The registers were not saved in ");
+  if (logs) MakeFolder(Options.LogFile, "The session is not logged in ");
+  if (presets)
     PlanDeviceFiles(Options, Jobs, Options.Argument, ".rgp", "preset", &TCliOptions::Argument);
   if (logs) PlanDeviceFiles(Options, Jobs, Options.LogFile, ".log", "log", &TCliOptions::LogFile);
 }

@@ -33,6 +33,9 @@ struct TCliOptions {
   std::string FleetFile;
   int32_t Jobs = 4;
   bool JobsGiven = false;
+  // The fleet built the names of the preset (Argument) and the log: they are the program's own
+  // files (see TOwnFolder), not names the user typed.
+  bool OwnFiles = false;
   bool Progress = false;
 };
 

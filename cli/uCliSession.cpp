@@ -1,5 +1,7 @@
 #include "cli/uCliSession.h"
 
+#include <filesystem>
+
 #include "cli/uCliExit.h"
 #include "dispatch/uModemDispatcher.h"
 #include "dispatch/uTerminalDispatcher.h"
@@ -105,7 +107,7 @@ void TCliSession::Wire() {
 void TCliSession::Open(const std::string& Password) {
   FPassword = Password;
   if (!FOptions.LogFile.empty()) {
-    if (!FSessionLog.Open(FOptions.LogFile)) throw TCliFailure(kExitFailure, FSessionLog.Error());
+    if (!OpenLog()) throw TCliFailure(kExitFailure, FSessionLog.Error());
     FDialogue->SetLog(&FSessionLog);
   }
   FSerial = FOptions.Route == TCliRoute::Serial;
@@ -117,6 +119,13 @@ void TCliSession::Open(const std::string& Password) {
   const auto deadline = TClock::now() + std::chrono::milliseconds(FOptions.TimeoutMs);
   PumpUntil([this] { return FLoggedIn || FClosed || FPasswordRequests > 1; }, deadline, true);
   CheckLogin();
+}
+
+// A log the fleet named is the program's own; one the user named is appended as ">>" would.
+bool TCliSession::OpenLog() {
+  if (!FOptions.OwnFiles) return FSessionLog.Open(FOptions.LogFile);
+  const std::filesystem::path file(FOptions.LogFile);
+  return FSessionLog.Append(file.parent_path().string(), file.filename().string());
 }
 
 void TCliSession::CheckLogin() {

@@ -60,6 +60,7 @@ class TCliSession {
   // false at the deadline. Raises kExitInterrupted on Ctrl+C when Interruptible.
   bool PumpUntil(const std::function<bool()>& Done, TClock::time_point Deadline,
                  bool Interruptible);
+  bool OpenLog();
   void CheckLogin();
   std::string RouteName() const;
 

@@ -31,24 +31,41 @@ std::string SysErrorMessage(int Error) {
 // Closes the descriptor and removes the temporary file unless Commit was reached.
 class TTempFile {
  public:
-  TTempFile(std::string Path, int Fd) : FPath(std::move(Path)), FFd(Fd) {}
+  TTempFile(int FolderFd, std::string Name, int Fd)
+      : FFolderFd(FolderFd), FName(std::move(Name)), FFd(Fd) {}
   TTempFile(const TTempFile&) = delete;
   TTempFile& operator=(const TTempFile&) = delete;
   ~TTempFile() {
     if (FFd >= 0) ::close(FFd);
-    if (!FPath.empty()) ::unlink(FPath.c_str());
+    if (!FName.empty()) ::unlinkat(FFolderFd, FName.c_str(), 0);
   }
   int Fd() const { return FFd; }
-  const std::string& Path() const { return FPath; }
+  const std::string& Name() const { return FName; }
   bool Close() {
     const int fd = FFd;
     FFd = -1;
     return ::close(fd) == 0;
   }
-  void Commit() { FPath.clear(); }
+  void Commit() { FName.clear(); }
 
  private:
-  std::string FPath;
+  int FFolderFd;
+  std::string FName;
+  int FFd;
+};
+
+// A descriptor closed when it goes out of scope.
+class TFd {
+ public:
+  explicit TFd(int Fd) : FFd(Fd) {}
+  TFd(const TFd&) = delete;
+  TFd& operator=(const TFd&) = delete;
+  ~TFd() {
+    if (FFd >= 0) ::close(FFd);
+  }
+  int Get() const { return FFd; }
+
+ private:
   int FFd;
 };
 
@@ -60,15 +77,15 @@ fs::path TargetPath(const std::string& FileName) {
   return ec ? fs::path(FileName) : given.lexically_normal();
 }
 
-TTempFile CreateTempBeside(const std::string& FileName, const fs::path& Target, mode_t Mode) {
+TTempFile CreateTempBeside(int FolderFd, const std::string& Name, const std::string& FileName,
+                           mode_t Mode) {
   static std::atomic<unsigned> counter{0};
-  const fs::path folder = Target.parent_path();
   for (;;) {
-    const fs::path temp =
-        folder / ("." + Target.filename().string() + ".tmp" + std::to_string(::getpid()) + "-" +
-                  std::to_string(counter.fetch_add(1)));
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, Mode);
-    if (fd >= 0) return TTempFile(temp.string(), fd);
+    const std::string temp = "." + Name + ".tmp" + std::to_string(::getpid()) + "-" +
+                             std::to_string(counter.fetch_add(1));
+    const int fd = ::openat(FolderFd, temp.c_str(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, Mode);
+    if (fd >= 0) return TTempFile(FolderFd, temp, fd);
     if (errno != EEXIST) RaiseCreateError(FileName, errno);
   }
 }
@@ -84,32 +101,8 @@ bool WriteAll(int Fd, const std::string& Bytes) {
   return true;
 }
 
-// Where the system lands when it follows the links at Path: each link's target is taken
-// against the real folder of the link, as the kernel takes it.
-fs::path FollowLinks(const std::string& FileName, fs::path Path) {
-  for (int hops = 0; hops < 40; ++hops) {
-    std::error_code ec;
-    if (!fs::is_symlink(fs::symlink_status(Path, ec))) return Path;
-    const fs::path to = fs::read_symlink(Path, ec);
-    if (ec) return Path;
-    const fs::path folder = fs::canonical(Path.parent_path(), ec);
-    Path = (to.is_absolute() || ec ? to : folder / to).lexically_normal();
-  }
-  RaiseCreateError(FileName, ELOOP);
-}
-
-// A FIFO or a device node takes the bytes as a stream; truncating or replacing it would be
-// wrong, and a reader may be waiting at the other end.
-void WriteStream(const std::string& FileName, const fs::path& Target, const std::string& Bytes) {
-  const int fd = ::open(Target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) RaiseCreateError(FileName, errno);
-  const bool written = WriteAll(fd, Bytes);
-  const bool closed = ::close(fd) == 0 || errno == EINTR;
-  if (!written || !closed) throw EWriteError();
-}
-
-void SyncFolder(const fs::path& Folder) {
-  const int fd = ::open(Folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+void SyncFolder(int FolderFd) {
+  const int fd = ::openat(FolderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
   // The new file is complete and in place; a failing folder sync only weakens durability
   // after a power cut, which the caller could not mend anyway.
@@ -117,22 +110,48 @@ void SyncFolder(const fs::path& Folder) {
   ::close(fd);
 }
 
-void ReplaceAt(const std::string& FileName, const fs::path& Target, const std::string& Bytes,
-               mode_t NewMode) {
-  struct stat old {};
-  const bool exists = ::lstat(Target.c_str(), &old) == 0;
-  // Replacing by rename would bypass a write-protected file; refuse it as truncating would.
-  if (exists && S_ISREG(old.st_mode) && ::access(Target.c_str(), W_OK) != 0) {
-    RaiseCreateError(FileName, errno);
+// A FIFO or a device node takes the bytes as a stream; truncating or replacing it would be
+// wrong, and a reader may be waiting at the other end.
+void WriteStream(int Fd, const std::string& Bytes) {
+  if (!WriteAll(Fd, Bytes)) throw EWriteError();
+}
+
+// The path the system reached when it opened Fd, links resolved by the kernel; "" when the
+// system does not say (no /proc).
+std::string OpenedPath(int Fd) {
+  std::error_code ec;
+  const fs::path real = fs::read_symlink("/proc/self/fd/" + std::to_string(Fd), ec);
+  return ec || !real.is_absolute() ? std::string() : real.string();
+}
+
+// Without the opened file's path the file is rewritten in place, as a shell would.
+void RewriteInPlace(const std::string& FileName, int Fd, const std::string& Bytes) {
+  if (::ftruncate(Fd, 0) != 0) RaiseCreateError(FileName, errno);
+  if (!WriteAll(Fd, Bytes) || ::fsync(Fd) != 0) throw EWriteError();
+}
+
+bool SameFile(int FolderFd, const std::string& Name, const struct stat& Opened) {
+  struct stat now {};
+  return ::fstatat(FolderFd, Name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 &&
+         now.st_dev == Opened.st_dev && now.st_ino == Opened.st_ino;
+}
+
+// The regular file the kernel opened as Fd for FileName is replaced crash-safely where it
+// lies; one the call itself Created goes again when the replacement fails.
+void ReplaceOpened(const std::string& FileName, int Fd, const struct stat& Opened, bool Created,
+                   const std::string& Bytes) {
+  const fs::path real = OpenedPath(Fd);
+  if (real.empty()) return RewriteInPlace(FileName, Fd, Bytes);
+  const TFd folder(::open(real.parent_path().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  const std::string name = real.filename().string();
+  if (folder.Get() < 0) RaiseCreateError(FileName, errno);
+  if (!SameFile(folder.Get(), name, Opened)) RaiseCreateError(FileName, EBUSY);
+  try {
+    ReplaceFileAt(folder.Get(), name, Bytes, Opened.st_mode & 07777, FileName);
+  } catch (...) {
+    if (Created && SameFile(folder.Get(), name, Opened)) ::unlinkat(folder.Get(), name.c_str(), 0);
+    throw;
   }
-  TTempFile temp = CreateTempBeside(FileName, Target, NewMode);
-  if (exists && S_ISREG(old.st_mode)) (void)::fchmod(temp.Fd(), old.st_mode & 07777);
-  if (!WriteAll(temp.Fd(), Bytes) || ::fsync(temp.Fd()) != 0 || !temp.Close()) {
-    throw EWriteError();
-  }
-  if (::rename(temp.Path().c_str(), Target.c_str()) != 0) RaiseCreateError(FileName, errno);
-  temp.Commit();
-  SyncFolder(Target.parent_path());
 }
 
 }  // namespace
@@ -167,24 +186,51 @@ std::string ReadFileBytes(const std::string& FileName) {
   return bytes;
 }
 
-void ReplaceFileBytes(const std::string& FileName, const std::string& Bytes) {
-  ReplaceAt(FileName, TargetPath(FileName), Bytes, 0666);
+void ReplaceFileAt(int FolderFd, const std::string& Name, const std::string& Bytes, mode_t NewMode,
+                   const std::string& FileName) {
+  struct stat old {};
+  const bool regular =
+      ::fstatat(FolderFd, Name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(old.st_mode);
+  // Replacing by rename would bypass a write-protected file; refuse it as truncating would.
+  if (regular && ::faccessat(FolderFd, Name.c_str(), W_OK, 0) != 0)
+    RaiseCreateError(FileName, errno);
+  TTempFile temp = CreateTempBeside(FolderFd, Name, FileName, NewMode);
+  if (regular) (void)::fchmod(temp.Fd(), old.st_mode & 07777);
+  if (!WriteAll(temp.Fd(), Bytes) || ::fsync(temp.Fd()) != 0 || !temp.Close()) {
+    throw EWriteError();
+  }
+  if (::renameat(FolderFd, temp.Name().c_str(), FolderFd, Name.c_str()) != 0)
+    RaiseCreateError(FileName, errno);
+  temp.Commit();
+  SyncFolder(FolderFd);
 }
 
+void ReplaceFileBytes(const std::string& FileName, const std::string& Bytes) {
+  const fs::path target = TargetPath(FileName);
+  const TFd folder(::open(target.parent_path().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  if (folder.Get() < 0) RaiseCreateError(FileName, errno);
+  ReplaceFileAt(folder.Get(), target.filename().string(), Bytes, 0666, FileName);
+}
+
+// The kernel follows any link at FileName, as it does for "> FILE" in a shell, so the
+// system's own rules for links and files in shared folders (fs.protected_symlinks,
+// fs.protected_regular) apply; O_CREAT is what makes the second apply.
 void WriteNamedFile(const std::string& FileName, const std::string& Bytes, mode_t NewMode) {
-  const fs::path target = FollowLinks(FileName, TargetPath(FileName));
+  constexpr int Flags = O_WRONLY | O_CREAT | O_NOCTTY | O_CLOEXEC;
+  bool created = true;
+  int fd = ::open(FileName.c_str(), Flags | O_EXCL, NewMode);
+  if (fd < 0 && errno == EEXIST) {
+    created = false;
+    fd = ::open(FileName.c_str(), Flags, NewMode);
+  }
+  if (fd < 0) RaiseCreateError(FileName, errno);
+  const TFd file(fd);
   struct stat st {};
-  if (::stat(target.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))
-    return WriteStream(FileName, target, Bytes);
-  ReplaceAt(FileName, target, Bytes, NewMode);
+  if (::fstat(fd, &st) != 0) RaiseCreateError(FileName, errno);
+  if (!S_ISREG(st.st_mode)) return WriteStream(fd, Bytes);
+  ReplaceOpened(FileName, fd, st, created, Bytes);
 }
 
 int OpenNamedForAppend(const std::string& FileName, mode_t NewMode) {
   return ::open(FileName.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOCTTY | O_CLOEXEC, NewMode);
-}
-
-// O_EXCL never follows a link, not even one to nowhere; O_NOFOLLOW says so twice.
-int CreateOwnFile(const std::string& FileName, mode_t NewMode) {
-  return ::open(FileName.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                NewMode);
 }

@@ -1,7 +1,7 @@
 // Whole-file reading and crash-safe whole-file replacement, raising the program's file
-// errors. Two kinds of file are written: the program's own (the settings store), never through
-// a link, and files the user named (a Save dialog, a command-line argument), written as a
-// shell redirection would write them.
+// errors. Two kinds of file are written: the program's own (the settings store; see also
+// TOwnFolder), never through a link, and files the user named (a Save dialog, a command-line
+// argument), written as a shell redirection would write them.
 #pragma once
 
 #include <sys/types.h>
@@ -25,19 +25,23 @@ std::string ReadFileBytes(const std::string& FileName);
 // link at FileName is replaced by the new file; what it pointed to is never written.
 void ReplaceFileBytes(const std::string& FileName, const std::string& Bytes);
 
-// Writes Bytes to FileName, a file the user named, as "> FILE" in a shell would: a symbolic
-// link there is followed; a FIFO, a device node or another special file at the end of it is
-// written as a stream and stays what it is; a regular file, or a new one, is replaced
-// crash-safely as ReplaceFileBytes does, with the temporary file beside the link's target (so
-// the link stays a link). A new file is created with NewMode less the umask. Raises the
-// errors ReplaceFileBytes raises, named by FileName.
+#ifndef _WIN32
+// ReplaceFileBytes for Name in the folder open as FolderFd; FileName names it in errors. A new
+// file gets NewMode less the umask.
+void ReplaceFileAt(int FolderFd, const std::string& Name, const std::string& Bytes, mode_t NewMode,
+                   const std::string& FileName);
+#endif
+
+// Writes Bytes to FileName, a file the user named, as "> FILE" in a shell would: the system
+// follows a symbolic link there by its own rules (the program resolves none itself); a FIFO,
+// a device node or another special file at the end of it is written as a stream and stays
+// what it is; a regular file, or a new one, is replaced crash-safely as ReplaceFileBytes does,
+// with the temporary file beside the file the system opened (so a link stays a link). A new
+// file is created with NewMode less the umask. Raises the errors ReplaceFileBytes raises,
+// named by FileName.
 void WriteNamedFile(const std::string& FileName, const std::string& Bytes, mode_t NewMode = 0666);
 
 // Opens FileName, a file the user named, for appending as ">> FILE" in a shell would: through
 // a link, into a FIFO or a device as a stream, created with NewMode (less the umask) when
 // missing. The descriptor, or -1 with errno set.
 int OpenNamedForAppend(const std::string& FileName, mode_t NewMode);
-
-// Creates FileName, a file of the program's own, only where no file or link has that name,
-// never through a link, with NewMode. The descriptor, or -1 with errno set (EEXIST: taken).
-int CreateOwnFile(const std::string& FileName, mode_t NewMode);

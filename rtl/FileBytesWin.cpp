@@ -137,9 +137,3 @@ int OpenNamedForAppend(const std::string& FileName, mode_t /*NewMode*/) {
   return ::_open(FileName.c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY | _O_NOINHERIT,
                  _S_IREAD | _S_IWRITE);
 }
-
-int CreateOwnFile(const std::string& FileName, mode_t /*NewMode*/) {
-  return ::_open(FileName.c_str(),
-                 _O_WRONLY | _O_APPEND | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
-                 _S_IREAD | _S_IWRITE);
-}

@@ -5,8 +5,11 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 #include <vector>
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -65,10 +68,12 @@ std::string UserRuntimeFolder() {
 
 bool FolderOfAnotherUser(const std::string& Folder) {
   if (::geteuid() != 0) return false;
-  for (std::string path = Folder; !path.empty(); path.resize(path.find_last_of('/'))) {
+  std::error_code ec;
+  fs::path path = fs::weakly_canonical(fs::absolute(Folder, ec), ec);
+  if (ec) path = fs::absolute(Folder, ec).lexically_normal();
+  for (;; path = path.parent_path()) {
     struct stat st;
-    if (::stat(path.c_str(), &st) == 0 && st.st_uid != 0) return true;
-    if (path.find('/') == std::string::npos) break;
+    if (::lstat(path.c_str(), &st) == 0 && st.st_uid != 0) return true;
+    if (path == path.parent_path()) return false;
   }
-  return false;
 }

@@ -20,7 +20,8 @@ std::string UserDataFolder();
 // $XDG_RUNTIME_DIR when it is an absolute path, else /tmp; never "".
 std::string UserRuntimeFolder();
 
-// True when the program runs as root and Folder, or an existing folder above it, belongs to
-// another user (root with another user's home, as "sudo -E" gives). That user could swap in
-// links between a check and a write, so the program writes nothing there: it only reads.
+// True when the program runs as root and Folder, or an existing folder above it on its real
+// path (links resolved, a relative Folder taken from the working folder), belongs to another
+// user (root with another user's home, as "sudo -E" gives). That user could swap in links
+// between a check and a write, so the program writes nothing there: it only reads.
 bool FolderOfAnotherUser(const std::string& Folder);

@@ -8,7 +8,7 @@
 #include <ctime>
 
 #include "rtl/FileBytes.h"
-#include "rtl/UserFolders.h"
+#include "rtl/OwnFolder.h"
 #include "session/uPresetFolder.h"
 
 namespace {
@@ -39,20 +39,46 @@ bool TSessionLog::Open(const std::string& FileName) {
 
 bool TSessionLog::Create(const std::string& Folder, const std::string& Name) {
   Close();
-  if (FolderOfAnotherUser(Folder)) {
-    FFileName.clear();
-    FError = "The session is not logged in " + Folder + ": " + std::string(kOtherUsersFolder);
-    FRefused = true;
-    return false;
-  }
+  const TOwnFolder folder(Folder);
+  if (!FolderUsable(folder, Folder, Name)) return false;
   std::string file;
   int fd = -1;
   for (int n = 1; fd < 0 && n <= MaxSuffix; ++n) {
     file = Folder + "/" + Suffixed(Name, n);
-    fd = CreateOwnFile(file, LogMode);
+    fd = folder.CreateNew(Suffixed(Name, n), LogMode);
     if (fd < 0 && errno != EEXIST) break;
   }
   return Adopt(fd, file);
+}
+
+bool TSessionLog::Append(const std::string& Folder, const std::string& Name) {
+  Close();
+  const TOwnFolder folder(Folder);
+  if (!FolderUsable(folder, Folder, Name)) return false;
+  const std::string file = Folder + "/" + Name;
+  const int fd = folder.OpenForAppend(Name, LogMode);
+  if (fd < 0 && (errno == ELOOP || errno == EPERM)) {
+    FFileName = file;
+    FError =
+        "The session log " + file + " is left alone: only a plain file of this user is appended to";
+    return false;
+  }
+  return Adopt(fd, file);
+}
+
+// False after saying why nothing can be logged in Folder: refused by the rule for root, or
+// not there.
+bool TSessionLog::FolderUsable(const TOwnFolder& Opened, const std::string& Folder,
+                               const std::string& Name) {
+  FRefused = Opened.OtherUsers();
+  if (FRefused) {
+    FFileName.clear();
+    FError = "The session is not logged in " + Folder + ": " + std::string(kOtherUsersFolder);
+    return false;
+  }
+  if (Opened.Opened()) return true;
+  errno = Opened.Error();
+  return Adopt(-1, Folder + "/" + Name);
 }
 
 // The log goes on in Fd (the file opened for FileName), or says why there is none.

@@ -13,6 +13,8 @@
 
 #include "session/uLogLines.h"
 
+class TOwnFolder;
+
 class TSessionLog {
  public:
   using TWallClock = std::function<TLogTime()>;
@@ -30,9 +32,13 @@ class TSessionLog {
   bool Open(const std::string& FileName);
   // Opens a new log named Name in Folder, a file of the program's own: created only where no
   // file or link has that name (else Name with "-2", "-3", ... before its extension), never
-  // through a link. Run as root, never in a folder of another user (see FolderOfAnotherUser):
-  // then nothing is opened, Refused() is true and Error() says why.
+  // through a link. Run as root, never in a folder of another user on Folder's real path (see
+  // TOwnFolder): then nothing is opened, Refused() is true and Error() says why.
   bool Create(const std::string& Folder, const std::string& Name);
+  // Opens Name in Folder, a log of the program's own kept from one run to the next: appended
+  // to when it is a plain file of the running user, created when missing, refused when
+  // anything else (a link, a FIFO, another user's file) has the name. Folder as for Create.
+  bool Append(const std::string& Folder, const std::string& Name);
   // Writes the open lines and closes the file. Nothing when none is open.
   void Close();
   bool Active() const { return FFile != nullptr; }
@@ -55,6 +61,7 @@ class TSessionLog {
   void EndLines();
 
  private:
+  bool FolderUsable(const TOwnFolder& Opened, const std::string& Folder, const std::string& Name);
   bool Adopt(int Fd, const std::string& FileName);
   void Put(const std::string& Lines);
   void Fail();

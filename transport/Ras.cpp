@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "rtl/ProgramFolder.h"
 #include "transport/uSharedLibrary.h"
 
 namespace {
@@ -63,10 +62,7 @@ bool RasLoaded() {
 
 bool RasLoadByName() {
   RasUnload();
-  const std::string beside = ProgramFolder() + RasLibraryName;
-  void* library = OpenSharedLibrary(beside);
-  if (!library) library = OpenSharedLibrary(RasLibraryName);
-  return Adopt(library);
+  return Adopt(OpenServiceLibrary(RasLibraryName));
 }
 
 bool RasLoadFrom(const std::string& Path) {

@@ -99,8 +99,9 @@ constexpr const char* RasLibraryName = "librasapi32.so";
 #endif
 // True when a library is loaded.
 bool RasLoaded();
-// Frees whatever is loaded, then looks for RasLibraryName beside the running program, then
-// on the library path. False when neither has it.
+// Frees whatever is loaded, then loads RasLibraryName where OpenServiceLibrary looks: on
+// Windows the system folder only, elsewhere beside the running program, then the library
+// path. False when it is not there.
 bool RasLoadByName();
 // Frees whatever is loaded, then loads the library at Path. False (nothing loaded) when it
 // cannot be loaded.

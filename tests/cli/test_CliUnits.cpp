@@ -111,11 +111,9 @@ TEST(CliFleet, DeviceListLinesAndTheFleetOptions) {
       "port rfc2217://ts.example:2001\n";
   const std::vector<TFleetDevice> devices = ParseDeviceList(list, "fleet.txt");
   ASSERT_EQ(devices.size(), 5u);
-  EXPECT_EQ(devices[4].Name() + "|" + devices[4].FileStem(),
-            "port rfc2217://ts.example:2001|rfc2217:__ts.example:2001");
+  EXPECT_EQ(devices[4].Name(), "port rfc2217://ts.example:2001");
   EXPECT_EQ(devices[0].Name() + "|" + devices[0].PasswordFile, "host tb-1.example|");
-  EXPECT_EQ(devices[1].Name() + "|" + devices[1].PasswordFile + "|" + devices[1].FileStem(),
-            "com 3|pw/com3|COM3");
+  EXPECT_EQ(devices[1].Name() + "|" + devices[1].PasswordFile, "com 3|pw/com3");
   EXPECT_EQ(devices[2].DialEntry + "|" + devices[2].PasswordFile,
             "Site A#2 (night)|/etc/tb/site-a");
   EXPECT_EQ(devices[3].Line, 6);
@@ -165,6 +163,34 @@ TEST(CliFleet, DeviceListLinesAndTheFleetOptions) {
   for (const auto& [args, error] : refused) {
     TCliOptions options;
     EXPECT_EQ(ParseCliOptions(args, options), error);
+  }
+}
+
+// Windows opens COM1.rgp as the port COM1 and writes "a:b" into a stream of the file a, so
+// there a device's file is named apart from both; elsewhere names stay as the list gives them.
+TEST(CliFleet, EveryDeviceFileIsAPlainFileOnItsPlatform) {
+  struct TCase {
+    std::string Line, Elsewhere, Windows;
+  };
+  const TCase cases[] = {
+      {"com 1", "COM1", "COM1_"},
+      {"com 10", "COM10", "COM10"},
+      {"host nul.example", "nul.example", "nul_.example"},
+      {"host console.example", "console.example", "console.example"},
+      {"dial Con", "Con", "Con_"},
+      {"dial lpt9 .x", "lpt9 .x", "lpt9_ .x"},
+      {"dial Aux:2", "Aux:2", "Aux_2"},
+      {"dial prn?", "prn?", "prn_"},
+      {"port rfc2217://ts.example:2001", "rfc2217:__ts.example:2001", "rfc2217___ts.example_2001"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Line);
+#ifdef _WIN32
+    const std::string& want = c.Windows;
+#else
+    const std::string& want = c.Elsewhere;
+#endif
+    EXPECT_EQ(ParseDeviceList(c.Line + "\n", "fleet.txt").at(0).FileStem(), want);
   }
 }
 

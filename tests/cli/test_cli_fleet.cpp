@@ -1,6 +1,7 @@
 // tallybox-cli fleet against many real simulators, each on its own loopback address
 // (127.0.60.x): registers of twenty devices with one switched off, program from one preset
-// with a wrong password and a refused value, a bad list line, and Ctrl+C mid-run.
+// with a wrong password and a refused value, a bad list line, Ctrl+C mid-run, and the files
+// the fleet names against links planted by another user.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -17,8 +18,11 @@
 #include "sim/SimHarness.h"
 #include "support/TempConfig.h"
 
+namespace fs = std::filesystem;
+
 namespace {
 
+constexpr uid_t Nobody = 65534;  // another user, for folders handed away
 const std::string Cli = TALLYBOX_CLI_PATH;
 const std::string WithPassword = "TALLYBOX_PASSWORD=" + kTestPassword;
 constexpr int Devices = 20;
@@ -218,4 +222,76 @@ TEST_F(CliFleet, LogsOnePerDeviceOfWholeLines) {
   EXPECT_EQ(usage.ExitCode, 2);
   EXPECT_EQ(usage.Err, "tallybox-cli: with fleet, --log names a folder for one log per device; " +
                            list + " is not one\n");
+}
+
+// Files the fleet names are its own. Run as root: another user's folder is refused outright;
+// in a sticky folder every user may write in, a link planted at a preset's name is replaced
+// and one at a log's name refused, and what the links point to stays as it was.
+TEST_F(CliFleet, PlantedLinksLeaveTheirTargetsAlone) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to hand folders to another user";
+  const std::string list = List(
+      "three.txt", "host " + Address(1) + "\nhost " + Address(2) + "\nhost " + Address(3) + "\n");
+  const std::string victim = Path("victim"), made = Path("made");
+  WriteFileBytes(victim, "keep me\n");
+  const auto plant = [&](const std::string& Folder, int Device, const char* Extension,
+                         const std::string& To) {
+    const std::string at = Folder + "/" + Address(Device) + Extension;
+    fs::create_symlink(To, at);
+    EXPECT_EQ(::lchown(at.c_str(), Nobody, Nobody), 0);
+  };
+  const std::string theirs = Path("theirs");
+  fs::create_directory(theirs);
+  plant(theirs, 1, ".rgp", victim);
+  plant(theirs, 1, ".log", victim);
+  ASSERT_EQ(::chown(theirs.c_str(), Nobody, Nobody), 0);
+  const std::string why = ": the folder belongs to another user and this program runs as root.\n";
+  const TCliResult saved = Run({"--log", theirs, "fleet", list, "registers", theirs});
+  EXPECT_EQ(saved.ExitCode, 1);
+  EXPECT_EQ(saved.Err, "tallybox-cli: The registers were not saved in " + theirs + why);
+  const TCliResult logged = Run({"--log", theirs, "fleet", list, "version"});
+  EXPECT_EQ(logged.ExitCode, 1);
+  EXPECT_EQ(logged.Err, "tallybox-cli: The session is not logged in " + theirs + why);
+
+  const std::string shared = Path("shared");
+  fs::create_directory(shared);
+  fs::permissions(shared, fs::perms::all | fs::perms::sticky_bit);
+  plant(shared, 1, ".rgp", victim);
+  plant(shared, 2, ".log", made);  // a link to nowhere: following it would make a file there
+  plant(shared, 3, ".log", victim);
+  const TCliResult r = Run({"--log", shared, "fleet", list, "registers", shared});
+  EXPECT_EQ(r.ExitCode, 1) << r.Err;
+  EXPECT_NE(r.Out.find("== host " + Address(1) + ": done"), std::string::npos) << r.Out;
+  EXPECT_FALSE(fs::is_symlink(shared + "/" + Address(1) + ".rgp"));
+  EXPECT_NE(ReadFileBytes(shared + "/" + Address(1) + ".rgp").find("\r\nr100=42\r\n"),
+            std::string::npos);
+  for (int n : {2, 3})
+    EXPECT_NE(r.Out.find("== host " + Address(n) + ": failed: The session log " + shared + "/" +
+                         Address(n) +
+                         ".log is left alone: only a plain file of this user is "
+                         "appended to\n"),
+              std::string::npos)
+        << r.Out;
+  EXPECT_EQ(ReadFileBytes(victim), "keep me\n");
+  EXPECT_FALSE(fs::exists(made));
+}
+
+// The log folder is judged where it really is: reached through a link of root's own, or by a
+// relative path from a working folder there, a folder in another user's tree is refused.
+TEST_F(CliFleet, LogFolderInAnotherUsersTreeIsRefusedThroughALinkAndRelatively) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to hand folders to another user";
+  const std::string list = List("one.txt", "host " + Address(1) + "\n");
+  const std::string tree = Path("tree"), logs = tree + "/logs", link = Path("logs-link");
+  fs::create_directories(logs);
+  ASSERT_EQ(::chown(tree.c_str(), Nobody, Nobody), 0);  // "logs" stays root's own
+  fs::create_symlink(logs, link);
+  const std::string why = ": the folder belongs to another user and this program runs as root.\n";
+  const TCliResult linked = Run({"--log", link, "fleet", list, "version"});
+  EXPECT_EQ(linked.ExitCode, 1);
+  EXPECT_EQ(linked.Err, "tallybox-cli: The session is not logged in " + link + why);
+  const TCliResult relative = RunCli({"/bin/sh", "-c", "cd \"$0\" && exec \"$@\"", tree, Cli,
+                                      "--log", "logs", "fleet", list, "version"},
+                                     {WithPassword});
+  EXPECT_EQ(relative.ExitCode, 1);
+  EXPECT_EQ(relative.Err, "tallybox-cli: The session is not logged in logs" + why);
+  EXPECT_TRUE(fs::is_empty(logs));
 }

@@ -415,6 +415,27 @@ TEST_F(CliProgram, SerialPortThroughAComLink) {
   std::filesystem::remove(ComLinkPath(config, 8));
 }
 
+// A fleet's preset for "com 6" is a plain file: COM6.rgp, and for the Windows program, where
+// that name would open the port COM6 itself, COM6_.rgp.
+TEST_F(CliProgram, FleetSavesAComPortsPresetAsAPlainFile) {
+  TTempConfig config;
+  FSim = std::make_unique<TSimProcess>(
+      std::vector<std::string>{"--serial", "--link", ComLinkPath(config, 6), "--events", "0",
+                               "--text", "0", "--modem", "0", "--log", Log()});
+  ASSERT_TRUE(FSim->WaitForLine("tallybox-sim: serial debug terminal: "));
+  WriteFileBytes(Path("serial.txt"), "com 6\n");  // "com6.txt" would be the port on Windows
+  std::vector<std::string> args = CliCommand(Cli);
+  const bool windows = args.back().ends_with(".exe");
+  args.insert(args.end(), {"fleet", Path("serial.txt"), "registers", Path("presets")});
+  const TCliResult r = RunCli(args, {"XDG_CONFIG_HOME=" + config.Folder, NoPassword});
+  EXPECT_EQ(r.ExitCode, 0) << r.Out << r.Err;
+  const std::string file = Path(windows ? "presets/COM6_.rgp" : "presets/COM6.rgp");
+  EXPECT_NE(ReadFileBytes(file).find("\r\nr100=42\r\n"), std::string::npos);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Path("presets")), {}), 1);
+  const std::string heard = ReadFileBytes(Log());
+  EXPECT_TRUE(heard.ends_with("r?\nbye\n")) << heard;  // no preset went down the line
+}
+
 // The simulator's terminal stands in for a USB adapter: "ports" lists it, --port reaches it
 // by its stable name, and a node the user may not open, or one held exclusively by another
 // program, says so. Root passes permission and exclusive-mode checks, so as root the tool runs
@@ -778,7 +799,8 @@ TEST_F(CliProgram, LogFileHoldsTheSessionWithThePasswordMasked) {
 // The files a user names hold up against what they are: a log of a device flooding without
 // line ends keeps its lines and the tool's memory bounded; a log that cannot be written
 // (/dev/full) fails the run once the session has ended; a new log is private to its user;
-// registers FILE writes into a FIFO, a device node or a link's target and never replaces one.
+// registers FILE writes into a FIFO, a device node or a link's target (where the system's
+// own walk of the link leads) and never replaces one.
 TEST_F(CliProgram, LogsAndSavedFilesHoldUpAgainstWhatTheyNameOrReceive) {
   constexpr size_t Flood = 64u << 20;
   std::thread device([&] {
@@ -832,8 +854,13 @@ TEST_F(CliProgram, LogsAndSavedFilesHoldUpAgainstWhatTheyNameOrReceive) {
   std::filesystem::create_directory(Path("real"));
   WriteFileBytes(Path("real/old.rgp"), "old");
   std::filesystem::create_symlink("real/old.rgp", Path("link"));
+  // ".." after a link leaves the folder the link leads to, as the system takes it.
+  std::filesystem::create_directories(Path("real/deeper"));
+  std::filesystem::create_directory(Path("sub"));
+  std::filesystem::create_symlink("../real/deeper", Path("sub/up"));
+  std::filesystem::create_symlink("sub/up/../old.rgp", Path("hop"));
   const std::pair<const char*, mode_t> targets[] = {
-      {"fifo", S_IFIFO}, {"node", S_IFCHR}, {"link", S_IFLNK}};
+      {"fifo", S_IFIFO}, {"node", S_IFCHR}, {"link", S_IFLNK}, {"hop", S_IFLNK}};
   for (const auto& [name, type] : targets) {
     const TCliResult saved = Run({"--host", "127.0.28.1", "registers", Path(name)});
     EXPECT_EQ(saved.ExitCode, 0) << name << saved.Err;
@@ -848,5 +875,6 @@ TEST_F(CliProgram, LogsAndSavedFilesHoldUpAgainstWhatTheyNameOrReceive) {
     return Preset.substr(std::min(Preset.find('\n'), Preset.size()));
   };
   EXPECT_EQ(body(ReadFileBytes(Path("real/old.rgp"))), body(preset));
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Path("real")), {}), 1);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Path("real")), {}), 2);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Path("sub")), {}), 1);
 }
