@@ -54,14 +54,12 @@ class TCliSession {
 
  private:
   using TClock = std::chrono::steady_clock;
-  TTerminalDispatcher* MakeDispatcher();
   void Wire();
   // Ticks the dialogue and delivers the worker's notifications until Done or Deadline;
   // false at the deadline. Raises kExitInterrupted on Ctrl+C when Interruptible.
   bool PumpUntil(const std::function<bool()>& Done, TClock::time_point Deadline,
                  bool Interruptible);
   void CheckLogin();
-  std::string RouteName() const;
 
   const TCliOptions& FOptions;
   std::ostream& FLog;
