@@ -8,7 +8,11 @@
 #include <QStatusTipEvent>
 
 #include "app/TTerminalView.h"
+#include "app/uMainCompare.h"
 #include "app/uMainLook.h"
+#include "app/uMainProgramming.h"
+#include "app/uMainSessionLog.h"
+#include "app/uWindowLayout.h"
 #include "dialogs/ufmAbout.h"
 #include "dialogs/ufmConnectProgress.h"
 #include "dialogs/ufmConnectWizard.h"
@@ -21,7 +25,6 @@
 #include "session/uModemStrings.h"
 #include "session/uPageFolders.h"
 #include "session/uPresetFolder.h"
-#include "session/uSessionLog.h"
 #include "session/uViewLimits.h"
 #include "settings/uRegistry.h"
 #include "ui_ufmMain.h"
@@ -46,7 +49,7 @@ TfmMain::TfmMain(const std::string& ProgramFolder, QWidget* Parent)
   FTimerPump.setSingleShot(true);  // re-armed as every tick ends
   connect(&FTimerPump, &QTimer::timeout, this, Guarded([this] { timerPumpTimer(); }));
   FormCreate();
-  RestoreWindowLayout(this, FPanels, FLayout);
+  RestoreWindowLayout(this, FPanels, {FSaved.WindowPlacement, FSaved.PanelLayout});
 }
 
 TfmMain::~TfmMain() {
@@ -94,12 +97,10 @@ void TfmMain::WireActions() {
   on(ui->actExit, &TfmMain::actExitExecute);
   on(ui->actAbout, &TfmMain::actAboutExecute);
   on(ui->actAdvanced, &TfmMain::actAdvancedExecute);
-  on(ui->actLogSession, &TfmMain::actLogSessionExecute);
   on(ui->actStatus, &TfmMain::actStatusExecute);
   on(ui->actRegisters, &TfmMain::actRegistersExecute);
   on(ui->actLoadRegisters, &TfmMain::actLoadRegistersExecute);
   on(ui->actSaveRegisters, &TfmMain::actSaveRegistersExecute);
-  on(ui->actCompareRegisters, &TfmMain::actCompareRegistersExecute);
   on(ui->actDiagnostics, &TfmMain::actDiagnosticsExecute);
   on(ui->actTerminalClear, &TfmMain::ResetTerminal);
   on(ui->actEventsClear, &TfmMain::ClearEvents);
@@ -147,9 +148,7 @@ void TfmMain::FormCreate() {
   host.Dropped = [this](int32_t Segment, int64_t Bytes) { ShowDropped(Segment, Bytes); };
   host.RequestFailed = [this](const std::string& Why) { SetStatusText(Why); };
   FDialogue = std::make_unique<TDialogue>(FParams, std::move(host));
-  FSessionLog = std::make_unique<TSessionLog>();
-  FSessionLog->OnFailed = [this](const std::string& Error) { SessionLogFailed(Error); };
-  FDialogue->SetLog(FSessionLog.get());
+  WireRooms();
   FPageFolder = FExeFolder + FPageVersion;
   FPageFolders = ListPageFolders(FExeFolder);
   FHtmlView->SetPageRoot(FExeFolder);
@@ -168,50 +167,21 @@ void TfmMain::LoadSettings() {
   FSettings->Open();
   FSettingsReadOnly = FSettings->ReadOnly();
   // A value of the wrong type counts as missing; the user hears about it once, after start-up.
-  auto guarded = [this](const char* Name, auto Read) {
-    try {
-      Read();
-    } catch (const ERegistryException& e) {
-      FIgnoredSettings.push_back(std::string(Name) + ": " + e.what());
-    }
-  };
-  guarded("RegisterFilename",
-          [this] { FRegisterFilename = FSettings->ReadString("RegisterFilename", ""); });
-  guarded("Connection", [this] { FConnection = FSettings->ReadString("Connection", ""); });
-  guarded("ComPort", [this] { FComPort = FSettings->ReadInteger("ComPort", -1); });
-  guarded("IP", [this] { FHost = FSettings->ReadString("IP", ""); });
-  guarded("Method", [this] { FMethod = FSettings->ReadInteger("Method", 0); });
-  guarded("SerialServer", [this] { FSerialServer = FSettings->ReadString("SerialServer", ""); });
-  guarded("SerialThroughServer",
-          [this] { FThroughServer = FSettings->ReadInteger("SerialThroughServer", 0) != 0; });
-  guarded("WindowPlacement",
-          [this] { FLayout.Placement = FSettings->ReadString("WindowPlacement", ""); });
-  guarded("PanelLayout", [this] { FLayout.Panels = FSettings->ReadString("PanelLayout", ""); });
-  guarded("LogSession",
-          [this] { ui->actLogSession->setChecked(FSettings->ReadInteger("LogSession", 0) != 0); });
-  guarded("TerminalTimestamps", [this] {
-    FActTerminalStamps->setChecked(FSettings->ReadInteger("TerminalTimestamps", 0) != 0);
-  });
-  guarded("LogFolder", [this] { FLogFolder = FSettings->ReadString("LogFolder", ""); });
+  ReadSavedSettings(*FSettings, FSaved, FIgnoredSettings);
   FSettings->Close();
+  ui->actLogSession->setChecked(FSaved.LogSession);
+  FActTerminalStamps->setChecked(FSaved.TerminalTimestamps);
 }
 
 void TfmMain::SaveSettings() {
   FSettings->Open();
   if (FSettings->ReadOnly()) return FSettings->Close();  // said once, at start-up
-  FSettings->WriteString("RegisterFilename", FRegisterFilename);
-  FSettings->WriteString("Connection", FConnection);
-  FSettings->WriteInteger("ComPort", FComPort);
-  FSettings->WriteString("IP", FHost);
-  FSettings->WriteInteger("Method", FMethod);
-  FSettings->WriteString("SerialServer", FSerialServer);
-  FSettings->WriteInteger("SerialThroughServer", FThroughServer ? 1 : 0);
-  FLayout = CaptureWindowLayout(this, FPanels);
-  FSettings->WriteString("WindowPlacement", FLayout.Placement);
-  FSettings->WriteString("PanelLayout", FLayout.Panels);
-  FSettings->WriteInteger("LogSession", ui->actLogSession->isChecked() ? 1 : 0);
-  FSettings->WriteString("LogFolder", FLogFolder);
-  FSettings->WriteInteger("TerminalTimestamps", FActTerminalStamps->isChecked() ? 1 : 0);
+  const TWindowLayout layout = CaptureWindowLayout(this, FPanels);
+  FSaved.WindowPlacement = layout.Placement;
+  FSaved.PanelLayout = layout.Panels;
+  FSaved.LogSession = ui->actLogSession->isChecked();
+  FSaved.TerminalTimestamps = FActTerminalStamps->isChecked();
+  WriteSavedSettings(*FSettings, FSaved);
   FSettings->Close();
 }
 
@@ -287,6 +257,41 @@ void TfmMain::FormDestroy() {
   FSessionLog->Close();
 }
 
+void TfmMain::WireRooms() {
+  FSessionLog = std::make_unique<TMainSessionLog>(
+      this, ui->actLogSession, FStatusLog, FSaved.LogFolder, [this] { return LogAddress(); });
+  FDialogue->SetLog(&FSessionLog->Log());
+  connect(ui->actLogSession, &QAction::triggered, this,
+          Guarded([this] { FSessionLog->Toggled(FDispatcher != nullptr); }));
+  TCompareHost compare;
+  compare.ReadRegisters = [this](TCompletion Received) {
+    ReadDevicePage(true, "r?", std::move(Received));
+  };
+  compare.TakeRegisters = [this] {
+    ReadRegisterReply();
+    return !FDialogue->LastRequestTimedOut();
+  };
+  compare.ShowHomePage = [this] { ShowHomePage(); };
+  compare.PageFolder = [this] { return FPageFolder; };
+  compare.PresetFolder = [this] { return PresetFolder(); };
+  compare.RegistersPageText = [this] { return RegistersPageText(); };
+  FCompare = std::make_unique<TMainCompare>(this, FHtmlView, FParams, std::move(compare));
+  connect(ui->actCompareRegisters, &QAction::triggered, this,
+          Guarded([this] { FCompare->Start(); }));
+  TProgrammingHost programming;
+  programming.SetStatusText = [this](const std::string& Text) { SetStatusText(Text); };
+  programming.ShowWaitPage = [this] { ShowWaitPage(); };
+  programming.ShowHomePage = [this] { ShowHomePage(); };
+  programming.ShowRegisters = [this] {
+    FRegistersShown = true;
+    ShowRegistersPage();
+  };
+  programming.Starting = [this] { FMissingRegisters.clear(); };
+  programming.LinesDone = [this] { ProgrammingDone(); };
+  FProgramming =
+      std::make_unique<TMainProgramming>(this, *FDialogue, FParams, std::move(programming));
+}
+
 void TfmMain::actExitExecute() {
   close();
 }
@@ -330,38 +335,19 @@ void TfmMain::actConnectExecute() {
   ShowHomePage();
   FDisconnecting = false;
   if (!FWizard) return;
-  FWizard->Connection = FConnection;
-  FWizard->ComPort = FComPort;
-  FWizard->Host = FHost;
-  FWizard->Method = FMethod;
-  FWizard->SerialServer = FSerialServer;
-  FWizard->ThroughServer = FThroughServer;
+  FWizard->Route = FSaved.Route;
   if (TModal::Exec(FWizard) != QDialog::Accepted || !FWizard->Dispatcher) return;
-  FConnection = FWizard->Connection;
-  FComPort = FWizard->ComPort;
-  FHost = FWizard->Host;
-  FMethod = FWizard->Method;
-  FSerialServer = FWizard->SerialServer;
-  FThroughServer = FWizard->ThroughServer;
+  FSaved.Route = FWizard->Route;
   TTerminalDispatcher* dispatcher = FWizard->Dispatcher;
   FWizard->Dispatcher = nullptr;
   StartConnection(dispatcher);
 }
 
-// The last route and its settings, as the wizard would take them, without showing it.
+// The last route the wizard confirmed, without showing it.
 void TfmMain::actReconnectExecute() {
-  if (FDispatcher || !FWizard ||
-      !TfmConnectWizard::RouteComplete(FMethod, FHost, FComPort, FConnection, FThroughServer,
-                                       FSerialServer))
-    return;
+  if (FDispatcher || !FProgress || !FSaved.Route.Complete()) return;
   FDisconnecting = false;
-  FWizard->Connection = FConnection;
-  FWizard->ComPort = FComPort;
-  FWizard->Host = FHost;
-  FWizard->Method = FMethod;
-  FWizard->SerialServer = FSerialServer;
-  FWizard->ThroughServer = FThroughServer;
-  StartConnection(FWizard->CreateDispatcher());
+  StartConnection(MakeDispatcher(FSaved.Route));
 }
 
 void TfmMain::StartConnection(TTerminalDispatcher* Dispatcher) {
@@ -373,7 +359,7 @@ void TfmMain::StartConnection(TTerminalDispatcher* Dispatcher) {
   FDispatcher = Dispatcher;
   FTerminal->SetDeviceListens(true);
   FDialogue->Reset(FDispatcher);
-  StartSessionLog();
+  FSessionLog->ConnectionStarting();
   FDispatcher->OnOpened = Guarded([this](TTerminalDispatcher* d) { DispatcherOpened(d); });
   FDispatcher->OnClosed = Guarded([this](TTerminalDispatcher* d) { DispatcherClosed(d); });
   FDispatcher->OnStatus =
@@ -394,9 +380,7 @@ void TfmMain::StartConnection(TTerminalDispatcher* Dispatcher) {
 
 // Offered whenever no connection is up and the last route is known.
 void TfmMain::EnableReconnect() {
-  ui->actReconnect->setEnabled(
-      !FDispatcher && TfmConnectWizard::RouteComplete(FMethod, FHost, FComPort, FConnection,
-                                                      FThroughServer, FSerialServer));
+  ui->actReconnect->setEnabled(!FDispatcher && FSaved.Route.Complete());
 }
 
 void TfmMain::actDisconnectExecute() {
@@ -408,6 +392,16 @@ void TfmMain::actDisconnectExecute() {
 
 bool TfmMain::IsSerial(TTerminalDispatcher* Dispatcher) const {
   return dynamic_cast<TComPortDispatcher*>(Dispatcher) != nullptr;
+}
+
+// The device a session log is about: the one connected, else the one the wizard will offer.
+std::string TfmMain::LogAddress() const {
+  if (auto* serial = dynamic_cast<TComPortDispatcher*>(FDispatcher)) return serial->PortName();
+  if (auto* tcp = dynamic_cast<TTCPDispatcher*>(FDispatcher)) return tcp->GetHost();
+  const TRoute& route = FSaved.Route;
+  if (route.Kind == TRouteKind::Serial && (route.ThroughServer || route.ComPort > 0))
+    return route.Name();
+  return route.Kind == TRouteKind::DialUp ? route.DialEntry : route.Host;
 }
 
 void TfmMain::DispatcherOpened(TTerminalDispatcher* Sender) {
@@ -455,7 +449,7 @@ void TfmMain::DispatcherClosed(TTerminalDispatcher* Sender) {
   FDialogue->Closed();  // the device's last words still reach the views
   FDispatcher = nullptr;
   FTerminal->SetDeviceListens(false);
-  FProgramming = false;
+  FProgramming->Reset();
   DisarmPump();
   const bool login = FDialogue->State() == ssLogin;
   if (login)

@@ -9,6 +9,7 @@
 
 #include "app/TFindBar.h"
 #include "app/TTerminalView.h"
+#include "app/uOtherUsersFolder.h"
 #include "app/ufmMain.h"
 #include "gui/uApplication.h"
 #include "gui/uModal.h"
@@ -117,7 +118,8 @@ void TfmMain::SaveViewAs(QPlainTextEdit* View, const std::string& Name) {
   const QString chosen =
       TModal::SaveFileName(this, "Save As", folder + "/" + QString::fromStdString(Name) + ".txt",
                            "Text files (*.txt);;All files (*)", "txt");
-  if (chosen.isEmpty() || TellOtherUsersFolder(chosen.toStdString(), "The text was not saved in "))
+  if (chosen.isEmpty() ||
+      TellOtherUsersFolder(this, chosen.toStdString(), "The text was not saved in "))
     return;
   std::string text = View == FTerminal ? FTerminal->TerminalText() : MemoText(View);
   if (!text.empty() && text.back() != '\n') text += '\n';

@@ -6,7 +6,7 @@
 #include <QLineEdit>
 
 #include "dialogs/ufmConnectWizard.h"
-#include "dispatch/uTerminalDispatcher.h"
+#include "dispatch/uRoute.h"
 #include "gui/uApplication.h"
 #include "gui/uModal.h"
 #include "rtl/Exceptions.h"
@@ -35,9 +35,9 @@ void TfmConnectWizard::WireTerminalServer() {
 }
 
 void TfmConnectWizard::PrepareTerminalServer() {
-  edTerminalServer->setText(ToQ(SerialServer));
-  chkTerminalServer->setChecked(ThroughServer);
-  edTerminalServer->setEnabled(ThroughServer);
+  edTerminalServer->setText(ToQ(Route.TerminalServer));
+  chkTerminalServer->setChecked(Route.ThroughServer);
+  edTerminalServer->setEnabled(Route.ThroughServer);
 }
 
 // False when the COM port is the choice. An empty address is refused silently, as an empty
@@ -52,10 +52,10 @@ bool TfmConnectWizard::TerminalServerNext() {
                        "Error", TModal::MB_OK | TModal::MB_ICONERROR);
     throw EAbort();
   }
-  Method = 1;
-  ThroughServer = true;
-  SerialServer = url;
-  Dispatcher = CreateDispatcher();
+  Route.Kind = TRouteKind::Serial;
+  Route.ThroughServer = true;
+  Route.TerminalServer = url;
+  Dispatcher = MakeDispatcher(Route);
   accept();
   return true;
 }
