@@ -31,6 +31,10 @@ void TfmConnectWizard::WireTerminalServer() {
     edTerminalServer->setEnabled(On);
     if (On) edTerminalServer->setFocus();
   });
+  // Made after the buttons, so Tab would reach them last without a chain of its own.
+  QWidget* chain[] = {ui->cbCOMPort,    ui->lbComPorts, ui->btnAssign, chkTerminalServer,
+                      edTerminalServer, ui->btnBack,    ui->btnNext,   ui->btnCancel};
+  for (size_t i = 1; i < std::size(chain); ++i) setTabOrder(chain[i - 1], chain[i]);
   resize(size().expandedTo(sizeHint()));
 }
 

@@ -3,6 +3,8 @@
 
 #include <filesystem>
 
+#include <QApplication>
+#include <QCheckBox>
 #include <QInputDialog>
 #include <QLabel>
 #include <QListWidget>
@@ -274,4 +276,24 @@ TEST_F(ConnectWizard, SerialPageListsWhatEachComReachesAndAssignsAnAdapter) {
   EXPECT_EQ(Wizard.Route.ComPort, 5);
   EXPECT_EQ(std::filesystem::read_symlink(Config.LinkPath(5)).string(), stable);
   EXPECT_TRUE(TModal::AllAnswersUsed());
+}
+
+TEST_F(ConnectWizard, SerialPageTabsFromThePortThroughTheTerminalServerToTheButtons) {
+  Wizard.Route.Kind = TRouteKind::Serial;
+  QStringList visited;
+  Show(Wizard, [&](QDialog* dialog) {
+    Click(dialog, "btnNext");
+    Find<QCheckBox>(dialog, "chkTerminalServer")->setChecked(true);  // its address takes part
+    dialog->activateWindow();
+    Find<QWidget>(dialog, "cbCOMPort")->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(WaitUntil([] { return QApplication::focusWidget() != nullptr; }));
+    for (int i = 0; i < 8; ++i) {
+      visited << QApplication::focusWidget()->objectName();
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    Click(dialog, "btnCancel");
+  });
+  EXPECT_EQ(visited.join(" ").toStdString(),
+            "cbCOMPort lbComPorts btnAssign chkTerminalServer edTerminalServer btnBack btnNext "
+            "btnCancel");
 }
