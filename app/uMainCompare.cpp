@@ -1,19 +1,20 @@
 #include "app/uMainCompare.h"
 
+#include "app/uMainPresets.h"
 #include "gui/uApplication.h"
 #include "gui/uModal.h"
 #include "htmlview/THtmlView.h"
 #include "session/uPageDialogs.h"
 
 TMainCompare::TMainCompare(QWidget* Window, THtmlView* View, TParameterList& Params,
-                           TCompareHost Host)
-    : FWindow(Window), FView(View), FParams(Params), FHost(std::move(Host)) {}
+                           const TMainPresets& Presets, TCompareHost Host)
+    : FWindow(Window), FView(View), FParams(Params), FPresets(Presets), FHost(std::move(Host)) {}
 
 void TMainCompare::Start() {
-  const QString chosen = TModal::OpenFileName(FWindow, ToQ(std::string(kCompareDialogTitle)),
-                                              ToQ(FHost.PresetFolder()),
-                                              ToQ(QtFileFilter(kOpenRegistersDialog.Filter)),
-                                              ToQ(std::string(kOpenRegistersDialog.DefaultExt)));
+  const QString chosen =
+      TModal::OpenFileName(FWindow, ToQ(std::string(kCompareDialogTitle)), ToQ(FPresets.Folder()),
+                           ToQ(QtFileFilter(kOpenRegistersDialog.Filter)),
+                           ToQ(std::string(kOpenRegistersDialog.DefaultExt)));
   if (chosen.isEmpty()) return;
   // Read before the device is asked, so a file that cannot be read costs no request.
   auto preset = std::make_unique<TParameterList>();
@@ -31,7 +32,7 @@ void TMainCompare::Received() {
                        "Error", TModal::MB_ICONERROR);
     return;
   }
-  FComparison = ComparePreset(FParams, *FPreset, RegisterLabels(FHost.RegistersPageText()));
+  FComparison = ComparePreset(FParams, *FPreset, RegisterLabels(FPresets.RegistersPageText()));
   FView->LoadFromFile(Page());
 }
 
@@ -42,7 +43,7 @@ bool TMainCompare::FillTag(const std::string& Command, const std::vector<std::st
 }
 
 std::string TMainCompare::Page() const {
-  return FHost.PageFolder() + "/compare.htm";
+  return FPresets.PageFolder() + "/compare.htm";
 }
 
 bool TMainCompare::ShowsPage() const {

@@ -14,6 +14,7 @@
 
 class QWidget;
 class THtmlView;
+class TMainPresets;
 
 // What the comparison asks of the main window.
 struct TCompareHost {
@@ -22,12 +23,12 @@ struct TCompareHost {
   // Takes the reply into the parameter list: false when it was cut short.
   std::function<bool()> TakeRegisters;
   std::function<void()> ShowHomePage;
-  std::function<std::string()> PageFolder, PresetFolder, RegistersPageText;
 };
 
 class TMainCompare {
  public:
-  TMainCompare(QWidget* Window, THtmlView* View, TParameterList& Params, TCompareHost Host);
+  TMainCompare(QWidget* Window, THtmlView* View, TParameterList& Params,
+               const TMainPresets& Presets, TCompareHost Host);
 
   // Compare Registers: asks for the preset, then reads the device.
   void Start();
@@ -45,6 +46,7 @@ class TMainCompare {
   QWidget* FWindow;
   THtmlView* FView;
   TParameterList& FParams;
+  const TMainPresets& FPresets;
   TCompareHost FHost;
   std::unique_ptr<TParameterList> FPreset;  // the preset being compared with
   std::string FFile;                        // its file, which the compare page loads

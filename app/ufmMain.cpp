@@ -1,18 +1,18 @@
 #include "app/ufmMain.h"
 
 #include <QCloseEvent>
-#include <QDockWidget>
 #include <QLabel>
-#include <QMenu>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 
 #include "app/TTerminalView.h"
+#include "app/uMainAdvancedView.h"
 #include "app/uMainCompare.h"
 #include "app/uMainLook.h"
+#include "app/uMainPresets.h"
 #include "app/uMainProgramming.h"
+#include "app/uMainReconnect.h"
 #include "app/uMainSessionLog.h"
-#include "app/uWindowLayout.h"
 #include "dialogs/ufmAbout.h"
 #include "dialogs/ufmConnectProgress.h"
 #include "dialogs/ufmConnectWizard.h"
@@ -39,17 +39,21 @@ TfmMain::TfmMain(const std::string& ProgramFolder, QWidget* Parent)
   ui->setupUi(this);
   const std::string exeFolder = ProgramFolder.empty() ? ::ProgramFolder() : ProgramFolder;
   FExeFolder = PageTemplateFolder(exeFolder);
-  FPagesInstalled = PagesInstalled(FExeFolder, exeFolder);
   BuildViews();
   WireActions();
-  WirePopupMenus();
-  WireViewTools();
   FTimerPump.setObjectName("timerPump");
   FTimerPump.setInterval(100);
   FTimerPump.setSingleShot(true);  // re-armed as every tick ends
   connect(&FTimerPump, &QTimer::timeout, this, Guarded([this] { timerPumpTimer(); }));
+  TPresetsHost presets;
+  presets.ShowWaitPage = [this] { ShowWaitPage(); };
+  presets.ShowRegistersPage = [this] { ShowRegistersPage(); };
+  const TPresetsPlace place{FExeFolder, FPageVersion, FPageFolder,
+                            PagesInstalled(FExeFolder, exeFolder)};
+  FPresets = std::make_unique<TMainPresets>(this, FParams, place, FSaved.RegisterFilename,
+                                            std::move(presets));
   FormCreate();
-  RestoreWindowLayout(this, FPanels, {FSaved.WindowPlacement, FSaved.PanelLayout});
+  FAdvanced->Restore({FSaved.WindowPlacement, FSaved.PanelLayout});
 }
 
 TfmMain::~TfmMain() {
@@ -60,30 +64,21 @@ void TfmMain::UseWindows(TfmConnectWizard* Wizard, TfmConnectProgress* Progress,
   FWizard = Wizard;
   FProgress = Progress;
   FAbout = About;
-  EnableReconnect();
+  FReconnect->Offer(FDispatcher != nullptr);
 }
 
 void TfmMain::BuildViews() {
   FHtmlView = new THtmlView(ui->tsHtml);
   FHtmlView->setObjectName("hvMain");
   ui->tsHtml->layout()->addWidget(FHtmlView);
-  FTerminal = new TTerminalView(ui->tsAdvanced);
-  FTerminal->setObjectName("reTerminal");
-  ui->tsAdvanced->layout()->addWidget(FTerminal);
-  // The side panels live beside the terminal only while the advanced view is up.
-  ui->pnlModem->setParent(ui->tsAdvanced);
-  ui->pnlEvents->setParent(ui->tsAdvanced);
-  FPanels = LayOutAdvancedView(ui->tsAdvanced, FTerminal, ui->pnlModem, ui->pnlEvents);
-  StyleMemos(ui->memModem, ui->memEvents);
-  // Their text only ever comes from the device: an undo history would keep every line ever
-  // shown (and every line trimmed away).
-  ui->memModem->setUndoRedoEnabled(false);
-  ui->memEvents->setUndoRedoEnabled(false);
+  FAdvanced = std::make_unique<TMainAdvancedView>(this, ui.get());
+  FTerminal = FAdvanced->Terminal();
   FStatusPanel0 = AddStatusPanel(ui->sbMain, "sbPanel0", 200, 0);
   FStatusPanel1 = AddStatusPanel(ui->sbMain, "sbPanel1", 50, 0);
   FStatusLog = AddStatusPanel(ui->sbMain, "sbLog", 0, 0);
   FStatusLog->hide();
-  FStatusHint = AddStatusPanel(ui->sbMain, "sbHint", 0, 1);
+  FReconnect = std::make_unique<TMainReconnect>(
+      ui->actReconnect, AddStatusPanel(ui->sbMain, "sbHint", 0, 1), FSaved.Route);
   resize(608, 454);
 }
 
@@ -103,32 +98,11 @@ void TfmMain::WireActions() {
   on(ui->actSaveRegisters, &TfmMain::actSaveRegistersExecute);
   on(ui->actDiagnostics, &TfmMain::actDiagnosticsExecute);
   on(ui->actTerminalClear, &TfmMain::ResetTerminal);
-  on(ui->actEventsClear, &TfmMain::ClearEvents);
-  on(ui->actModemClear, &TfmMain::ClearModem);
-  connect(ui->actTerminalCopy, &QAction::triggered, FTerminal, &TTerminalView::CopyAll);
-  connect(ui->actEventsCopy, &QAction::triggered, ui->memEvents, &QPlainTextEdit::copy);
-  connect(ui->actModemCopy, &QAction::triggered, ui->memModem, &QPlainTextEdit::copy);
   connect(FTerminal, &TTerminalView::KeyTyped, this,
           Guarded([this](char Key) { reTerminalKeyPress(Key); }));
   connect(ui->btnSend, &QPushButton::clicked, this, Guarded([this] { btnSendClick(); }));
   connect(ui->edSend, &QLineEdit::returnPressed, this, Guarded([this] { btnSendClick(); }));
   SetActionIcons(ui.get());
-}
-
-void TfmMain::WirePopupMenus() {
-  auto popup = [this](QWidget* view, const char* name, QAction* copy, QAction* clear) {
-    auto* menu = new QMenu(this);
-    menu->setObjectName(name);
-    menu->addAction(copy);
-    menu->addAction(clear);
-    view->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(view, &QWidget::customContextMenuRequested, menu,
-            [menu, view](const QPoint& At) { menu->popup(view->mapToGlobal(At)); });
-    return menu;
-  };
-  FPumTerminal = popup(FTerminal, "pumTerminal", ui->actTerminalCopy, ui->actTerminalClear);
-  FPumEvents = popup(ui->memEvents, "pumEvents", ui->actEventsCopy, ui->actEventsClear);
-  FPumModem = popup(ui->memModem, "pumModem", ui->actModemCopy, ui->actModemClear);
 }
 
 void TfmMain::FormCreate() {
@@ -145,7 +119,9 @@ void TfmMain::FormCreate() {
     if (FProgress) FProgress->CloseSoon();
   };
   host.LoggedIn = [this] { VersionReceived(); };
-  host.Dropped = [this](int32_t Segment, int64_t Bytes) { ShowDropped(Segment, Bytes); };
+  host.Dropped = [this](int32_t Segment, int64_t Bytes) {
+    FAdvanced->ShowDropped(*FDialogue, Segment, Bytes);
+  };
   host.RequestFailed = [this](const std::string& Why) { SetStatusText(Why); };
   FDialogue = std::make_unique<TDialogue>(FParams, std::move(host));
   WireRooms();
@@ -170,34 +146,26 @@ void TfmMain::LoadSettings() {
   ReadSavedSettings(*FSettings, FSaved, FIgnoredSettings);
   FSettings->Close();
   ui->actLogSession->setChecked(FSaved.LogSession);
-  FActTerminalStamps->setChecked(FSaved.TerminalTimestamps);
+  FAdvanced->Timestamps()->setChecked(FSaved.TerminalTimestamps);
 }
 
 void TfmMain::SaveSettings() {
   FSettings->Open();
   if (FSettings->ReadOnly()) return FSettings->Close();  // said once, at start-up
-  const TWindowLayout layout = CaptureWindowLayout(this, FPanels);
+  const TWindowLayout layout = FAdvanced->Layout();
   FSaved.WindowPlacement = layout.Placement;
   FSaved.PanelLayout = layout.Panels;
   FSaved.LogSession = ui->actLogSession->isChecked();
-  FSaved.TerminalTimestamps = FActTerminalStamps->isChecked();
+  FSaved.TerminalTimestamps = FAdvanced->Timestamps()->isChecked();
   WriteSavedSettings(*FSettings, FSaved);
   FSettings->Close();
 }
 
 void TfmMain::TellIgnoredSettings() {
-  if (FIgnoredSettings.empty() && !FSettingsReadOnly) return;
-  std::string text;
-  if (FSettingsReadOnly)
-    text = "The settings in " + FSettings->Folder() +
-           " are read but will not be saved: " + std::string(kOtherUsersFolder);
-  if (!FIgnoredSettings.empty()) {
-    if (!text.empty()) text += "\r\n\r\n";
-    text += "These saved settings were ignored and their defaults used:";
-  }
-  for (const std::string& line : FIgnoredSettings) text += "\r\n" + line;
+  const std::string text =
+      IgnoredSettingsText(FSettingsReadOnly ? FSettings->Folder() : "", FIgnoredSettings);
   FIgnoredSettings.clear();
-  TModal::MessageBox(this, ToQ(text), "Info", TModal::MB_ICONINFORMATION);
+  if (!text.empty()) TModal::MessageBox(this, ToQ(text), "Info", TModal::MB_ICONINFORMATION);
 }
 
 // A hint goes beside the status panels: the status bar's own message would hide them. Once the
@@ -205,13 +173,8 @@ void TfmMain::TellIgnoredSettings() {
 bool TfmMain::event(QEvent* Event) {
   if (Event->type() != QEvent::StatusTip) return QMainWindow::event(Event);
   const QString tip = static_cast<QStatusTipEvent*>(Event)->tip();
-  FStatusHint->setText(tip.isEmpty() ? FStandingHint : tip);
+  FReconnect->ShowTip(tip);
   return true;
-}
-
-void TfmMain::SetStandingHint(const QString& Hint) {
-  FStandingHint = Hint;
-  FStatusHint->setText(Hint);
 }
 
 void TfmMain::showEvent(QShowEvent* Event) {
@@ -258,8 +221,9 @@ void TfmMain::FormDestroy() {
 }
 
 void TfmMain::WireRooms() {
-  FSessionLog = std::make_unique<TMainSessionLog>(
-      this, ui->actLogSession, FStatusLog, FSaved.LogFolder, [this] { return LogAddress(); });
+  FSessionLog =
+      std::make_unique<TMainSessionLog>(this, ui->actLogSession, FStatusLog, FSaved.LogFolder,
+                                        [this] { return FReconnect->Address(FDispatcher); });
   FDialogue->SetLog(&FSessionLog->Log());
   connect(ui->actLogSession, &QAction::triggered, this,
           Guarded([this] { FSessionLog->Toggled(FDispatcher != nullptr); }));
@@ -272,10 +236,8 @@ void TfmMain::WireRooms() {
     return !FDialogue->LastRequestTimedOut();
   };
   compare.ShowHomePage = [this] { ShowHomePage(); };
-  compare.PageFolder = [this] { return FPageFolder; };
-  compare.PresetFolder = [this] { return PresetFolder(); };
-  compare.RegistersPageText = [this] { return RegistersPageText(); };
-  FCompare = std::make_unique<TMainCompare>(this, FHtmlView, FParams, std::move(compare));
+  FCompare =
+      std::make_unique<TMainCompare>(this, FHtmlView, FParams, *FPresets, std::move(compare));
   connect(ui->actCompareRegisters, &QAction::triggered, this,
           Guarded([this] { FCompare->Start(); }));
   TProgrammingHost programming;
@@ -286,7 +248,7 @@ void TfmMain::WireRooms() {
     FRegistersShown = true;
     ShowRegistersPage();
   };
-  programming.Starting = [this] { FMissingRegisters.clear(); };
+  programming.Starting = [this] { FPresets->ClearMarks(); };
   programming.LinesDone = [this] { ProgrammingDone(); };
   FProgramming =
       std::make_unique<TMainProgramming>(this, *FDialogue, FParams, std::move(programming));
@@ -329,8 +291,6 @@ void TfmMain::SetStatusText(const std::string& Text) {
   FStatusPanel0->setText(ToQ(Text));
 }
 
-// Connect and disconnect ---------------------------------------------------------------------
-
 void TfmMain::actConnectExecute() {
   ShowHomePage();
   FDisconnecting = false;
@@ -343,19 +303,16 @@ void TfmMain::actConnectExecute() {
   StartConnection(dispatcher);
 }
 
-// The last route the wizard confirmed, without showing it.
 void TfmMain::actReconnectExecute() {
   if (FDispatcher || !FProgress || !FSaved.Route.Complete()) return;
   FDisconnecting = false;
-  StartConnection(MakeDispatcher(FSaved.Route));
+  StartConnection(FReconnect->MakeWorker());
 }
 
 void TfmMain::StartConnection(TTerminalDispatcher* Dispatcher) {
   ShowWaitPage();
   SetStatusText("Connecting...");
-  SetStandingHint({});
-  FOpened = false;
-  FAborted = false;
+  FReconnect->Starting();
   FDispatcher = Dispatcher;
   FTerminal->SetDeviceListens(true);
   FDialogue->Reset(FDispatcher);
@@ -375,52 +332,30 @@ void TfmMain::StartConnection(TTerminalDispatcher* Dispatcher) {
   FDispatcher->Resume();
   ui->actDisconnect->setEnabled(true);
   ui->actConnect->setEnabled(false);
-  EnableReconnect();
-}
-
-// Offered whenever no connection is up and the last route is known.
-void TfmMain::EnableReconnect() {
-  ui->actReconnect->setEnabled(!FDispatcher && FSaved.Route.Complete());
 }
 
 void TfmMain::actDisconnectExecute() {
   ui->actDisconnect->setEnabled(false);
   FDisconnecting = true;
   SetStatusText("Disconnecting...");
-  if (FDispatcher) FDialogue->Disconnect(IsSerial(FDispatcher));
-}
-
-bool TfmMain::IsSerial(TTerminalDispatcher* Dispatcher) const {
-  return dynamic_cast<TComPortDispatcher*>(Dispatcher) != nullptr;
-}
-
-// The device a session log is about: the one connected, else the one the wizard will offer.
-std::string TfmMain::LogAddress() const {
-  if (auto* serial = dynamic_cast<TComPortDispatcher*>(FDispatcher)) return serial->PortName();
-  if (auto* tcp = dynamic_cast<TTCPDispatcher*>(FDispatcher)) return tcp->GetHost();
-  const TRoute& route = FSaved.Route;
-  if (route.Kind == TRouteKind::Serial && (route.ThroughServer || route.ComPort > 0))
-    return route.Name();
-  return route.Kind == TRouteKind::DialUp ? route.DialEntry : route.Host;
+  if (FDispatcher) FDialogue->Disconnect(dynamic_cast<TComPortDispatcher*>(FDispatcher));
 }
 
 void TfmMain::DispatcherOpened(TTerminalDispatcher* Sender) {
   if (Sender != FDispatcher || !FDispatcher) return;
   FProgress->AddProgress("Opened");
   FProgress->CloseSoon();
-  FOpened = true;
+  FReconnect->Opened();
   ArmPump();
   std::string connection;
   if (auto* serial = dynamic_cast<TComPortDispatcher*>(Sender)) {
     ClearModemViews();
-    ui->pnlModem->show();
-    ui->pnlEvents->show();
+    FAdvanced->ShowSidePanels(true);
     FLocalEcho = false;
     connection = serial->PortName();
     FDialogue->Opened(true);
   } else {
-    ui->pnlModem->hide();
-    ui->pnlEvents->hide();
+    FAdvanced->ShowSidePanels(false);
     FLocalEcho = true;
     connection = static_cast<TTCPDispatcher*>(Sender)->GetHost();
     FDialogue->Opened(false);
@@ -456,18 +391,16 @@ void TfmMain::DispatcherClosed(TTerminalDispatcher* Sender) {
     TModal::MessageBox(this, "Check the password, and try again", "Info",
                        TModal::MB_OK | TModal::MB_ICONINFORMATION);
   EnableDeviceActions(false);
-  EnableReconnect();
   if (FHtmlView->CurrentFile().find("wait.htm") != std::string::npos || FDisconnecting)
     ShowHomePage();
   SetStatusText("Not connected");
   FStatusPanel1->clear();
-  const bool dropped = FOpened && !FDisconnecting && !FAborted && !login;
-  if (dropped) SetStandingHint(QString::fromUtf16(kDroppedHint));
+  FReconnect->Closed(FDisconnecting || login);
 }
 
 void TfmMain::ProgressAbort(TfmConnectProgress*) {
   if (!FDispatcher) return;
-  FAborted = true;
+  FReconnect->Aborted();
   SetStatusText("Aborting...");
   FDispatcher->Abort();
 }
@@ -475,8 +408,6 @@ void TfmMain::ProgressAbort(TfmConnectProgress*) {
 void TfmMain::ProgressPassword(TfmConnectProgress*, const std::string& Password) {
   if (FDispatcher) FDialogue->SendPassword(Password);
 }
-
-// The dialogue ------------------------------------------------------------------------------
 
 void TfmMain::DisarmPump() {
   FTimerPump.stop();
@@ -511,8 +442,6 @@ void TfmMain::VersionReceived() {
   ShowHomePage();
 }
 
-// The views ---------------------------------------------------------------------------------
-
 void TfmMain::TerminalWrite(const std::string& Text) {
   FTerminal->TerminalWrite(Text);
 }
@@ -530,28 +459,10 @@ void TfmMain::AddModemTrace(const std::string& Text) {
   if (HasModemStrings(Text)) AppendToMemo(ui->memModem, ExtractModemStrings(Text));
 }
 
-void TfmMain::ShowDropped(int32_t Segment, int64_t Bytes) {
-  const std::string notice = DroppedNotice(Bytes);
-  if (Segment == FDialogue->FSegEvents)
-    AppendLineToMemo(ui->memEvents, notice);
-  else if (Segment == FDialogue->FSegModem)
-    AppendLineToMemo(ui->memModem, notice);
-  else
-    FTerminal->ShowNotice(notice);
-}
-
 void TfmMain::ClearModemViews() {
   ui->memModem->clear();
   ui->memEvents->clear();
   ui->edSend->clear();
-}
-
-void TfmMain::ClearEvents() {
-  ui->memEvents->clear();
-}
-
-void TfmMain::ClearModem() {
-  ui->memModem->clear();
 }
 
 void TfmMain::reTerminalKeyPress(char Key) {

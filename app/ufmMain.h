@@ -1,10 +1,8 @@
-// The main window: owns what lives for the whole run (settings, the device dialogue, the
-// parameter list, the page folders), runs the connect and disconnect flows, hears the current
-// connection worker's four notifications, switches between the standard view (the HTML
-// pages) and the advanced view (terminal, events and modem trace), and saves the settings at
-// exit. The dialogue itself lives in TDialogue, and what grew beside the window's own work has
-// rooms of its own (the session log, compare, programming, the advanced view's tools); the
-// handlers here keep their familiar names and forward.
+// The main window: owns what lives for the whole run (settings, the dialogue, the parameter
+// list, the page folders), runs connect and disconnect, hears the worker's notifications,
+// switches between the standard (HTML pages) and the advanced view and saves the settings at
+// exit. The dialogue lives in TDialogue; what grew beside the window has a class of its own
+// (TMain...: the advanced view, presets, compare, programming, reconnect, the session log).
 #pragma once
 
 #include <QMainWindow>
@@ -18,16 +16,16 @@
 #include "session/uDialogue.h"
 #include "session/uSavedSettings.h"
 
-class QMenu;
-class QPlainTextEdit;
-class TFindBar;
 class TfmAbout;
 class TfmConnectProgress;
 class TfmConnectWizard;
 class THtmlView;
 class TMainCompare;
+class TMainPresets;
 class TMainProgramming;
+class TMainReconnect;
 class TMainSessionLog;
+class TMainAdvancedView;
 class TOrvaneRegistry;
 class TTerminalDispatcher;
 class TTerminalView;
@@ -65,9 +63,6 @@ class TfmMain : public QMainWindow {
   void EnableDeviceActions(bool Enabled);
   void SetStatusText(const std::string& Text);
 
-  // Beside the status panels after the line dropped without a Disconnect.
-  static constexpr const char16_t* kDroppedHint = u"Line dropped \u2014 Reconnect (Ctrl+R)";
-
   void DispatcherOpened(TTerminalDispatcher* Sender);
   void DispatcherClosed(TTerminalDispatcher* Sender);
   void DispatcherError(TTerminalDispatcher* Sender, const std::string& Msg);
@@ -89,8 +84,6 @@ class TfmMain : public QMainWindow {
   THtmlView* hvMain() const { return FHtmlView; }
   TTerminalView* reTerminal() const { return FTerminal; }
   const std::string& ExeFolder() const { return FExeFolder; }
-
-  // The pages and the views.
   void actStatusExecute();
   void actRegistersExecute();
   void actLoadRegistersExecute();
@@ -108,33 +101,21 @@ class TfmMain : public QMainWindow {
  private:
   void BuildViews();
   void WireActions();
-  void WirePopupMenus();
-  void WireViewTools();
   void WireRooms();
   void TellIgnoredSettings();
   void StartConnection(TTerminalDispatcher* Dispatcher);
-  void EnableReconnect();
-  void SetStandingHint(const QString& Hint);
-  bool IsSerial(TTerminalDispatcher* Dispatcher) const;
-  std::string LogAddress() const;
   void DisarmPump();
   void ArmPump();
 
   // The dialogue.
-  void RequestVersion() { FDialogue->RequestVersion(); }
   void RestartIdleTimer() { FDialogue->RestartIdleTimer(); }
   void VersionReceived();
 
   // The views.
   void AddEvents(const std::string& Text);
   void AddModemTrace(const std::string& Text);
-  void ShowDropped(int32_t Segment, int64_t Bytes);
   void ClearModemViews();
-  void ClearEvents();
-  void ClearModem();
   void reTerminalKeyPress(char Key);
-  void actFindExecute();
-  void SaveViewAs(QPlainTextEdit* View, const std::string& Name);
   void btnSendClick();
 
   // The pages.
@@ -145,7 +126,6 @@ class TfmMain : public QMainWindow {
   void StatusReceived();
   void RegistersReceived();
   void ProgrammingDone();
-  void LoadRegistersFrom(const std::string& FileName);
   void CollectDiagnostics();
   void DiagRegistersDone();
   void DiagInfoDone();
@@ -153,23 +133,13 @@ class TfmMain : public QMainWindow {
   void ReadDevicePage(bool Registers, const char* Command, TCompletion Received);
   void ReadRegisterReply();
   void RenderReplyInTerminal();
-  std::string PresetFolder() const;
-  std::string RegistersPageText() const;
 
   std::unique_ptr<Ui::TfmMain> ui;
   THtmlView* FHtmlView = nullptr;      // hvMain, owned by its page
   TTerminalView* FTerminal = nullptr;  // reTerminal, owned by its page
   class QLabel* FStatusPanel0 = nullptr;
   class QLabel* FStatusPanel1 = nullptr;
-  class QLabel* FStatusLog = nullptr;   // shown while a session log is written
-  class QLabel* FStatusHint = nullptr;  // the hint of the menu item or button under the pointer
-  QString FStandingHint;                // shown there while no item is under the pointer
-  QMainWindow* FPanels = nullptr;       // the advanced view's terminal and side panels
-  QMenu* FPumTerminal = nullptr;
-  QMenu* FPumEvents = nullptr;
-  QMenu* FPumModem = nullptr;
-  TFindBar* FFindBar = nullptr;
-  QAction* FActTerminalStamps = nullptr;  // remembered
+  class QLabel* FStatusLog = nullptr;  // shown while a session log is written
   QTimer FTimerPump;
 
   TfmConnectWizard* FWizard = nullptr;
@@ -181,15 +151,11 @@ class TfmMain : public QMainWindow {
   std::unique_ptr<TDialogue> FDialogue;        // the fork, the splitter and the dialogue state
   std::vector<std::string> FPageFolders;
   std::string FExeFolder;
-  bool FPagesInstalled = false;
   std::string FPageVersion = "v1.00";
   std::string FPageFolder;
   TParameterList FParams;
-  std::vector<std::string> FMissingRegisters;  // the loaded preset lacks them: marked
   bool FLocalEcho = false;
   bool FDisconnecting = false;
-  bool FOpened = false;   // the current connection opened: its end unasked for is a drop
-  bool FAborted = false;  // the user aborted connecting
   std::unique_ptr<TOrvaneRegistry> FSettings;
   TSavedSettings FSaved;  // read at start-up, written at exit; the route is the last confirmed
   std::vector<std::string> FIgnoredSettings;
@@ -197,7 +163,10 @@ class TfmMain : public QMainWindow {
   bool FShownOnce = false;
   bool FDestroyed = false;
   // The rooms beside the window's own work.
+  std::unique_ptr<TMainAdvancedView> FAdvanced;
+  std::unique_ptr<TMainReconnect> FReconnect;
   std::unique_ptr<TMainSessionLog> FSessionLog;
   std::unique_ptr<TMainCompare> FCompare;
+  std::unique_ptr<TMainPresets> FPresets;
   std::unique_ptr<TMainProgramming> FProgramming;
 };

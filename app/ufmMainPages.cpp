@@ -1,28 +1,20 @@
 // The main window's standard view: the status and registers pages filled from the parameter
-// list, programming the device from the registers page, register presets, and diagnostics
-// to the clipboard.
+// list, the registers page's form handed on, and diagnostics to the clipboard.
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QLabel>
 
 #include "app/TTerminalView.h"
 #include "app/uMainCompare.h"
+#include "app/uMainPresets.h"
 #include "app/uMainProgramming.h"
-#include "app/uOtherUsersFolder.h"
 #include "app/ufmMain.h"
 #include "gui/uApplication.h"
 #include "gui/uModal.h"
 #include "htmlview/THtmlView.h"
-#include "rtl/FileBytes.h"
-#include "rtl/UserFolders.h"
 #include "session/uIncludeFiller.h"
 #include "session/uPageDialogs.h"
 #include "session/uPageFolders.h"
-#include "session/uPresetCheck.h"
-#include "session/uPresetCompare.h"
-#include "session/uPresetFolder.h"
-#include "session/uProgramCheck.h"
-#include "session/uSubmitSequence.h"
 #include "ui_ufmMain.h"
 
 void TfmMain::ShowHomePage() {
@@ -67,7 +59,7 @@ void TfmMain::ReadDevicePage(bool Registers, const char* Command, TCompletion Re
 }
 
 void TfmMain::ReadRegisterReply() {
-  FMissingRegisters.clear();
+  FPresets->ClearMarks();
   FParams.Clear();
   TResponseSplitter& splitter = FDialogue->Splitter();
   while (!splitter.IsEmpty()) FParams.AddLine(splitter.NextLine());
@@ -88,7 +80,7 @@ std::string TfmMain::hvMainInclude(const std::string& Command,
   std::string replacement;
   if (FCompare->FillTag(Command, Params, replacement)) return replacement;
   FillIncludeTag(Command, Params, FParams, replacement);
-  if (MarksMissingRegister(Command, Params, FMissingRegisters)) replacement = "class=\"fill\"";
+  FPresets->MarkTag(Command, Params, replacement);
   return replacement;
 }
 
@@ -101,7 +93,7 @@ void TfmMain::hvMainFormSubmit(const std::string& Action, const std::string&, co
   }
   // Only the compare page's own button loads its preset; any other form programs.
   if (Action == kLoadPresetAction && FCompare->ShowsPage()) {
-    if (!FCompare->PresetFile().empty()) LoadRegistersFrom(FCompare->PresetFile());
+    if (!FCompare->PresetFile().empty()) FPresets->LoadFrom(FCompare->PresetFile());
     return;
   }
   FProgramming->Submit(Results);
@@ -111,56 +103,12 @@ void TfmMain::ProgrammingDone() {
   FProgramming->LinesDone();
 }
 
-// An installed copy keeps its presets in the user's data folder even when it could write
-// into the package's own folders (run as root).
-std::string TfmMain::PresetFolder() const {
-  const std::string user = UserDataFolder();
-  if (FPagesInstalled && !user.empty()) return ::PresetFolder(user, FPageVersion, "");
-  return ::PresetFolder(FExeFolder, FPageVersion, user);
-}
-
 void TfmMain::actLoadRegistersExecute() {
-  const std::string folder = PresetFolder();
-  FSaved.RegisterFilename = folder + "/" + std::string(kPresetFileMask);
-  const QString chosen =
-      TModal::OpenFileName(this, ToQ(std::string(kOpenRegistersDialog.Title)), ToQ(folder),
-                           ToQ(QtFileFilter(kOpenRegistersDialog.Filter)),
-                           ToQ(std::string(kOpenRegistersDialog.DefaultExt)));
-  if (!chosen.isEmpty()) LoadRegistersFrom(chosen.toStdString());
-}
-
-void TfmMain::LoadRegistersFrom(const std::string& FileName) {
-  FSaved.RegisterFilename = FileName;
-  ShowWaitPage();
-  FMissingRegisters.clear();
-  FParams.LoadFromFile(FSaved.RegisterFilename);
-  FMissingRegisters = MissingRegisters(PageRegisters(RegistersPageText()), FParams);
-  ShowRegistersPage();
-  if (!FMissingRegisters.empty())
-    TModal::MessageBox(this, ToQ(MissingRegistersText(FMissingRegisters)), "Info",
-                       TModal::MB_ICONINFORMATION);
-}
-
-// The registers page's template, empty when it cannot be read (the view shows that itself).
-std::string TfmMain::RegistersPageText() const {
-  try {
-    return ReadFileBytes(FPageFolder + "/regs.htm");
-  } catch (const std::exception&) {
-    // A missing page names no registers; loading the preset goes on.
-    return {};
-  }
+  FPresets->Load();
 }
 
 void TfmMain::actSaveRegistersExecute() {
-  const std::string folder = PresetFolder();
-  const TFileDialogText& text = SaveDialogText(FRegistersShown);
-  const QString chosen =
-      TModal::SaveFileName(this, ToQ(std::string(text.Title)), ToQ(folder),
-                           ToQ(QtFileFilter(text.Filter)), ToQ(std::string(text.DefaultExt)));
-  if (chosen.isEmpty()) return;
-  const std::string file = chosen.toStdString();
-  if (!TellOtherUsersFolder(this, file, "The registers were not saved in "))
-    FParams.SaveToFile(file);
+  FPresets->Save(FRegistersShown);
 }
 
 void TfmMain::actDiagnosticsExecute() {

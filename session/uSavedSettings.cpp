@@ -2,6 +2,7 @@
 
 #include <type_traits>
 
+#include "session/uPresetFolder.h"
 #include "settings/uRegistry.h"
 
 namespace {
@@ -89,4 +90,18 @@ void WriteSavedSettings(TOrvaneRegistry& Store, const TSavedSettings& Settings) 
     else
       Store.WriteInteger(setting.Name, std::get<int32_t>(value));
   }
+}
+
+std::string IgnoredSettingsText(const std::string& ReadOnlyFolder,
+                                const std::vector<std::string>& Ignored) {
+  std::string text;
+  if (!ReadOnlyFolder.empty())
+    text = "The settings in " + ReadOnlyFolder +
+           " are read but will not be saved: " + std::string(kOtherUsersFolder);
+  if (!Ignored.empty()) {
+    if (!text.empty()) text += "\r\n\r\n";
+    text += "These saved settings were ignored and their defaults used:";
+  }
+  for (const std::string& line : Ignored) text += "\r\n" + line;
+  return text;
 }

@@ -44,3 +44,8 @@ void ReadSavedSettings(TOrvaneRegistry& Store, TSavedSettings& Settings,
                        std::vector<std::string>& Ignored);
 // Writes every value into an open store; raises ERegistryException when the store refuses.
 void WriteSavedSettings(TOrvaneRegistry& Store, const TSavedSettings& Settings);
+
+// What the user is told once after start-up: that the settings in ReadOnlyFolder will not be
+// saved (none: "") and which values were Ignored; "" when there is nothing to tell.
+std::string IgnoredSettingsText(const std::string& ReadOnlyFolder,
+                                const std::vector<std::string>& Ignored);

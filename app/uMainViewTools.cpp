@@ -1,16 +1,14 @@
-// The advanced view's tools beyond copy and clear: Find in the terminal (Ctrl+Shift+F), events
-// and modem views (Ctrl+F), Save As... of each view's text, copying the terminal's selection
-// (Ctrl+Shift+C) and the terminal's time stamps (remembered). Ctrl+F and Ctrl+C typed in the
-// terminal are the device's.
+#include "app/uMainViewTools.h"
+
 #include <QAction>
 #include <QApplication>
+#include <QMainWindow>
 #include <QMenu>
 #include <QStandardPaths>
 
 #include "app/TFindBar.h"
 #include "app/TTerminalView.h"
 #include "app/uOtherUsersFolder.h"
-#include "app/ufmMain.h"
 #include "gui/uApplication.h"
 #include "gui/uModal.h"
 #include "rtl/AnsiText.h"
@@ -43,27 +41,34 @@ std::string MemoText(const QPlainTextEdit* Memo) {
 
 }  // namespace
 
-void TfmMain::WireViewTools() {
+TMainViewTools::TMainViewTools(QMainWindow* Window, Ui::TfmMain* Ui, TTerminalView* Terminal,
+                               const TViewMenus& Menus)
+    : FWindow(Window),
+      ui(Ui),
+      FTerminal(Terminal),
+      FPumTerminal(Menus.Terminal),
+      FPumEvents(Menus.Events),
+      FPumModem(Menus.Modem) {
   FFindBar = new TFindBar(ui->tsAdvanced);
   FFindBar->setObjectName("pnlFind");
   FFindBar->hide();
   ui->tsAdvanced->layout()->addWidget(FFindBar);
 
-  auto* find = NewAction(this, "actFind", "&Find...");
+  auto* find = NewAction(FWindow, "actFind", "&Find...");
   find->setShortcut(QKeySequence::Find);
-  for (QWidget* window : {static_cast<QWidget*>(this), static_cast<QWidget*>(ui->pnlModem),
+  for (QWidget* window : {static_cast<QWidget*>(FWindow), static_cast<QWidget*>(ui->pnlModem),
                           static_cast<QWidget*>(ui->pnlEvents)})
     window->addAction(find);  // also while a panel floats in a window of its own
   connect(find, &QAction::triggered, this, Guarded([this] { actFindExecute(); }));
 
-  auto* copy = NewAction(this, "actTerminalCopySelection", "&Copy");
+  auto* copy = NewAction(FWindow, "actTerminalCopySelection", "&Copy");
   KeyInView(copy, FTerminal, QKeySequence("Ctrl+Shift+C"));
   copy->setEnabled(false);
   connect(FTerminal, &QPlainTextEdit::copyAvailable, copy, &QAction::setEnabled);
   connect(copy, &QAction::triggered, FTerminal, &QPlainTextEdit::copy);
   FPumTerminal->insertAction(ui->actTerminalCopy, copy);
 
-  FActTerminalStamps = NewAction(this, "actTerminalStamps", "&Timestamps");
+  FActTerminalStamps = NewAction(FWindow, "actTerminalStamps", "&Timestamps");
   FActTerminalStamps->setCheckable(true);
   connect(FActTerminalStamps, &QAction::toggled, FTerminal, &TTerminalView::SetLineStamps);
 
@@ -81,12 +86,12 @@ void TfmMain::WireViewTools() {
   for (const auto& v : views) {
     QPlainTextEdit* view = v.View;
     const QString title = v.Title;
-    auto* findIn = NewAction(this, v.FindName, "&Find...");
+    auto* findIn = NewAction(FWindow, v.FindName, "&Find...");
     if (view == FTerminal)
       KeyInView(findIn, FTerminal, QKeySequence("Ctrl+Shift+F"));
     else  // the window's Find serves these views: the menu only names its key
       findIn->setText("&Find...\t" + find->shortcut().toString(QKeySequence::NativeText));
-    auto* saveAs = NewAction(this, v.SaveName, "Save &As...");
+    auto* saveAs = NewAction(FWindow, v.SaveName, "Save &As...");
     connect(findIn, &QAction::triggered, this,
             [this, view, title] { FFindBar->Open(view, title); });
     connect(saveAs, &QAction::triggered, this,
@@ -101,7 +106,7 @@ void TfmMain::WireViewTools() {
 // Ctrl+F finds in the view that has the focus, else in the one found in last, else in the
 // terminal; only while the advanced view is up. In the terminal it reaches this only while no
 // device listens there.
-void TfmMain::actFindExecute() {
+void TMainViewTools::actFindExecute() {
   if (!ui->actAdvanced->isChecked()) return;
   const QWidget* focus = QApplication::focusWidget();
   QPlainTextEdit* target = FFindBar->Target() ? FFindBar->Target() : FTerminal;
@@ -113,13 +118,13 @@ void TfmMain::actFindExecute() {
                                                    : "modem");
 }
 
-void TfmMain::SaveViewAs(QPlainTextEdit* View, const std::string& Name) {
+void TMainViewTools::SaveViewAs(QPlainTextEdit* View, const std::string& Name) {
   const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
   const QString chosen =
-      TModal::SaveFileName(this, "Save As", folder + "/" + QString::fromStdString(Name) + ".txt",
+      TModal::SaveFileName(FWindow, "Save As", folder + "/" + QString::fromStdString(Name) + ".txt",
                            "Text files (*.txt);;All files (*)", "txt");
   if (chosen.isEmpty() ||
-      TellOtherUsersFolder(this, chosen.toStdString(), "The text was not saved in "))
+      TellOtherUsersFolder(FWindow, chosen.toStdString(), "The text was not saved in "))
     return;
   std::string text = View == FTerminal ? FTerminal->TerminalText() : MemoText(View);
   if (!text.empty() && text.back() != '\n') text += '\n';
