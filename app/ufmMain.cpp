@@ -24,7 +24,6 @@
 #include "session/uEventStamp.h"
 #include "session/uModemStrings.h"
 #include "session/uPageFolders.h"
-#include "session/uPresetFolder.h"
 #include "session/uViewLimits.h"
 #include "settings/uRegistry.h"
 #include "ui_ufmMain.h"
