@@ -1,15 +1,18 @@
 #include "app/ufmMain.h"
 
 #include <QCloseEvent>
-#include <QDockWidget>
 #include <QLabel>
-#include <QMenu>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 
-#include "app/TMemoView.h"
 #include "app/TTerminalView.h"
+#include "app/uMainAdvancedView.h"
+#include "app/uMainCompare.h"
 #include "app/uMainLook.h"
+#include "app/uMainPresets.h"
+#include "app/uMainProgramming.h"
+#include "app/uMainReconnect.h"
+#include "app/uMainSessionLog.h"
 #include "dialogs/ufmAbout.h"
 #include "dialogs/ufmConnectProgress.h"
 #include "dialogs/ufmConnectWizard.h"
@@ -21,8 +24,6 @@
 #include "session/uEventStamp.h"
 #include "session/uModemStrings.h"
 #include "session/uPageFolders.h"
-#include "session/uPresetFolder.h"
-#include "session/uSessionLog.h"
 #include "session/uViewLimits.h"
 #include "settings/uRegistry.h"
 #include "ui_ufmMain.h"
@@ -37,17 +38,21 @@ TfmMain::TfmMain(const std::string& ProgramFolder, QWidget* Parent)
   ui->setupUi(this);
   const std::string exeFolder = ProgramFolder.empty() ? ::ProgramFolder() : ProgramFolder;
   FExeFolder = PageTemplateFolder(exeFolder);
-  FPagesInstalled = PagesInstalled(FExeFolder, exeFolder);
   BuildViews();
   WireActions();
-  WirePopupMenus();
-  WireViewTools();
   FTimerPump.setObjectName("timerPump");
   FTimerPump.setInterval(100);
   FTimerPump.setSingleShot(true);  // re-armed as every tick ends
   connect(&FTimerPump, &QTimer::timeout, this, Guarded([this] { timerPumpTimer(); }));
+  TPresetsHost presets;
+  presets.ShowWaitPage = [this] { ShowWaitPage(); };
+  presets.ShowRegistersPage = [this] { ShowRegistersPage(); };
+  const TPresetsPlace place{FExeFolder, FPageVersion, FPageFolder,
+                            PagesInstalled(FExeFolder, exeFolder)};
+  FPresets = std::make_unique<TMainPresets>(this, FParams, place, FSaved.RegisterFilename,
+                                            std::move(presets));
   FormCreate();
-  RestoreWindowLayout(this, FPanels, FLayout);
+  FAdvanced->Restore({FSaved.WindowPlacement, FSaved.PanelLayout});
 }
 
 TfmMain::~TfmMain() {
@@ -58,26 +63,21 @@ void TfmMain::UseWindows(TfmConnectWizard* Wizard, TfmConnectProgress* Progress,
   FWizard = Wizard;
   FProgress = Progress;
   FAbout = About;
-  EnableReconnect();
+  FReconnect->Offer(FDispatcher != nullptr);
 }
 
 void TfmMain::BuildViews() {
   FHtmlView = new THtmlView(ui->tsHtml);
   FHtmlView->setObjectName("hvMain");
   ui->tsHtml->layout()->addWidget(FHtmlView);
-  FTerminal = new TTerminalView(ui->tsAdvanced);
-  FTerminal->setObjectName("reTerminal");
-  ui->tsAdvanced->layout()->addWidget(FTerminal);
-  // The side panels live beside the terminal only while the advanced view is up.
-  ui->pnlModem->setParent(ui->tsAdvanced);
-  ui->pnlEvents->setParent(ui->tsAdvanced);
-  FPanels = LayOutAdvancedView(ui->tsAdvanced, FTerminal, ui->pnlModem, ui->pnlEvents);
-  StyleMemos(ui->memModem, ui->memEvents);
+  FAdvanced = std::make_unique<TMainAdvancedView>(this, ui.get());
+  FTerminal = FAdvanced->Terminal();
   FStatusPanel0 = AddStatusPanel(ui->sbMain, "sbPanel0", 200, 0);
   FStatusPanel1 = AddStatusPanel(ui->sbMain, "sbPanel1", 50, 0);
   FStatusLog = AddStatusPanel(ui->sbMain, "sbLog", 0, 0);
   FStatusLog->hide();
-  FStatusHint = AddStatusPanel(ui->sbMain, "sbHint", 0, 1);
+  FReconnect = std::make_unique<TMainReconnect>(
+      ui->actReconnect, AddStatusPanel(ui->sbMain, "sbHint", 0, 1), FSaved.Route);
   resize(608, 454);
 }
 
@@ -91,40 +91,17 @@ void TfmMain::WireActions() {
   on(ui->actExit, &TfmMain::actExitExecute);
   on(ui->actAbout, &TfmMain::actAboutExecute);
   on(ui->actAdvanced, &TfmMain::actAdvancedExecute);
-  on(ui->actLogSession, &TfmMain::actLogSessionExecute);
   on(ui->actStatus, &TfmMain::actStatusExecute);
   on(ui->actRegisters, &TfmMain::actRegistersExecute);
   on(ui->actLoadRegisters, &TfmMain::actLoadRegistersExecute);
   on(ui->actSaveRegisters, &TfmMain::actSaveRegistersExecute);
-  on(ui->actCompareRegisters, &TfmMain::actCompareRegistersExecute);
   on(ui->actDiagnostics, &TfmMain::actDiagnosticsExecute);
   on(ui->actTerminalClear, &TfmMain::ResetTerminal);
-  on(ui->actEventsClear, &TfmMain::ClearEvents);
-  on(ui->actModemClear, &TfmMain::ClearModem);
-  connect(ui->actTerminalCopy, &QAction::triggered, FTerminal, &TTerminalView::CopyAll);
-  connect(ui->actEventsCopy, &QAction::triggered, ui->memEvents, &TMemoView::copy);
-  connect(ui->actModemCopy, &QAction::triggered, ui->memModem, &TMemoView::copy);
   connect(FTerminal, &TTerminalView::KeyTyped, this,
           Guarded([this](char Key) { reTerminalKeyPress(Key); }));
   connect(ui->btnSend, &QPushButton::clicked, this, Guarded([this] { btnSendClick(); }));
   connect(ui->edSend, &QLineEdit::returnPressed, this, Guarded([this] { btnSendClick(); }));
   SetActionIcons(ui.get());
-}
-
-void TfmMain::WirePopupMenus() {
-  auto popup = [this](QWidget* view, const char* name, QAction* copy, QAction* clear) {
-    auto* menu = new QMenu(this);
-    menu->setObjectName(name);
-    menu->addAction(copy);
-    menu->addAction(clear);
-    view->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(view, &QWidget::customContextMenuRequested, menu,
-            [menu, view](const QPoint& At) { menu->popup(view->mapToGlobal(At)); });
-    return menu;
-  };
-  FPumTerminal = popup(FTerminal, "pumTerminal", ui->actTerminalCopy, ui->actTerminalClear);
-  FPumEvents = popup(ui->memEvents, "pumEvents", ui->actEventsCopy, ui->actEventsClear);
-  FPumModem = popup(ui->memModem, "pumModem", ui->actModemCopy, ui->actModemClear);
 }
 
 void TfmMain::FormCreate() {
@@ -141,12 +118,12 @@ void TfmMain::FormCreate() {
     if (FProgress) FProgress->CloseSoon();
   };
   host.LoggedIn = [this] { VersionReceived(); };
-  host.Dropped = [this](int32_t Segment, int64_t Bytes) { ShowDropped(Segment, Bytes); };
+  host.Dropped = [this](int32_t Segment, int64_t Bytes) {
+    FAdvanced->ShowDropped(*FDialogue, Segment, Bytes);
+  };
   host.RequestFailed = [this](const std::string& Why) { SetStatusText(Why); };
   FDialogue = std::make_unique<TDialogue>(FParams, std::move(host));
-  FSessionLog = std::make_unique<TSessionLog>();
-  FSessionLog->OnFailed = [this](const std::string& Error) { SessionLogFailed(Error); };
-  FDialogue->SetLog(FSessionLog.get());
+  WireRooms();
   FPageFolder = FExeFolder + FPageVersion;
   FPageFolders = ListPageFolders(FExeFolder);
   FHtmlView->SetPageRoot(FExeFolder);
@@ -165,66 +142,29 @@ void TfmMain::LoadSettings() {
   FSettings->Open();
   FSettingsReadOnly = FSettings->ReadOnly();
   // A value of the wrong type counts as missing; the user hears about it once, after start-up.
-  auto guarded = [this](const char* Name, auto Read) {
-    try {
-      Read();
-    } catch (const ERegistryException& e) {
-      FIgnoredSettings.push_back(std::string(Name) + ": " + e.what());
-    }
-  };
-  guarded("RegisterFilename",
-          [this] { FRegisterFilename = FSettings->ReadString("RegisterFilename", ""); });
-  guarded("Connection", [this] { FConnection = FSettings->ReadString("Connection", ""); });
-  guarded("ComPort", [this] { FComPort = FSettings->ReadInteger("ComPort", -1); });
-  guarded("IP", [this] { FHost = FSettings->ReadString("IP", ""); });
-  guarded("Method", [this] { FMethod = FSettings->ReadInteger("Method", 0); });
-  guarded("SerialServer", [this] { FSerialServer = FSettings->ReadString("SerialServer", ""); });
-  guarded("SerialThroughServer",
-          [this] { FThroughServer = FSettings->ReadInteger("SerialThroughServer", 0) != 0; });
-  guarded("WindowPlacement",
-          [this] { FLayout.Placement = FSettings->ReadString("WindowPlacement", ""); });
-  guarded("PanelLayout", [this] { FLayout.Panels = FSettings->ReadString("PanelLayout", ""); });
-  guarded("LogSession",
-          [this] { ui->actLogSession->setChecked(FSettings->ReadInteger("LogSession", 0) != 0); });
-  guarded("TerminalTimestamps", [this] {
-    FActTerminalStamps->setChecked(FSettings->ReadInteger("TerminalTimestamps", 0) != 0);
-  });
-  guarded("LogFolder", [this] { FLogFolder = FSettings->ReadString("LogFolder", ""); });
+  ReadSavedSettings(*FSettings, FSaved, FIgnoredSettings);
   FSettings->Close();
+  ui->actLogSession->setChecked(FSaved.LogSession);
+  FAdvanced->Timestamps()->setChecked(FSaved.TerminalTimestamps);
 }
 
 void TfmMain::SaveSettings() {
   FSettings->Open();
   if (FSettings->ReadOnly()) return FSettings->Close();  // said once, at start-up
-  FSettings->WriteString("RegisterFilename", FRegisterFilename);
-  FSettings->WriteString("Connection", FConnection);
-  FSettings->WriteInteger("ComPort", FComPort);
-  FSettings->WriteString("IP", FHost);
-  FSettings->WriteInteger("Method", FMethod);
-  FSettings->WriteString("SerialServer", FSerialServer);
-  FSettings->WriteInteger("SerialThroughServer", FThroughServer ? 1 : 0);
-  FLayout = CaptureWindowLayout(this, FPanels);
-  FSettings->WriteString("WindowPlacement", FLayout.Placement);
-  FSettings->WriteString("PanelLayout", FLayout.Panels);
-  FSettings->WriteInteger("LogSession", ui->actLogSession->isChecked() ? 1 : 0);
-  FSettings->WriteString("LogFolder", FLogFolder);
-  FSettings->WriteInteger("TerminalTimestamps", FActTerminalStamps->isChecked() ? 1 : 0);
+  const TWindowLayout layout = FAdvanced->Layout();
+  FSaved.WindowPlacement = layout.Placement;
+  FSaved.PanelLayout = layout.Panels;
+  FSaved.LogSession = ui->actLogSession->isChecked();
+  FSaved.TerminalTimestamps = FAdvanced->Timestamps()->isChecked();
+  WriteSavedSettings(*FSettings, FSaved);
   FSettings->Close();
 }
 
 void TfmMain::TellIgnoredSettings() {
-  if (FIgnoredSettings.empty() && !FSettingsReadOnly) return;
-  std::string text;
-  if (FSettingsReadOnly)
-    text = "The settings in " + FSettings->Folder() +
-           " are read but will not be saved: " + std::string(kOtherUsersFolder);
-  if (!FIgnoredSettings.empty()) {
-    if (!text.empty()) text += "\r\n\r\n";
-    text += "These saved settings were ignored and their defaults used:";
-  }
-  for (const std::string& line : FIgnoredSettings) text += "\r\n" + line;
+  const std::string text =
+      IgnoredSettingsText(FSettingsReadOnly ? FSettings->Folder() : "", FIgnoredSettings);
   FIgnoredSettings.clear();
-  TModal::MessageBox(this, ToQ(text), "Info", TModal::MB_ICONINFORMATION);
+  if (!text.empty()) TModal::MessageBox(this, ToQ(text), "Info", TModal::MB_ICONINFORMATION);
 }
 
 // A hint goes beside the status panels: the status bar's own message would hide them. Once the
@@ -232,13 +172,8 @@ void TfmMain::TellIgnoredSettings() {
 bool TfmMain::event(QEvent* Event) {
   if (Event->type() != QEvent::StatusTip) return QMainWindow::event(Event);
   const QString tip = static_cast<QStatusTipEvent*>(Event)->tip();
-  FStatusHint->setText(tip.isEmpty() ? FStandingHint : tip);
+  FReconnect->ShowTip(tip);
   return true;
-}
-
-void TfmMain::SetStandingHint(const QString& Hint) {
-  FStandingHint = Hint;
-  FStatusHint->setText(Hint);
 }
 
 void TfmMain::showEvent(QShowEvent* Event) {
@@ -284,6 +219,40 @@ void TfmMain::FormDestroy() {
   FSessionLog->Close();
 }
 
+void TfmMain::WireRooms() {
+  FSessionLog =
+      std::make_unique<TMainSessionLog>(this, ui->actLogSession, FStatusLog, FSaved.LogFolder,
+                                        [this] { return FReconnect->Address(FDispatcher); });
+  FDialogue->SetLog(&FSessionLog->Log());
+  connect(ui->actLogSession, &QAction::triggered, this,
+          Guarded([this] { FSessionLog->Toggled(FDispatcher != nullptr); }));
+  TCompareHost compare;
+  compare.ReadRegisters = [this](TCompletion Received) {
+    ReadDevicePage(true, "r?", std::move(Received));
+  };
+  compare.TakeRegisters = [this] {
+    ReadRegisterReply();
+    return !FDialogue->LastRequestTimedOut();
+  };
+  compare.ShowHomePage = [this] { ShowHomePage(); };
+  FCompare =
+      std::make_unique<TMainCompare>(this, FHtmlView, FParams, *FPresets, std::move(compare));
+  connect(ui->actCompareRegisters, &QAction::triggered, this,
+          Guarded([this] { FCompare->Start(); }));
+  TProgrammingHost programming;
+  programming.SetStatusText = [this](const std::string& Text) { SetStatusText(Text); };
+  programming.ShowWaitPage = [this] { ShowWaitPage(); };
+  programming.ShowHomePage = [this] { ShowHomePage(); };
+  programming.ShowRegisters = [this] {
+    FRegistersShown = true;
+    ShowRegistersPage();
+  };
+  programming.Starting = [this] { FPresets->ClearMarks(); };
+  programming.LinesDone = [this] { ProgrammingDone(); };
+  FProgramming =
+      std::make_unique<TMainProgramming>(this, *FDialogue, FParams, std::move(programming));
+}
+
 void TfmMain::actExitExecute() {
   close();
 }
@@ -321,56 +290,32 @@ void TfmMain::SetStatusText(const std::string& Text) {
   FStatusPanel0->setText(ToQ(Text));
 }
 
-// Connect and disconnect ---------------------------------------------------------------------
-
 void TfmMain::actConnectExecute() {
   ShowHomePage();
   FDisconnecting = false;
   if (!FWizard) return;
-  FWizard->Connection = FConnection;
-  FWizard->ComPort = FComPort;
-  FWizard->Host = FHost;
-  FWizard->Method = FMethod;
-  FWizard->SerialServer = FSerialServer;
-  FWizard->ThroughServer = FThroughServer;
+  FWizard->Route = FSaved.Route;
   if (TModal::Exec(FWizard) != QDialog::Accepted || !FWizard->Dispatcher) return;
-  FConnection = FWizard->Connection;
-  FComPort = FWizard->ComPort;
-  FHost = FWizard->Host;
-  FMethod = FWizard->Method;
-  FSerialServer = FWizard->SerialServer;
-  FThroughServer = FWizard->ThroughServer;
+  FSaved.Route = FWizard->Route;
   TTerminalDispatcher* dispatcher = FWizard->Dispatcher;
   FWizard->Dispatcher = nullptr;
   StartConnection(dispatcher);
 }
 
-// The last route and its settings, as the wizard would take them, without showing it.
 void TfmMain::actReconnectExecute() {
-  if (FDispatcher || !FWizard ||
-      !TfmConnectWizard::RouteComplete(FMethod, FHost, FComPort, FConnection, FThroughServer,
-                                       FSerialServer))
-    return;
+  if (FDispatcher || !FProgress || !FSaved.Route.Complete()) return;
   FDisconnecting = false;
-  FWizard->Connection = FConnection;
-  FWizard->ComPort = FComPort;
-  FWizard->Host = FHost;
-  FWizard->Method = FMethod;
-  FWizard->SerialServer = FSerialServer;
-  FWizard->ThroughServer = FThroughServer;
-  StartConnection(FWizard->CreateDispatcher());
+  StartConnection(FReconnect->MakeWorker());
 }
 
 void TfmMain::StartConnection(TTerminalDispatcher* Dispatcher) {
   ShowWaitPage();
   SetStatusText("Connecting...");
-  SetStandingHint({});
-  FOpened = false;
-  FAborted = false;
+  FReconnect->Starting();
   FDispatcher = Dispatcher;
   FTerminal->SetDeviceListens(true);
   FDialogue->Reset(FDispatcher);
-  StartSessionLog();
+  FSessionLog->ConnectionStarting();
   FDispatcher->OnOpened = Guarded([this](TTerminalDispatcher* d) { DispatcherOpened(d); });
   FDispatcher->OnClosed = Guarded([this](TTerminalDispatcher* d) { DispatcherClosed(d); });
   FDispatcher->OnStatus =
@@ -386,44 +331,30 @@ void TfmMain::StartConnection(TTerminalDispatcher* Dispatcher) {
   FDispatcher->Resume();
   ui->actDisconnect->setEnabled(true);
   ui->actConnect->setEnabled(false);
-  EnableReconnect();
-}
-
-// Offered whenever no connection is up and the last route is known.
-void TfmMain::EnableReconnect() {
-  ui->actReconnect->setEnabled(
-      !FDispatcher && TfmConnectWizard::RouteComplete(FMethod, FHost, FComPort, FConnection,
-                                                      FThroughServer, FSerialServer));
 }
 
 void TfmMain::actDisconnectExecute() {
   ui->actDisconnect->setEnabled(false);
   FDisconnecting = true;
   SetStatusText("Disconnecting...");
-  if (FDispatcher) FDialogue->Disconnect(IsSerial(FDispatcher));
-}
-
-bool TfmMain::IsSerial(TTerminalDispatcher* Dispatcher) const {
-  return dynamic_cast<TComPortDispatcher*>(Dispatcher) != nullptr;
+  if (FDispatcher) FDialogue->Disconnect(dynamic_cast<TComPortDispatcher*>(FDispatcher));
 }
 
 void TfmMain::DispatcherOpened(TTerminalDispatcher* Sender) {
   if (Sender != FDispatcher || !FDispatcher) return;
   FProgress->AddProgress("Opened");
   FProgress->CloseSoon();
-  FOpened = true;
+  FReconnect->Opened();
   ArmPump();
   std::string connection;
   if (auto* serial = dynamic_cast<TComPortDispatcher*>(Sender)) {
     ClearModemViews();
-    ui->pnlModem->show();
-    ui->pnlEvents->show();
+    FAdvanced->ShowSidePanels(true);
     FLocalEcho = false;
     connection = serial->PortName();
     FDialogue->Opened(true);
   } else {
-    ui->pnlModem->hide();
-    ui->pnlEvents->hide();
+    FAdvanced->ShowSidePanels(false);
     FLocalEcho = true;
     connection = static_cast<TTCPDispatcher*>(Sender)->GetHost();
     FDialogue->Opened(false);
@@ -452,25 +383,23 @@ void TfmMain::DispatcherClosed(TTerminalDispatcher* Sender) {
   FDialogue->Closed();  // the device's last words still reach the views
   FDispatcher = nullptr;
   FTerminal->SetDeviceListens(false);
-  FProgramming = false;
+  FProgramming->Reset();
   DisarmPump();
   const bool login = FDialogue->State() == ssLogin;
   if (login)
     TModal::MessageBox(this, "Check the password, and try again", "Info",
                        TModal::MB_OK | TModal::MB_ICONINFORMATION);
   EnableDeviceActions(false);
-  EnableReconnect();
   if (FHtmlView->CurrentFile().find("wait.htm") != std::string::npos || FDisconnecting)
     ShowHomePage();
   SetStatusText("Not connected");
   FStatusPanel1->clear();
-  const bool dropped = FOpened && !FDisconnecting && !FAborted && !login;
-  if (dropped) SetStandingHint(QString::fromUtf16(kDroppedHint));
+  FReconnect->Closed(FDisconnecting || login);
 }
 
 void TfmMain::ProgressAbort(TfmConnectProgress*) {
   if (!FDispatcher) return;
-  FAborted = true;
+  FReconnect->Aborted();
   SetStatusText("Aborting...");
   FDispatcher->Abort();
 }
@@ -478,8 +407,6 @@ void TfmMain::ProgressAbort(TfmConnectProgress*) {
 void TfmMain::ProgressPassword(TfmConnectProgress*, const std::string& Password) {
   if (FDispatcher) FDialogue->SendPassword(Password);
 }
-
-// The dialogue ------------------------------------------------------------------------------
 
 void TfmMain::DisarmPump() {
   FTimerPump.stop();
@@ -514,8 +441,6 @@ void TfmMain::VersionReceived() {
   ShowHomePage();
 }
 
-// The views ---------------------------------------------------------------------------------
-
 void TfmMain::TerminalWrite(const std::string& Text) {
   FTerminal->TerminalWrite(Text);
 }
@@ -533,28 +458,10 @@ void TfmMain::AddModemTrace(const std::string& Text) {
   if (HasModemStrings(Text)) AppendToMemo(ui->memModem, ExtractModemStrings(Text));
 }
 
-void TfmMain::ShowDropped(int32_t Segment, int64_t Bytes) {
-  const std::string notice = DroppedNotice(Bytes);
-  if (Segment == FDialogue->FSegEvents)
-    AppendLineToMemo(ui->memEvents, notice);
-  else if (Segment == FDialogue->FSegModem)
-    AppendLineToMemo(ui->memModem, notice);
-  else
-    FTerminal->ShowNotice(notice);
-}
-
 void TfmMain::ClearModemViews() {
   ui->memModem->clear();
   ui->memEvents->clear();
   ui->edSend->clear();
-}
-
-void TfmMain::ClearEvents() {
-  ui->memEvents->clear();
-}
-
-void TfmMain::ClearModem() {
-  ui->memModem->clear();
 }
 
 void TfmMain::reTerminalKeyPress(char Key) {

@@ -1,9 +1,8 @@
-// The main window: owns what lives for the whole run (settings, the device dialogue, the
-// parameter list, the page folders), runs the connect and disconnect flows, hears the current
-// connection worker's four notifications, switches between the standard view (the HTML
-// pages) and the advanced view (terminal, events and modem trace), and saves the settings at
-// exit. The dialogue itself lives in TDialogue; the handlers here keep their familiar names
-// and forward.
+// The main window: owns what lives for the whole run (settings, the dialogue, the parameter
+// list, the page folders), runs connect and disconnect, hears the worker's notifications,
+// switches between the standard (HTML pages) and the advanced view and saves the settings at
+// exit. The dialogue lives in TDialogue; what grew beside the window has a class of its own
+// (TMain...: the advanced view, presets, compare, programming, reconnect, the session log).
 #pragma once
 
 #include <QMainWindow>
@@ -13,21 +12,21 @@
 #include <string>
 #include <vector>
 
-#include "app/uWindowLayout.h"
 #include "params/uStorage.h"
 #include "session/uDialogue.h"
-#include "session/uPresetCompare.h"
-#include "session/uSubmitSequence.h"
+#include "session/uSavedSettings.h"
 
-class QMenu;
-class TFindBar;
-class TLineView;
 class TfmAbout;
 class TfmConnectProgress;
 class TfmConnectWizard;
 class THtmlView;
+class TMainCompare;
+class TMainPresets;
+class TMainProgramming;
+class TMainReconnect;
+class TMainSessionLog;
+class TMainAdvancedView;
 class TOrvaneRegistry;
-class TSessionLog;
 class TTerminalDispatcher;
 class TTerminalView;
 
@@ -59,14 +58,10 @@ class TfmMain : public QMainWindow {
   void actExitExecute();
   void actAboutExecute();
   void actAdvancedExecute();
-  void actLogSessionExecute();
   void UpdateView();
   void ShowStandardView();
   void EnableDeviceActions(bool Enabled);
   void SetStatusText(const std::string& Text);
-
-  // Beside the status panels after the line dropped without a Disconnect.
-  static constexpr const char16_t* kDroppedHint = u"Line dropped \u2014 Reconnect (Ctrl+R)";
 
   void DispatcherOpened(TTerminalDispatcher* Sender);
   void DispatcherClosed(TTerminalDispatcher* Sender);
@@ -75,64 +70,28 @@ class TfmMain : public QMainWindow {
   void ProgressAbort(TfmConnectProgress* Sender);
   void ProgressPassword(TfmConnectProgress* Sender, const std::string& Password);
 
-  // The dialogue.
   void timerPumpTimer();
   bool SendCommand(const std::string& Text, uint32_t Timeout, TCompletion Completion);
-  void RequestVersion() { FDialogue->RequestVersion(); }
-  void RestartIdleTimer() { FDialogue->RestartIdleTimer(); }
-  void VersionReceived();
 
-  // The views.
-  void TerminalWrite(const std::string& Text);
-  void ResetTerminal();
-  void AddEvents(const std::string& Text);
-  void AddModemTrace(const std::string& Text);
-  void ShowDropped(int32_t Segment, int64_t Bytes);
-  void ClearModemViews();
-  void ClearEvents();
-  void ClearModem();
-  void reTerminalKeyPress(char Key);
-  void actFindExecute();
-  void SaveViewAs(TLineView* View, const std::string& Name);
-  void btnSendClick();
-
-  // The pages.
-  void ShowHomePage();
-  void ShowWaitPage();
-  void ShowInfoPage();
-  void ShowRegistersPage();
-  void SelectPageFolder();
-  void actStatusExecute();
-  void actRegistersExecute();
-  void StatusReceived();
-  void RegistersReceived();
   std::string hvMainInclude(const std::string& Command, const std::vector<std::string>& Params);
   void hvMainFormSubmit(const std::string& Action, const std::string& Target,
                         const std::string& EncType, const std::string& Method,
                         const std::vector<std::string>& Results);
-  void ProgrammingDone();
-  void ProgrammingReadBack(bool RunTimedOut);
-  void actLoadRegistersExecute();
-  void actSaveRegistersExecute();
-  bool TellOtherUsersFolder(const std::string& File, const std::string& NotSaved);
-  void actCompareRegistersExecute();
-  void CompareReceived();
-  void LoadRegistersFrom(const std::string& FileName);
-  void actDiagnosticsExecute();
-  void CollectDiagnostics();
-  void DiagRegistersDone();
-  void DiagInfoDone();
-  void DiagDumpDone();
 
   TTerminalDispatcher* CurrentDispatcher() const { return FDispatcher; }
   TDialogue& Dialogue() { return *FDialogue; }
   TParameterList& Params() { return FParams; }
   THtmlView* hvMain() const { return FHtmlView; }
   TTerminalView* reTerminal() const { return FTerminal; }
-  TSessionLog& SessionLog() { return *FSessionLog; }
-  QTimer* timerPump() { return &FTimerPump; }
-  const std::string& PageVersion() const { return FPageVersion; }
   const std::string& ExeFolder() const { return FExeFolder; }
+  void actStatusExecute();
+  void actRegistersExecute();
+  void actLoadRegistersExecute();
+  void actSaveRegistersExecute();
+  void actDiagnosticsExecute();
+  void ShowHomePage();
+  void TerminalWrite(const std::string& Text);
+  void ResetTerminal();
 
  protected:
   bool event(QEvent* Event) override;
@@ -142,43 +101,45 @@ class TfmMain : public QMainWindow {
  private:
   void BuildViews();
   void WireActions();
-  void WirePopupMenus();
-  void WireViewTools();
+  void WireRooms();
   void TellIgnoredSettings();
   void StartConnection(TTerminalDispatcher* Dispatcher);
-  void EnableReconnect();
-  void SetStandingHint(const QString& Hint);
-  bool IsSerial(TTerminalDispatcher* Dispatcher) const;
   void DisarmPump();
   void ArmPump();
+
+  // The dialogue.
+  void RestartIdleTimer() { FDialogue->RestartIdleTimer(); }
+  void VersionReceived();
+
+  // The views.
+  void AddEvents(const std::string& Text);
+  void AddModemTrace(const std::string& Text);
+  void ClearModemViews();
+  void reTerminalKeyPress(char Key);
+  void btnSendClick();
+
+  // The pages.
+  void ShowWaitPage();
+  void ShowInfoPage();
+  void ShowRegistersPage();
+  void SelectPageFolder();
+  void StatusReceived();
+  void RegistersReceived();
+  void ProgrammingDone();
+  void CollectDiagnostics();
+  void DiagRegistersDone();
+  void DiagInfoDone();
+  void DiagDumpDone();
   void ReadDevicePage(bool Registers, const char* Command, TCompletion Received);
   void ReadRegisterReply();
   void RenderReplyInTerminal();
-  std::string PresetFolder() const;
-  std::string RegistersPageText() const;
-  std::string ComparePage() const;
-  bool ShowsComparePage() const;
-  void StartSessionLog();
-  void OpenSessionLog();
-  void SessionLogFailed(const std::string& Error);
-  void ShowLogPanel();
-  std::string LogFolder() const;
-  std::string LogAddress() const;
 
   std::unique_ptr<Ui::TfmMain> ui;
   THtmlView* FHtmlView = nullptr;      // hvMain, owned by its page
   TTerminalView* FTerminal = nullptr;  // reTerminal, owned by its page
   class QLabel* FStatusPanel0 = nullptr;
   class QLabel* FStatusPanel1 = nullptr;
-  class QLabel* FStatusLog = nullptr;   // shown while a session log is written
-  class QLabel* FStatusHint = nullptr;  // the hint of the menu item or button under the pointer
-  QString FStandingHint;                // shown there while no item is under the pointer
-  QMainWindow* FPanels = nullptr;       // the advanced view's terminal and side panels
-  QMenu* FPumTerminal = nullptr;
-  QMenu* FPumEvents = nullptr;
-  QMenu* FPumModem = nullptr;
-  TFindBar* FFindBar = nullptr;
-  QAction* FActTerminalStamps = nullptr;  // remembered
+  class QLabel* FStatusLog = nullptr;  // shown while a session log is written
   QTimer FTimerPump;
 
   TfmConnectWizard* FWizard = nullptr;
@@ -188,37 +149,24 @@ class TfmMain : public QMainWindow {
   bool FRegistersShown = false;
   TTerminalDispatcher* FDispatcher = nullptr;  // frees itself when its thread ends
   std::unique_ptr<TDialogue> FDialogue;        // the fork, the splitter and the dialogue state
-  std::unique_ptr<TSessionLog> FSessionLog;    // the dialogue writes to it while it is open
-  std::string FLogFile;                        // chosen, or named at the first connect
-  std::string FLogFolder;
   std::vector<std::string> FPageFolders;
   std::string FExeFolder;
-  bool FPagesInstalled = false;
   std::string FPageVersion = "v1.00";
   std::string FPageFolder;
   TParameterList FParams;
-  // From a submission until its read-back is compared: a second submission is refused.
-  bool FProgramming = false;
-  TSubmitPlan FProgrammed;                     // what that run sent
-  std::vector<std::string> FMissingRegisters;  // the loaded preset lacks them: marked
   bool FLocalEcho = false;
   bool FDisconnecting = false;
-  bool FOpened = false;   // the current connection opened: its end unasked for is a drop
-  bool FAborted = false;  // the user aborted connecting
-  std::unique_ptr<TParameterList> FComparePreset;  // the preset being compared with
-  std::string FComparedFile;                       // its file, which the compare page loads
-  TPresetComparison FComparison;                   // what the compare page shows
   std::unique_ptr<TOrvaneRegistry> FSettings;
-  std::string FConnection;
-  int32_t FComPort = -1;
-  std::string FHost;
-  int32_t FMethod = 0;
-  std::string FSerialServer;  // the serial route's terminal server, when ThroughServer
-  bool FThroughServer = false;
-  std::string FRegisterFilename;  // the register open dialog's file name
+  TSavedSettings FSaved;  // read at start-up, written at exit; the route is the last confirmed
   std::vector<std::string> FIgnoredSettings;
-  TWindowLayout FLayout;
   bool FSettingsReadOnly = false;  // root with another user's settings folder
   bool FShownOnce = false;
   bool FDestroyed = false;
+  // The rooms beside the window's own work.
+  std::unique_ptr<TMainAdvancedView> FAdvanced;
+  std::unique_ptr<TMainReconnect> FReconnect;
+  std::unique_ptr<TMainSessionLog> FSessionLog;
+  std::unique_ptr<TMainCompare> FCompare;
+  std::unique_ptr<TMainPresets> FPresets;
+  std::unique_ptr<TMainProgramming> FProgramming;
 };

@@ -1,25 +1,20 @@
 // The main window's standard view: the status and registers pages filled from the parameter
-// list, programming the device from the registers page, register presets, and diagnostics
-// to the clipboard.
+// list, the registers page's form handed on, and diagnostics to the clipboard.
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QLabel>
 
 #include "app/TTerminalView.h"
+#include "app/uMainCompare.h"
+#include "app/uMainPresets.h"
+#include "app/uMainProgramming.h"
 #include "app/ufmMain.h"
 #include "gui/uApplication.h"
 #include "gui/uModal.h"
 #include "htmlview/THtmlView.h"
-#include "rtl/FileBytes.h"
-#include "rtl/UserFolders.h"
 #include "session/uIncludeFiller.h"
 #include "session/uPageDialogs.h"
 #include "session/uPageFolders.h"
-#include "session/uPresetCheck.h"
-#include "session/uPresetCompare.h"
-#include "session/uPresetFolder.h"
-#include "session/uProgramCheck.h"
-#include "session/uSubmitSequence.h"
 #include "ui_ufmMain.h"
 
 void TfmMain::ShowHomePage() {
@@ -64,7 +59,7 @@ void TfmMain::ReadDevicePage(bool Registers, const char* Command, TCompletion Re
 }
 
 void TfmMain::ReadRegisterReply() {
-  FMissingRegisters.clear();
+  FPresets->ClearMarks();
   FParams.Clear();
   TResponseSplitter& splitter = FDialogue->Splitter();
   while (!splitter.IsEmpty()) FParams.AddLine(splitter.NextLine());
@@ -83,10 +78,9 @@ void TfmMain::RegistersReceived() {
 std::string TfmMain::hvMainInclude(const std::string& Command,
                                    const std::vector<std::string>& Params) {
   std::string replacement;
-  const std::string presetName = FComparedFile.substr(FComparedFile.find_last_of('/') + 1);
-  if (FillCompareTag(Command, Params, FComparison, presetName, replacement)) return replacement;
+  if (FCompare->FillTag(Command, Params, replacement)) return replacement;
   FillIncludeTag(Command, Params, FParams, replacement);
-  if (MarksMissingRegister(Command, Params, FMissingRegisters)) replacement = "class=\"fill\"";
+  FPresets->MarkTag(Command, Params, replacement);
   return replacement;
 }
 
@@ -98,127 +92,23 @@ void TfmMain::hvMainFormSubmit(const std::string& Action, const std::string&, co
     return;
   }
   // Only the compare page's own button loads its preset; any other form programs.
-  if (Action == kLoadPresetAction && ShowsComparePage()) {
-    if (!FComparedFile.empty()) LoadRegistersFrom(FComparedFile);
+  if (Action == kLoadPresetAction && FCompare->ShowsPage()) {
+    if (!FCompare->PresetFile().empty()) FPresets->LoadFrom(FCompare->PresetFile());
     return;
   }
-  // A second click while the run is out, or another request outstanding: nothing is sent,
-  // since the lines would go out without the request that frames their answers.
-  if (FProgramming || !FDialogue->CanSend()) return;
-  const TSubmitPlan plan = PlanSubmit(FParams, Results);
-  if (plan.Kind == TSubmitPlan::TKind::Refused) {
-    TModal::MessageBox(this, ToQ(plan.Message), "Error", TModal::MB_ICONERROR);
-    return;
-  }
-  if (plan.Kind == TSubmitPlan::TKind::Nothing) {
-    TModal::MessageBox(this, ToQ(plan.Message), "Info", TModal::MB_ICONINFORMATION);
-    return;
-  }
-  FProgramming = true;
-  FProgrammed = plan;
-  FMissingRegisters.clear();
-  SendSubmitPlan(
-      plan, [this](const std::string& Bytes) { FDialogue->WriteAnswered(Bytes); },
-      [this](const std::string& Text, uint32_t Timeout) {
-        SendCommand(Text, Timeout, [this] { ProgrammingDone(); });
-      });
-  SetStatusText(std::string(kProgrammingStatus));
-  ShowWaitPage();
+  FProgramming->Submit(Results);
 }
 
-// The device's answers to the lines do not say whether each took: its registers are read
-// back and compared with what was sent.
 void TfmMain::ProgrammingDone() {
-  const bool timedOut = FDialogue->LastRequestTimedOut();
-  if (!SendCommand("r?", TDialogue::CommandTimeout,
-                   [this, timedOut] { ProgrammingReadBack(timedOut); })) {
-    FProgramming = false;
-    ShowHomePage();
-  }
-}
-
-void TfmMain::ProgrammingReadBack(bool RunTimedOut) {
-  FProgramming = false;
-  const bool readBackComplete = !FDialogue->LastRequestTimedOut();
-  std::vector<std::string> reply;
-  TResponseSplitter& splitter = FDialogue->Splitter();
-  while (!splitter.IsEmpty()) reply.push_back(splitter.NextLine());
-  TParameterList held;
-  for (const std::string& line : reply) held.AddLine(line);
-  const std::string error =
-      ProgrammingErrorText(RunTimedOut || !readBackComplete, CompareProgrammed(FProgrammed, held));
-  SetStatusText(std::string(kProgrammedStatus));
-  if (error.empty()) {
-    ShowHomePage();
-    return;
-  }
-  if (readBackComplete) {
-    FParams.Clear();  // the reply's own lines keep the device's highlight marks
-    for (const std::string& line : reply) FParams.AddLine(line);
-  }
-  FRegistersShown = true;
-  ShowRegistersPage();
-  TModal::MessageBox(this, ToQ(error), "Error", TModal::MB_ICONERROR);
-}
-
-// An installed copy keeps its presets in the user's data folder even when it could write
-// into the package's own folders (run as root).
-std::string TfmMain::PresetFolder() const {
-  const std::string user = UserDataFolder();
-  if (FPagesInstalled && !user.empty()) return ::PresetFolder(user, FPageVersion, "");
-  return ::PresetFolder(FExeFolder, FPageVersion, user);
+  FProgramming->LinesDone();
 }
 
 void TfmMain::actLoadRegistersExecute() {
-  const std::string folder = PresetFolder();
-  FRegisterFilename = folder + "/" + std::string(kPresetFileMask);
-  const QString chosen =
-      TModal::OpenFileName(this, ToQ(std::string(kOpenRegistersDialog.Title)), ToQ(folder),
-                           ToQ(QtFileFilter(kOpenRegistersDialog.Filter)),
-                           ToQ(std::string(kOpenRegistersDialog.DefaultExt)));
-  if (!chosen.isEmpty()) LoadRegistersFrom(chosen.toStdString());
-}
-
-void TfmMain::LoadRegistersFrom(const std::string& FileName) {
-  FRegisterFilename = FileName;
-  ShowWaitPage();
-  FMissingRegisters.clear();
-  FParams.LoadFromFile(FRegisterFilename);
-  FMissingRegisters = MissingRegisters(PageRegisters(RegistersPageText()), FParams);
-  ShowRegistersPage();
-  if (!FMissingRegisters.empty())
-    TModal::MessageBox(this, ToQ(MissingRegistersText(FMissingRegisters)), "Info",
-                       TModal::MB_ICONINFORMATION);
-}
-
-// The registers page's template, empty when it cannot be read (the view shows that itself).
-std::string TfmMain::RegistersPageText() const {
-  try {
-    return ReadFileBytes(FPageFolder + "/regs.htm");
-  } catch (const std::exception&) {
-    // A missing page names no registers; loading the preset goes on.
-    return {};
-  }
+  FPresets->Load();
 }
 
 void TfmMain::actSaveRegistersExecute() {
-  const std::string folder = PresetFolder();
-  const TFileDialogText& text = SaveDialogText(FRegistersShown);
-  const QString chosen =
-      TModal::SaveFileName(this, ToQ(std::string(text.Title)), ToQ(folder),
-                           ToQ(QtFileFilter(text.Filter)), ToQ(std::string(text.DefaultExt)));
-  if (chosen.isEmpty()) return;
-  const std::string file = chosen.toStdString();
-  if (!TellOtherUsersFolder(file, "The registers were not saved in ")) FParams.SaveToFile(file);
-}
-
-// Run as root, nothing is saved in a folder of another user: true after saying so.
-bool TfmMain::TellOtherUsersFolder(const std::string& File, const std::string& NotSaved) {
-  const std::string into = File.substr(0, File.find_last_of('/'));
-  if (!FolderOfAnotherUser(into)) return false;
-  TModal::MessageBox(this, ToQ(NotSaved + into + ": " + std::string(kOtherUsersFolder)),
-                     ToQ(std::string(kInfoTitle)), TModal::MB_ICONINFORMATION);
-  return true;
+  FPresets->Save(FRegistersShown);
 }
 
 void TfmMain::actDiagnosticsExecute() {

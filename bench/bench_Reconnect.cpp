@@ -6,6 +6,10 @@
 // cycle really connected and disconnected, never a figure. Run with xvfb-run -a (or
 // offscreen); TALLYBOX_CYCLES sets N (200), TALLYBOX_WARMUP the cycles before the baseline
 // (10), TALLYBOX_HOLD_MS how long each connection stays up once logged in (1000).
+// With an accessibility client attached, as a screen reader attaches: run it inside
+// dbus-run-session with /usr/libexec/at-spi-bus-launcher started,
+// QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 and --force-renderer-accessibility among
+// QTWEBENGINE_CHROMIUM_FLAGS.
 #include <malloc.h>
 #include <unistd.h>
 

@@ -47,10 +47,10 @@ int Run(const TCliOptions& Options) {
   std::unique_ptr<TCliCommand> command = PrepareCommand(Options);
   TCliOutput out = TCliOutput::ForStandardOutput(Options.Raw);
   std::string password;
-  if (Options.Route != TCliRoute::Serial)
+  if (Options.Route.Kind != TRouteKind::Serial)
     password = ResolvePassword(
         {Options.PasswordFile, std::getenv("TALLYBOX_PASSWORD"), kCliTerminal}, Interrupted);
-  if (Options.Route == TCliRoute::DialUp) RasLoadByName();  // before any thread starts
+  if (Options.Route.Kind == TRouteKind::DialUp) RasLoadByName();  // before any thread starts
   TLineBuffer errors(WriteErrorLine);
   std::ostream log(&errors);
   return RunOnDevice(Options, *command, password, out, log, Interrupted);

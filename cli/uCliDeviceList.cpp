@@ -71,21 +71,23 @@ class TLineReader {
       rest = Trimmed(rest.substr(0, lastWord));
     }
     if (kind == "host") {
-      device.Route = TCliRoute::Tcp;
-      device.Host = OneWord(rest, "host needs a host name or address");
+      device.Route.Kind = TRouteKind::Tcp;
+      device.Route.Host = OneWord(rest, "host needs a host name or address");
     } else if (kind == "com") {
-      device.Route = TCliRoute::Serial;
-      device.ComPort = PortNumber(OneWord(rest, "com needs a port number"));
+      device.Route.Kind = TRouteKind::Serial;
+      device.Route.ComPort = PortNumber(OneWord(rest, "com needs a port number"));
     } else if (kind == "port") {
-      device.Route = TCliRoute::Serial;
-      device.DevicePath = OneWord(rest, "port needs a device path or a terminal server's URL");
+      device.Route.Kind = TRouteKind::Serial;
+      device.Route.DevicePath =
+          OneWord(rest, "port needs a device path or a terminal server's URL");
       TNetSerialAddress address;
-      if (IsNetSerialUrl(device.DevicePath) && !ParseNetSerialUrl(device.DevicePath, address))
+      if (IsNetSerialUrl(device.Route.DevicePath) &&
+          !ParseNetSerialUrl(device.Route.DevicePath, address))
         Fail("port takes tcp://HOST:PORT or rfc2217://HOST:PORT");
     } else if (kind == "dial") {
-      device.Route = TCliRoute::DialUp;
+      device.Route.Kind = TRouteKind::DialUp;
       if (rest.empty()) Fail("dial needs a phone-book entry");
-      device.DialEntry = rest;
+      device.Route.DialEntry = rest;
     } else {
       Fail("unknown device kind \"" + kind + "\" (host, com, port or dial)");
     }
@@ -138,21 +140,19 @@ bool WindowsDeviceName(std::string Base) {
 }  // namespace
 
 std::string TFleetDevice::Name() const {
-  switch (Route) {
-    case TCliRoute::Serial:
-      return DevicePath.empty() ? "com " + std::to_string(ComPort) : "port " + DevicePath;
-    case TCliRoute::DialUp:
-      return "dial " + DialEntry;
+  switch (Route.Kind) {
+    case TRouteKind::Serial:
+      return Route.DevicePath.empty() ? "com " + std::to_string(Route.ComPort)
+                                      : "port " + Route.DevicePath;
+    case TRouteKind::DialUp:
+      return "dial " + Route.DialEntry;
     default:
-      return "host " + Host;
+      return "host " + Route.Host;
   }
 }
 
 std::string TFleetDevice::FileStem() const {
-  std::string stem = !DevicePath.empty()          ? DevicePath
-                     : Route == TCliRoute::Serial ? "COM" + std::to_string(ComPort)
-                     : Route == TCliRoute::DialUp ? DialEntry
-                                                  : Host;
+  std::string stem = Route.Name();
   for (char& c : stem)
     if (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '_';
   if (stem.starts_with(".")) stem[0] = '_';

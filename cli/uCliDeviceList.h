@@ -12,11 +12,8 @@
 
 struct TFleetDevice {
   int32_t Line = 0;  // in the list, from 1
-  TCliRoute Route = TCliRoute::None;
-  std::string Host;          // host NAME
-  int32_t ComPort = 0;       // com N
-  std::string DevicePath;    // port PATH or port URL (a terminal server)
-  std::string DialEntry;     // dial ENTRY (may hold spaces)
+  // host NAME, com N, port PATH or port URL (a terminal server), dial ENTRY (may hold spaces)
+  TRoute Route{.Kind = TRouteKind::None, .ComPort = 0};
   std::string PasswordFile;  // "" for the run's own password source
 
   // How the list names it: "host NAME", "com N", "port PATH", "dial ENTRY".

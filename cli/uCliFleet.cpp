@@ -35,14 +35,15 @@ struct TFleetJob {
 
 // Two COM numbers linked to one adapter are one port: the lane is the device a link leads to.
 std::string LaneOf(const TFleetDevice& Device) {
-  switch (Device.Route) {
-    case TCliRoute::Serial: {
-      const std::string path = ComDevicePath(Device.ComPort, TSerialFolders::FromEnvironment().Dev);
+  switch (Device.Route.Kind) {
+    case TRouteKind::Serial: {
+      const std::string path =
+          ComDevicePath(Device.Route.ComPort, TSerialFolders::FromEnvironment().Dev);
       std::error_code error;
       const std::filesystem::path real = std::filesystem::canonical(path, error);
       return "serial " + (error ? path : real.string());
     }
-    case TCliRoute::DialUp:
+    case TRouteKind::DialUp:
       return "dial";
     default:
       return "";
@@ -108,7 +109,7 @@ void ResolvePasswords(const TCliOptions& Options, std::vector<TFleetJob>& Jobs,
                       const std::atomic<bool>& Interrupted) {
   std::unique_ptr<std::string> shared;
   for (TFleetJob& job : Jobs) {
-    if (job.Device.Route == TCliRoute::Serial) continue;
+    if (job.Device.Route.Kind == TRouteKind::Serial) continue;
     if (!job.Device.PasswordFile.empty()) {
       try {
         job.Password = ResolvePassword({job.Device.PasswordFile, nullptr, ""}, Interrupted);
@@ -131,10 +132,6 @@ std::vector<TFleetJob> PrepareJobs(const TCliOptions& Options,
     TFleetJob job;
     job.Options = Options;
     job.Options.Route = device.Route;
-    job.Options.Host = device.Host;
-    job.Options.ComPort = device.ComPort;
-    job.Options.DevicePath = device.DevicePath;
-    job.Options.DialEntry = device.DialEntry;
     job.Lane = LaneOf(device);
     job.Device = std::move(device);
     jobs.push_back(std::move(job));
@@ -174,7 +171,7 @@ TFleetOutcome RunJob(TFleetJob& Job, TFleetReport& Report, const std::atomic<boo
 int RunFleet(const TCliOptions& Options, const std::atomic<bool>& Interrupted) {
   std::vector<TFleetJob> jobs = PrepareJobs(Options, Interrupted);
   const bool dialUp = std::any_of(jobs.begin(), jobs.end(), [](const TFleetJob& Job) {
-    return Job.Device.Route == TCliRoute::DialUp;
+    return Job.Device.Route.Kind == TRouteKind::DialUp;
   });
   if (dialUp) RasLoadByName();  // before any thread starts
   TFleetReport report(Options, int32_t(jobs.size()));

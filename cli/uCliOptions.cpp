@@ -30,11 +30,11 @@ bool ParseNumber(const std::string& Text, int64_t Min, int64_t Max, int64_t& Val
   return !Text.empty() && error == std::errc() && at == end && Value >= Min && Value <= Max;
 }
 
-std::string SetRoute(TCliOptions& Options, TCliRoute Route) {
-  if ((Options.Route != TCliRoute::None && Options.Route != Route) ||
-      (Options.ComPort != 0 && !Options.DevicePath.empty()))
+std::string SetRoute(TCliOptions& Options, TRouteKind Route) {
+  if ((Options.Route.Kind != TRouteKind::None && Options.Route.Kind != Route) ||
+      (Options.Route.ComPort != 0 && !Options.Route.DevicePath.empty()))
     return std::string("give only one of ") + Routes;
-  Options.Route = Route;
+  Options.Route.Kind = Route;
   return "";
 }
 
@@ -45,32 +45,34 @@ const std::map<std::string, TSetter>& ValueOptions() {
   static const std::map<std::string, TSetter> options = {
       {"--host",
        [](TCliOptions& O, const std::string& V) {
-         O.Host = V;
-         return V.empty() ? "--host needs a host name or address" : SetRoute(O, TCliRoute::Tcp);
+         O.Route.Host = V;
+         return V.empty() ? "--host needs a host name or address" : SetRoute(O, TRouteKind::Tcp);
        }},
       {"--com",
        [](TCliOptions& O, const std::string& V) -> std::string {
          int64_t n = 0;
          if (!ParseNumber(V, 1, 255, n)) return "--com needs a port number from 1 to 255";
-         O.ComPort = static_cast<int32_t>(n);
-         return SetRoute(O, TCliRoute::Serial);
+         O.Route.ComPort = static_cast<int32_t>(n);
+         return SetRoute(O, TRouteKind::Serial);
        }},
       {"--port",
        [](TCliOptions& O, const std::string& V) {
-         O.DevicePath = V;
+         O.Route.DevicePath = V;
          if (V.empty()) return std::string("--port needs a device path");
          TNetSerialAddress address;
          if (IsNetSerialUrl(V) && !ParseNetSerialUrl(V, address))
            return std::string(NetSerialUrlHelp);
-         return SetRoute(O, TCliRoute::Serial);
+         return SetRoute(O, TRouteKind::Serial);
        }},
       {"--dial",
        [](TCliOptions& O, const std::string& V) {
-         O.DialEntry = V;
-         return V.empty() ? "--dial needs a phone-book entry" : SetRoute(O, TCliRoute::DialUp);
+         O.Route.DialEntry = V;
+         return V.empty() ? "--dial needs a phone-book entry" : SetRoute(O, TRouteKind::DialUp);
        }},
-      {"--phone", [](TCliOptions& O, const std::string& V) { return O.Phone = V, std::string(); }},
-      {"--user", [](TCliOptions& O, const std::string& V) { return O.User = V, std::string(); }},
+      {"--phone",
+       [](TCliOptions& O, const std::string& V) { return O.Route.Phone = V, std::string(); }},
+      {"--user",
+       [](TCliOptions& O, const std::string& V) { return O.Route.User = V, std::string(); }},
       {"--password-file",
        [](TCliOptions& O, const std::string& V) {
          O.PasswordFile = V;
@@ -132,7 +134,7 @@ std::string TakeFleet(std::vector<std::string>& Operands, TCliOptions& Options) 
     return fleetOnly ? "--jobs and --progress belong to fleet" : "";
   }
   if (Operands.size() < 2 || Operands[1].empty()) return "fleet needs a device list FILE";
-  if (Options.Route != TCliRoute::None)
+  if (Options.Route.Kind != TRouteKind::None)
     return "fleet takes its devices from FILE; leave out --host, --com and --dial";
   Options.FleetFile = Operands[1];
   Operands.erase(Operands.begin(), Operands.begin() + 2);
@@ -141,12 +143,13 @@ std::string TakeFleet(std::vector<std::string>& Operands, TCliOptions& Options) 
 
 std::string CheckRequest(const TCliOptions& Options, size_t Operands) {
   if (Options.Command == "ports")
-    return Options.Route == TCliRoute::None && Options.FleetFile.empty() && Operands == 1
+    return Options.Route.Kind == TRouteKind::None && Options.FleetFile.empty() && Operands == 1
                ? ""
                : "ports lists the serial ports: give it no route and no argument";
   const bool fleet = !Options.FleetFile.empty();
-  if (Options.Route == TCliRoute::None && !fleet) return std::string("give one of ") + Routes;
-  if (Options.Route != TCliRoute::DialUp && (!Options.Phone.empty() || !Options.User.empty()))
+  if (Options.Route.Kind == TRouteKind::None && !fleet) return std::string("give one of ") + Routes;
+  if (Options.Route.Kind != TRouteKind::DialUp &&
+      (!Options.Route.Phone.empty() || !Options.Route.User.empty()))
     return "--phone and --user belong to --dial";
   if (Options.Command.empty()) return "no command given";
   const auto shape = Commands.find(Options.Command);

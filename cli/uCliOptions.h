@@ -8,15 +8,12 @@
 #include <string>
 #include <vector>
 
-enum class TCliRoute { None, Tcp, Serial, DialUp };
+#include "dispatch/uRoute.h"
 
 struct TCliOptions {
-  TCliRoute Route = TCliRoute::None;
-  std::string Host;         // --host
-  int32_t ComPort = 0;      // --com
-  std::string DevicePath;   // --port: a serial device opened by its path
-  std::string DialEntry;    // --dial
-  std::string Phone, User;  // --phone, --user (dial-up only)
+  // --host, --com, --port (a device path or a terminal server's URL), --dial with --phone and
+  // --user; no kind until one is given. The dial-up password stays the one of the entry.
+  TRoute Route{.Kind = TRouteKind::None, .ComPort = 0};
   std::string PasswordFile;
   std::string LogFile;  // --log: the session log, appended to
   uint32_t TimeoutMs = 10000;

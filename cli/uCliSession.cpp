@@ -3,7 +3,6 @@
 #include <filesystem>
 
 #include "cli/uCliExit.h"
-#include "dispatch/uModemDispatcher.h"
 #include "dispatch/uTerminalDispatcher.h"
 #include "rtl/Thread.h"
 
@@ -53,31 +52,6 @@ TCliSession::~TCliSession() {
   }
 }
 
-TTerminalDispatcher* TCliSession::MakeDispatcher() {
-  switch (FOptions.Route) {
-    case TCliRoute::Serial:
-      if (!FOptions.DevicePath.empty()) return new TComPortDispatcher(FOptions.DevicePath);
-      return new TComPortDispatcher(FOptions.ComPort);
-    case TCliRoute::DialUp:
-      // The dial-up password stays the one stored with the entry.
-      return new TModemDispatcher(FOptions.DialEntry, FOptions.Phone, FOptions.User, "");
-    default:
-      return new TTCPDispatcher(FOptions.Host);
-  }
-}
-
-std::string TCliSession::RouteName() const {
-  switch (FOptions.Route) {
-    case TCliRoute::Serial:
-      if (!FOptions.DevicePath.empty()) return FOptions.DevicePath;
-      return "COM" + std::to_string(FOptions.ComPort);
-    case TCliRoute::DialUp:
-      return FOptions.DialEntry;
-    default:
-      return FOptions.Host;
-  }
-}
-
 void TCliSession::Wire() {
   const bool verbose = FOptions.Verbose;
   FDispatcher->OnOpened = [this, verbose](TTerminalDispatcher*) {
@@ -110,8 +84,8 @@ void TCliSession::Open(const std::string& Password) {
     if (!OpenLog()) throw TCliFailure(kExitFailure, FSessionLog.Error());
     FDialogue->SetLog(&FSessionLog);
   }
-  FSerial = FOptions.Route == TCliRoute::Serial;
-  FDispatcher.reset(MakeDispatcher());
+  FSerial = FOptions.Route.Kind == TRouteKind::Serial;
+  FDispatcher.reset(MakeDispatcher(FOptions.Route));
   FDispatcher->FreeOnTerminate = false;  // this session waits for it and frees it
   FDialogue->Reset(FDispatcher.get());
   Wire();
@@ -144,11 +118,12 @@ void TCliSession::CheckLogin() {
       throw TCliFailure(kExitBadPassword, "Check the password, and try again");
     if (FErrorReported) throw TCliFailure(kExitFailure, FLastError);
     throw TCliFailure(kExitFailure, FOpened ? "The connection closed during the login"
-                                            : "Could not open " + RouteName());
+                                            : "Could not open " + FOptions.Route.Name());
   }
   const std::string limit = std::to_string(FOptions.TimeoutMs) + " ms";
-  throw TCliFailure(kExitFailure, FOpened ? "No reply to the login within " + limit
-                                          : "Could not reach " + RouteName() + " within " + limit);
+  throw TCliFailure(kExitFailure,
+                    FOpened ? "No reply to the login within " + limit
+                            : "Could not reach " + FOptions.Route.Name() + " within " + limit);
 }
 
 std::vector<std::string> TCliSession::Request(const std::string& Text, uint32_t TimeoutMs) {

@@ -54,7 +54,6 @@ class TCliSession {
 
  private:
   using TClock = std::chrono::steady_clock;
-  TTerminalDispatcher* MakeDispatcher();
   void Wire();
   // Ticks the dialogue and delivers the worker's notifications until Done or Deadline;
   // false at the deadline. Raises kExitInterrupted on Ctrl+C when Interruptible.
@@ -62,7 +61,6 @@ class TCliSession {
                  bool Interruptible);
   bool OpenLog();
   void CheckLogin();
-  std::string RouteName() const;
 
   const TCliOptions& FOptions;
   std::ostream& FLog;

@@ -1,8 +1,6 @@
 #include "dialogs/ufmConnectWizard.h"
 
 #include "dialogs/uDialogLook.h"
-#include "dispatch/uModemDispatcher.h"
-#include "dispatch/uTerminalDispatcher.h"
 #include "gui/uApplication.h"
 #include "rtl/Exceptions.h"
 #include "ui_ufmConnectWizard.h"
@@ -51,14 +49,14 @@ void TfmConnectWizard::done(int Result) {
 void TfmConnectWizard::FormShow() {
   ShowPage(ui->tsStart);
   PrepareRoutePages();
-  ui->edHost->setText(ToQ(Host));
+  ui->edHost->setText(ToQ(Route.Host));
   Dispatcher = nullptr;
   // Radio buttons in one group cannot all be unchecked while exclusive.
   for (QRadioButton* route : {ui->rbDialUp, ui->rbSerial, ui->rbTCP})
     route->setAutoExclusive(false);
-  ui->rbDialUp->setChecked(Method == 0);
-  ui->rbSerial->setChecked(Method == 1);
-  ui->rbTCP->setChecked(Method == 2);
+  ui->rbDialUp->setChecked(Route.Kind == TRouteKind::DialUp);
+  ui->rbSerial->setChecked(Route.Kind == TRouteKind::Serial);
+  ui->rbTCP->setChecked(Route.Kind == TRouteKind::Tcp);
   for (QRadioButton* route : {ui->rbDialUp, ui->rbSerial, ui->rbTCP}) route->setAutoExclusive(true);
 }
 
@@ -119,40 +117,25 @@ void TfmConnectWizard::TcpNext() {
   if (ui->edHost->text().isEmpty()) throw EAbort();
   std::string host;
   if (!FieldToDevice(this, ui->edHost->text(), "host name or address", host)) throw EAbort();
-  Method = 2;
-  Host = host;  // as typed: blanks alone pass
-  Dispatcher = CreateDispatcher();
+  Route.Kind = TRouteKind::Tcp;
+  Route.Host = host;  // as typed: blanks alone pass
+  Dispatcher = MakeDispatcher(Route);
   accept();
 }
 
 void TfmConnectWizard::SerialNext() {
   if (TerminalServerNext()) return;
   if (ui->cbCOMPort->currentIndex() < 0) throw EAbort();
-  Method = 1;
-  ThroughServer = false;
-  ComPort = ui->cbCOMPort->currentIndex() + 1;
-  Dispatcher = CreateDispatcher();
+  Route.Kind = TRouteKind::Serial;
+  Route.ThroughServer = false;
+  Route.ComPort = ui->cbCOMPort->currentIndex() + 1;
+  Dispatcher = MakeDispatcher(Route);
   accept();
 }
 
 void TfmConnectWizard::PrepareRoutePages() {
   FillConnections();
   PrepareTerminalServer();
-  ui->cbCOMPort->setCurrentIndex(ComPort >= 1 && ComPort <= ui->cbCOMPort->count() ? ComPort - 1
-                                                                                   : -1);
-}
-
-TTerminalDispatcher* TfmConnectWizard::CreateDispatcher() const {
-  if (Method == 2) return new TTCPDispatcher(Host);
-  if (Method == 1 && ThroughServer) return new TComPortDispatcher(SerialServer);
-  if (Method == 1) return new TComPortDispatcher(ComPort);
-  return new TModemDispatcher(Connection, FTelephone, FUsername, FPassword);
-}
-
-bool TfmConnectWizard::RouteComplete(int32_t Method, const std::string& Host, int32_t ComPort,
-                                     const std::string& Connection, bool ThroughServer,
-                                     const std::string& SerialServer) {
-  if (Method == 2) return !Host.empty();
-  if (Method == 1) return ThroughServer ? !SerialServer.empty() : ComPort >= 1;
-  return Method == 0 && !Connection.empty();
+  const int32_t port = Route.ComPort;
+  ui->cbCOMPort->setCurrentIndex(port >= 1 && port <= ui->cbCOMPort->count() ? port - 1 : -1);
 }

@@ -1,7 +1,7 @@
 // The connection wizard: the user picks a route (modem dial-up, serial debug port or TCP/IP)
 // and its details; confirming the route page creates the matching connection worker,
-// suspended, for the main window to take. Route details travel in and out through the four
-// public fields so the main window can keep them in its settings.
+// suspended, for the main window to take. The route travels in and out through Route, so the
+// main window can keep it in its settings and offer it again.
 #pragma once
 
 #include <QDialog>
@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "dispatch/uRoute.h"
 #include "transport/uSerialDevices.h"
 
 class QCheckBox;
@@ -30,25 +31,11 @@ class TfmConnectWizard : public QDialog {
   explicit TfmConnectWizard(QWidget* Parent = nullptr);
   ~TfmConnectWizard() override;
 
-  int32_t Method = 0;  // 0 modem dial-up, 1 direct serial, 2 direct TCP/IP
-  std::string Connection;
-  int32_t ComPort = -1;
-  std::string Host;
-  // The serial route through a terminal server: its address (tcp://HOST:PORT or
-  // rfc2217://HOST:PORT, kept when the COM port is chosen) and whether it was chosen.
-  std::string SerialServer;
-  bool ThroughServer = false;
+  // The route the pages open on and, after an OK result, the one confirmed (dial-up with the
+  // number, user name and password typed on its page).
+  TRoute Route;
   // The new, suspended worker after an OK result; the main window takes ownership.
   TTerminalDispatcher* Dispatcher = nullptr;
-
-  // A new, suspended worker for the route the four fields describe (dial-up with the number,
-  // user name and password last confirmed here), as confirming the route page creates it;
-  // the caller owns it. Reconnect uses it to go again without showing the wizard.
-  TTerminalDispatcher* CreateDispatcher() const;
-  // Whether the fields describe a route CreateDispatcher can take.
-  static bool RouteComplete(int32_t Method, const std::string& Host, int32_t ComPort,
-                            const std::string& Connection, bool ThroughServer = false,
-                            const std::string& SerialServer = "");
 
  protected:
   void showEvent(QShowEvent* Event) override;
@@ -86,5 +73,4 @@ class TfmConnectWizard : public QDialog {
   QTimer* FRescan = nullptr;
   QCheckBox* chkTerminalServer = nullptr;
   QLineEdit* edTerminalServer = nullptr;
-  std::string FTelephone, FUsername, FPassword;  // the dial-up page's overrides, as confirmed
 };

@@ -3,6 +3,7 @@
 // Without a dial-up service the list stays empty and New does nothing.
 #include "dialogs/ufmConnectWizard.h"
 #include "dispatch/uModemDispatcher.h"
+#include "dispatch/uRoute.h"
 #include "gui/uApplication.h"
 #include "rtl/Exceptions.h"
 #include "rtl/LocaleCompare.h"
@@ -16,7 +17,7 @@ void TfmConnectWizard::FillConnections() {
   for (const std::string& entry : entries) ui->cbConnection->addItem(ToQ(entry));
   ui->cbConnection->setCurrentIndex(entries.empty() ? -1 : 0);
   for (size_t i = 0; i < entries.size(); ++i)
-    if (AnsiCompareText(entries[i], Connection) == 0) {
+    if (AnsiCompareText(entries[i], Route.DialEntry) == 0) {
       ui->cbConnection->setCurrentIndex(static_cast<int>(i));
       break;
     }
@@ -36,11 +37,11 @@ void TfmConnectWizard::TelephoneNext() {
       !FieldToDevice(this, ui->edUsername->text(), "user name", username) ||
       !FieldToDevice(this, ui->edPassword->text(), "password", password))
     throw EAbort();
-  Method = 0;
-  Connection = connection;
-  FTelephone = telephone;
-  FUsername = username;
-  FPassword = password;
-  Dispatcher = CreateDispatcher();
+  Route.Kind = TRouteKind::DialUp;
+  Route.DialEntry = connection;
+  Route.Phone = telephone;
+  Route.User = username;
+  Route.Password = password;
+  Dispatcher = MakeDispatcher(Route);
   accept();
 }

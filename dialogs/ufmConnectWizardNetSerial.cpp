@@ -6,7 +6,7 @@
 #include <QLineEdit>
 
 #include "dialogs/ufmConnectWizard.h"
-#include "dispatch/uTerminalDispatcher.h"
+#include "dispatch/uRoute.h"
 #include "gui/uApplication.h"
 #include "gui/uModal.h"
 #include "rtl/Exceptions.h"
@@ -31,13 +31,17 @@ void TfmConnectWizard::WireTerminalServer() {
     edTerminalServer->setEnabled(On);
     if (On) edTerminalServer->setFocus();
   });
+  // Made after the buttons, so Tab would reach them last without a chain of its own.
+  QWidget* chain[] = {ui->cbCOMPort,    ui->lbComPorts, ui->btnAssign, chkTerminalServer,
+                      edTerminalServer, ui->btnBack,    ui->btnNext,   ui->btnCancel};
+  for (size_t i = 1; i < std::size(chain); ++i) setTabOrder(chain[i - 1], chain[i]);
   resize(size().expandedTo(sizeHint()));
 }
 
 void TfmConnectWizard::PrepareTerminalServer() {
-  edTerminalServer->setText(ToQ(SerialServer));
-  chkTerminalServer->setChecked(ThroughServer);
-  edTerminalServer->setEnabled(ThroughServer);
+  edTerminalServer->setText(ToQ(Route.TerminalServer));
+  chkTerminalServer->setChecked(Route.ThroughServer);
+  edTerminalServer->setEnabled(Route.ThroughServer);
 }
 
 // False when the COM port is the choice. An empty address is refused silently, as an empty
@@ -52,10 +56,10 @@ bool TfmConnectWizard::TerminalServerNext() {
                        "Error", TModal::MB_OK | TModal::MB_ICONERROR);
     throw EAbort();
   }
-  Method = 1;
-  ThroughServer = true;
-  SerialServer = url;
-  Dispatcher = CreateDispatcher();
+  Route.Kind = TRouteKind::Serial;
+  Route.ThroughServer = true;
+  Route.TerminalServer = url;
+  Dispatcher = MakeDispatcher(Route);
   accept();
   return true;
 }

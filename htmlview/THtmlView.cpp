@@ -24,6 +24,7 @@
 #include <memory>
 #include <optional>
 
+#include "htmlview/uAccessibleSweep.h"
 #include "htmlview/uCapturePage.h"
 #include "htmlview/uPageRequestFilter.h"
 #include "htmlview/uPageSchemeHandler.h"
@@ -114,6 +115,7 @@ THtmlView::THtmlView(QWidget* Parent)
   FView->setPage(FPage);
   FView->setContextMenuPolicy(Qt::NoContextMenu);
   FView->setAcceptDrops(false);
+  FSweep = std::make_unique<TAccessibleSweep>(FView);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(FView);
@@ -212,6 +214,7 @@ void THtmlView::LastPageEnded(bool Ok) {
   FLastFinished = true;
   FLoadWatch->stop();
   FPage->history()->clear();
+  FSweep->Sweep();
   emit LoadFinished(Ok);
 }
 

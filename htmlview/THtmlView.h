@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@ class QTimer;
 class QWebEngineLoadingInfo;
 class QWebEngineProfile;
 class QWebEngineView;
+class TAccessibleSweep;
 class TCapturePage;
 class TPageSchemeHandler;
 struct TCapturedForm;
@@ -103,4 +105,5 @@ class THtmlView : public QWidget {
   bool FLastStarted = false;
   bool FLastFinished = true;
   int FRetries = 0;
+  std::unique_ptr<TAccessibleSweep> FSweep;
 };

@@ -1,12 +1,13 @@
-// The name comparison on Windows: CompareStringEx, case ignored, with blanks and punctuation
-// counting (string sort), as the ICU collator does elsewhere.
+// The name comparison on Windows: CompareStringEx under the user's locale with case ignored
+// and nothing more, so names sort as the system's own lists sort them (word sort: a hyphen or
+// an apostrophe weighs less than a letter, blanks still count).
 #include <windows.h>
 
 #include "rtl/AnsiText.h"
 #include "rtl/LocaleCompare.h"
 
 namespace {
-constexpr DWORD kCompareFlags = NORM_IGNORECASE | SORT_STRINGSORT;
+constexpr DWORD kCompareFlags = NORM_IGNORECASE;
 
 std::wstring WindowsLocaleName(const std::string& IcuLocale) {
   std::wstring name;

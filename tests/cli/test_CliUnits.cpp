@@ -20,67 +20,79 @@ TEST(CliOptions, ParsesRoutesCommandsAndValues) {
   struct TCase {
     std::vector<std::string> Args;
     std::string Error;  // "" when accepted
-    TCliRoute Route;
+    TRouteKind Route;
     std::string Command, Argument;
   };
   const TCase cases[] = {
-      {{"--host", "10.0.0.9", "version"}, "", TCliRoute::Tcp, "version", ""},
+      {{"--host", "10.0.0.9", "version"}, "", TRouteKind::Tcp, "version", ""},
       {{"--host=dev", "--json", "registers", "out.rgp"},
        "registers FILE prints nothing to give as JSON; leave out --json",
-       TCliRoute::Tcp,
+       TRouteKind::Tcp,
        "registers",
        "out.rgp"},
-      {{"--host=dev", "--raw", "registers", "out.rgp"}, "", TCliRoute::Tcp, "registers", "out.rgp"},
-      {{"--host", "h", "-xSECRET", "diag"}, "unknown option -x", TCliRoute::Tcp, "", ""},
-      {{"--host", "h", "--bogus=SECRET", "diag"}, "unknown option --bogus", TCliRoute::Tcp, "", ""},
+      {{"--host=dev", "--raw", "registers", "out.rgp"},
+       "",
+       TRouteKind::Tcp,
+       "registers",
+       "out.rgp"},
+      {{"--host", "h", "-xSECRET", "diag"}, "unknown option -x", TRouteKind::Tcp, "", ""},
+      {{"--host", "h", "--bogus=SECRET", "diag"},
+       "unknown option --bogus",
+       TRouteKind::Tcp,
+       "",
+       ""},
       {{"--com", "3", "send", "a", "b"},
        "too many arguments for send",
-       TCliRoute::Serial,
+       TRouteKind::Serial,
        "send",
        "a"},
-      {{"--com", "3", "--", "send", "-x"}, "", TCliRoute::Serial, "send", "-x"},
+      {{"--com", "3", "--", "send", "-x"}, "", TRouteKind::Serial, "send", "-x"},
       {{"--dial", "Depot", "--phone", "0100", "--user", "u", "diag"},
        "",
-       TCliRoute::DialUp,
+       TRouteKind::DialUp,
        "diag",
        ""},
-      {{"--host", "h", "program"}, "program needs an argument", TCliRoute::Tcp, "program", ""},
-      {{"--host", "h", "send", ""}, "send needs a non-empty argument", TCliRoute::Tcp, "send", ""},
+      {{"--host", "h", "program"}, "program needs an argument", TRouteKind::Tcp, "program", ""},
+      {{"--host", "h", "send", ""}, "send needs a non-empty argument", TRouteKind::Tcp, "send", ""},
       {{"--host", "h", "--dial", "x", "diag"},
        "give only one of --host, --com, --port and --dial",
-       TCliRoute::Tcp,
+       TRouteKind::Tcp,
        "",
        ""},
       {{"--com", "256", "diag"},
        "--com needs a port number from 1 to 255",
-       TCliRoute::None,
+       TRouteKind::None,
        "",
        ""},
       {{"--host", "h", "--timeout", "10s", "diag"},
        "--timeout needs milliseconds from 1 to 3600000",
-       TCliRoute::Tcp,
+       TRouteKind::Tcp,
        "",
        ""},
-      {{"--host", "h", "--timeout"}, "--timeout needs a value", TCliRoute::Tcp, "", ""},
+      {{"--host", "h", "--timeout"}, "--timeout needs a value", TRouteKind::Tcp, "", ""},
       {{"--host", "h", "--user", "u", "diag"},
        "--phone and --user belong to --dial",
-       TCliRoute::Tcp,
+       TRouteKind::Tcp,
        "diag",
        ""},
-      {{"version"}, "give one of --host, --com, --port and --dial", TCliRoute::None, "version", ""},
-      {{"--port", "/dev/ttyUSB0", "version"}, "", TCliRoute::Serial, "version", ""},
+      {{"version"},
+       "give one of --host, --com, --port and --dial",
+       TRouteKind::None,
+       "version",
+       ""},
+      {{"--port", "/dev/ttyUSB0", "version"}, "", TRouteKind::Serial, "version", ""},
       {{"--com", "3", "--port=/dev/ttyUSB0", "diag"},
        "give only one of --host, --com, --port and --dial",
-       TCliRoute::Serial,
+       TRouteKind::Serial,
        "",
        ""},
-      {{"--json", "ports"}, "", TCliRoute::None, "ports", ""},
+      {{"--json", "ports"}, "", TRouteKind::None, "ports", ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.Args));
     TCliOptions options;
     EXPECT_EQ(ParseCliOptions(c.Args, options), c.Error);
-    EXPECT_EQ(options.Route, c.Route);
+    EXPECT_EQ(options.Route.Kind, c.Route);
     EXPECT_EQ(options.Command, c.Command);
     EXPECT_EQ(options.Argument, c.Argument);
   }
@@ -114,13 +126,13 @@ TEST(CliFleet, DeviceListLinesAndTheFleetOptions) {
   EXPECT_EQ(devices[4].Name(), "port rfc2217://ts.example:2001");
   EXPECT_EQ(devices[0].Name() + "|" + devices[0].PasswordFile, "host tb-1.example|");
   EXPECT_EQ(devices[1].Name() + "|" + devices[1].PasswordFile, "com 3|pw/com3");
-  EXPECT_EQ(devices[2].DialEntry + "|" + devices[2].PasswordFile,
+  EXPECT_EQ(devices[2].Route.DialEntry + "|" + devices[2].PasswordFile,
             "Site A#2 (night)|/etc/tb/site-a");
   EXPECT_EQ(devices[3].Line, 6);
-  EXPECT_EQ(devices[3].Host, "10.0.0.9#x");  // a "#" inside a word starts no comment
+  EXPECT_EQ(devices[3].Route.Host, "10.0.0.9#x");  // a "#" inside a word starts no comment
   TFleetDevice odd;
-  odd.Route = TCliRoute::DialUp;
-  odd.DialEntry = "../a/b\x1b";
+  odd.Route.Kind = TRouteKind::DialUp;
+  odd.Route.DialEntry = "../a/b\x1b";
   EXPECT_EQ(odd.FileStem(), "_._a_b_");
 
   const std::pair<std::string, std::string> bad[] = {

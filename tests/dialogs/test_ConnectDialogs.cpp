@@ -3,6 +3,8 @@
 
 #include <filesystem>
 
+#include <QApplication>
+#include <QCheckBox>
 #include <QInputDialog>
 #include <QLabel>
 #include <QListWidget>
@@ -46,10 +48,10 @@ TShowing Show(TfmConnectWizard& Wizard, const std::function<void(QDialog*)>& Pla
 class ConnectWizard : public ::testing::Test {
  protected:
   void SetUp() override {
-    Wizard.Method = 0;
-    Wizard.Connection = "Office";
-    Wizard.ComPort = 4;
-    Wizard.Host = "old.host";
+    Wizard.Route.Kind = TRouteKind::DialUp;
+    Wizard.Route.DialEntry = "Office";
+    Wizard.Route.ComPort = 4;
+    Wizard.Route.Host = "old.host";
   }
   void TearDown() override { delete Wizard.Dispatcher; }
   QString Page(QDialog* Dialog) {
@@ -70,7 +72,7 @@ TEST_F(ConnectWizard, StartPageShowsTheSavedRoute) {
   EXPECT_EQ(first.CheckedRoute, "rbDialUp");
   EXPECT_EQ(first.Result, QDialog::Rejected);
 
-  Wizard.Method = 7;
+  Wizard.Route.Kind = TRouteKind::None;
   QString page;
   const TShowing none = Show(Wizard, [&](QDialog* dialog) {
     Click(dialog, "btnNext");  // no route: refused silently
@@ -106,10 +108,10 @@ TEST_F(ConnectWizard, TcpRouteHandsOverTheHostAsTyped) {
   auto* dispatcher = dynamic_cast<TTCPDispatcher*>(Wizard.Dispatcher);
   ASSERT_NE(dispatcher, nullptr);
   EXPECT_EQ(dispatcher->GetHost(), "   ");
-  EXPECT_EQ(Wizard.Method, 2);
-  EXPECT_EQ(Wizard.Host, "   ");
-  EXPECT_EQ(Wizard.Connection, "Office");
-  EXPECT_EQ(Wizard.ComPort, 4);
+  EXPECT_EQ(Wizard.Route.Kind, TRouteKind::Tcp);
+  EXPECT_EQ(Wizard.Route.Host, "   ");
+  EXPECT_EQ(Wizard.Route.DialEntry, "Office");
+  EXPECT_EQ(Wizard.Route.ComPort, 4);
 }
 
 TEST_F(ConnectWizard, BackKeepsTheRouteAndCancelCreatesNothing) {
@@ -128,12 +130,12 @@ TEST_F(ConnectWizard, BackKeepsTheRouteAndCancelCreatesNothing) {
   });
   EXPECT_EQ(back.Result, QDialog::Rejected);
   EXPECT_EQ(Wizard.Dispatcher, nullptr);
-  EXPECT_EQ(Wizard.Method, 0);
+  EXPECT_EQ(Wizard.Route.Kind, TRouteKind::DialUp);
 }
 
 TEST_F(ConnectWizard, SerialPageNeedsAPort) {
-  Wizard.ComPort = -1;
-  Wizard.Method = 1;
+  Wizard.Route.ComPort = -1;
+  Wizard.Route.Kind = TRouteKind::Serial;
   const TShowing refused = Show(Wizard, [&](QDialog* dialog) {
     Click(dialog, "btnNext");
     EXPECT_EQ(Find<QComboBox>(dialog, "cbCOMPort")->currentIndex(), -1);
@@ -146,10 +148,10 @@ TEST_F(ConnectWizard, SerialPageNeedsAPort) {
   auto* serial = dynamic_cast<TComPortDispatcher*>(Wizard.Dispatcher);
   ASSERT_NE(serial, nullptr);
   EXPECT_EQ(serial->ComPort(), 3);
-  EXPECT_EQ(Wizard.Method, 1);
-  EXPECT_EQ(Wizard.ComPort, 3);
-  EXPECT_EQ(Wizard.Host, "old.host");
-  EXPECT_EQ(Wizard.Connection, "Office");
+  EXPECT_EQ(Wizard.Route.Kind, TRouteKind::Serial);
+  EXPECT_EQ(Wizard.Route.ComPort, 3);
+  EXPECT_EQ(Wizard.Route.Host, "old.host");
+  EXPECT_EQ(Wizard.Route.DialEntry, "Office");
   EXPECT_TRUE(TModal::AllAnswersUsed());
 }
 
@@ -242,7 +244,7 @@ TEST_F(ConnectWizard, SerialPageListsWhatEachComReachesAndAssignsAnAdapter) {
   Config.Link(2, stable);
   const QString dev = QString::fromStdString(tree.Dev());
   const QString dash = QString::fromUtf8(" \u2014 ");
-  Wizard.Method = 1;
+  Wizard.Route.Kind = TRouteKind::Serial;
   const TShowing serial = Show(Wizard, [&](QDialog* dialog) {
     Click(dialog, "btnNext");
     auto* list = Find<QListWidget>(dialog, "lbComPorts");
@@ -271,7 +273,27 @@ TEST_F(ConnectWizard, SerialPageListsWhatEachComReachesAndAssignsAnAdapter) {
     Click(dialog, "btnNext");
   });
   EXPECT_EQ(serial.Result, QDialog::Accepted);
-  EXPECT_EQ(Wizard.ComPort, 5);
+  EXPECT_EQ(Wizard.Route.ComPort, 5);
   EXPECT_EQ(std::filesystem::read_symlink(Config.LinkPath(5)).string(), stable);
   EXPECT_TRUE(TModal::AllAnswersUsed());
+}
+
+TEST_F(ConnectWizard, SerialPageTabsFromThePortThroughTheTerminalServerToTheButtons) {
+  Wizard.Route.Kind = TRouteKind::Serial;
+  QStringList visited;
+  Show(Wizard, [&](QDialog* dialog) {
+    Click(dialog, "btnNext");
+    Find<QCheckBox>(dialog, "chkTerminalServer")->setChecked(true);  // its address takes part
+    dialog->activateWindow();
+    Find<QWidget>(dialog, "cbCOMPort")->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(WaitUntil([] { return QApplication::focusWidget() != nullptr; }));
+    for (int i = 0; i < 8; ++i) {
+      visited << QApplication::focusWidget()->objectName();
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    Click(dialog, "btnCancel");
+  });
+  EXPECT_EQ(visited.join(" ").toStdString(),
+            "cbCOMPort lbComPorts btnAssign chkTerminalServer edTerminalServer btnBack btnNext "
+            "btnCancel");
 }

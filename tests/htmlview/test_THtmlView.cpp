@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QImage>
 #include <QSignalSpy>
 #include <QTest>
@@ -303,3 +304,39 @@ TEST_F(HtmlView, NothingOutsideThePageRootIsServed) {
 }
 
 }  // namespace
+
+// With a screen reader attached the engine keeps an object for every node of every page shown;
+// those of the pages gone are let go, and the page on screen keeps its tree. The engine builds
+// the trees only when told at its start, so this case runs as a program of its own (as ctest
+// runs every case) with a view of its own.
+TEST(HtmlViewAccessibility, PagesGoneLeaveNoAccessibilityObjectsBehind) {
+  qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu --force-renderer-accessibility");
+  QAccessible::setActive(true);
+  THtmlView view;
+  view.resize(1000, 700);
+  view.show();
+  auto* engineView = view.findChild<QWebEngineView*>();
+  ASSERT_NE(engineView, nullptr);
+  const auto nodeObjects = [&] {
+    int count = 0;
+    for (QObject* object : engineView->findChildren<QObject*>())
+      if (object->metaObject() == &QObject::staticMetaObject) ++count;
+    return count;
+  };
+  const auto show = [&](int Times) {
+    for (int i = 0; i < Times; ++i)
+      for (const char* page : {"info.htm", "regs.htm"}) {
+        ASSERT_TRUE(LoadAndWait(view, (Pages / "v1.00" / page).string()));
+        QTest::qWait(100);  // the page's tree arrives after it
+      }
+  };
+  show(2);
+  const int settled = nodeObjects();
+  show(10);
+  const int later = nodeObjects();
+  QAccessible::setActive(false);
+  if (settled == 0) GTEST_SKIP() << "the engine had started before this case: no trees to see";
+  // Each page's tree is a few hundred objects, let go a page or two after the page: kept, the
+  // twenty pages shown meanwhile would add thousands.
+  EXPECT_LT(later, settled + 1500) << "from " << settled << " to " << later;
+}

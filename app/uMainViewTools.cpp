@@ -1,16 +1,15 @@
-// The advanced view's tools beyond copy and clear: Find in the terminal (Ctrl+Shift+F), events
-// and modem views (Ctrl+F), Save As... of what each view shows, copying the terminal's
-// selection (Ctrl+Shift+C), the terminal's time stamps (remembered) and its hex view
-// (Ctrl+Shift+H). Ctrl+F and Ctrl+C typed in the terminal are the device's.
+#include "app/uMainViewTools.h"
+
 #include <QAction>
 #include <QApplication>
+#include <QMainWindow>
 #include <QMenu>
 #include <QStandardPaths>
 
 #include "app/TFindBar.h"
 #include "app/TMemoView.h"
 #include "app/TTerminalView.h"
-#include "app/ufmMain.h"
+#include "app/uOtherUsersFolder.h"
 #include "gui/uApplication.h"
 #include "gui/uModal.h"
 #include "rtl/FileBytes.h"
@@ -33,27 +32,34 @@ void KeyInView(QAction* Action, QWidget* View, const QKeySequence& Key) {
 
 }  // namespace
 
-void TfmMain::WireViewTools() {
+TMainViewTools::TMainViewTools(QMainWindow* Window, Ui::TfmMain* Ui, TTerminalView* Terminal,
+                               const TViewMenus& Menus)
+    : FWindow(Window),
+      ui(Ui),
+      FTerminal(Terminal),
+      FPumTerminal(Menus.Terminal),
+      FPumEvents(Menus.Events),
+      FPumModem(Menus.Modem) {
   FFindBar = new TFindBar(ui->tsAdvanced);
   FFindBar->setObjectName("pnlFind");
   FFindBar->hide();
   ui->tsAdvanced->layout()->addWidget(FFindBar);
 
-  auto* find = NewAction(this, "actFind", "&Find...");
+  auto* find = NewAction(FWindow, "actFind", "&Find...");
   find->setShortcut(QKeySequence::Find);
-  for (QWidget* window : {static_cast<QWidget*>(this), static_cast<QWidget*>(ui->pnlModem),
+  for (QWidget* window : {static_cast<QWidget*>(FWindow), static_cast<QWidget*>(ui->pnlModem),
                           static_cast<QWidget*>(ui->pnlEvents)})
     window->addAction(find);  // also while a panel floats in a window of its own
   connect(find, &QAction::triggered, this, Guarded([this] { actFindExecute(); }));
 
-  auto* copy = NewAction(this, "actTerminalCopySelection", "&Copy");
+  auto* copy = NewAction(FWindow, "actTerminalCopySelection", "&Copy");
   KeyInView(copy, FTerminal, QKeySequence("Ctrl+Shift+C"));
   copy->setEnabled(false);
   connect(FTerminal, &TLineView::copyAvailable, copy, &QAction::setEnabled);
   connect(copy, &QAction::triggered, FTerminal, &TLineView::copy);
   FPumTerminal->addAction(copy);  // after Copy All and Clear, which the menu has first
 
-  FActTerminalStamps = NewAction(this, "actTerminalStamps", "&Timestamps");
+  FActTerminalStamps = NewAction(FWindow, "actTerminalStamps", "&Timestamps");
   FActTerminalStamps->setCheckable(true);
   connect(FActTerminalStamps, &QAction::toggled, FTerminal, &TTerminalView::SetLineStamps);
 
@@ -71,12 +77,12 @@ void TfmMain::WireViewTools() {
   for (const auto& v : views) {
     TLineView* view = v.View;
     const QString title = v.Title;
-    auto* findIn = NewAction(this, v.FindName, "&Find...");
+    auto* findIn = NewAction(FWindow, v.FindName, "&Find...");
     if (view == FTerminal)
       KeyInView(findIn, FTerminal, QKeySequence("Ctrl+Shift+F"));
     else  // the window's Find serves these views: the menu only names its key
       findIn->setText("&Find...\t" + find->shortcut().toString(QKeySequence::NativeText));
-    auto* saveAs = NewAction(this, v.SaveName, "Save &As...");
+    auto* saveAs = NewAction(FWindow, v.SaveName, "Save &As...");
     connect(findIn, &QAction::triggered, this,
             [this, view, title] { FFindBar->Open(view, title); });
     connect(saveAs, &QAction::triggered, this,
@@ -92,7 +98,7 @@ void TfmMain::WireViewTools() {
 // Ctrl+F finds in the view that has the focus, else in the one found in last, else in the
 // terminal; only while the advanced view is up. In the terminal it reaches this only while no
 // device listens there.
-void TfmMain::actFindExecute() {
+void TMainViewTools::actFindExecute() {
   if (!ui->actAdvanced->isChecked()) return;
   const QWidget* focus = QApplication::focusWidget();
   TLineView* target = FFindBar->Target() ? FFindBar->Target() : FTerminal;
@@ -105,12 +111,13 @@ void TfmMain::actFindExecute() {
                                                    : "modem");
 }
 
-void TfmMain::SaveViewAs(TLineView* View, const std::string& Name) {
+void TMainViewTools::SaveViewAs(TLineView* View, const std::string& Name) {
   const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
   const QString chosen =
-      TModal::SaveFileName(this, "Save As", folder + "/" + QString::fromStdString(Name) + ".txt",
+      TModal::SaveFileName(FWindow, "Save As", folder + "/" + QString::fromStdString(Name) + ".txt",
                            "Text files (*.txt);;All files (*)", "txt");
-  if (chosen.isEmpty() || TellOtherUsersFolder(chosen.toStdString(), "The text was not saved in "))
+  if (chosen.isEmpty() ||
+      TellOtherUsersFolder(FWindow, chosen.toStdString(), "The text was not saved in "))
     return;
   std::string text = View->AllBytes();
   if (!text.empty() && text.back() != '\n') text += '\n';
