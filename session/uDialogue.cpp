@@ -216,6 +216,15 @@ void TDialogue::PumpOpening(uint64_t Session) {
   RequestVersion();
 }
 
+// Whether the terminal text holds a whole prompt, start and end.
+bool TDialogue::WholePromptWaiting() {
+  TSFSegment* terminal = FFork.Segments(FSegTerminal);
+  bool startFound, endFound = false;
+  const int32_t start = terminal->Find(0, PromptStart, startFound);
+  if (startFound) terminal->Find(start, PromptEnd, endFound);
+  return endFound;
+}
+
 // Whether the terminal text ends in a whole prompt, with nothing after it but what a console
 // sends after its prompt (blanks, line ends, an erase).
 bool TDialogue::EndsAtPrompt() {
@@ -303,10 +312,7 @@ void TDialogue::PumpLogin(uint64_t Session) {
   }
   // The prompt may arrive in pieces: only the whole of it ends the login. Then the segment is
   // emptied, what the device sent after its prompt too.
-  bool endFound = false;
-  const int32_t start = terminal->Find(0, PromptStart, found);
-  if (found) terminal->Find(start, PromptEnd, endFound);
-  if (!endFound) return;
+  if (!WholePromptWaiting()) return;
   Take(FSegTerminal, terminal->Stream->Size());
   if (FLog) FLog->SetPasswordAsked(false);
   RequestVersion();
@@ -419,11 +425,7 @@ bool TDialogue::FindEcho(int32_t& At, int32_t& End) {
 // grace for a late echo has passed since the prompt came, and the device counts as one that
 // does not echo from then on.
 void TDialogue::AwaitEcho() {
-  TSFSegment* terminal = FFork.Segments(FSegTerminal);
-  bool startFound, endFound = false;
-  const int32_t start = terminal->Find(0, PromptStart, startFound);
-  if (startFound) terminal->Find(start, PromptEnd, endFound);
-  if (!endFound) return;
+  if (!WholePromptWaiting()) return;
   if (!FBarePrompt) {
     FBarePrompt = true;
     FBareSince = FNow();

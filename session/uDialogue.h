@@ -188,6 +188,7 @@ class TDialogue {
   bool EndOverlongReply(uint64_t Session);
   void PumpOpening(uint64_t Session);
   bool EndsAtPrompt();
+  bool WholePromptWaiting();
   void PumpIdle(uint64_t Session);
   void PumpLogin(uint64_t Session);
   void PumpCommand(uint64_t Session);
