@@ -13,7 +13,7 @@
 struct TFleetDevice {
   int32_t Line = 0;  // in the list, from 1
   // host NAME, com N, port PATH or port URL (a terminal server), dial ENTRY (may hold spaces)
-  TRoute Route{.Kind = TRouteKind::None, .ComPort = 0};
+  TRoute Route = NoRoute();
   std::string PasswordFile;  // "" for the run's own password source
 
   // How the list names it: "host NAME", "com N", "port PATH", "dial ENTRY".

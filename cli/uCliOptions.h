@@ -10,10 +10,18 @@
 
 #include "dispatch/uRoute.h"
 
+// No kind and no COM port: what a command line or a fleet line starts from.
+inline TRoute NoRoute() {
+  TRoute none;
+  none.Kind = TRouteKind::None;
+  none.ComPort = 0;
+  return none;
+}
+
 struct TCliOptions {
   // --host, --com, --port (a device path or a terminal server's URL), --dial with --phone and
   // --user; no kind until one is given. The dial-up password stays the one of the entry.
-  TRoute Route{.Kind = TRouteKind::None, .ComPort = 0};
+  TRoute Route = NoRoute();
   std::string PasswordFile;
   std::string LogFile;  // --log: the session log, appended to
   uint32_t TimeoutMs = 10000;
