@@ -8,7 +8,9 @@
 #include "app/TTerminalView.h"
 #include "app/uMainLook.h"
 #include "app/uMainViewTools.h"
+#include "rtl/DateTime.h"
 #include "session/uDialogue.h"
+#include "session/uEventStamp.h"
 #include "session/uViewLimits.h"
 #include "ui_ufmMain.h"
 
@@ -69,6 +71,10 @@ void TMainAdvancedView::Restore(const TWindowLayout& Layout) {
 void TMainAdvancedView::ShowSidePanels(bool Shown) {
   ui->pnlModem->setVisible(Shown);
   ui->pnlEvents->setVisible(Shown);
+}
+
+void TMainAdvancedView::ShowLineEvent(const std::string& Text) {
+  AppendLineToMemo(ui->memEvents, EventStamp(LocalNow()) + Text);
 }
 
 void TMainAdvancedView::ShowDropped(const TDialogue& Dialogue, int32_t Segment, int64_t Bytes) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "app/uWindowLayout.h"
 
@@ -31,6 +32,8 @@ class TMainAdvancedView {
   void Restore(const TWindowLayout& Layout);
   // The modem and events panels, which a serial connection shows and others hide.
   void ShowSidePanels(bool Shown);
+  // What happened to the serial line (its modem lines, its end), time-stamped in the events.
+  void ShowLineEvent(const std::string& Text);
   // Says in the view of the dialogue's Segment that Bytes nobody took were dropped.
   void ShowDropped(const TDialogue& Dialogue, int32_t Segment, int64_t Bytes);
 

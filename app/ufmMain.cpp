@@ -350,6 +350,7 @@ void TfmMain::DispatcherOpened(TTerminalDispatcher* Sender) {
   if (auto* serial = dynamic_cast<TComPortDispatcher*>(Sender)) {
     ClearModemViews();
     FAdvanced->ShowSidePanels(true);
+    FSerialOpen = true;
     FLocalEcho = false;
     connection = serial->PortName();
     FDialogue->Opened(true);
@@ -364,7 +365,9 @@ void TfmMain::DispatcherOpened(TTerminalDispatcher* Sender) {
 }
 
 void TfmMain::DispatcherStatus(TTerminalDispatcher* Sender, const std::string& Text) {
-  if (Sender == FDispatcher && FDispatcher) FProgress->AddProgress(Text);
+  if (Sender != FDispatcher || !FDispatcher) return;
+  FProgress->AddProgress(Text);
+  if (FSerialOpen) FAdvanced->ShowLineEvent(Text);
 }
 
 void TfmMain::DispatcherError(TTerminalDispatcher* Sender, const std::string& Msg) {
@@ -377,6 +380,7 @@ void TfmMain::DispatcherClosed(TTerminalDispatcher* Sender) {
   if (Sender != FDispatcher || !FDispatcher) return;
   FProgress->AddProgress("Closed");
   FProgress->CloseSoon();
+  FSerialOpen = false;
   ui->actDisconnect->setEnabled(false);
   ui->actConnect->setEnabled(true);
   Sender->DetachNotifications();

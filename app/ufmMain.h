@@ -156,6 +156,7 @@ class TfmMain : public QMainWindow {
   TParameterList FParams;
   bool FLocalEcho = false;
   bool FDisconnecting = false;
+  bool FSerialOpen = false;  // what the serial dispatcher says of the line goes to the events
   std::unique_ptr<TOrvaneRegistry> FSettings;
   TSavedSettings FSaved;  // read at start-up, written at exit; the route is the last confirmed
   std::vector<std::string> FIgnoredSettings;

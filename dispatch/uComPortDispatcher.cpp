@@ -100,13 +100,21 @@ bool TComPortDispatcher::Receive() {
   return n > 0;
 }
 
-bool TComPortDispatcher::MayNotSend() {
-  return FLine->OutputHeld() || (!FLine->DSR() && FLine->DSRFlow()) ||
-         (!FLine->CTS() && FLine->CTSFlow());
+// Why output may not go now: the line holds it, or the device shows a line off that the flow
+// control waits for.
+TOutputWait::TWhy TComPortDispatcher::WaitingFor() {
+  using TWhy = TOutputWait::TWhy;
+  const bool held = FLine->OutputHeld();
+  const bool dsr = !FLine->DSR() && FLine->DSRFlow(), cts = !FLine->CTS() && FLine->CTSFlow();
+  if (cts || dsr) return cts && dsr ? TWhy::CtsAndDsr : cts ? TWhy::Cts : TWhy::Dsr;
+  return held ? TWhy::Held : TWhy::None;
 }
 
 void TComPortDispatcher::Send() {
-  if (MayNotSend()) return;
+  const TOutputWait::TWhy why = WaitingFor();
+  const std::string note = FOutputWait.Update(why, TOutputWait::TClock::now());
+  if (!note.empty()) ReportStatus(note);
+  if (why != TOutputWait::TWhy::None) return;
   const int32_t m = TakeOutput(true);
   if (m <= 0) return;
   FLine->Write(FBuffer, m);

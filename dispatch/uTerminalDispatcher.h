@@ -10,6 +10,7 @@
 #include <mutex>
 #include <string>
 
+#include "dispatch/uOutputWait.h"
 #include "rtl/Thread.h"
 #include "streams/uFifoStream.h"
 
@@ -141,11 +142,12 @@ class TComPortDispatcher : public TTerminalDispatcher {
  private:
   std::string FOpenProblem;
   std::atomic<bool> FEndWhenSent{false};
+  TOutputWait FOutputWait;
 
   void SetLineSettings();
   void Pump();
   bool Receive();
   void Send();
-  bool MayNotSend();
+  TOutputWait::TWhy WaitingFor();
   void WaitForWrite();
 };

@@ -195,7 +195,11 @@ TNetSerialPort::TOpened TNetSerialPort::Negotiate() {
     return FConfirmed.BaudRate && FConfirmed.DataSize && FConfirmed.Parity && FConfirmed.StopSize &&
            FConfirmed.Control;
   });
-  if (FClient.Connected()) return TOpened::Up;
+  if (FClient.Connected()) {
+    FReportAwaitedUntil =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(FirstReportWaitMs);
+    return TOpened::Up;
+  }
   FProblem = "The terminal server " + server + " closed the connection" + ServerText() + ".";
   return TOpened::ClosedEarly;
 }
@@ -252,7 +256,8 @@ void TNetSerialPort::Close() noexcept {
   FComPort = TOption::Unasked;
   FConfirmed = TRemoteLine();
   FModemState = 0;
-  FModemKnown = false;
+  FModemKnown = FModemReported = false;
+  FReportAwaitedUntil = {};
   FSuspended = false;
 }
 
@@ -344,6 +349,7 @@ void TNetSerialPort::ComPortReply(const std::string& Data) {
       // A server that cannot read the far port's lines (a port without them) reports them
       // all off and never changes them; only a line seen on, or a change, makes them real.
       FModemKnown = FModemKnown || value != 0;
+      FModemReported = true;
       break;
     case CpoServerOffset + CpoFlowControlSuspend:
       FSuspended = true;
@@ -354,6 +360,10 @@ void TNetSerialPort::ComPortReply(const std::string& Data) {
     default:
       break;
   }
+}
+
+bool TNetSerialPort::OutputHeld() {
+  return FSuspended || (!FModemReported && std::chrono::steady_clock::now() < FReportAwaitedUntil);
 }
 
 uint32_t TNetSerialPort::InQueue() {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -48,6 +49,9 @@ class TNetSerialPort : public TSerialLine {
   // The device's bytes held unread at most: past that the socket's own queue fills, and then
   // TCP's flow control holds the server back.
   static constexpr size_t DataLimit = 4 << 20;
+  // Output waits this long after the open for the server's first report of the far port's
+  // lines: a server may read them before it says. One that reports none is taken to have none.
+  static constexpr int32_t FirstReportWaitMs = 200;
   // How long closing waits for the server to take the dropped lines.
   static constexpr int32_t LastWordMs = 200;
   // RFC 2217 commands, as the client sends them; the server answers with 100 added.
@@ -83,8 +87,9 @@ class TNetSerialPort : public TSerialLine {
   void Close() noexcept override;
   uint32_t InQueue() override;
   int32_t Read(void* Buffer, int32_t Count) override;
-  // While the server has asked for a pause (FLOWCONTROL-SUSPEND).
-  bool OutputHeld() override { return FSuspended; }
+  // While the server has asked for a pause (FLOWCONTROL-SUSPEND), and until it has said what
+  // the far port's lines are.
+  bool OutputHeld() override;
   // Lines the server never reported read as on, as on a port without modem lines.
   bool CTS() override { return !FModemKnown || (FModemState & ModemCts) != 0; }
   bool DSR() override { return !FModemKnown || (FModemState & ModemDsr) != 0; }
@@ -130,6 +135,7 @@ class TNetSerialPort : public TSerialLine {
   TOption FComPort = TOption::Unasked;
   TRemoteLine FConfirmed;
   uint8_t FModemState = 0;
-  bool FModemKnown = false;
+  bool FModemKnown = false, FModemReported = false;
+  std::chrono::steady_clock::time_point FReportAwaitedUntil;
   bool FSuspended = false;
 };
