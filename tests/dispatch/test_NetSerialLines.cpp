@@ -42,7 +42,8 @@ TStep Lines(uint8_t Value) {
   return {TStep::SetLines, Value};
 }
 
-enum class TEnd { Terminate, Abort, EndWhenSent, ServerCloses, ServerResets };
+// AbortMidWrite: the server stops reading, a write fills the connection, and the abort cuts it.
+enum class TEnd { Terminate, Abort, EndWhenSent, AbortMidWrite, ServerCloses, ServerResets };
 
 struct TLineCase {
   const char* Name;
@@ -59,6 +60,16 @@ void PrintTo(const TLineCase& Case, std::ostream* Out) {
 
 // How long a held write is watched for bytes that must not come.
 constexpr int HeldWatchMs = 300;
+
+// More than the sockets on both sides hold, with bytes to escape.
+const std::string& Flood() {
+  static const std::string flood = [] {
+    std::string bytes;
+    for (int i = 0; i < (8 << 20); ++i) bytes += "a\xff";
+    return bytes;
+  }();
+  return flood;
+}
 
 class NetSerialLines : public ::testing::TestWithParam<TLineCase> {
  protected:
@@ -98,6 +109,11 @@ class NetSerialLines : public ::testing::TestWithParam<TLineCase> {
         return D->Abort();
       case TEnd::EndWhenSent:
         return D->EndWhenSent();
+      case TEnd::AbortMidWrite:
+        Server.HoldReading(true);
+        D->WriteOutput(Flood().data(), static_cast<int32_t>(Flood().size()));
+        Owner.For(HeldWatchMs);
+        return D->Abort();
       case TEnd::ServerCloses:
       case TEnd::ServerResets:
         return Server.Drop(GetParam().End == TEnd::ServerResets);
@@ -121,6 +137,11 @@ TEST_P(NetSerialLines, OutputFollowsTheLinesTheServerReports) {
   S server(c.AtOpen, c.ReportAfterMs);
   auto* d = new TComPortDispatcher(server.Url());
   Owner.Wire(d);
+  // The server reads again as the line closes, in time to take its last word.
+  d->OnStatus = [&, record = d->OnStatus](TTerminalDispatcher* Sender, const std::string& Text) {
+    if (Text == "Closing") server.HoldReading(false);
+    record(Sender, Text);
+  };
   d->FreeOnTerminate = true;
   d->Resume();
   ASSERT_TRUE(Owner.UntilOpened()) << ::testing::PrintToString(Owner.Events);
@@ -133,6 +154,15 @@ TEST_P(NetSerialLines, OutputFollowsTheLinesTheServerReports) {
 
   End(d, server);
   ASSERT_TRUE(Owner.UntilClosed());
+  if (c.End == TEnd::AbortMidWrite) {
+    // What left before the cut arrives whole and unchanged, the last word after it.
+    server.WaitFor([&] { return !server.Connected(); });
+    const std::string data = server.Data();
+    EXPECT_GT(data.size(), written.size());
+    EXPECT_LT(data.size(), written.size() + Flood().size());
+    EXPECT_TRUE(data.starts_with(written) &&
+                Flood().compare(0, data.size() - written.size(), data, written.size()) == 0);
+  }
   const std::vector<uint8_t> raised{S::RtsOn, S::DtrOn},
       dropped{S::RtsOn, S::DtrOn, S::DtrOff, S::RtsOff};
   if (c.End == TEnd::ServerCloses || c.End == TEnd::ServerResets) {
@@ -177,6 +207,7 @@ const TLineCase Cases[] = {
      TEnd::ServerResets,
      {DsrOff, BothOff, GoesOn}},
     {"PortWithoutLines", 0, {Write("goes")}, TEnd::Terminate},
+    {"ServerStopsReading", Both, {Write("first")}, TEnd::AbortMidWrite},
     {"ServerPauses",
      Both,
      {{TStep::Suspend}, Held("held", Paused), {TStep::Resume}, Write("more")},

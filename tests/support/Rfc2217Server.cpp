@@ -85,6 +85,10 @@ void TRfc2217Server::Serve(int Connection) {
       }
     }
     if (!readable) continue;
+    if (FHoldReading) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      continue;
+    }
     const ssize_t n = recv(Connection, buffer, sizeof buffer, 0);
     if (n <= 0) break;
     std::lock_guard<std::mutex> guard(FLock);

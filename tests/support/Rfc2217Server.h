@@ -33,6 +33,9 @@ class TRfc2217Server {
   void SetLines(uint8_t Lines);
   // FLOWCONTROL-SUSPEND (true) or -RESUME (false).
   void Pause(bool Suspend);
+  // Stops taking bytes from the connection (true), so the client's sends fill it, or takes
+  // them again.
+  void HoldReading(bool Hold) { FHoldReading = Hold; }
   // Ends the connection: in order, or with a reset.
   void Drop(bool Reset = false);
 
@@ -56,6 +59,7 @@ class TRfc2217Server {
   uint16_t FPort = 0;
   std::atomic<bool> FStop{false};
   std::atomic<TDrop> FDrop{TDrop::None};
+  std::atomic<bool> FHoldReading{false};
   std::mutex FLock;  // everything below, and sends on the connection
   int FConnection = -1;
   uint8_t FLines;
