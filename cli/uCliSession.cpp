@@ -67,6 +67,10 @@ void TCliSession::Wire() {
   };
   FDispatcher->OnStatus = [this, verbose](TTerminalDispatcher*, const std::string& Text) {
     if (verbose) FLog << Text << std::endl;
+    if (TOutputWait::TellsAWait(Text))
+      FWaitNote = Text;
+    else if (Text == TOutputWait::Sentence(TOutputWait::TWhy::None))
+      FWaitNote.clear();
   };
   // Kept for the failure it explains, so that one failure makes one line on standard error;
   // a serial port's reason, reported on a status line of its own, joins it there.
@@ -109,8 +113,8 @@ void TCliSession::CheckLogin() {
                       "password, and try again");
   if (FLoggedIn) {
     if (FLoginTimedOut)
-      throw TCliFailure(kExitFailure,
-                        TimedOut("i900?", TDialogue::CommandTimeout, FLoginReplyBytes));
+      throw TCliFailure(kExitFailure, WithWaitNote(TimedOut("i900?", TDialogue::CommandTimeout,
+                                                            FLoginReplyBytes)));
     return;
   }
   if (FClosed) {
@@ -122,7 +126,7 @@ void TCliSession::CheckLogin() {
   }
   const std::string limit = std::to_string(FOptions.TimeoutMs) + " ms";
   throw TCliFailure(kExitFailure,
-                    FOpened ? "No reply to the login within " + limit
+                    FOpened ? WithWaitNote("No reply to the login within " + limit)
                             : "Could not reach " + FOptions.Route.Name() + " within " + limit);
 }
 
@@ -147,8 +151,14 @@ std::vector<std::string> TCliSession::Request(const std::string& Text, uint32_t 
                                         " was complete" +
                                         (FErrorReported ? ": " + FLastError : std::string()));
   if (!error.empty()) throw TCliFailure(kExitFailure, error);
-  if (timedOut) throw TCliFailure(kExitFailure, TimedOut(Text, TimeoutMs, replyBytes));
+  if (timedOut)
+    throw TCliFailure(kExitFailure, WithWaitNote(TimedOut(Text, TimeoutMs, replyBytes)));
   return lines;
+}
+
+// A time-out while the device's lines held output back says so: that is why nothing came.
+std::string TCliSession::WithWaitNote(const std::string& Message) const {
+  return FWaitNote.empty() ? Message : Message + ". " + FWaitNote;
 }
 
 void TCliSession::WriteAnswered(const std::string& Bytes) {

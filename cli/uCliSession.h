@@ -61,6 +61,7 @@ class TCliSession {
                  bool Interruptible);
   bool OpenLog();
   void CheckLogin();
+  std::string WithWaitNote(const std::string& Message) const;
 
   const TCliOptions& FOptions;
   std::ostream& FLog;
@@ -77,5 +78,6 @@ class TCliSession {
   int FPasswordRequests = 0;
   bool FErrorReported = false;
   std::string FLastError;  // the dispatcher's last error text
+  std::string FWaitNote;  // what the serial dispatcher said of a wait for the lines, until it ended
   std::string FLogError;
 };

@@ -1,9 +1,6 @@
 #include "dispatch/uOutputWait.h"
 
-namespace {
-
-std::string Sentence(TOutputWait::TWhy Why) {
-  using TWhy = TOutputWait::TWhy;
+std::string TOutputWait::Sentence(TWhy Why) {
   switch (Why) {
     case TWhy::Cts:
       return "The device shows CTS off: nothing is sent until it is on.";
@@ -19,7 +16,11 @@ std::string Sentence(TOutputWait::TWhy Why) {
   return "Sending goes on.";
 }
 
-}  // namespace
+bool TOutputWait::TellsAWait(const std::string& Text) {
+  for (TWhy why : {TWhy::Cts, TWhy::Dsr, TWhy::CtsAndDsr, TWhy::Held})
+    if (Text == Sentence(why)) return true;
+  return false;
+}
 
 std::string TOutputWait::Update(TWhy Why, TClock::time_point Now) {
   if (Why != FWhy) {

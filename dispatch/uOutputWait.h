@@ -16,6 +16,10 @@ class TOutputWait {
 
   // Why output may not go now (None: it may). Returns the sentence to tell the owner, or "".
   std::string Update(TWhy Why, TClock::time_point Now);
+  // What is told of a wait; of None, that sending goes on.
+  static std::string Sentence(TWhy Why);
+  // Whether a status text tells of a wait that has not ended.
+  static bool TellsAWait(const std::string& Text);
 
  private:
   TWhy FWhy = TWhy::None, FSaid = TWhy::None;

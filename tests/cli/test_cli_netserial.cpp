@@ -6,6 +6,7 @@
 
 #include "CliRunner.h"
 #include "sim/SimHarness.h"
+#include "support/Rfc2217Server.h"
 #include "support/Ser2net.h"
 #include "support/TempConfig.h"
 #include "support/TempFolder.h"
@@ -129,6 +130,17 @@ TEST_F(CliNetSerial, AServerStoppedMidSessionEndsTheRunAtOnce) {
   EXPECT_EQ(stopped.ExitCode, 1) << stopped.Err;
   EXPECT_LT(stopped.Elapsed, 4000ms);
   EXPECT_NE(stopped.Err.find("Closed by remote end"), std::string::npos) << stopped.Err;
+}
+
+// A device that keeps CTS off gets nothing, and the time-out says why.
+TEST(CliNetSerialLines, ATimeOutWhileTheDeviceHoldsCtsOffSaysSo) {
+  TRfc2217Server server(TRfc2217Server::Dsr);
+  const TCliResult r = RunCli({Cli, "--port", server.Url(), "--timeout", "1500", "version"}, {});
+  EXPECT_EQ(r.ExitCode, 1);
+  EXPECT_EQ(r.Err,
+            "tallybox-cli: No reply to the login within 1500 ms. The device shows CTS off: "
+            "nothing is sent until it is on.\n");
+  EXPECT_EQ(server.Data(), "");
 }
 
 }  // namespace
