@@ -95,8 +95,8 @@ const std::vector<std::string> NormalSession = {"status:Opening COM3", "opened",
 // hold long enough to tell.
 std::vector<std::string> WithoutWaitNotes(std::vector<std::string> Events) {
   std::erase_if(Events, [](const std::string& Event) {
-    return Event.starts_with("status:The device shows") ||
-           Event.starts_with("status:The line holds") || Event == "status:Sending goes on.";
+    const std::string text = Event.substr(Event.find(':') + 1);
+    return TOutputWait::TellsAWait(text) || text == TOutputWait::Sentence(TOutputWait::TWhy::None);
   });
   return Events;
 }
