@@ -9,7 +9,7 @@
 
 #include "params/uStorage.h"
 #include "session/uDialogue.h"
-#include "session/uSubmitSequence.h"
+#include "session/uProgrammingRun.h"
 
 class QWidget;
 
@@ -34,15 +34,14 @@ class TMainProgramming {
   // The run's last line was answered (or timed out): the registers are read back.
   void LinesDone();
   // The connection ended: a new run may start on the next one.
-  void Reset() { FRunning = false; }
+  void Reset() { FRun.Abandon(); }
 
  private:
-  void ReadBack(bool RunTimedOut);
+  void Finished(const TProgrammingOutcome& Outcome);
 
   QWidget* FWindow;
   TDialogue& FDialogue;
   TParameterList& FParams;
   TProgrammingHost FHost;
-  bool FRunning = false;  // from a submission until its read-back is compared
-  TSubmitPlan FSent;      // what that run sent
+  TProgrammingRun FRun;
 };

@@ -121,7 +121,10 @@ void TfmMain::CollectDiagnostics() {
   SendCommand("r?", TDialogue::CommandTimeout, [this] { DiagRegistersDone(); });
 }
 
+// Every line before the prompt, as the device sent it: on a port that echoes, the command's
+// own line first.
 void TfmMain::RenderReplyInTerminal() {
+  if (!FDialogue->LastEcho().empty()) TerminalWrite(FDialogue->LastEcho() + "\r\n");
   TResponseSplitter& splitter = FDialogue->Splitter();
   while (!splitter.IsEmpty()) TerminalWrite(splitter.NextLine() + "\r\n");
 }

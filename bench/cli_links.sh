@@ -8,7 +8,9 @@
 # then the original) on each. Prints how many runs of each succeeded and their median wall
 # time, per link over all dialects. Then `registers` on the debug port against a device that
 # leaves at "bye" without a word and one that answers it, both with their banner waiting, 5 N
-# runs each, interleaved: their medians side by side. Asserts nothing.
+# runs each, interleaved: their medians side by side. Then `registers` straight on the debug
+# port's pseudo-terminal beside the same port behind the real ser2net's raw TCP port, 10 N runs
+# each, interleaved, and how many "i900?" one run sends. Asserts nothing.
 # Usage: bench/cli_links.sh [build folder] [runs]
 set -euo pipefail
 build="${1:-build}"
@@ -126,4 +128,46 @@ print(f"registers on the debug port, {5 * runs} runs each, interleaved:")
 for name, ms in times.items():
     print(f"  {name:14s} median {medians[name]:7.1f} ms   min {min(ms):7.1f}   max {max(ms):7.1f}")
 print(f"  silent / answered: {medians['bye silent'] / medians['bye answered']:.2f}x")
+
+# The same debug port straight and through a terminal server's raw port.
+import os, shutil, socket
+log = f"{work}/sim.log"
+process, pty = start(200, ["--serial", "--log", log])
+listener = socket.socket()
+listener.bind(("127.0.0.1", 0))
+port = listener.getsockname()[1]
+listener.close()
+with open(f"{work}/ser2net.yaml", "w") as out:
+    out.write(f"connection: &raw\n  accepter: tcp,127.0.0.1,{port}\n"
+              f"  connector: serialdev,{pty[1]},115200n81,local\n")
+server = subprocess.Popen([shutil.which("ser2net") or "/usr/sbin/ser2net", "-n", "-d", "-c",
+                           f"{work}/ser2net.yaml", "-P", f"{work}/ser2net.pid"],
+                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+time.sleep(0.5)
+times = {"pseudo-terminal": [], "ser2net raw": []}
+routes = {"pseudo-terminal": pty, "ser2net raw": ["--port", f"tcp://127.0.0.1:{port}"]}
+try:
+    for i in range(10 * runs):
+        for name, route in routes.items():
+            done, ms = run(route, "registers")
+            times[name].append(ms)
+            if done.returncode != 0:
+                print(f"  FAILED {name}, run {i + 1}: {done.stderr.strip()!r}")
+    count = lambda: sum(1 for line in open(log) if line.strip() == "i900?")
+    before = count()
+    run(pty, "registers")
+    time.sleep(0.2)
+    asked = count() - before
+finally:
+    server.terminate()
+    server.wait()
+    process.terminate()
+    process.wait()
+medians = {name: statistics.median(ms) for name, ms in times.items()}
+print(f"registers on one debug port, {10 * runs} runs each, interleaved:")
+for name, ms in times.items():
+    print(f"  {name:16s} median {medians[name]:7.1f} ms   min {min(ms):7.1f}   max {max(ms):7.1f}")
+print(f"  ser2net raw / pseudo-terminal: "
+      f"{medians['ser2net raw'] / medians['pseudo-terminal']:.2f}x")
+print(f"  \"i900?\" sent in one registers run: {asked}")
 PY

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,10 +14,10 @@
 #include "params/uStorage.h"
 #include "rtl/Exceptions.h"
 #include "rtl/FileBytes.h"
-#include "rtl/LocaleCompare.h"
 #include "rtl/OwnFolder.h"
 #include "session/uDialogue.h"
 #include "session/uPresetFolder.h"
+#include "session/uProgrammingRun.h"
 #include "session/uSubmitSequence.h"
 
 namespace {
@@ -48,15 +49,6 @@ std::string LinesJson(const std::vector<std::string>& Lines) {
   std::vector<std::string> items;
   for (const std::string& line : Lines) items.push_back(JsonString(line));
   return JsonArray(items);
-}
-
-// Whether List holds an entry called Name, compared as the list compares names.
-bool Holds(TParameterList& List, const std::string& Name) {
-  for (int32_t i = 0; i < List.Count(); ++i) {
-    const std::string line = List.GetLine(i);
-    if (AnsiCompareText(line.substr(0, line.find('=')), Name) == 0) return true;
-  }
-  return false;
 }
 
 void PrintLines(const std::vector<std::string>& Lines, bool Json, TCliOutput& Out) {
@@ -100,7 +92,7 @@ class TReadList : public TCliCommand {
       : FCommand(std::move(Command)), FJson(Json), FSaveTo(std::move(SaveTo)), FOwnFile(OwnFile) {}
   int Run(TCliSession& Session, TCliOutput& Out) override {
     TParameterList list;
-    Fill(list, Session.Request(FCommand, TDialogue::CommandTimeout));
+    Fill(list, Session.RequestList(FCommand));
     if (FSaveTo.empty()) {
       PrintList(list, FJson, Out);
       return kExitOk;
@@ -132,40 +124,43 @@ class TProgram : public TCliCommand {
     if (FPlan.Kind != TSubmitPlan::TKind::Send) throw TCliFailure(kExitFailure, FPlan.Message);
   }
 
+  // The window's programming run: the same lines, time-outs and read-back.
   int Run(TCliSession& Session, TCliOutput& Out) override {
-    SendSubmitPlan(
-        FPlan, [&](const std::string& Bytes) { Session.WriteAnswered(Bytes); },
-        [&](const std::string& Text, uint32_t Timeout) { Session.Request(Text, Timeout); });
-    TParameterList readBack;
-    Fill(readBack, Session.Request("r?", TDialogue::CommandTimeout));
-    return Compare(readBack, Out);
+    TProgrammingRun run(Session.Dialogue());
+    run.SetRequestTimeout(Session.ReplyTimeoutMs());
+    std::optional<TProgrammingOutcome> outcome;
+    if (!run.Start(FPlan, [&](const TProgrammingOutcome& Result) { outcome = Result; }))
+      throw TCliFailure(kExitFailure, "Could not program: not connected");
+    Session.Await([&] { return outcome.has_value(); }, "the programming");
+    using TKind = TProgrammingOutcome::TKind;
+    if (outcome->ReadBackWhole) Print(outcome->Differences, outcome->ReadBack, Out);
+    if (outcome->Kind == TKind::Unconfirmed)
+      throw TCliFailure(kExitFailure, "The device did not confirm the programming in time: no "
+                                      "answer to \"" + outcome->Unanswered + "\"");
+    if (outcome->Kind == TKind::Failed) throw TCliFailure(kExitFailure, outcome->Error);
+    return outcome->Kind == TKind::Done ? kExitOk : kExitDiffers;
   }
 
  private:
-  // Every line sent is compared with what the device now reports.
-  int Compare(TParameterList& ReadBack, TCliOutput& Out) {
-    std::vector<std::string> sent = FPlan.Lines;
-    sent.push_back(FPlan.Request);
+  // Each register that does not hold what was sent: what the device reports beside it.
+  void Print(const std::vector<TProgramDifference>& Differences,
+             const std::vector<std::string>& ReadBack, TCliOutput& Out) {
+    TParameterList held;
+    Fill(held, ReadBack);
     std::vector<std::pair<std::string, std::string>> read, programmed;
     std::vector<std::string> highlighted;
-    for (const std::string& line : sent) {
-      const std::string name = line.substr(0, line.find('='));
-      const std::string want = FPreset.GetValue(name);
-      const std::string got = ReadBack.GetValue(name);
-      const bool present = !got.empty() || Holds(ReadBack, name);
-      if (present && got == want) continue;
-      read.emplace_back(name, present ? JsonString(got) : "null");
-      programmed.emplace_back(name, JsonString(want));
-      if (ReadBack.IsHighlighted(name)) highlighted.push_back(JsonString(name));
+    for (const TProgramDifference& d : Differences) {
+      read.emplace_back(d.Name, d.Reported ? JsonString(d.Held) : "null");
+      programmed.emplace_back(d.Name, JsonString(d.Sent));
+      if (held.IsHighlighted(d.Name)) highlighted.push_back(JsonString(d.Name));
       if (!FJson)
-        Out.Line(name + ": programmed " + want + ", read back " +
-                 (present ? got : "(not reported)"));
+        Out.Line(d.Name + ": programmed " + d.Sent + ", read back " +
+                 (d.Reported ? d.Held : "(not reported)"));
     }
     if (FJson)
       Out.Line(JsonObject({{"values", JsonObject(read)},
                            {"programmed", JsonObject(programmed)},
                            {"highlighted", JsonArray(highlighted)}}));
-    return read.empty() ? kExitOk : kExitDiffers;
   }
 
   bool FJson;
@@ -180,7 +175,7 @@ class TDiag : public TCliCommand {
     std::vector<std::string> replies[3];
     const char* commands[3] = {"r?", "i?", "diag"};
     for (int i = 0; i < 3; ++i) {
-      replies[i] = Session.Request(commands[i], TDialogue::CommandTimeout);
+      replies[i] = i < 2 ? Session.RequestList(commands[i]) : Session.Request(commands[i]);
       if (!FJson) PrintLines(replies[i], false, Out);
     }
     if (!FJson) return kExitOk;
@@ -201,7 +196,7 @@ class TSend : public TCliCommand {
  public:
   TSend(std::string Line, bool Json) : FLine(std::move(Line)), FJson(Json) {}
   int Run(TCliSession& Session, TCliOutput& Out) override {
-    PrintLines(Session.Request(FLine, TDialogue::CommandTimeout), FJson, Out);
+    PrintLines(Session.Request(FLine), FJson, Out);
     return kExitOk;
   }
 

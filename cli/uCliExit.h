@@ -10,7 +10,7 @@ enum TCliExit : int {
   kExitFailure = 1,      // connection, login or reply failure
   kExitUsage = 2,        // bad arguments, no password to be had
   kExitDiffers = 3,      // the registers read back after program, or diff's preset, differ
-  kExitBadPassword = 4,  // the device asked again or dropped the line during login
+  kExitBadPassword = 4,  // the device asked again, or closed the line right after the password
   kExitInterrupted = 130,
 };
 

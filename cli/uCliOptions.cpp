@@ -91,6 +91,14 @@ const std::map<std::string, TSetter>& ValueOptions() {
          O.TimeoutMs = static_cast<uint32_t>(n);
          return "";
        }},
+      {"--reply-timeout",
+       [](TCliOptions& O, const std::string& V) -> std::string {
+         int64_t n = 0;
+         if (!ParseNumber(V, 1, 3600000, n))
+           return "--reply-timeout needs milliseconds from 1 to 3600000";
+         O.ReplyTimeoutMs = static_cast<uint32_t>(n);
+         return "";
+       }},
       {"--jobs",
        [](TCliOptions& O, const std::string& V) -> std::string {
          int64_t n = 0;
@@ -195,8 +203,9 @@ std::string ParseCliOptions(const std::vector<std::string>& Args, TCliOptions& O
 
 std::string CliUsage() {
   return "usage: tallybox-cli (--host HOST | --com N | --port PATH|URL | --dial ENTRY [--phone P]\n"
-         "                    [--user U]) [--password-file FILE] [--timeout MS] [--log FILE]\n"
-         "                    [--json] [--raw] [--verbose] COMMAND [ARG]\n"
+         "                    [--user U]) [--password-file FILE] [--timeout MS]\n"
+         "                    [--reply-timeout MS] [--log FILE] [--json] [--raw] [--verbose]\n"
+         "                    COMMAND [ARG]\n"
          "       tallybox-cli [--jobs N] [--progress] [other options] fleet FILE COMMAND [ARG]\n"
          "       tallybox-cli [--json] ports\n"
          "       tallybox-cli --help | --version\n"
@@ -227,6 +236,9 @@ std::string CliUsage() {
          "                        TALLYBOX_PASSWORD, else it is asked on the terminal\n"
          "                        (/dev/tty; not for --com or --port)\n"
          "  --timeout MS          time allowed for connecting and logging in (default 10000)\n"
+         "  --reply-timeout MS    time allowed for each reply, the version asked at login\n"
+         "                        among them (default 2000); the last line of program waits\n"
+         "                        at least 10000\n"
          "  --log FILE            append everything received from and sent to the device to\n"
          "                        FILE, one stamped line each (\"< \" received, \"> \" sent;\n"
          "                        the password is written as ********); fleet: --log DIR,\n"

@@ -1,10 +1,12 @@
 #include "cli/uCliSession.h"
 
+#include <cctype>
 #include <filesystem>
 
 #include "cli/uCliExit.h"
 #include "dispatch/uTerminalDispatcher.h"
 #include "rtl/Thread.h"
+#include "session/uProgrammingRun.h"
 
 namespace {
 
@@ -12,6 +14,7 @@ constexpr auto PollSlice = 2;  // ms between ticks: a script waits for each repl
 // How long "bye" may take to leave a port whose flow control holds it.
 constexpr auto ByeFlush = std::chrono::milliseconds(TDialogue::ByeTimeout);
 constexpr auto CloseWait = std::chrono::milliseconds(2000);
+constexpr size_t LoginWords = 4096;  // of the device's last words, kept to tell a refusal
 
 std::string Quoted(const std::string& Text) {
   return "\"" + Text + "\"";
@@ -39,8 +42,16 @@ TCliSession::TCliSession(const TCliOptions& Options, std::ostream& Log,
     FLoggedIn = true;
     FLoginTimedOut = FDialogue->LastRequestTimedOut();
     FLoginReplyBytes = FDialogue->LastReplyBytes();
+    FLoginError = FDialogue->LastRequestError();
+  };
+  // What the device says during the login reaches the terminal only as the line closes.
+  host.TerminalWrite = [this](const std::string& Text) {
+    if (!FLoggedIn && FAfterPassword.size() < LoginWords) FAfterPassword += Text;
   };
   FDialogue = std::make_unique<TDialogue>(FParams, std::move(host));
+  // One "i900?" a run: the login's. Nothing stays connected long enough to need a poll.
+  FDialogue->SetIdlePolls(false);
+  FDialogue->SetCommandTimeout(Options.ReplyTimeoutMs);
   FSessionLog.OnFailed = [this](const std::string& Error) { FLogError = Error; };
 }
 
@@ -112,30 +123,49 @@ void TCliSession::CheckLogin() {
                       "The device asked for the password again: check the "
                       "password, and try again");
   if (FLoggedIn) {
+    if (!FLoginError.empty()) throw TCliFailure(kExitFailure, FLoginError);
     if (FLoginTimedOut)
-      throw TCliFailure(kExitFailure, WithWaitNote(TimedOut("i900?", TDialogue::CommandTimeout,
+      throw TCliFailure(kExitFailure, WithWaitNote(TimedOut("i900?", FOptions.ReplyTimeoutMs,
                                                             FLoginReplyBytes)));
     return;
   }
-  if (FClosed) {
-    if (FOpened && FDialogue->State() == ssLogin && FPasswordRequests > 0)
-      throw TCliFailure(kExitBadPassword, "Check the password, and try again");
-    if (FErrorReported) throw TCliFailure(kExitFailure, FLastError);
-    throw TCliFailure(kExitFailure, FOpened ? "The connection closed during the login"
-                                            : "Could not open " + FOptions.Route.Name());
-  }
+  if (FClosed) CheckClosedLogin();
   const std::string limit = std::to_string(FOptions.TimeoutMs) + " ms";
   throw TCliFailure(kExitFailure,
                     FOpened ? WithWaitNote("No reply to the login within " + limit)
                             : "Could not reach " + FOptions.Route.Name() + " within " + limit);
 }
 
-std::vector<std::string> TCliSession::Request(const std::string& Text, uint32_t TimeoutMs) {
+// The line closed before the login ended: a wrong password when it closed right after the
+// password or with a refusal; a dropped line when the device had taken it and gone on.
+void TCliSession::CheckClosedLogin() {
+  if (FOpened && FDialogue->State() == ssLogin && FPasswordRequests > 0) {
+    if (!PasswordTaken()) throw TCliFailure(kExitBadPassword, "Check the password, and try again");
+    throw TCliFailure(kExitFailure,
+                      "The connection closed during the login, after the device took the "
+                      "password");
+  }
+  if (FErrorReported) throw TCliFailure(kExitFailure, FLastError);
+  throw TCliFailure(kExitFailure, FOpened ? "The connection closed during the login"
+                                          : "Could not open " + FOptions.Route.Name());
+}
+
+bool TCliSession::PasswordTaken() const {
+  if (FDialogue->BytesSincePassword() <= 0) return false;
+  std::string words;
+  for (char c : FAfterPassword) words += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (const char* refusal : {"denied", "incorrect", "invalid", "wrong"})
+    if (words.find(refusal) != std::string::npos) return false;
+  return true;
+}
+
+std::vector<std::string> TCliSession::Request(const std::string& Text) {
+  const uint32_t timeout = FOptions.ReplyTimeoutMs;
   bool done = false, timedOut = false;
   int64_t replyBytes = 0;
   std::string error;
   std::vector<std::string> lines;
-  const bool sent = !FClosed && FDialogue->SendCommand(Text, TimeoutMs, [&] {
+  const bool sent = !FClosed && FDialogue->SendCommand(Text, timeout, [&] {
     done = true;
     timedOut = FDialogue->LastRequestTimedOut();
     replyBytes = FDialogue->LastReplyBytes();
@@ -144,15 +174,17 @@ std::vector<std::string> TCliSession::Request(const std::string& Text, uint32_t 
     while (!splitter.IsEmpty()) lines.push_back(splitter.NextLine());
   });
   if (!sent) throw TCliFailure(kExitFailure, "Could not send " + Quoted(Text) + ": not connected");
-  // The dialogue's own time-outs bound the wait.
-  PumpUntil([&] { return done || FClosed; }, TClock::time_point::max(), true);
-  if (!done)
-    throw TCliFailure(kExitFailure, "The connection closed before the reply to " + Quoted(Text) +
-                                        " was complete" +
-                                        (FErrorReported ? ": " + FLastError : std::string()));
+  Await([&] { return done; }, "the reply to " + Quoted(Text));
   if (!error.empty()) throw TCliFailure(kExitFailure, error);
   if (timedOut)
-    throw TCliFailure(kExitFailure, WithWaitNote(TimedOut(Text, TimeoutMs, replyBytes)));
+    throw TCliFailure(kExitFailure, WithWaitNote(TimedOut(Text, timeout, replyBytes)));
+  return lines;
+}
+
+std::vector<std::string> TCliSession::RequestList(const std::string& Text) {
+  std::vector<std::string> lines = Request(Text);
+  if (!HoldsNameValue(lines))
+    throw TCliFailure(kExitFailure, "The reply to " + Quoted(Text) + " held no name=value line");
   return lines;
 }
 
@@ -161,8 +193,11 @@ std::string TCliSession::WithWaitNote(const std::string& Message) const {
   return FWaitNote.empty() ? Message : Message + ". " + FWaitNote;
 }
 
-void TCliSession::WriteAnswered(const std::string& Bytes) {
-  FDialogue->WriteAnswered(Bytes);
+void TCliSession::Await(const std::function<bool()>& Done, const std::string& What) {
+  PumpUntil([&] { return Done() || FClosed; }, TClock::time_point::max(), true);
+  if (!Done())
+    throw TCliFailure(kExitFailure, "The connection closed before " + What + " was complete" +
+                                        (FErrorReported ? ": " + FLastError : std::string()));
 }
 
 bool TCliSession::PumpUntil(const std::function<bool()>& Done, TClock::time_point Deadline,

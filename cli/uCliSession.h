@@ -36,13 +36,21 @@ class TCliSession {
   // already gone to Log), kExitBadPassword when the device asks again or drops the line
   // after the password, kExitInterrupted on Ctrl+C.
   void Open(const std::string& Password);
-  // Sends Text as a request and returns the reply's lines. Raises TCliFailure kExitFailure
-  // "No reply to …" when its time-out passes first, the dialogue's reason when the reply
-  // grows past what it may hold, or when the connection closes before the reply is
-  // complete; kExitInterrupted on Ctrl+C.
-  std::vector<std::string> Request(const std::string& Text, uint32_t TimeoutMs);
-  // Bytes holding one line that the device answers with a prompt, sent without waiting.
-  void WriteAnswered(const std::string& Bytes);
+  // Sends Text as a request and returns the reply's lines; it may take the options' reply
+  // time-out. Raises TCliFailure kExitFailure "No reply to …" when its time-out passes first,
+  // the dialogue's reason when the reply grows past what it may hold or the device restarted
+  // instead of answering, or when the connection closes before the reply is complete;
+  // kExitInterrupted on Ctrl+C.
+  std::vector<std::string> Request(const std::string& Text);
+  // Request for "r?" or "i?": a reply without a single name=value line is no answer (the
+  // device started afresh, or said something else) and raises kExitFailure.
+  std::vector<std::string> RequestList(const std::string& Text);
+  // Ticks the dialogue until Done holds; the dialogue's own time-outs bound the wait. Raises
+  // TCliFailure kExitFailure when the connection closes first (What names what was awaited),
+  // kExitInterrupted on Ctrl+C.
+  void Await(const std::function<bool()>& Done, const std::string& What);
+  TDialogue& Dialogue() { return *FDialogue; }
+  uint32_t ReplyTimeoutMs() const { return FOptions.ReplyTimeoutMs; }
   // What the device reported at login (its "i900" among them).
   TParameterList& LoginParams() { return FParams; }
   // Ends the connection: "bye" first on serial, a clean close on TCP, the hang-up on
@@ -61,6 +69,8 @@ class TCliSession {
                  bool Interruptible);
   bool OpenLog();
   void CheckLogin();
+  void CheckClosedLogin();
+  bool PasswordTaken() const;
   std::string WithWaitNote(const std::string& Message) const;
 
   const TCliOptions& FOptions;
@@ -75,6 +85,8 @@ class TCliSession {
   bool FOpened = false, FClosed = false, FLoggedIn = false;
   bool FLoginTimedOut = false;
   int64_t FLoginReplyBytes = 0;
+  std::string FLoginError;
+  std::string FAfterPassword;  // what the device said after the password, while logging in
   int FPasswordRequests = 0;
   bool FErrorReported = false;
   std::string FLastError;  // the dispatcher's last error text

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "dispatch/uTerminalDispatcher.h"
+#include "session/uPromptSearch.h"
 #include "session/uSessionLog.h"
 
 using namespace std::string_literals;
@@ -12,33 +13,12 @@ namespace {
 
 const std::string CrLf = "\r\n";
 const std::string PasswordRequest = "PASSWORD";
-const std::string PromptStart = "\x1b[34;1m<Tallybox";
-const std::string PromptEnd = ">\x1b[0m";
 const std::string EventStart = "\0\t"s;
 const std::string ModemStart = "\0\t\x1b[31mM:\""s;
 const std::string VersionCommand = "i900?";
 const std::string ByeCommand = "bye";
 // Longer escape sequences than this are taken for text.
 constexpr size_t MaxSequence = 32;
-
-// How many bytes at the front of Text a console sends after its prompt rather than as part of
-// a reply: blanks, line ends and control sequences such as an erase to the end of the line.
-// Colour sequences are not among them: a reply keeps its own colours.
-size_t LeadingFiller(const std::string& Text) {
-  size_t at = 0;
-  while (at < Text.size()) {
-    if (Text[at] != '\0' && std::strchr(" \t\r\n\v\f", Text[at])) {
-      ++at;
-      continue;
-    }
-    if (Text.compare(at, 2, "\x1b[") != 0) break;
-    size_t end = at + 2;
-    while (end < Text.size() && Text[end] >= 0x20 && Text[end] <= 0x3F) ++end;
-    if (end == Text.size() || Text[end] < 0x40 || Text[end] > 0x7E || Text[end] == 'm') break;
-    at = end + 1;
-  }
-  return at;
-}
 
 // The length of an escape sequence that Text ends in the middle of (0: none).
 size_t UnfinishedSequence(const std::string& Text) {
@@ -53,12 +33,15 @@ size_t UnfinishedSequence(const std::string& Text) {
 }  // namespace
 
 TDialogue::TDialogue(TParameterList& Params, TDialogueHost Host, std::function<uint32_t()> Now)
-    : FParams(Params), FHost(std::move(Host)), FNow(std::move(Now)) {
+    : FParams(Params), FHost(std::move(Host)), FNow(std::move(Now)), FPort(FNow) {
   FFork.DeferStartPattern = true;
   FFork.SegmentLimit = SegmentLimit;
   FSegTerminal = FFork.AddSegment("", "", 0);
   FSegEvents = FFork.AddSegment(EventStart, CrLf, LineTimeout);
   FSegModem = FFork.AddSegment(ModemStart, CrLf, LineTimeout);
+  // Devices end these lines as they end the others: CR LF, LF or CR alone.
+  FFork.Segments(FSegEvents)->AnyLineEnd = true;
+  FFork.Segments(FSegModem)->AnyLineEnd = true;
 }
 
 void TDialogue::Reset(TTerminalDispatcher* Dispatcher) {
@@ -73,9 +56,9 @@ void TDialogue::Reset(TTerminalDispatcher* Dispatcher) {
   FDisconnecting = false;
   FUnansweredPrompts = FPromptsAfterCurrent = 0;
   FWaiting.reset();
-  FSerial = false;
-  FOpening = false;
-  FEcho = TEcho::Unknown;
+  FPort.Reset(false);
+  FRestart.Clear();
+  FSincePassword = -1;
   FAhead = 0;
   FOpenSequence.clear();
   if (FLog) FLog->SetPasswordAsked(false);
@@ -83,10 +66,9 @@ void TDialogue::Reset(TTerminalDispatcher* Dispatcher) {
 
 void TDialogue::Opened(bool Serial) {
   FOpened = true;
-  FSerial = Serial;
+  FPort.Reset(Serial);
   if (Serial) {
-    FOpening = true;
-    FOpenedAt = FLastArrival = FNow();
+    FPort.Opened();
   } else {
     FDialogueState = ssLogin;
   }
@@ -140,7 +122,7 @@ void TDialogue::Disconnect(bool Serial) {
 void TDialogue::SayBye() {
   if (!FDispatcher) return;
   FDisconnecting = true;
-  FOpening = false;
+  FPort.EndOpening();
   Write(ByeCommand + CrLf);
 }
 
@@ -149,7 +131,7 @@ bool TDialogue::Tick() {
   const uint64_t session = FSession;
   FBehind = !Drain(FNow() + static_cast<uint32_t>(TickBudget.count()));
   FFork.Expire(FNow());
-  if (FOpening) {
+  if (FPort.Opening()) {
     PumpOpening(session);
     if (FLog) FLog->Tick();
     return FDispatcher != nullptr;
@@ -182,7 +164,8 @@ bool TDialogue::Drain(uint32_t Until) {
     const int32_t n = FDispatcher->ReadInput(buffer, ReadSize);
     if (n <= 0) return true;
     if (FLog) FLog->Received({buffer, size_t(n)});
-    if (FOpening) FLastArrival = FNow();
+    FPort.Arrived();
+    if (FSincePassword >= 0) FSincePassword += n;
     FFork.Feed(buffer, n, FNow());
   }
   return true;
@@ -201,14 +184,13 @@ int64_t TDialogue::DropInput() {
 }
 
 // What a debug port says as it opens (a banner and prompt that waited from before, or the end
-// of a session before this one) goes to the terminal once it ends in a whole prompt, or once
-// the port has been quiet a while: a prompt from before must not end the first reply.
+// of a session before this one) goes to the terminal once it is all in: a prompt from before
+// must not end the first reply.
 void TDialogue::PumpOpening(uint64_t Session) {
-  const uint32_t now = FNow();
-  if (!EndsAtPrompt() && now - FLastArrival < OpeningQuiet && now - FOpenedAt < OpeningLimit)
-    return;
-  FOpening = false;
-  const std::string greeting = Take(FSegTerminal, FFork.Segments(FSegTerminal)->Stream->Size());
+  TSFSegment* terminal = FFork.Segments(FSegTerminal);
+  if (!FPort.OpeningDone(*terminal)) return;
+  FPort.EndOpening();
+  const std::string greeting = Take(FSegTerminal, terminal->Stream->Size());
   if (!greeting.empty() && FHost.TerminalWrite) {
     FHost.TerminalWrite(greeting);
     if (!Current(Session)) return;
@@ -216,39 +198,12 @@ void TDialogue::PumpOpening(uint64_t Session) {
   RequestVersion();
 }
 
-// Whether the terminal text holds a whole prompt, start and end.
 bool TDialogue::WholePromptWaiting() {
-  TSFSegment* terminal = FFork.Segments(FSegTerminal);
-  bool startFound, endFound = false;
-  const int32_t start = terminal->Find(0, PromptStart, startFound);
-  if (startFound) terminal->Find(start, PromptEnd, endFound);
-  return endFound;
-}
-
-// Whether the terminal text ends in a whole prompt, with nothing after it but what a console
-// sends after its prompt (blanks, line ends, an erase).
-bool TDialogue::EndsAtPrompt() {
-  TSFSegment* terminal = FFork.Segments(FSegTerminal);
-  int64_t after = -1;
-  for (int32_t from = 0;;) {
-    bool startFound, endFound = false;
-    const int32_t start = terminal->Find(from, PromptStart, startFound);
-    if (!startFound) break;
-    const int32_t end = terminal->Find(start, PromptEnd, endFound);
-    if (!endFound) return false;  // the last prompt is still coming
-    after = int64_t{end} + int64_t(PromptEnd.size());
-    from = static_cast<int32_t>(after);
-  }
-  const int64_t rest = terminal->Stream->Size() - after;
-  if (after < 0 || rest > int64_t{MaxSequence}) return false;
-  std::string tail(static_cast<size_t>(rest), '\0');
-  terminal->Stream->Seek(after, 0);
-  terminal->Stream->Read(tail.data(), static_cast<int32_t>(rest));
-  return LeadingFiller(tail) == tail.size();
+  return FindPrompt(*FFork.Segments(FSegTerminal)).Whole;
 }
 
 void TDialogue::PumpIdle(uint64_t Session) {
-  if (!PassOverAnsweredLines(Session)) return;
+  if (!PassOverAnsweredLines(Session, INT32_MAX)) return;
   if (FUnansweredPrompts > 0) {
     if (!ShowBeforePrompt(Session)) return;
   } else if (!Show(FSegTerminal, FHost.TerminalWrite) || !Current(Session)) {
@@ -281,8 +236,7 @@ bool TDialogue::Show(int32_t Segment, const std::function<void(const std::string
 // only the text before the next (perhaps partial) prompt start: the prompt is passed over
 // once whole. False when the connection went meanwhile.
 bool TDialogue::ShowBeforePrompt(uint64_t Session) {
-  bool found;
-  const int32_t before = FFork.Segments(FSegTerminal)->Find(0, PromptStart, found);
+  const int32_t before = FindPrompt(*FFork.Segments(FSegTerminal)).Start;
   const std::string text = Take(std::min(before, ReadSize));
   if (text.empty() || !FHost.TerminalWrite) return true;
   FHost.TerminalWrite(text);
@@ -311,8 +265,10 @@ void TDialogue::PumpLogin(uint64_t Session) {
     if (!Current(Session)) return;
   }
   // The prompt may arrive in pieces: only the whole of it ends the login. Then the segment is
-  // emptied, what the device sent after its prompt too.
-  if (!WholePromptWaiting()) return;
+  // emptied, what the device sent after its prompt too; its banner is kept in mind.
+  const TPromptAt prompt = FindPrompt(*terminal);
+  if (!prompt.Whole) return;
+  FRestart.LearnBanner(Take(prompt.Start));
   Take(FSegTerminal, terminal->Stream->Size());
   if (FLog) FLog->SetPasswordAsked(false);
   RequestVersion();
@@ -321,16 +277,16 @@ void TDialogue::PumpLogin(uint64_t Session) {
 }
 
 // The prompts that answer lines written straight to the device come before the request's
-// own; what precedes each goes to the terminal. False when the connection went meanwhile.
-bool TDialogue::PassOverAnsweredLines(uint64_t Session) {
+// own; what precedes each goes to the terminal. Only prompts that end by the offset Limit are
+// passed over. False when the connection went meanwhile.
+bool TDialogue::PassOverAnsweredLines(uint64_t Session, int32_t Limit) {
   TSFSegment* terminal = FFork.Segments(FSegTerminal);
   while (FUnansweredPrompts > 0) {
-    bool startFound, endFound = false;
-    const int32_t start = terminal->Find(0, PromptStart, startFound);
-    const int32_t end = startFound ? terminal->Find(start, PromptEnd, endFound) : 0;
-    if (!startFound || !endFound) return true;
-    const std::string reply = Take(start);
-    Take(end - start + static_cast<int32_t>(PromptEnd.size()));
+    const TPromptAt prompt = FindPrompt(*terminal);
+    if (!prompt.Whole || prompt.End > Limit) return true;
+    const std::string reply = Take(prompt.Start);
+    Take(prompt.End - prompt.Start);
+    Limit -= prompt.End;
     --FUnansweredPrompts;
     if (!reply.empty() && FHost.TerminalWrite) {
       FHost.TerminalWrite(reply);
@@ -341,28 +297,68 @@ bool TDialogue::PassOverAnsweredLines(uint64_t Session) {
 }
 
 void TDialogue::PumpCommand(uint64_t Session) {
-  if (!PassOverAnsweredLines(Session) || !ShowAhead(Session) || !PassOverToEcho(Session)) return;
+  if (!ShowAhead(Session) || !PassOverToEcho(Session) ||
+      !PassOverAnsweredLines(Session, INT32_MAX))
+    return;
   TSFSegment* terminal = FFork.Segments(FSegTerminal);
-  bool startFound, endFound = false;
-  const int32_t start = terminal->Find(0, PromptStart, startFound);
-  const int32_t end = startFound ? terminal->Find(start, PromptEnd, endFound) : 0;
+  const TPromptAt prompt = FindPrompt(*terminal);
+  const bool due = prompt.Whole && FUnansweredPrompts == 0;
+  if (due && !FPort.ReplyBegun() &&
+      FPort.PromptWithoutEcho() == TDebugPort::TNoEcho::Missing) {
+    EndRestarted(Session, Take(prompt.End));
+    return;
+  }
   FLastError.clear();
   const std::string open = FOpenSequence;
   std::string reply;
-  if (FReplyBegun && startFound && endFound && FUnansweredPrompts == 0) {
-    reply = Take(start);
-    Take(end - start + static_cast<int32_t>(PromptEnd.size()));
+  if (due && FPort.ReplyBegun()) {
+    reply = Take(prompt.Start);
+    Take(prompt.End - prompt.Start);
     FTimedOut = false;
   } else if (terminal->Stream->Size() > SegmentLimit) {
     if (!EndOverlongReply(Session)) return;
   } else if (FResponseDeadline != 0 && DeadlinePassed(FResponseDeadline)) {
     // A partial prompt at the end stays for the terminal.
-    reply = Take(start);
+    reply = Take(prompt.Start);
     FTimedOut = true;
   } else {
+    if (PasswordAsked()) EndRestarted(Session, Take(FSegTerminal, terminal->Stream->Size()));
     return;
   }
+  if (FRestart.In(reply)) {
+    EndRestarted(Session, reply);
+    return;
+  }
+  FLastUnanswered = FUnansweredPrompts;
   if (HandOver(reply, open, Session)) Complete(Session);
+}
+
+// Whether the text waiting holds the device's password request: it started afresh. A reply
+// longer than the budget of a tick is not searched before it ends.
+bool TDialogue::PasswordAsked() {
+  TSFSegment* terminal = FFork.Segments(FSegTerminal);
+  bool found;
+  terminal->Find(0, PasswordRequest, found);
+  if (!found || terminal->Stream->Size() > ReadSize * int64_t{TickReads}) return false;
+  std::string text(static_cast<size_t>(terminal->Stream->Size()), '\0');
+  terminal->Stream->Seek(0, 0);
+  terminal->Stream->Read(text.data(), static_cast<int32_t>(text.size()));
+  return TRestartSign::AsksPassword(text);
+}
+
+// The device started afresh where the reply should be: what it sent goes to the terminal and
+// the request ends with the reason.
+void TDialogue::EndRestarted(uint64_t Session, const std::string& Text) {
+  FTimedOut = true;
+  FLastUnanswered = FUnansweredPrompts;
+  FLastError = "The device restarted while answering \"" + FRequestText + "\"";
+  FReplyBytes = 0;
+  if (!Text.empty() && FHost.TerminalWrite) {
+    FHost.TerminalWrite(Text);
+    if (!Current(Session)) return;
+  }
+  if (FHost.RequestFailed) FHost.RequestFailed(FLastError);
+  if (Current(Session)) Complete(Session);
 }
 
 // Text that was waiting when the request went out is no part of its reply: it goes to the
@@ -377,62 +373,24 @@ bool TDialogue::ShowAhead(uint64_t Session) {
 }
 
 // A debug port that echoes sends each request line back before it answers: what comes before
-// the echo was sent before the request arrived and goes to the terminal; the echo itself is
-// dropped. Once the port has echoed, no prompt ends a reply before its echo; until it has
-// shown either way, a prompt with nothing echoed before it ends the reply only after a grace
-// for a late echo. False when the connection went meanwhile.
+// the echo was sent before the request arrived, or answers lines written before it (a device
+// may echo a whole burst of lines before it answers the first), and goes to the terminal; the
+// echo itself is dropped. False when the connection went meanwhile.
 bool TDialogue::PassOverToEcho(uint64_t Session) {
-  if (FReplyBegun || FUnansweredPrompts > 0) return true;
+  if (FPort.ReplyBegun()) return true;
+  TSFSegment* terminal = FFork.Segments(FSegTerminal);
   int32_t at = 0, end = 0;
-  if (!FindEcho(at, end)) {
-    if (FEcho == TEcho::Unknown) AwaitEcho();
-    return true;
-  }
-  FReplyBegun = true;
-  FEcho = TEcho::Yes;
-  const std::string before = Take(at);
-  Take(end - at);
+  if (!FPort.FindEcho(*terminal, at, end)) return true;
+  const int64_t size = terminal->Stream->Size();
+  if (!PassOverAnsweredLines(Session, at)) return false;
+  const auto passed = static_cast<int32_t>(size - terminal->Stream->Size());
+  FPort.EchoFound();
+  const std::string before = Take(at - passed);
+  FEchoText = Take(end - at).substr(0, FRequestText.size());
   FOpenSequence.clear();  // the echo starts the reply, whatever came before it
   if (before.empty() || !FHost.TerminalWrite) return true;
   FHost.TerminalWrite(before);
   return Current(Session);
-}
-
-// The request text followed by its line end (CR LF, LF, or a CR not followed by LF): At is
-// where it starts, End just after it. False while there is none yet, or its line end is not
-// all there.
-bool TDialogue::FindEcho(int32_t& At, int32_t& End) {
-  TSFSegment* terminal = FFork.Segments(FSegTerminal);
-  const int64_t size = terminal->Stream->Size();
-  for (int32_t from = 0;;) {
-    bool found;
-    At = terminal->Find(from, FRequestText, found);
-    const int64_t after = int64_t{At} + int64_t(FRequestText.size());
-    if (!found || after >= size) return false;
-    char next[2] = {};
-    terminal->Stream->Seek(after, 0);
-    const int32_t got = terminal->Stream->Read(next, 2);
-    if (next[0] == '\n' || (next[0] == '\r' && got == 2)) {
-      End = static_cast<int32_t>(after) + (next[0] == '\r' && next[1] == '\n' ? 2 : 1);
-      return true;
-    }
-    if (next[0] == '\r') return false;  // its LF may follow
-    from = At + 1;
-  }
-}
-
-// A device that does not echo ends its reply at the first prompt: that is taken once the
-// grace for a late echo has passed since the prompt came, and the device counts as one that
-// does not echo from then on.
-void TDialogue::AwaitEcho() {
-  if (!WholePromptWaiting()) return;
-  if (!FBarePrompt) {
-    FBarePrompt = true;
-    FBareSince = FNow();
-  }
-  if (FNow() - FBareSince < EchoGrace) return;
-  FEcho = TEcho::No;
-  FReplyBegun = true;
 }
 
 // Hands the reply to the splitter without the blanks, line ends and erase sequences before it:
@@ -441,7 +399,7 @@ void TDialogue::AwaitEcho() {
 // when they followed the login prompt (whose segment is emptied). False when the connection
 // went meanwhile.
 bool TDialogue::HandOver(const std::string& Reply, const std::string& Open, uint64_t Session) {
-  const size_t filler = std::max(LeadingFiller(Open + Reply), Open.size()) - Open.size();
+  const size_t filler = std::max(PromptFiller(Open + Reply), Open.size()) - Open.size();
   FSplitter.Append(Reply.substr(filler));
   FReplyBytes = static_cast<int64_t>(Reply.size() - std::min(filler, Reply.size()));
   if (filler == 0 || FAfterLogin || !FHost.TerminalWrite) return true;
@@ -505,13 +463,14 @@ bool TDialogue::SendCommand(const std::string& Text, uint32_t Timeout, TCompleti
 }
 
 bool TDialogue::CanSend() const {
-  return FDispatcher && !FDisconnecting && !FOpening && (!FBusy || (FPollOutstanding && !FWaiting));
+  return FDispatcher && !FDisconnecting && !FPort.Opening() &&
+         (!FBusy || (FPollOutstanding && !FWaiting));
 }
 
 bool TDialogue::Request(TRequest R) {
   if (!FDispatcher) return false;
   if (FDisconnecting && R.Kind != TKind::Bye) return false;
-  if (FOpening && R.Kind != TKind::Bye) return false;
+  if (FPort.Opening() && R.Kind != TKind::Bye) return false;
   if (FBusy) {
     // The idle poll must not cost the user a request; one waiting request is enough.
     if (R.Kind != TKind::User || !FPollOutstanding || FWaiting) return false;
@@ -522,9 +481,9 @@ bool TDialogue::Request(TRequest R) {
   FRequestText = R.Text;
   // What waits now came before the request; answered lines still due frame their own text.
   FAhead = FUnansweredPrompts == 0 ? FFork.Segments(FSegTerminal)->Stream->Size() : 0;
-  FOpening = false;
-  FReplyBegun = !FSerial || FEcho == TEcho::No || R.Text.empty();
-  FBarePrompt = false;
+  FPort.EndOpening();
+  FPort.RequestSent(R.Text);
+  FEchoText.clear();
   FReplyBytes = 0;
   FAfterLogin = false;
   FOnResponse = std::move(R.Completion);
@@ -559,6 +518,7 @@ std::string TDialogue::PasswordRefusal(const std::string& Password) {
 bool TDialogue::SendPassword(const std::string& Password) {
   if (!FDispatcher || !PasswordRefusal(Password).empty()) return false;
   Write(Password + CrLf);
+  FSincePassword = 0;
   return true;
 }
 
@@ -575,18 +535,8 @@ void TDialogue::RestartIdleTimer() {
   FIdleDeadline = FNow() + IdleInterval;
 }
 
-std::string TDialogue::ReadSegment(int32_t Index) {
-  TFIFOStream* stream = FFork.Segments(Index)->Stream;
-  if (stream->Size() == 0) return "";
-  std::string text(ReadSize, '\0');
-  stream->Seek(0, 0);
-  text.resize(static_cast<size_t>(stream->Read(text.data(), ReadSize)));
-  stream->DiscardRead();
-  return text;
-}
-
 void TDialogue::RequestVersion() {
-  SendCommand(VersionCommand, CommandTimeout, [this] { VersionReceived(); });
+  SendCommand(VersionCommand, FCommandTimeout, [this] { VersionReceived(); });
 }
 
 void TDialogue::VersionReceived() {
@@ -594,12 +544,13 @@ void TDialogue::VersionReceived() {
   while (!FSplitter.IsEmpty()) FParams.AddLine(FSplitter.NextLine());
   FOnResponse = nullptr;
   if (FHost.LoggedIn) FHost.LoggedIn();
-  if (Current(session)) SendIdlePoll();
+  if (Current(session) && FIdlePolls) SendIdlePoll();
 }
 
 void TDialogue::SendIdlePoll() {
   RestartIdleTimer();
-  Request({VersionCommand, CommandTimeout, [this] { IdlePollDone(); }, TKind::Poll});
+  if (FIdlePolls)
+    Request({VersionCommand, FCommandTimeout, [this] { IdlePollDone(); }, TKind::Poll});
 }
 
 void TDialogue::IdlePollDone() {

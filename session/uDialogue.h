@@ -12,6 +12,8 @@
 
 #include "params/uStorage.h"
 #include "rtl/Tick.h"
+#include "session/uDebugPort.h"
+#include "session/uRestartSign.h"
 #include "streams/uStreamFork.h"
 
 class TSessionLog;
@@ -62,14 +64,8 @@ class TDialogue {
   static constexpr uint32_t TickReads = 256;
   // At close each view still gets the last this-many bytes waiting for it; older ones go.
   static constexpr int64_t LastWordsLimit = 64 << 10;
-  // The debug port may hold a banner and prompt from before it was opened, or send them as it
-  // opens: what comes first is shown once it ends in a whole prompt or the port has been quiet
-  // this long (ms), and the first request goes out only then.
-  static constexpr uint32_t OpeningQuiet = 100;
-  static constexpr uint32_t OpeningLimit = 1000;  // however much keeps coming
-  // Until the debug port has shown whether it echoes, a prompt with no echo of the request
-  // before it ends the reply only when no echo has followed for this long (ms).
-  static constexpr uint32_t EchoGrace = 50;
+  static constexpr uint32_t OpeningQuiet = TDebugPort::OpeningQuiet;
+  static constexpr uint32_t EchoGrace = TDebugPort::EchoGrace;
 
   // Params receives the version reply at login; it must outlive the dialogue. Now is the
   // millisecond tick source (tests inject one).
@@ -137,8 +133,6 @@ class TDialogue {
 
   void StartResponseTimer();
   void RestartIdleTimer();
-  // Up to 1024 bytes from the front of the segment; they leave it. EListError on a bad index.
-  std::string ReadSegment(int32_t Index);
   void RequestVersion();
   void VersionReceived();
   void SendIdlePoll();
@@ -146,6 +140,11 @@ class TDialogue {
   void ByeDone();
   // A deadline passed when it was reached less than about 12.4 days ago (ticks wrap).
   bool DeadlinePassed(uint32_t Deadline) const;
+
+  // The time-out of the version request and the idle poll (CommandTimeout unless set).
+  void SetCommandTimeout(uint32_t Ms) { FCommandTimeout = Ms; }
+  // Off: no "i900?" beyond the login's own (a caller that asks and leaves).
+  void SetIdlePolls(bool On) { FIdlePolls = On; }
 
   // Log (may be none; the host owns it) hears every byte read from and written to the
   // dispatcher, and when the device asks for the password; it is ticked with the dialogue.
@@ -155,13 +154,22 @@ class TDialogue {
   TDialogueState State() const { return FDialogueState; }
   bool Busy() const { return FBusy; }
   // The debug port is still showing what waited at its open; no request goes out yet.
-  bool Opening() const { return FOpening; }
+  bool Opening() const { return FPort.Opening(); }
   // Whether the request completed last ran out of time instead of reaching its prompt; read
   // it in the completion, which cannot tell otherwise. False before any request completed.
   bool LastRequestTimedOut() const { return FTimedOut; }
   // Why the request completed last ended without its reply other than by its time-out (the
-  // reply passed SegmentLimit); empty otherwise. LastRequestTimedOut is true then too.
+  // reply passed SegmentLimit, or the device started afresh instead of answering); empty
+  // otherwise. LastRequestTimedOut is true then too.
   const std::string& LastRequestError() const { return FLastError; }
+  // How many of the lines written by WriteAnswered before the request completed last were
+  // still without their prompt when it ended (0 when it was answered).
+  int32_t LastUnansweredLines() const { return FLastUnanswered; }
+  // Bytes that came from the device since the password was sent (none before it was).
+  int64_t BytesSincePassword() const { return FSincePassword; }
+  // The debug port's echo of the request completed last, without its line end; empty where
+  // none came (TCP, a port that does not echo).
+  const std::string& LastEcho() const { return FEchoText; }
   // How many bytes of reply the request completed last had, without the blanks before it.
   int64_t LastReplyBytes() const { return FReplyBytes; }
   uint32_t ResponseDeadline() const { return FResponseDeadline; }
@@ -174,7 +182,6 @@ class TDialogue {
 
  private:
   enum class TKind { User, Poll, Bye };
-  enum class TEcho { Unknown, Yes, No };  // what the debug port has shown of its echo
   struct TRequest {
     std::string Text;
     uint32_t Timeout;
@@ -186,21 +193,20 @@ class TDialogue {
   bool Drain(uint32_t Until);
   int64_t DropInput();
   bool EndOverlongReply(uint64_t Session);
+  void EndRestarted(uint64_t Session, const std::string& Text);
+  bool PasswordAsked();
   void PumpOpening(uint64_t Session);
-  bool EndsAtPrompt();
   bool WholePromptWaiting();
   void PumpIdle(uint64_t Session);
   void PumpLogin(uint64_t Session);
   void PumpCommand(uint64_t Session);
-  bool PassOverAnsweredLines(uint64_t Session);
+  bool PassOverAnsweredLines(uint64_t Session, int32_t Limit);
   void Complete(uint64_t Session);
   void ShowAll();
   bool Show(int32_t Segment, const std::function<void(const std::string&)>& View);
   bool ShowBeforePrompt(uint64_t Session);
   bool ShowAhead(uint64_t Session);
   bool PassOverToEcho(uint64_t Session);
-  bool FindEcho(int32_t& At, int32_t& End);
-  void AwaitEcho();
   bool HandOver(const std::string& Reply, const std::string& Open, uint64_t Session);
   std::string Take(int32_t Count);
   std::string Take(int32_t Segment, int64_t Count);
@@ -233,15 +239,16 @@ class TDialogue {
   int32_t FUnansweredPrompts = 0;
   int32_t FPromptsAfterCurrent = 0;
   bool FDisconnecting = false;
-  bool FSerial = false;   // the debug port, which may echo each line it receives
-  bool FOpening = false;  // the debug port's opening words are being taken in
-  uint32_t FOpenedAt = 0, FLastArrival = 0;
-  TEcho FEcho = TEcho::Unknown;
-  bool FBarePrompt = false;  // a prompt with no echo before it came, at FBareSince
-  uint32_t FBareSince = 0;
+  TDebugPort FPort;
+  TRestartSign FRestart;
+  bool FRestarted = false;  // the outstanding request's reply showed a restart
+  int32_t FLastUnanswered = 0;
+  std::string FEchoText;
+  int64_t FSincePassword = -1;  // -1: no password sent
+  uint32_t FCommandTimeout = CommandTimeout;
+  bool FIdlePolls = true;
   int64_t FReplyBytes = 0;
   int64_t FAhead = 0;        // terminal text that was waiting when the request went out
-  bool FReplyBegun = false;  // the reply may end at the next prompt (serial: past any echo)
   bool FAfterLogin = false;  // the request went out as the login prompt came
   // The escape sequence the text taken from the terminal segment last ended in the middle of.
   std::string FOpenSequence;

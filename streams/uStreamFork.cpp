@@ -150,8 +150,26 @@ int32_t TSFSegment::FindStart(TStream* Source, bool& Found) {
   return FindInStream(Source, 0, StartPattern, Found);
 }
 
-int32_t TSFSegment::FindEnd(TStream* Source, bool& Found) {
-  return FindInStream(Source, 0, EndPattern, Found);
+int32_t TSFSegment::FindEnd(TStream* Source, bool& Found, int32_t& Length) {
+  Length = static_cast<int32_t>(EndPattern.size());
+  if (!AnyLineEnd) return FindInStream(Source, 0, EndPattern, Found);
+  bool cr, lf;
+  const int32_t atCr = FindInStream(Source, 0, "\r", cr);
+  const int32_t atLf = FindInStream(Source, 0, "\n", lf);
+  Found = cr || lf;
+  if (!cr || (lf && atLf < atCr)) {
+    Length = 1;
+    return atLf;
+  }
+  // A CR at the very end may yet be followed by its LF: it waits for the next feed.
+  char next = 0;
+  Source->Seek(atCr + 1, 0);
+  if (Source->Read(&next, 1) != 1) {
+    Found = false;
+    return atCr;
+  }
+  Length = next == '\n' ? 2 : 1;
+  return atCr;
 }
 
 TStreamFork::TStreamFork() : FPending(std::make_unique<TFIFOStream>(SegmentBlockSize, 0)) {}
@@ -223,11 +241,12 @@ void TStreamFork::Route() {
   while (!FSegments.empty()) {
     if (!FOpenSegment && !OpenFirstStartedSegment()) return;
     bool found;
-    const int32_t end = FOpenSegment->FindEnd(FPending.get(), found);
+    int32_t length;
+    const int32_t end = FOpenSegment->FindEnd(FPending.get(), found, length);
     if (end > 0) MoveTo(FOpenSegment, end);
     // A trailing piece of the end pattern stays pending until the next feed decides it.
     if (!found) return;
-    MoveTo(FOpenSegment, static_cast<int32_t>(FOpenSegment->EndPattern.size()));
+    MoveTo(FOpenSegment, length);
     FOpenSegment = nullptr;
   }
 }

@@ -26,10 +26,14 @@ class TSFSegment {
   int64_t Dropped = 0;
   // Set while the text must not be cut (a reply being framed): the limit leaves it alone.
   bool Keep = false;
+  // Set: the segment ends at the first line end, whichever a device uses (CR LF, LF, or a CR
+  // not followed by LF), instead of at EndPattern.
+  bool AnyLineEnd = false;
 
   int32_t Find(int32_t Start, const std::string& Pattern, bool& Found);
   int32_t FindStart(TStream* Source, bool& Found);
-  int32_t FindEnd(TStream* Source, bool& Found);
+  // The offset of the end, and in Length how many bytes the end itself has.
+  int32_t FindEnd(TStream* Source, bool& Found, int32_t& Length);
 
  private:
   std::unique_ptr<TFIFOStream> FOwnedStream;

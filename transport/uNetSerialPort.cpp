@@ -1,5 +1,6 @@
 #include "transport/uNetSerialPort.h"
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <thread>
@@ -129,6 +130,7 @@ TNetSerialPort::TOpened TNetSerialPort::OpenOnce() {
   Close();
   FProblem.clear();
   const std::string server = FAddress.Host + ":" + std::to_string(FAddress.Port);
+  const auto connecting = std::chrono::steady_clock::now();
   try {
     FClient.Connect(ConnectTimeoutMs);
   } catch (const std::exception& e) {
@@ -137,7 +139,9 @@ TNetSerialPort::TOpened TNetSerialPort::OpenOnce() {
   }
   TOpened opened = TOpened::Failed;
   try {
-    opened = FAddress.Rfc2217 ? Negotiate() : Settle();
+    const auto connectMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - connecting);
+    opened = FAddress.Rfc2217 ? Negotiate() : Settle(static_cast<int32_t>(connectMs.count()));
   } catch (const ETcpError& e) {
     // A server that takes nothing while it is being asked must not hold the open up.
     FProblem =
@@ -149,8 +153,9 @@ TNetSerialPort::TOpened TNetSerialPort::OpenOnce() {
 }
 
 // A raw port has nothing to negotiate: it is up unless the server closes at once.
-TNetSerialPort::TOpened TNetSerialPort::Settle() {
-  WaitUntil([this] { return !FClient.Connected(); }, RawSettleMs);
+TNetSerialPort::TOpened TNetSerialPort::Settle(int32_t ConnectMs) {
+  const int32_t settle = std::clamp(ConnectMs * RawSettleTrips, RawSettleMinMs, RawSettleMs);
+  WaitUntil([this] { return !FClient.Connected(); }, settle);
   if (FClient.Connected() || Stopping()) return TOpened::Up;
   FProblem = "The terminal server " + FAddress.Host + ":" + std::to_string(FAddress.Port) +
              " closed the connection" + ServerText() + ".";

@@ -39,9 +39,12 @@ class TNetSerialPort : public TSerialLine {
   static constexpr int32_t ConnectTimeoutMs = 6000;
   // How long the server has to take the COM-PORT-OPTION, and then to confirm the line.
   static constexpr int32_t NegotiationTimeoutMs = 3000;
-  // A raw port is up once the server has not closed the connection for this long: a server
-  // whose port is busy says so and closes at once.
+  // A raw port is up once the server has not closed the connection for a while: a server
+  // whose port is busy says so and closes at once, that is within a few round trips. The wait
+  // is RawSettleTrips times the connect's own time, within these bounds (ms).
+  static constexpr int32_t RawSettleMinMs = 10;
   static constexpr int32_t RawSettleMs = 100;
+  static constexpr int32_t RawSettleTrips = 4;
   // A server that closes before the line is up (its port still held by the client before) is
   // tried again, RetryPauseMs apart, for this long.
   static constexpr int32_t RetryForMs = 3000;
@@ -105,7 +108,7 @@ class TNetSerialPort : public TSerialLine {
   enum class TOpened { Up, ClosedEarly, Failed };
   TOpened OpenOnce();
   bool Pause(int32_t Ms);
-  TOpened Settle();
+  TOpened Settle(int32_t ConnectMs);
   TOpened Negotiate();
   bool WaitUntil(const std::function<bool()>& Done, int32_t TimeoutMs = NegotiationTimeoutMs);
   bool Stopping() const { return ShouldStop && ShouldStop(); }
