@@ -44,6 +44,10 @@ class TSimLoop {
   void SpreadEvents(uint64_t NowMs);
   void AcceptAll(uint64_t NowMs);
   void ServeSerial(short Events, uint64_t NowMs);
+  void StartSerial(uint64_t NowMs);
+  // Reads what the departing client wrote before it closed: those lines are still its own.
+  void DrainSerial(uint64_t NowMs);
+  void EndSerial();
   void DropSerial();
   void ReportSerial();
   void GreetSerial();
