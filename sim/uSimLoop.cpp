@@ -139,7 +139,7 @@ void TSimLoop::DropSerial() {
 void TSimLoop::ServeSerial(short Events, uint64_t NowMs) {
   const auto turns = FPty->TakeTurns();
   if (FSerial.Session && (turns.Departed || turns.Arrivals > 0)) {
-    DrainSerial(NowMs);
+    if (turns.Arrivals == 0) DrainSerial(NowMs);
     EndSerial();
   } else if (FSerial.Session && (Events & POLLIN) && !Receive(FSerial, NowMs)) {
     EndSerial();  // it left after the watch was read: the next look tells of it
@@ -156,8 +156,6 @@ void TSimLoop::StartSerial(uint64_t NowMs) {
 }
 
 void TSimLoop::DrainSerial(uint64_t NowMs) {
-  // The kernel does not order a client's bytes against its close, so bytes of a client that
-  // opened at once after may be read here too; a client only writes once its line is up.
   char buffer[4096];
   for (int reads = 0; reads < 64; ++reads) {
     const long received = SimRead(FSerial.Fd, buffer, sizeof buffer);
