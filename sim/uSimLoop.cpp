@@ -10,8 +10,6 @@
 
 namespace {
 
-// While nobody holds the serial terminal open, look for a client this often.
-constexpr int kSerialWatchMs = 50;
 // Out of descriptors: try to accept again after this long.
 constexpr int kAcceptPauseMs = 100;
 
@@ -139,25 +137,40 @@ void TSimLoop::DropSerial() {
 }
 
 void TSimLoop::ServeSerial(short Events, uint64_t NowMs) {
-  if (!FSerial.Session) {
-    if (!FPty->ClientPresent()) return;
-    FSerial.Fd = FPty->Fd();
-    FSerial.Session = NewSession(TSimRoute::Serial, NowMs);
-    FOut << "tallybox-sim: serial debug session started" << std::endl;
+  const auto turns = FPty->TakeTurns();
+  if (FSerial.Session && (turns.Departed || turns.Arrivals > 0)) {
+    if (turns.Arrivals == 0) DrainSerial(NowMs);
+    EndSerial();
+  } else if (FSerial.Session && (Events & POLLIN) && !Receive(FSerial, NowMs)) {
+    EndSerial();  // it left after the watch was read: the next look tells of it
     return;
   }
-  bool present = true;
-  if (Events & POLLIN) present = Receive(FSerial, NowMs);
-  // A client that wrote its last line and closed at once is gone once that line was read: a
-  // next one may open the terminal before the next poll, which would then show no hang-up.
-  if (Events & (POLLHUP | POLLERR)) present = false;
-  if (!present) {
-    // The client closed its end: whatever it did not read is lost, as on a real line.
-    FSerial = TLink{};
-    FPty->Flush();
-    FOut << "tallybox-sim: serial debug session ended" << std::endl;
-    GreetSerial();
+  // A client that came and went between two looks leaves a session nobody would read.
+  if (!FSerial.Session && turns.Present) StartSerial(NowMs);
+}
+
+void TSimLoop::StartSerial(uint64_t NowMs) {
+  FSerial.Fd = FPty->Fd();
+  FSerial.Session = NewSession(TSimRoute::Serial, NowMs);
+  FOut << "tallybox-sim: serial debug session started" << std::endl;
+}
+
+void TSimLoop::DrainSerial(uint64_t NowMs) {
+  char buffer[4096];
+  for (int reads = 0; reads < 64; ++reads) {
+    const long received = SimRead(FSerial.Fd, buffer, sizeof buffer);
+    if (received <= 0) break;
+    FSerial.Session->Receive(std::string_view(buffer, static_cast<std::size_t>(received)), NowMs);
   }
+  SpreadEvents(NowMs);
+}
+
+void TSimLoop::EndSerial() {
+  // Whatever the client did not read is lost, as on a real line.
+  FSerial = TLink{};
+  FPty->FlushOutput();
+  FOut << "tallybox-sim: serial debug session ended" << std::endl;
+  GreetSerial();
 }
 
 int TSimLoop::PollTimeout(uint64_t NowMs) const {
@@ -169,7 +182,6 @@ int TSimLoop::PollTimeout(uint64_t NowMs) const {
   int timeout = 1000;
   if (wake != TSimOutput::kNever)
     timeout = wake <= NowMs ? 0 : static_cast<int>(std::min<uint64_t>(wake - NowMs, 1000));
-  if (FPty && !FSerial.Session) timeout = std::min(timeout, kSerialWatchMs);
   if (FAcceptPausedUntil > NowMs)
     timeout = std::min(timeout, static_cast<int>(FAcceptPausedUntil - NowMs));
   return timeout;
@@ -193,16 +205,19 @@ void TSimLoop::Advance(uint64_t NowMs) {
 std::vector<pollfd> TSimLoop::PollSet(int StopFd, uint64_t NowMs) const {
   // poll() skips negative descriptors: no listener without TCP, no terminal without a client.
   const int listener = FAcceptPausedUntil > NowMs ? -1 : FListener;
-  std::vector<pollfd> fds{SimPollEntry(StopFd, POLLIN), SimPollEntry(listener, POLLIN)};
+  const int watch = FPty ? FPty->WatchFd() : -1;
+  std::vector<pollfd> fds{SimPollEntry(StopFd, POLLIN), SimPollEntry(listener, POLLIN),
+                          SimPollEntry(watch, POLLIN)};
   for (const auto& client : FClients) fds.push_back(PollEntry(client, NowMs));
   fds.push_back(FSerial.Session ? PollEntry(FSerial, NowMs) : SimPollEntry(-1, 0));
   return fds;
 }
 
 void TSimLoop::Dispatch(const std::vector<pollfd>& Fds, uint64_t NowMs) {
-  // Fds holds the stop pipe, the listener, the clients as they were when polled, the terminal.
-  for (std::size_t i = 0; i + 3 < Fds.size(); ++i) {
-    const short events = Fds[2 + i].revents;
+  // Fds holds the stop pipe, the listener, the terminal's watch, the clients as they were when
+  // polled, the terminal.
+  for (std::size_t i = 0; i + 4 < Fds.size(); ++i) {
+    const short events = Fds[3 + i].revents;
     if (events & POLLIN)
       FClients[i].Gone = !Receive(FClients[i], NowMs);
     else if (events & (POLLHUP | POLLERR))

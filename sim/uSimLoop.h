@@ -44,6 +44,13 @@ class TSimLoop {
   void SpreadEvents(uint64_t NowMs);
   void AcceptAll(uint64_t NowMs);
   void ServeSerial(short Events, uint64_t NowMs);
+  void StartSerial(uint64_t NowMs);
+  // Reads what the departing client wrote before it closed: those lines are still its own.
+  // Once the next client has opened the terminal the kernel no longer tells whose bytes
+  // wait there; they are left to the new session, since a client's last line was read when
+  // it was written unless the loop was kept from running until after the next open.
+  void DrainSerial(uint64_t NowMs);
+  void EndSerial();
   void DropSerial();
   void ReportSerial();
   void GreetSerial();

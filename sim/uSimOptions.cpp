@@ -131,12 +131,15 @@ std::string SimParseOptions(const std::vector<std::string>& Args, TSimOptions& O
       {"--baud", NumberInto(s.Baud, kMaxBaud)},
       {"--split-gap", NumberInto(s.SplitGapMs, kMs)},
       {"--drop-after", NumberInto(s.DropAfterBytes, kBytes)},
+      {"--drop-after-password", NumberInto(s.DropAfterPasswordBytes, kBytes)},
       {"--drop-on", TextInto(s.DropOnCommand)},
+      {"--restart-on", TextInto(s.RestartOnCommand)},
       {"--flood", NumberInto(s.FloodBytes, kBurst)},
       {"--garbage", NumberInto(s.GarbageBytes, kBurst)},
       {"--seed", NumberInto(s.Seed, 0xFFFFFFFFull)},
       {"--after-prompt", EscapedInto(s.AfterPrompt)},
       {"--eol", LineEndInto(s.LineEnd)},
+      {"--event-eol", LineEndInto(s.EventLineEnd)},
   };
   bool noEcho = false;
   const std::map<std::string, bool*> flags = {
@@ -150,6 +153,7 @@ std::string SimParseOptions(const std::vector<std::string>& Args, TSimOptions& O
       {"--version", &Options.Version},
       {"--banner-on-open", &s.BannerOnOpen},
       {"--bye-prompt", &s.ByePrompt},
+      {"--echo-burst", &s.EchoBurst},
   };
   for (std::size_t i = 0; i < Args.size(); ++i) {
     std::string name = Args[i], value;
@@ -178,8 +182,10 @@ std::string SimParseOptions(const std::vector<std::string>& Args, TSimOptions& O
   s.Echo = !noEcho;
   for (const auto& [set, name] : {std::pair{s.BannerOnOpen, "--banner-on-open"},
                                   {noEcho, "--no-echo"},
-                                  {s.ByePrompt, "--bye-prompt"}})
+                                  {s.ByePrompt, "--bye-prompt"},
+                                  {s.EchoBurst, "--echo-burst"}})
     if (set && !Options.Serial) return std::string(name) + " needs --serial";
+  if (s.DropAfterPasswordBytes != 0 && !Options.Tcp) return "--drop-after-password needs --tcp";
   return Options.Tcp ? CheckAddress(Options) : std::string();
 }
 
@@ -205,11 +211,16 @@ Device:
   --after-prompt TEXT   send TEXT right after every prompt; escapes \\ \e \r \n
                         \t \xHH (for example " " or "\e[K")
   --eol crlf|lf|cr      end the lines of replies and texts so (default crlf)
+  --event-eol crlf|lf|cr
+                        end event and modem-trace lines so (default crlf)
   --banner-on-open      serial: write the banner and prompt as soon as the terminal
                         exists, so they wait for whoever opens it
   --no-echo             serial: do not echo what is received (echoed by default)
   --bye-prompt          serial: answer "bye" with a word and the prompt before leaving
                         debug mode (by default the device leaves without a word)
+  --echo-burst          serial: echo each byte at once but answer the lines only
+                        once the input has been quiet for 20 ms, so a burst of
+                        lines is echoed whole before the first answer
 
 Unsolicited traffic (milliseconds, 0 = off):
   --events MS           event lines (default 15000)
@@ -224,7 +235,13 @@ Faults:
   --baud N              pace everything sent as a line of N bits/s (10 bits a byte)
   --delay MS            answer each line MS late
   --drop-after N        drop the line once N bytes have been sent
+  --drop-after-password N
+                        TCP: drop the line once N bytes have been sent after the
+                        password was taken
   --drop-on CMD         drop the line when CMD is received
+  --restart-on CMD      restart instead of answering CMD, the first time it comes:
+                        serial sends the banner and prompt again, TCP its greeting
+                        and a new password request
   --no-prompt           never send the prompt
   --flood N             send at least N bytes of event lines after login
   --garbage N           send N random bytes after login

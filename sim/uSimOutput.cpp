@@ -81,6 +81,11 @@ void TSimOutput::NextPiece(uint64_t NowMs) {
   FNextPiece = gap == 0 ? NowMs : NowMs + gap + 1;
 }
 
+void TSimOutput::DropAfterMore(std::size_t Count) {
+  const std::size_t limit = FSent + FPending + Count;
+  FDropAfter = FDropAfter == 0 ? limit : std::min(FDropAfter, limit);
+}
+
 void TSimOutput::Clear() {
   FChunks.clear();
   FPending = 0;

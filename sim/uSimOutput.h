@@ -41,6 +41,9 @@ class TSimOutput {
   std::size_t Pending() const { return FPending; }
   // The drop limit has been reached: the line must be dropped now.
   bool DropReached() const { return FDropAfter != 0 && FSent >= FDropAfter; }
+  // The line drops once Count more bytes have left after what is queued now (or sooner, at
+  // an earlier limit).
+  void DropAfterMore(std::size_t Count);
   void Clear();
 
  private:

@@ -1,9 +1,9 @@
 #include "sim/uSimPty.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <sys/inotify.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -40,10 +40,18 @@ bool TSimPty::Open(const std::string& Link, std::string& Error) {
   tcgetattr(FMaster, &mode);
   cfmakeraw(&mode);
   tcsetattr(FMaster, TCSANOW, &mode);
-  // Opening and closing the terminal end once puts the pair into its hung-up state, so a
-  // client's open is noticed the same way the first time as every later time.
+  // Opening and closing the terminal end once puts the pair into its hung-up state: until a
+  // client opens it, reading the controlling end fails instead of waiting.
   const int slave = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (slave >= 0) close(slave);
+  // A hang-up shows on the controlling end only until the next open: a client that closes
+  // and another that opens at once would pass for one. The opens and closes themselves tell.
+  FWatch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  if (FWatch < 0 || inotify_add_watch(FWatch, name, IN_OPEN | IN_CLOSE) < 0) {
+    Error = std::string("cannot watch ") + name + ": " + std::strerror(errno);
+    Close();
+    return false;
+  }
   if (!Link.empty()) {
     const std::string temporary = Link + ".new" + std::to_string(getpid());
     unlink(temporary.c_str());
@@ -60,16 +68,32 @@ bool TSimPty::Open(const std::string& Link, std::string& Error) {
 
 void TSimPty::Close() {
   if (FMaster >= 0) close(FMaster);
-  FMaster = -1;
+  if (FWatch >= 0) close(FWatch);
+  FMaster = FWatch = -1;
+  FOpens = 0;
 }
 
-bool TSimPty::ClientPresent() const {
-  if (FMaster < 0) return false;
-  pollfd p{FMaster, POLLIN, 0};
-  if (poll(&p, 1, 0) < 0) return false;
-  return (p.revents & POLLHUP) == 0;
+TSimPtyTurns TSimPty::TakeTurns() {
+  TSimPtyTurns turns;
+  alignas(inotify_event) char buffer[4096];
+  for (;;) {
+    const ssize_t length = FWatch < 0 ? -1 : read(FWatch, buffer, sizeof buffer);
+    if (length <= 0) break;
+    for (ssize_t at = 0; at < length;) {
+      const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+      if (event->mask & IN_OPEN) {
+        if (FOpens++ == 0) ++turns.Arrivals;
+      } else if ((event->mask & IN_CLOSE) && FOpens > 0) {
+        if (--FOpens == 0) turns.Departed = true;
+      }
+      at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+    }
+  }
+  turns.Present = FOpens > 0;
+  return turns;
 }
 
-void TSimPty::Flush() const {
-  if (FMaster >= 0) tcflush(FMaster, TCIOFLUSH);
+void TSimPty::FlushOutput() const {
+  // Only the output: what the client wrote may already be the next client's.
+  if (FMaster >= 0) tcflush(FMaster, TCOFLUSH);
 }

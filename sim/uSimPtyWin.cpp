@@ -13,8 +13,8 @@ bool TSimPty::Open(const std::string&, std::string& Error) {
 
 void TSimPty::Close() {}
 
-bool TSimPty::ClientPresent() const {
-  return false;
+TSimPtyTurns TSimPty::TakeTurns() {
+  return {};
 }
 
-void TSimPty::Flush() const {}
+void TSimPty::FlushOutput() const {}

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <utility>
 
 namespace {
 
@@ -59,14 +60,18 @@ void TSimSession::Start(uint64_t NowMs) {
     BeginReady(NowMs);
     return;
   }
-  FOutput.Queue(Lines("\r\nTallybox " + FDevice.Unit() + " remote access\r\n" +
-                      std::string(simtext::kPasswordRequest) + "\r\n"),
-                NowMs);
+  FOutput.Queue(TcpGreeting(), NowMs);
+}
+
+std::string TSimSession::TcpGreeting() const {
+  return Lines("\r\nTallybox " + FDevice.Unit() + " remote access\r\n" +
+               std::string(simtext::kPasswordRequest) + "\r\n");
 }
 
 void TSimSession::Receive(std::string_view Bytes, uint64_t NowMs) {
   // The echo is gathered so that typing leaves in one write, and goes out before any reply.
   std::string echo;
+  if (!Bytes.empty()) FLastInputMs = NowMs;
   for (char c : Bytes) {
     if (FDropNow) break;
     if (!TakeByte(c, echo)) continue;
@@ -107,14 +112,28 @@ bool TSimSession::TakeByte(char C, std::string& Echo) {
 }
 
 void TSimSession::EndLine(uint64_t NowMs) {
-  std::string line;
-  line.swap(FLine);
-  const bool tooLong = FLineTooLong;
-  FLineTooLong = false;
-  if (tooLong)
+  TLine line{std::exchange(FLine, {}), std::exchange(FLineTooLong, false)};
+  if (HoldsLines())
+    FHeld.push_back(std::move(line));
+  else
+    Answer(line, NowMs);
+}
+
+void TSimSession::Answer(const TLine& Line, uint64_t NowMs) {
+  if (Line.TooLong)
     RefuseOverlongLine(NowMs);
   else
-    HandleLine(line, NowMs);
+    HandleLine(Line.Text, NowMs);
+}
+
+bool TSimSession::HoldsLines() const {
+  return FConfig.EchoBurst && FConfig.Route == TSimRoute::Serial;
+}
+
+void TSimSession::AnswerHeldLines(uint64_t NowMs) {
+  // A line answered may drop the link; what follows it is never answered then.
+  for (std::size_t i = 0; i < FHeld.size() && !FDropNow; ++i) Answer(FHeld[i], NowMs);
+  FHeld.clear();
 }
 
 bool TSimSession::Echoes() const {
@@ -139,6 +158,7 @@ void TSimSession::HandleLine(const std::string& Line, uint64_t NowMs) {
 
 void TSimSession::HandlePassword(const std::string& Line, uint64_t NowMs) {
   if (Line == FConfig.Password) {
+    if (FConfig.DropAfterPasswordBytes != 0) FOutput.DropAfterMore(FConfig.DropAfterPasswordBytes);
     Reply(Lines(FDevice.Banner()), NowMs);
     Reply(Prompt(), NowMs);
     BeginReady(NowMs);
@@ -185,6 +205,11 @@ void TSimSession::HandleCommand(const std::string& Line, uint64_t NowMs) {
     FDropNow = true;
     return;
   }
+  if (!FRestarted && !FConfig.RestartOnCommand.empty() &&
+      SameCommand(Line, FConfig.RestartOnCommand)) {
+    Restart(NowMs);
+    return;
+  }
   const bool serial = FConfig.Route == TSimRoute::Serial;
   const auto result = FDevice.Execute(Line, serial, NowMs);
   // Out of debug mode a device owes nothing more: most say no word.
@@ -192,13 +217,27 @@ void TSimSession::HandleCommand(const std::string& Line, uint64_t NowMs) {
     Reply(Lines(result.Reply) + Prompt(), NowMs);
   if (result.ModemLine) {
     // What went to the modem, then the modem's answer.
-    Reply(simtext::ModemTraceLine(result.Modem), NowMs);
-    Reply(simtext::ModemTraceLine("\r\nOK\r\n"), NowMs);
+    Reply(simtext::ModemTraceLine(result.Modem, FConfig.EventLineEnd), NowMs);
+    Reply(simtext::ModemTraceLine("\r\nOK\r\n", FConfig.EventLineEnd), NowMs);
   }
   if (result.EndSession) {
     FState = FConfig.Route == TSimRoute::Serial ? TState::Ended : TState::Closing;
     FNextEvent = FNextText = FNextModem = TSimOutput::kNever;
   }
+}
+
+void TSimSession::Restart(uint64_t NowMs) {
+  FRestarted = true;
+  if (FConfig.Route == TSimRoute::Serial) {
+    // Back in debug mode at once, as the device comes up with the port held there.
+    Reply(DebugGreeting(FDevice, FConfig), NowMs);
+    BeginReady(NowMs);
+    return;
+  }
+  FState = TState::Password;
+  FWrongTries = 0;
+  FNextEvent = FNextText = FNextModem = TSimOutput::kNever;
+  Reply(TcpGreeting(), NowMs);
 }
 
 void TSimSession::Reply(std::string Text, uint64_t NowMs) {
@@ -220,11 +259,12 @@ void TSimSession::QueueUnsolicited(std::string Bytes, uint64_t NowMs) {
 }
 
 void TSimSession::QueueEvent(const std::string& Text, uint64_t NowMs) {
-  if (FState == TState::Ready) QueueUnsolicited(simtext::EventLine(Text), NowMs);
+  if (FState == TState::Ready)
+    QueueUnsolicited(simtext::EventLine(Text, FConfig.EventLineEnd), NowMs);
 }
 
 void TSimSession::QueueFlood(uint64_t NowMs) {
-  FOutput.Queue(simtext::FloodText(FConfig.FloodBytes), NowMs);
+  FOutput.Queue(simtext::FloodText(FConfig.FloodBytes, FConfig.EventLineEnd), NowMs);
 }
 
 void TSimSession::QueueGarbage(uint64_t NowMs) {
@@ -235,9 +275,10 @@ void TSimSession::QueueGarbage(uint64_t NowMs) {
 }
 
 void TSimSession::Tick(uint64_t NowMs) {
+  if (!FHeld.empty() && NowMs >= FLastInputMs + kBurstQuietMs) AnswerHeldLines(NowMs);
   if (FState != TState::Ready) return;
   if (NowMs >= FNextEvent) {
-    QueueUnsolicited(simtext::EventLine(FDevice.NextEventText()), NowMs);
+    QueueUnsolicited(simtext::EventLine(FDevice.NextEventText(), FConfig.EventLineEnd), NowMs);
     FNextEvent = NowMs + FConfig.EventIntervalMs;
   }
   if (NowMs >= FNextText) {
@@ -245,7 +286,8 @@ void TSimSession::Tick(uint64_t NowMs) {
     FNextText = NowMs + FConfig.TextIntervalMs;
   }
   if (NowMs >= FNextModem) {
-    QueueUnsolicited(simtext::ModemTraceLine(FDevice.NextModemTrace()), NowMs);
+    QueueUnsolicited(simtext::ModemTraceLine(FDevice.NextModemTrace(), FConfig.EventLineEnd),
+                     NowMs);
     FNextModem = NowMs + FConfig.ModemIntervalMs;
   }
 }
@@ -256,5 +298,7 @@ bool TSimSession::MustDrop() const {
 
 uint64_t TSimSession::NextWakeMs(uint64_t NowMs) const {
   const uint64_t due = FOutput.NextDue();
-  return std::min({due > NowMs ? due : TSimOutput::kNever, FNextEvent, FNextText, FNextModem});
+  const uint64_t held = FHeld.empty() ? TSimOutput::kNever : FLastInputMs + kBurstQuietMs;
+  return std::min(
+      {due > NowMs ? due : TSimOutput::kNever, held, FNextEvent, FNextText, FNextModem});
 }

@@ -1,7 +1,8 @@
 // One link to the simulated device, TCP or the serial debug port: the login with its three
 // tries, line assembly from the received bytes (echoed on the debug port), reply framing with
 // the prompt, unsolicited events, terminal text and modem trace on timers, and the fault
-// options. Transports feed it bytes and write out what its output queue holds.
+// options, a restart in place of a reply among them. Transports feed it bytes and write out
+// what its output queue holds.
 #pragma once
 
 #include "sim/uSimOutput.h"
@@ -12,6 +13,7 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class TSimDevice;
 
@@ -29,13 +31,17 @@ struct TSimSessionConfig {
   uint32_t SplitGapMs = 2;
   uint32_t Baud = 0;  // 0: unpaced
   std::size_t DropAfterBytes = 0;
+  std::size_t DropAfterPasswordBytes = 0;  // TCP: counted from the password's acceptance
   std::string DropOnCommand;
+  std::string RestartOnCommand;  // the first time it arrives the device restarts instead
   bool NoPrompt = false;
-  std::string AfterPrompt;       // sent right after every prompt, as a console's "$ " blank
-  std::string LineEnd = "\r\n";  // ends the lines of replies, banner and terminal text
-  bool BannerOnOpen = false;     // serial: banner and prompt wait before the port is opened
-  bool Echo = true;              // serial: each received byte is echoed in debug mode
+  std::string AfterPrompt;            // sent right after every prompt, as a console's "$ " blank
+  std::string LineEnd = "\r\n";       // ends the lines of replies, banner and terminal text
+  std::string EventLineEnd = "\r\n";  // ends event and modem-trace lines
+  bool BannerOnOpen = false;          // serial: banner and prompt wait before the port is opened
+  bool Echo = true;                   // serial: each received byte is echoed in debug mode
   bool ByePrompt = false;        // serial: "bye" is answered; by default the device just leaves
+  bool EchoBurst = false;        // serial: lines are answered once the input has gone quiet
   std::size_t FloodBytes = 0;    // events sent in one burst after login
   std::size_t GarbageBytes = 0;  // random bytes sent after login
   uint32_t Seed = 1;
@@ -50,6 +56,8 @@ class TSimSession {
   static constexpr int kPasswordTries = 3;
   // Unsolicited traffic is skipped while this much waits unsent (nobody is reading).
   static constexpr std::size_t kBacklogLimit = std::size_t{256} * 1024;
+  // With EchoBurst, received lines wait for this long a pause in the input.
+  static constexpr uint64_t kBurstQuietMs = 20;
 
   TSimSession(TSimDevice& Device, const TSimSessionConfig& Config, TLineSink OnLine);
 
@@ -61,9 +69,11 @@ class TSimSession {
   void Start(uint64_t NowMs);
   // Takes received bytes: lines end at CR, LF or CR LF; NUL is ignored; a line longer than
   // kMaxLine is refused as a whole. In debug mode on the serial route each byte is echoed
-  // at once (a line end as CR LF, a backspace as BS blank BS), before any reply to the line.
+  // at once (a line end as CR LF, a backspace as BS blank BS), before any reply to the line;
+  // with EchoBurst the lines wait there for Tick.
   void Receive(std::string_view Bytes, uint64_t NowMs);
-  // Queues the unsolicited traffic whose timers have run out.
+  // Answers the lines held back by EchoBurst once the input has been quiet for
+  // kBurstQuietMs, and queues the unsolicited traffic whose timers have run out.
   void Tick(uint64_t NowMs);
   // An event line (for example a register change), sent only to a logged-in session.
   void QueueEvent(const std::string& Text, uint64_t NowMs);
@@ -81,10 +91,17 @@ class TSimSession {
 
  private:
   enum class TState { Password, Ready, Ended, Closing };
+  struct TLine {
+    std::string Text;
+    bool TooLong = false;
+  };
 
   // Adds C to the line being typed and its echo to Echo; true when C ends the line.
   bool TakeByte(char C, std::string& Echo);
   void EndLine(uint64_t NowMs);
+  void Answer(const TLine& Line, uint64_t NowMs);
+  bool HoldsLines() const;
+  void AnswerHeldLines(uint64_t NowMs);
   bool Echoes() const;
   void HandleLine(const std::string& Line, uint64_t NowMs);
   void HandlePassword(const std::string& Line, uint64_t NowMs);
@@ -92,6 +109,9 @@ class TSimSession {
   void RefuseOverlongLine(uint64_t NowMs);
   void HandleCommand(const std::string& Line, uint64_t NowMs);
   void BeginReady(uint64_t NowMs);
+  // Starts again as after power-on, in place of the reply to the line just received.
+  void Restart(uint64_t NowMs);
+  std::string TcpGreeting() const;
   void Reply(std::string Text, uint64_t NowMs);
   // The prompt with the text after it; empty with NoPrompt.
   std::string Prompt() const;
@@ -109,9 +129,12 @@ class TSimSession {
   TState FState = TState::Password;
   int FWrongTries = 0;
   bool FDropNow = false;
+  bool FRestarted = false;
   std::string FLine;
   bool FLineTooLong = false;
   bool FLastWasCr = false;
+  std::vector<TLine> FHeld;  // ended lines not yet answered (EchoBurst)
+  uint64_t FLastInputMs = 0;
   uint64_t FNextEvent = TSimOutput::kNever;
   uint64_t FNextText = TSimOutput::kNever;
   uint64_t FNextModem = TSimOutput::kNever;

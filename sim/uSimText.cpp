@@ -24,23 +24,23 @@ std::string Prompt(std::string_view Unit) {
   return prompt;
 }
 
-std::string FloodText(std::size_t Bytes) {
+std::string FloodText(std::size_t Bytes, std::string_view End) {
   std::string flood;
   for (unsigned n = 1; flood.size() < Bytes; ++n)
-    flood += EventLine("Flood event " + std::to_string(n));
+    flood += EventLine("Flood event " + std::to_string(n), End);
   return flood;
 }
 
-std::string EventLine(std::string_view Text) {
+std::string EventLine(std::string_view Text, std::string_view End) {
   std::string line("\0\t", 2);
   line += kRed;
   for (char c : Text) line += (c == '\r' || c == '\n') ? ' ' : c;
   line += kNormal;
-  line += kCrLf;
+  line += End;
   return line;
 }
 
-std::string ModemTraceLine(std::string_view Bytes) {
+std::string ModemTraceLine(std::string_view Bytes, std::string_view End) {
   std::string line("\0\t", 2);
   line += kRed;
   line += "M:\"";
@@ -52,7 +52,7 @@ std::string ModemTraceLine(std::string_view Bytes) {
       line += c;
   }
   line += '"';
-  line += kCrLf;
+  line += End;
   return line;
 }
 

@@ -290,6 +290,23 @@ TEST_F(SimProgram, SerialRouteNeedsNoPasswordAndByeEndsTheSession) {
   EXPECT_EQ(Ask(again, "i900?"), "i900?\r\n" + kVersionReply + SimPrompt());
 }
 
+// A terminal server closes the terminal and opens it again for the next run within a moment:
+// the hang-up between them may never show on the controlling end.
+TEST_F(SimProgram, ClientThatOpensTheMomentAnotherClosedMeetsAFreshDevice) {
+  const auto link = Folder() + "/com5";
+  FSim = std::make_unique<TSimProcess>(std::vector<std::string>{
+      "--serial", "--link", link, "--events", "0", "--text", "0", "--modem", "0"});
+  ASSERT_TRUE(FSim->WaitForLine("tallybox-sim: serial debug terminal: "));
+  for (int run = 0; run < 20; ++run) {
+    SCOPED_TRACE("run " + std::to_string(run));
+    TSimSerialClient port(link);
+    ASSERT_TRUE(port.IsOpen());
+    EXPECT_EQ(Ask(port, "i900?"), "i900?\r\n" + kVersionReply + SimPrompt());
+    port.Send("bye\r\n");
+    EXPECT_EQ(port.ReadUntil("bye\r\n"), "bye\r\n");
+  }
+}
+
 TEST_F(SimProgram, SerialDropHangsUpAndOffersAFreshTerminal) {
   const auto link = Folder() + "/com4";
   FSim = std::make_unique<TSimProcess>(std::vector<std::string>{"--serial", "--link", link,

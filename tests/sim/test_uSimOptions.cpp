@@ -33,6 +33,10 @@ TEST(SimOptions, AcceptsOrReportsEachCommandLine) {
       {{"--after-prompt", "a\\"}, "--after-prompt knows only the escapes"},
       {{"--eol", "crlf", "--eol", "dos"}, "--eol expects crlf, lf or cr"},
       {{"--banner-on-open"}, "--banner-on-open needs --serial"},
+      {{"--echo-burst"}, "--echo-burst needs --serial"},
+      {{"--serial", "--drop-after-password", "9"}, "--drop-after-password needs --tcp"},
+      {{"--drop-after-password", "x"}, "--drop-after-password expects a number"},
+      {{"--event-eol", "crlf2"}, "--event-eol expects crlf, lf or cr"},
   };
   for (const auto& c : cases) {
     TSimOptions options;
@@ -53,4 +57,14 @@ TEST(SimOptions, AcceptsOrReportsEachCommandLine) {
   EXPECT_TRUE(options.Session.BannerOnOpen);
   EXPECT_EQ(options.Session.LineEnd, "\r");
   EXPECT_EQ(options.Session.AfterPrompt, "\x1b[K \\\r\n\t$");
+
+  TSimOptions device;
+  SimParseOptions({"--serial", "--tcp", "--event-eol", "lf", "--echo-burst", "--restart-on", "r?",
+                   "--drop-after-password", "100"},
+                  device);
+  EXPECT_EQ(device.Session.EventLineEnd, "\n");
+  EXPECT_EQ(device.Session.LineEnd, "\r\n");
+  EXPECT_TRUE(device.Session.EchoBurst);
+  EXPECT_EQ(device.Session.RestartOnCommand, "r?");
+  EXPECT_EQ(device.Session.DropAfterPasswordBytes, 100u);
 }

@@ -8,6 +8,7 @@ namespace {
 
 const std::string kPrompt = "\x1b[34;1m<Tallybox TB-204871>\x1b[0m";
 const std::string kEventStart("\0\t\x1b[31m", 7);
+const std::string kModemStart("\0\t\x1b[31mM:\"", 10);
 const std::string kGreeting = "\r\nTallybox TB-204871 remote access\r\nPASSWORD\r\n";
 const std::string kDenied = "Access denied\r\nPASSWORD\r\n";
 const std::string kLong(5000, 'r');
@@ -50,6 +51,7 @@ TEST_F(SimSession, ScriptsGiveExactlyTheseBytes) {
     std::string In, Out;
     uint64_t At = 0;
     bool Event = false;  // In is queued as an event rather than received
+    bool Tick = false;   // the session's timers run at At instead
   };
   struct TScript {
     const char* Name;
@@ -64,6 +66,8 @@ TEST_F(SimSession, ScriptsGiveExactlyTheseBytes) {
     return config;
   };
   const auto banner = FDevice.Banner();
+  const auto registers = FDevice.Registers().Reply();
+  const std::string version = "i900=1.00\r\n" + kPrompt;
   const TScript scripts[] = {
       {"tcp login, no command before it, bye drops",
        Quiet(),
@@ -110,12 +114,53 @@ TEST_F(SimSession, ScriptsGiveExactlyTheseBytes) {
        {{"i900?\r\nr?\r\ni?\r\n", "i900?\r\ni900=1.00\r\n" + kPrompt + "r?\r\n"}},
        {"i900?", "r?"},
        true},
+      {"event and modem-trace lines end in LF alone, replies still in CR LF",
+       with(TSimRoute::Serial, [](auto& c) { c.EventLineEnd = "\n"; }),
+       {{"power", kEventStart + "power\x1b[0m\n", 0, true},
+        {"M:AT~\r\n", "M:AT~\r\n" + kPrompt + kModemStart + "AT\\x0d\"\n" + kModemStart +
+                          "\\x0d\\x0aOK\\x0d\\x0a\"\n"}},
+       {"M:AT~"}},
+      {"event lines end in CR alone over TCP",
+       with(TSimRoute::Tcp, [](auto& c) { c.EventLineEnd = "\r"; }),
+       {{"", kGreeting},
+        {"pw\r\n", banner + kPrompt},
+        {"power", kEventStart + "power\x1b[0m\r", 0, true}},
+       {"pw"}},
+      {"serial restart: the echo, then banner and prompt as at power-on; only the first time",
+       with(TSimRoute::Serial, [](auto& c) { c.RestartOnCommand = "R?"; }),
+       {{"r?\r\n", "r?\r\n" + banner + kPrompt},
+        {"i900?\r\n", "i900?\r\n" + version},
+        {"r?\r\n", "r?\r\n" + registers + kPrompt}},
+       {"r?", "i900?", "r?"}},
+      {"tcp restart: greeting and password request again, then a new login",
+       with(TSimRoute::Tcp, [](auto& c) { c.RestartOnCommand = "r?"; }),
+       {{"", kGreeting},
+        {"pw\r\n", banner + kPrompt},
+        {"r?\r\n", kGreeting},
+        {"i900?\r\n", kDenied},
+        {"pw\r\n", banner + kPrompt},
+        {"r?\r\n", registers + kPrompt}},
+       {"pw", "r?", "i900?", "pw", "r?"}},
+      {"echo burst: every line echoed at once, answered in order once quiet for 20 ms",
+       with(TSimRoute::Serial, [](auto& c) { c.EchoBurst = true; }),
+       {{"i900?\r\nr?\r", "i900?\r\nr?\r\n", 100},
+        {"\ni900?\r\n", "i900?\r\n", 110},
+        {"", "", 129, false, true},
+        {"", version + registers + kPrompt + version, 130, false, true}},
+       {"i900?", "r?", "i900?"}},
+      {"drop after the password counts from its acceptance",
+       with(TSimRoute::Tcp, [](auto& c) { c.DropAfterPasswordBytes = 10; }),
+       {{"", kGreeting}, {"pw\r\n", banner.substr(0, 10)}, {"i900?\r\n", ""}},
+       {"pw", "i900?"},
+       true},
   };
   for (const auto& script : scripts) {
     SCOPED_TRACE(script.Name);
     Make(script.Config);
     for (const auto& step : script.Steps) {
-      if (step.Event)
+      if (step.Tick)
+        FSession->Tick(step.At);
+      else if (step.Event)
         FSession->QueueEvent(step.In, step.At);
       else if (!step.In.empty())
         FSession->Receive(step.In, step.At);
