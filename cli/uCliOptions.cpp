@@ -4,7 +4,7 @@
 #include <functional>
 #include <map>
 
-#include "transport/uNetSerialPort.h"
+#include "transport/uNetSerialUrl.h"
 
 namespace {
 

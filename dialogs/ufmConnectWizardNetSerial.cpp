@@ -10,7 +10,7 @@
 #include "gui/uApplication.h"
 #include "gui/uModal.h"
 #include "rtl/Exceptions.h"
-#include "transport/uNetSerialPort.h"
+#include "transport/uNetSerialUrl.h"
 #include "ui_ufmConnectWizard.h"
 
 void TfmConnectWizard::WireTerminalServer() {

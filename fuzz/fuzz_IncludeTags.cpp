@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "htmlview/core/uIncludeTags.h"
+#include "markup/uIncludeTags.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "htmlview/core/uIncludeTags.h"
+#include "markup/uIncludeTags.h"
 #include "params/uStorage.h"
 #include "session/uIncludeFiller.h"
 

@@ -1,7 +1,7 @@
 // The HTML view: include expansion, page loading and form capture on Qt WebEngine.
 #include "htmlview/THtmlView.h"
 
-#include "htmlview/core/uHtmlEscape.h"
+#include "markup/uHtmlEscape.h"
 
 #include <unistd.h>
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "htmlview/core/uIncludeTags.h"
+#include "markup/uIncludeTags.h"
 
 class QTimer;
 class QWebEngineLoadingInfo;

@@ -9,7 +9,7 @@
 #include <QWebEngineScriptCollection>
 #include <QWebEngineUrlRequestJob>
 
-#include "htmlview/core/uFormFields.h"
+#include "markup/uFormFields.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "session/uIncludeFiller.h"
 
-#include "htmlview/core/uHtmlEscape.h"
+#include "markup/uHtmlEscape.h"
 
 #include <string.h>
 #include <strings.h>

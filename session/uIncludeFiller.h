@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "htmlview/core/uHtmlEscape.h"
+#include "markup/uHtmlEscape.h"
 
 class TParameterList;
 

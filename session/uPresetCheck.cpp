@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "htmlview/core/uIncludeTags.h"
+#include "markup/uIncludeTags.h"
 #include "params/uStorage.h"
 #include "rtl/LocaleCompare.h"
 #include "session/uProgramCheck.h"

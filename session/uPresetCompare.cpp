@@ -5,8 +5,8 @@
 #include <cctype>
 #include <cstring>
 
-#include "htmlview/core/uHtmlEscape.h"
-#include "htmlview/core/uIncludeTags.h"
+#include "markup/uHtmlEscape.h"
+#include "markup/uIncludeTags.h"
 #include "params/uStorage.h"
 #include "rtl/LocaleCompare.h"
 

@@ -1,5 +1,5 @@
 // The text form of the settings store: keys holding typed values, read from and written to
-// the REGEDIT4 layout. Used by the store file (uRegStore) and by the fuzz target.
+// the REGEDIT4 layout. Used by the store file (uRegFileStore) and by the fuzz target.
 #pragma once
 
 #include <cstdint>

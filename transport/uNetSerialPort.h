@@ -9,22 +9,10 @@
 #include <cstdint>
 #include <string>
 
+#include "transport/uNetSerialUrl.h"
 #include "transport/uSerialLine.h"
 #include "transport/uTcpClient.h"
 #include "transport/uTelnet.h"
-
-struct TNetSerialAddress {
-  bool Rfc2217 = false;
-  std::string Host;
-  uint16_t Port = 0;
-};
-
-// True for a text that names a network line ("scheme://..."), good or bad.
-bool IsNetSerialUrl(const std::string& Text);
-// "tcp://HOST:PORT" or "rfc2217://HOST:PORT" (an IPv6 address in brackets, a port from 1 to
-// 65535); false for anything else.
-bool ParseNetSerialUrl(const std::string& Url, TNetSerialAddress& Address);
-std::string NetSerialUrl(const TNetSerialAddress& Address);
 
 // The far port's line as the server's replies gave it; 0 where no reply came. Codes as on
 // the wire: parity 1 none, 2 odd, 3 even, 4 mark, 5 space; stop size 1 one, 2 two, 3 one and

@@ -1,5 +1,7 @@
 #include "transport/uSerialLine.h"
 
+#include <utility>
+
 #include "rtl/Exceptions.h"
 #include "transport/uComms.h"
 #include "transport/uSerialAccess.h"
@@ -41,8 +43,21 @@ class TLocalSerialLine : public TSerialLine {
   TCommPort& FPort;
 };
 
+TSerialLineMaker& StandInMaker() {
+  static TSerialLineMaker maker;
+  return maker;
+}
+
 }  // namespace
 
 std::unique_ptr<TSerialLine> LocalSerialLine(TCommPort& Port) {
+  return StandInMaker() ? StandInMaker()(Port) : PortSerialLine(Port);
+}
+
+std::unique_ptr<TSerialLine> PortSerialLine(TCommPort& Port) {
   return std::make_unique<TLocalSerialLine>(Port);
+}
+
+void SetLocalSerialLineMaker(TSerialLineMaker Maker) {
+  StandInMaker() = std::move(Maker);
 }

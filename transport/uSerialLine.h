@@ -51,5 +51,14 @@ class TSerialLine {
   std::function<void(const std::string& Text)> OnProgress;
 };
 
-// The line of a port on this computer; Port stays owned by the caller.
+// The line of a port on this computer; Port stays owned by the caller. While a maker is set
+// (SetLocalSerialLineMaker), the line it makes stands in.
 std::unique_ptr<TSerialLine> LocalSerialLine(TCommPort& Port);
+// The port's own line, whatever stands in.
+std::unique_ptr<TSerialLine> PortSerialLine(TCommPort& Port);
+
+using TSerialLineMaker = std::function<std::unique_ptr<TSerialLine>(TCommPort& Port)>;
+// For tests: every later LocalSerialLine is made by Maker (a line whose writes take as long as
+// a real port's, where a pseudo-terminal takes them at once) until an empty Maker restores the
+// port's own line. Set it on the thread that makes the dispatchers, before making them.
+void SetLocalSerialLineMaker(TSerialLineMaker Maker);

@@ -1,7 +1,8 @@
-// tallybox-cli fleet against many real simulators, each on its own loopback address
-// (127.0.60.x): registers of twenty devices with one switched off, program from one preset
-// with a wrong password and a refused value, a bad list line, Ctrl+C mid-run, and the files
-// the fleet names against links planted by another user.
+// tallybox-cli fleet against many real simulators, each on its own loopback address: registers
+// of twenty devices with one switched off, program from one preset with a wrong password and a
+// refused value, a bad list line, Ctrl+C mid-run, and the files the fleet names against links
+// planted by another user. Each test has a block of addresses of its own (127.0.<block>.n), so
+// tests run side by side; a device that does not start fails its test.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -27,10 +28,6 @@ const std::string Cli = TALLYBOX_CLI_PATH;
 const std::string WithPassword = "TALLYBOX_PASSWORD=" + kTestPassword;
 constexpr int Devices = 20;
 
-std::string Address(int N) {
-  return "127.0.60." + std::to_string(N);
-}
-
 std::vector<std::string> Lines(const std::string& Text) {
   std::vector<std::string> lines;
   std::istringstream in(Text);
@@ -40,22 +37,21 @@ std::vector<std::string> Lines(const std::string& Text) {
 
 class CliFleet : public ::testing::Test {
  protected:
-  // The twenty devices every test may read; tests that program start their own.
-  static void SetUpTestSuite() {
-    for (int n = 1; n <= Devices; ++n) Sims.push_back(Start(Address(n)));
+  // This test's addresses: 127.0.Block.n.
+  void UseAddresses(int Block) { FBlock = Block; }
+  std::string Address(int N) const {
+    return "127.0." + std::to_string(FBlock) + "." + std::to_string(N);
   }
-  static void TearDownTestSuite() {
-    for (auto& sim : Sims) sim->Stop();
-    Sims.clear();
+  // Devices 1 to Count at this test's addresses, with no options of their own.
+  void StartDevices(int Count) {
+    for (int n = 1; n <= Count; ++n) ASSERT_NO_FATAL_FAILURE(Start(n));
   }
-  static std::unique_ptr<TSimProcess> Start(const std::string& At,
-                                            std::vector<std::string> Extra = {}) {
-    std::vector<std::string> args{"--address", At,       "--password", kTestPassword, "--events",
-                                  "0",         "--text", "0",          "--modem",     "0"};
+  void Start(int N, std::vector<std::string> Extra = {}) {
+    std::vector<std::string> args{"--address", Address(N), "--password", kTestPassword, "--events",
+                                  "0",         "--text",   "0",          "--modem",     "0"};
     args.insert(args.end(), Extra.begin(), Extra.end());
-    auto sim = std::make_unique<TSimProcess>(args);
-    EXPECT_TRUE(sim->WaitForLine("tallybox-sim: ready")) << At << " did not start";
-    return sim;
+    FSims.push_back(std::make_unique<TSimProcess>(args));
+    ASSERT_TRUE(FSims.back()->WaitForLine("tallybox-sim: ready")) << Address(N) << " did not start";
   }
   std::string Path(const std::string& Name) const { return FFolder.Path(Name); }
   std::string List(const std::string& Name, const std::string& Text) const {
@@ -67,13 +63,16 @@ class CliFleet : public ::testing::Test {
     return RunCli(Args, {WithPassword});
   }
 
-  static inline std::vector<std::unique_ptr<TSimProcess>> Sims;
+  int FBlock = 0;
+  std::vector<std::unique_ptr<TSimProcess>> FSims;
   TTempFolder FFolder{"tbx-fleet"};
 };
 
 }  // namespace
 
 TEST_F(CliFleet, RegistersOfTwentyDevicesWithOneSwitchedOff) {
+  UseAddresses(60);
+  ASSERT_NO_FATAL_FAILURE(StartDevices(Devices));
   std::string text = "# the depot's devices\n";
   for (int n = 1; n <= Devices; ++n) {
     text += "host " + Address(n) + "\n";
@@ -133,13 +132,13 @@ TEST_F(CliFleet, RegistersOfTwentyDevicesWithOneSwitchedOff) {
 TEST_F(CliFleet, ProgramFromOnePresetWrongPasswordRefusedValueBadListAndCtrlC) {
   // .21 and .22 take the preset; .23 lacks r1000 and refuses it; .24 gets a wrong password;
   // .25 never finishes its login.
-  std::vector<std::unique_ptr<TSimProcess>> sims;
+  UseAddresses(62);
   for (int n = 21; n <= 24; ++n)
-    sims.push_back(
-        Start(Address(n), n == 23 ? std::vector<std::string>{"--log", Path("23.log")}
-                                  : std::vector<std::string>{"--extra-registers", "1", "--log",
-                                                             Path(std::to_string(n) + ".log")}));
-  sims.push_back(Start(Address(25), {"--no-prompt", "--log", Path("25.log")}));
+    ASSERT_NO_FATAL_FAILURE(
+        Start(n, n == 23 ? std::vector<std::string>{"--log", Path("23.log")}
+                         : std::vector<std::string>{"--extra-registers", "1", "--log",
+                                                    Path(std::to_string(n) + ".log")}));
+  ASSERT_NO_FATAL_FAILURE(Start(25, {"--no-prompt", "--log", Path("25.log")}));
   const std::string preset = Path("depot.rgp");
   ASSERT_EQ(Run({"--host", Address(21), "registers", preset}).ExitCode, 0);
   const std::string saved = ReadFileBytes(preset);
@@ -195,12 +194,14 @@ TEST_F(CliFleet, ProgramFromOnePresetWrongPasswordRefusedValueBadListAndCtrlC) {
   EXPECT_EQ(stopped.Out, "== host " + Address(25) + ": interrupted\n");
   EXPECT_NE(stopped.Err.find("1 interrupted, 3 not started\n"), std::string::npos) << stopped.Err;
   EXPECT_TRUE(stopped.Err.ends_with("tallybox-cli: interrupted\n")) << stopped.Err;
-  for (auto& sim : sims) EXPECT_EQ(sim->Stop(), 0);
+  for (auto& sim : FSims) EXPECT_EQ(sim->Stop(), 0);
 }
 
 // --log DIR keeps one log per device, named as registers DIR names presets, each of whole
 // stamped lines however many sessions ran at once; --log naming a file is a usage error.
 TEST_F(CliFleet, LogsOnePerDeviceOfWholeLines) {
+  UseAddresses(63);
+  ASSERT_NO_FATAL_FAILURE(StartDevices(Devices));
   std::string text;
   for (int n = 1; n <= Devices; ++n) text += "host " + Address(n) + "\n";
   const std::string list = List("logged.txt", text);
@@ -229,6 +230,8 @@ TEST_F(CliFleet, LogsOnePerDeviceOfWholeLines) {
 // and one at a log's name refused, and what the links point to stays as it was.
 TEST_F(CliFleet, PlantedLinksLeaveTheirTargetsAlone) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root to hand folders to another user";
+  UseAddresses(64);
+  ASSERT_NO_FATAL_FAILURE(StartDevices(3));
   const std::string list = List(
       "three.txt", "host " + Address(1) + "\nhost " + Address(2) + "\nhost " + Address(3) + "\n");
   const std::string victim = Path("victim"), made = Path("made");
@@ -279,6 +282,7 @@ TEST_F(CliFleet, PlantedLinksLeaveTheirTargetsAlone) {
 // relative path from a working folder there, a folder in another user's tree is refused.
 TEST_F(CliFleet, LogFolderInAnotherUsersTreeIsRefusedThroughALinkAndRelatively) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root to hand folders to another user";
+  UseAddresses(65);  // refused before any device is reached: none is started
   const std::string list = List("one.txt", "host " + Address(1) + "\n");
   const std::string tree = Path("tree"), logs = tree + "/logs", link = Path("logs-link");
   fs::create_directories(logs);

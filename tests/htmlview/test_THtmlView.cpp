@@ -16,8 +16,8 @@
 #include <set>
 
 #include "QtTestApp.h"
-#include "htmlview/core/uIncludeTags.h"
 #include "htmlview/uPageSchemeHandler.h"
+#include "markup/uIncludeTags.h"
 #include "support/LoopbackPeer.h"
 #include "support/TempFolder.h"
 

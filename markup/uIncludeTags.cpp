@@ -1,5 +1,5 @@
 // Include tag scanning and expansion for the page templates.
-#include "htmlview/core/uIncludeTags.h"
+#include "markup/uIncludeTags.h"
 
 namespace {
 

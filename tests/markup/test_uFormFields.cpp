@@ -1,5 +1,5 @@
 // Decoding of captured form queries into name=value strings.
-#include "htmlview/core/uFormFields.h"
+#include "markup/uFormFields.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Decoding of a captured form query.
-#include "htmlview/core/uFormFields.h"
+#include "markup/uFormFields.h"
 
 namespace {
 

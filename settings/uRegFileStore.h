@@ -9,9 +9,9 @@
 
 constexpr const char* kRegStoreFile = "settings.reg";
 
-class TRegStore {
+class TRegFileStore {
  public:
-  explicit TRegStore(std::string Folder);
+  explicit TRegFileStore(std::string Folder);
 
   // Reads the store and opens KeyName (a full key path such as
   // HKEY_CURRENT_USER\Software\Orvane\TallyboxUtility), creating the key when it is missing.

@@ -1,4 +1,4 @@
-#include "settings/uRegStore.h"
+#include "settings/uRegFileStore.h"
 
 #include "rtl/Exceptions.h"
 #include "rtl/FileBytes.h"
@@ -53,9 +53,9 @@ bool MakeFolders(const std::string& Path) {
 
 }  // namespace
 
-TRegStore::TRegStore(std::string Folder) : FFolder(std::move(Folder)) {}
+TRegFileStore::TRegFileStore(std::string Folder) : FFolder(std::move(Folder)) {}
 
-bool TRegStore::OpenKey(const std::string& KeyName) {
+bool TRegFileStore::OpenKey(const std::string& KeyName) {
   FKeyName = KeyName;
   FKey = {KeyName, {}};
   if (FFolder.empty() || !IsValidRegKeyName(KeyName)) return false;
@@ -84,16 +84,16 @@ bool TRegStore::OpenKey(const std::string& KeyName) {
   return Update([&](TRegText& Text) { Text.AddKey(KeyName); });
 }
 
-const TRegValue* TRegStore::Find(const std::string& ValueName) const {
+const TRegValue* TRegFileStore::Find(const std::string& ValueName) const {
   return FKey.Find(ValueName);
 }
 
-bool TRegStore::Put(const std::string& ValueName, uint32_t Type, const std::string& Data) {
+bool TRegFileStore::Put(const std::string& ValueName, uint32_t Type, const std::string& Data) {
   if (FKeyName.empty() || FReadOnly) return false;
   return Update([&](TRegText& Text) { Text.AddKey(FKeyName).Put(ValueName, Type, Data); });
 }
 
-TRegStore::TLoad TRegStore::Load(TRegText& Text) const {
+TRegFileStore::TLoad TRegFileStore::Load(TRegText& Text) const {
   Text = {};
   // Without O_NONBLOCK a pipe put where the store belongs would hold the open indefinitely.
   TFd fd(::open(FileName().c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
@@ -117,7 +117,7 @@ TRegStore::TLoad TRegStore::Load(TRegText& Text) const {
 // Read, change and replace under one lock, so that two programs saving at the same time
 // both keep their values; what is read here is what was last written, not the snapshot.
 template <class Change>
-bool TRegStore::Update(const Change& Apply) {
+bool TRegFileStore::Update(const Change& Apply) {
   const std::string lockName = FileName() + ".lock";
   // A link planted in the lock's place fails the save instead of creating its target.
   TFd lock(::open(lockName.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
@@ -138,7 +138,7 @@ bool TRegStore::Update(const Change& Apply) {
 
 // Writes the new store beside the old one and renames it into place: at every moment the
 // file name holds either the old store or the new one, complete.
-bool TRegStore::Replace(const std::string& Text, bool KeepOldAside) const {
+bool TRegFileStore::Replace(const std::string& Text, bool KeepOldAside) const {
   if (KeepOldAside && !KeepAside()) return false;
   try {
     ReplaceFileBytes(FileName(), Text);
@@ -149,7 +149,7 @@ bool TRegStore::Replace(const std::string& Text, bool KeepOldAside) const {
 }
 
 // A store that could not be parsed is kept under a name of its own for the user to look at.
-bool TRegStore::KeepAside() const {
+bool TRegFileStore::KeepAside() const {
   char stamp[32];
   const std::time_t now = std::time(nullptr);
   std::tm local{};
@@ -170,7 +170,7 @@ bool TRegStore::KeepAside() const {
 
 // Temporary files are only ever open under the lock, so any left now are from a writer
 // that died mid-save.
-void TRegStore::RemoveStaleTemps() const {
+void TRegFileStore::RemoveStaleTemps() const {
   DIR* dir = ::opendir(FFolder.c_str());
   if (!dir) return;
   const std::string prefix = "." + std::string(kRegStoreFile) + kTempSuffix;

@@ -1,4 +1,4 @@
-#include "htmlview/core/uHtmlEscape.h"
+#include "markup/uHtmlEscape.h"
 
 std::string HtmlEscape(const std::string& Text) {
   std::string out;

@@ -1,5 +1,5 @@
 // Include tag scanning and expansion on page text, without a display.
-#include "htmlview/core/uIncludeTags.h"
+#include "markup/uIncludeTags.h"
 
 #include <gtest/gtest.h>
 
