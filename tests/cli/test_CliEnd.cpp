@@ -39,12 +39,13 @@ TEST_F(CliEnd, ByeReachesTheDeviceWholeBeforeASlowPortCloses) {
     TCliOptions options;
     options.Route.Kind = TRouteKind::Serial;
     options.Route.DevicePath = *terminal;
+    options.ReplyTimeoutMs = 5000;
     std::ostringstream said;
     const std::atomic<bool> stop{false};
     {
       TCliSession session(options, said, stop);
       ASSERT_NO_THROW(session.Open("")) << said.str();
-      const std::vector<std::string> reply = session.Request("i900?", 5000);
+      const std::vector<std::string> reply = session.Request("i900?");
       std::string text;
       for (const std::string& line : reply) text += line + "\n";
       EXPECT_NE(text.find("i900=1.00"), std::string::npos) << text;

@@ -20,7 +20,7 @@
 #include "dispatch/uTerminalDispatcher.h"
 #include "session/LinkStandIn.h"
 #include "session/uDialogue.h"
-#include "session/uSubmitSequence.h"
+#include "session/uProgrammingRun.h"
 #include "sim/uSimDevice.h"
 #include "sim/uSimSession.h"
 #include "sim/uSimText.h"
@@ -42,6 +42,8 @@ struct TDialect {
   std::string LineEnd;
   TSimRoute Route = TSimRoute::Tcp;
   bool Echo = true, BannerWaiting = true, ByePrompt = false;
+  bool Burst = false;          // the debug port echoes a whole burst of lines before answering
+  std::string RestartOn;       // the device restarts instead of answering this command
 };
 
 std::string Describe(const TDialect& Dialect) {
@@ -49,8 +51,10 @@ std::string Describe(const TDialect& Dialect) {
   return std::string(serial ? "serial" : "TCP") +
          (serial ? std::string(Dialect.Echo ? ", echo" : ", no echo") +
                        (Dialect.BannerWaiting ? ", banner waiting" : ", nothing waiting") +
-                       (Dialect.ByePrompt ? ", bye answered" : ", bye silent")
+                       (Dialect.ByePrompt ? ", bye answered" : ", bye silent") +
+                       (Dialect.Burst ? ", echo of a burst first" : "")
                  : "") +
+         (Dialect.RestartOn.empty() ? "" : ", restarts at " + Dialect.RestartOn) +
          ", after the prompt \"" + simtext::Printable(Dialect.AfterPrompt) + "\", lines end \"" +
          simtext::Printable(Dialect.LineEnd) + "\"";
 }
@@ -85,15 +89,8 @@ class TWindow {
   }
   void Do(const std::string& Action) {
     if (Action == "program") {
-      SendSubmitPlan(
-          PlanSubmit(FParams, {"r100=77", "r200=off", "r400=Depot south"}),
-          [this](const std::string& Bytes) { FDialogue.WriteAnswered(Bytes); },
-          [this](const std::string& Text, uint32_t Timeout) {
-            FDialogue.SendCommand(Text, Timeout, [this] {
-              Record("programmed", false);
-              Request("r?", true, "");
-            });
-          });
+      FRun.Start(PlanSubmit(FParams, {"r100=77", "r200=off", "r400=Depot south"}),
+                 [this](const TProgrammingOutcome& Outcome) { Record(Outcome); });
     } else if (Action == "diag") {
       Request("r?", false, "i?");
     } else if (Action == "bye") {
@@ -148,9 +145,15 @@ class TWindow {
       if (!Next.empty()) Request(Next, false, Next == "i?" ? "diag" : "");
     });
   }
+  void Record(const TProgrammingOutcome& Outcome) {
+    FSeen[Replies] += "programmed: " + std::to_string(static_cast<int>(Outcome.Kind)) + " " +
+                      Outcome.Unanswered + " " + Outcome.Error + "\nr?:";
+    for (const std::string& line : Outcome.ReadBack) FSeen[Replies] += line + "|";
+    FSeen[Replies] += "\n";
+  }
   void Record(const std::string& What, bool Fill) {
     if (Fill) FParams.Clear();
-    FSeen[Replies] += What + ":";
+    FSeen[Replies] += What + ":" + FDialogue.LastRequestError();
     for (TResponseSplitter& reply = FDialogue.Splitter(); !reply.IsEmpty();) {
       const std::string line = reply.NextLine();
       FSeen[Replies] += line + "|";
@@ -165,20 +168,22 @@ class TWindow {
   TParameterList FParams;
   TLink FLink;
   TDialogue FDialogue{FParams, Host(), [this] { return FNow; }};
+  TProgrammingRun FRun{FDialogue};
   TSeen FSeen;
   size_t FHandedOver = 0;
 };
 
-// An event line after the first line end of Bytes, and a modem-trace line after the second.
+// An event line after the first line end of Bytes, and a modem-trace line after the second,
+// both ended as the device ends its lines.
 std::string Interleave(std::string Bytes, int Turn, const std::string& LineEnd) {
   const size_t first = Bytes.find(LineEnd);
   if (first == std::string::npos) return Bytes;
   const size_t second = Bytes.find(LineEnd, first + LineEnd.size());
   if (second != std::string::npos)
     Bytes.insert(second + LineEnd.size(),
-                 simtext::ModemTraceLine("ATDT0800555014" + std::to_string(Turn)));
+                 simtext::ModemTraceLine("ATDT0800555014" + std::to_string(Turn), LineEnd));
   Bytes.insert(first + LineEnd.size(),
-               simtext::EventLine("Input 2 changed, turn " + std::to_string(Turn)));
+               simtext::EventLine("Input 2 changed, turn " + std::to_string(Turn), LineEnd));
   return Bytes;
 }
 
@@ -192,6 +197,8 @@ std::vector<TStep> RecordSession(const TDialect& Dialect) {
   config.LineEnd = Dialect.LineEnd;
   config.Echo = Dialect.Echo;
   config.ByePrompt = Dialect.ByePrompt;
+  config.EchoBurst = Dialect.Burst;
+  config.RestartOnCommand = Dialect.RestartOn;
   TSimSession session(device, config, nullptr);
   TWindow window(Dialect.Route);
   std::vector<TStep> steps;
@@ -206,6 +213,7 @@ std::vector<TStep> RecordSession(const TDialect& Dialect) {
   std::string waiting =
       serial && Dialect.BannerWaiting ? TSimSession::DebugGreeting(device, config) : std::string();
   session.Start(0);
+  uint64_t now = 0;
   std::vector<std::string> actions = {"login", "i?", "r?", "", "program", "diag"};
   if (serial && !Dialect.BannerWaiting) actions.insert(actions.begin(), "quiet");
   if (serial) actions.push_back("bye");
@@ -219,12 +227,15 @@ std::vector<TStep> RecordSession(const TDialect& Dialect) {
     // completions.
     std::string done = action;
     for (bool first = true;; first = false) {
-      session.Receive(window.Written(), 0);
+      // Time enough for a device that answers a burst once its input has gone quiet.
+      now += 100;
+      session.Receive(window.Written(), now);
+      session.Tick(now + TSimSession::kBurstQuietMs);
       std::string bytes = std::exchange(waiting, std::string());
-      for (auto piece = session.Output().Peek(0); !piece.empty();
-           piece = session.Output().Peek(0)) {
+      for (auto piece = session.Output().Peek(now + TSimSession::kBurstQuietMs); !piece.empty();
+           piece = session.Output().Peek(now + TSimSession::kBurstQuietMs)) {
         bytes.append(piece);
-        session.Output().Consume(piece.size(), 0);
+        session.Output().Consume(piece.size(), now + TSimSession::kBurstQuietMs);
       }
       if (bytes.empty() && !first) break;
       play(done, bytes);
@@ -312,6 +323,7 @@ std::vector<TDialect> Dialects(TSimRoute Route) {
     dialect.Echo = (mix & 1) == 0;
     dialect.BannerWaiting = (mix & 2) == 0;
     dialect.ByePrompt = (mix & 4) != 0;
+    dialect.Burst = dialect.Echo && !dialect.BannerWaiting;
     if (mix != 0) dialects.push_back(dialect);
   }
   return dialects;
@@ -359,6 +371,34 @@ TEST(DialogueSplits, EverySplitOfARecordedSessionGivesWhatTheWholeAnswersGive) {
       EXPECT_NE(seen[Terminal].find("counting"), std::string::npos);
       EXPECT_EQ(seen[Terminal].find("<Tallybox") != std::string::npos,
                 route == TSimRoute::Serial && dialect.BannerWaiting);
+    }
+  }
+}
+
+// A device that starts afresh where the registers' reply should be: every split must say so as
+// the whole answers do. Over TCP it asks for the password again, which ends the request with
+// the reason; on the debug port it echoes, then shows its banner and prompt, which leaves a
+// reply without a single register (the callers refuse it); the session goes on there.
+TEST(DialogueSplits, ARestartInsideAReplyIsSaidAlikeInEverySplit) {
+  for (const bool echo : {true, false}) {
+    for (const TSimRoute route : {TSimRoute::Tcp, TSimRoute::Serial}) {
+      if (route == TSimRoute::Tcp && !echo) continue;
+      TDialect dialect{"", "\r\n", route};
+      dialect.Echo = echo;
+      dialect.RestartOn = "r?";
+      SCOPED_TRACE(Describe(dialect));
+      const TSeen whole = ReplayWholeAndInPieces(RecordSession(dialect), route, kDialectSeeds);
+      if (route == TSimRoute::Tcp) {
+        EXPECT_NE(whole[Replies].find("r?:The device restarted while answering \"r?\""),
+                  std::string::npos)
+            << whole[Replies];
+        EXPECT_NE(whole[Terminal].find("remote access"), std::string::npos) << "it is shown";
+      } else {
+        EXPECT_NE(whole[Replies].find("Type help for the commands.|\n  list \n"),
+                  std::string::npos)
+            << whole[Replies];
+        EXPECT_NE(whole[Replies].find("\ndiag:Tallybox diagnostics"), std::string::npos);
+      }
     }
   }
 }
