@@ -437,3 +437,33 @@ TEST_F(RegisterPages, ADeviceThatSendsABlankAfterItsPromptReadsAndProgramsWhole)
   EXPECT_EQ(Value("r100"), "77");
   EXPECT_EQ(Value("r400"), "Depot north");
 }
+
+// On the debug port a device that echoes a whole burst of lines before answering the first:
+// the window's run ends as the device confirmed it, no error box, every value held; and its
+// diagnostics keep each command's line as the port echoed it.
+TEST_F(RegisterPages, OnADebugPortThatEchoesABurstFirstProgrammingEndsConfirmed) {
+  StartSim({"--serial", "--echo-burst", "--link", Config.LinkPath(4), "--log", Log(), "--events",
+            "300", "--event-eol", "lf", "--text", "0", "--modem", "0"});
+  StartProgram();
+  QueueSerialWizard(4);
+  Trigger(&Main(), "actConnect");
+  ASSERT_TRUE(WaitUntil([&] { return Action("actStatus")->isEnabled(); })) << Status();
+  ReadRegisters();
+  Js("document.querySelector('input[name=r100]').value = '77';"
+     "document.querySelector('input[name=r200][value=on]').checked = false; 'ok'");
+  TModal::ClearShownMessages();
+  SubmitAndWait();
+  EXPECT_TRUE(TModal::ShownMessages().empty()) << TModal::ShownMessages()[0].Text.toStdString();
+  ReadRegisters();
+  EXPECT_EQ(Value("r100"), "77");
+  EXPECT_FALSE(Checked("r200", "on"));
+
+  TModal::SetNextAnswer(QMessageBox::Ok);
+  Trigger(&Main(), "actDiagnostics");
+  ASSERT_TRUE(WaitUntil([] { return !TModal::ShownMessages().empty(); }));
+  const QString clip = QGuiApplication::clipboard()->text();
+  const qsizetype registers = clip.indexOf("r?\n"), info = clip.indexOf("i?\n");
+  EXPECT_GE(registers, 0) << clip.toStdString();
+  EXPECT_GT(info, clip.indexOf("r100=77"));
+  EXPECT_GT(clip.indexOf("diag\n"), info);
+}
