@@ -11,17 +11,19 @@
 # runs each, interleaved: their medians side by side. Then `registers` straight on the debug
 # port's pseudo-terminal beside the same port behind the real ser2net's raw TCP port, 10 N runs
 # each, interleaved, and how many "i900?" one run sends. Asserts nothing.
-# Usage: bench/cli_links.sh [build folder] [runs]
+# Usage: bench/cli_links.sh [build folder] [runs] [ser2net]  (ser2net: that comparison alone)
 set -euo pipefail
 build="${1:-build}"
 runs="${2:-3}"
+only="${3:-}"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
 TALLYBOX_PASSWORD=bench python3 - "$build/app/tallybox-cli" "$build/sim/tallybox-sim" "$work" \
-  "$runs" <<'PY'
+  "$runs" "$only" <<'PY'
 import re, statistics, subprocess, sys, time
 cli, sim, work, runs = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4])
+only = sys.argv[5]
 afters = [("none", ""), ("blank", " "), ("CR LF", "\\r\\n"), ("ESC[K", "\\e[K")]
 ends = ["crlf", "lf", "cr"]
 links = [("TCP, random pieces", ["--split", "random", "--split", "24", "--split-gap", "5"]),
@@ -60,7 +62,7 @@ def round_trip(route, original, changed):
 totals = {}
 failures = []
 number = 0
-for link, options in links:
+for link, options in ([] if only else links):
     results = totals.setdefault(link, {"version": [], "registers": [], "program round trip": []})
     for after_name, after in afters:
         for end in ends:
@@ -109,11 +111,11 @@ for failure in failures:
 # fall quiet and what differs is the bye alone (the answered one would otherwise often find the
 # end of its last session, prompt included, still in the port).
 byes = [("bye silent", []), ("bye answered", ["--bye-prompt"])]
-started = [start(100 + i, ["--serial", "--banner-on-open", *options])
-           for i, (_, options) in enumerate(byes)]
+started = [] if only else [start(100 + i, ["--serial", "--banner-on-open", *options])
+                           for i, (_, options) in enumerate(byes)]
 times = {name: [] for name, _ in byes}
 try:
-    for i in range(5 * runs):
+    for i in range(0 if only else 5 * runs):
         for (name, _), (_, route) in zip(byes, started):
             done, ms = run(route, "registers")
             times[name].append(ms)
@@ -123,13 +125,16 @@ finally:
     for process, _ in started:
         process.terminate()
         process.wait()
-medians = {name: statistics.median(ms) for name, ms in times.items()}
-print(f"registers on the debug port, {5 * runs} runs each, interleaved:")
-for name, ms in times.items():
-    print(f"  {name:14s} median {medians[name]:7.1f} ms   min {min(ms):7.1f}   max {max(ms):7.1f}")
-print(f"  silent / answered: {medians['bye silent'] / medians['bye answered']:.2f}x")
+if not only:
+    medians = {name: statistics.median(ms) for name, ms in times.items()}
+    print(f"registers on the debug port, {5 * runs} runs each, interleaved:")
+    for name, ms in times.items():
+        print(f"  {name:14s} median {medians[name]:7.1f} ms   min {min(ms):7.1f}   "
+              f"max {max(ms):7.1f}")
+    print(f"  silent / answered: {medians['bye silent'] / medians['bye answered']:.2f}x")
 
-# The same debug port straight and through a terminal server's raw port.
+# The same debug port straight and through a terminal server's raw port; a pause after each
+# run lets ser2net give the terminal back before the next one opens it.
 import os, shutil, socket
 log = f"{work}/sim.log"
 process, pty = start(200, ["--serial", "--log", log])
@@ -153,6 +158,7 @@ try:
             times[name].append(ms)
             if done.returncode != 0:
                 print(f"  FAILED {name}, run {i + 1}: {done.stderr.strip()!r}")
+            time.sleep(0.3)
     count = lambda: sum(1 for line in open(log) if line.strip() == "i900?")
     before = count()
     run(pty, "registers")
