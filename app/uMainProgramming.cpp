@@ -6,7 +6,10 @@
 
 TMainProgramming::TMainProgramming(QWidget* Window, TDialogue& Dialogue, TParameterList& Params,
                                    TProgrammingHost Host)
-    : FWindow(Window), FDialogue(Dialogue), FParams(Params), FHost(std::move(Host)),
+    : FWindow(Window),
+      FDialogue(Dialogue),
+      FParams(Params),
+      FHost(std::move(Host)),
       FRun(Dialogue) {}
 
 void TMainProgramming::Submit(const std::vector<std::string>& Results) {

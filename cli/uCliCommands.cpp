@@ -135,8 +135,10 @@ class TProgram : public TCliCommand {
     using TKind = TProgrammingOutcome::TKind;
     if (outcome->ReadBackWhole) Print(outcome->Differences, outcome->ReadBack, Out);
     if (outcome->Kind == TKind::Unconfirmed)
-      throw TCliFailure(kExitFailure, "The device did not confirm the programming in time: no "
-                                      "answer to \"" + outcome->Unanswered + "\"");
+      throw TCliFailure(kExitFailure,
+                        "The device did not confirm the programming in time: no "
+                        "answer to \"" +
+                            outcome->Unanswered + "\"");
     if (outcome->Kind == TKind::Failed) throw TCliFailure(kExitFailure, outcome->Error);
     return outcome->Kind == TKind::Done ? kExitOk : kExitDiffers;
   }

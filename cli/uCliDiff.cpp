@@ -72,8 +72,7 @@ class TDiff : public TCliCommand {
 
   int Run(TCliSession& Session, TCliOutput& Out) override {
     TParameterList device;
-    for (const std::string& line : Session.RequestList("r?"))
-      device.AddLine(line);
+    for (const std::string& line : Session.RequestList("r?")) device.AddLine(line);
     const TPresetComparison comparison = ComparePreset(device, FPreset, PageLabels(Session));
     if (FJson) {
       Out.Line(Json(comparison));

@@ -23,9 +23,9 @@ struct TCliOptions {
   // --user; no kind until one is given. The dial-up password stays the one of the entry.
   TRoute Route = NoRoute();
   std::string PasswordFile;
-  std::string LogFile;  // --log: the session log, appended to
-  uint32_t TimeoutMs = 10000;       // connecting and logging in
-  uint32_t ReplyTimeoutMs = 2000;   // each request's reply
+  std::string LogFile;             // --log: the session log, appended to
+  uint32_t TimeoutMs = 10000;      // connecting and logging in
+  uint32_t ReplyTimeoutMs = 2000;  // each request's reply
   bool Json = false;
   bool Raw = false;  // device text to a terminal as it is
   bool Verbose = false;

@@ -125,8 +125,8 @@ void TCliSession::CheckLogin() {
   if (FLoggedIn) {
     if (!FLoginError.empty()) throw TCliFailure(kExitFailure, FLoginError);
     if (FLoginTimedOut)
-      throw TCliFailure(kExitFailure, WithWaitNote(TimedOut("i900?", FOptions.ReplyTimeoutMs,
-                                                            FLoginReplyBytes)));
+      throw TCliFailure(kExitFailure,
+                        WithWaitNote(TimedOut("i900?", FOptions.ReplyTimeoutMs, FLoginReplyBytes)));
     return;
   }
   if (FClosed) CheckClosedLogin();
@@ -153,7 +153,8 @@ void TCliSession::CheckClosedLogin() {
 bool TCliSession::PasswordTaken() const {
   if (FDialogue->BytesSincePassword() <= 0) return false;
   std::string words;
-  for (char c : FAfterPassword) words += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (char c : FAfterPassword)
+    words += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   for (const char* refusal : {"denied", "incorrect", "invalid", "wrong"})
     if (words.find(refusal) != std::string::npos) return false;
   return true;
@@ -176,8 +177,7 @@ std::vector<std::string> TCliSession::Request(const std::string& Text) {
   if (!sent) throw TCliFailure(kExitFailure, "Could not send " + Quoted(Text) + ": not connected");
   Await([&] { return done; }, "the reply to " + Quoted(Text));
   if (!error.empty()) throw TCliFailure(kExitFailure, error);
-  if (timedOut)
-    throw TCliFailure(kExitFailure, WithWaitNote(TimedOut(Text, timeout, replyBytes)));
+  if (timedOut) throw TCliFailure(kExitFailure, WithWaitNote(TimedOut(Text, timeout, replyBytes)));
   return lines;
 }
 

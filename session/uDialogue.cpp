@@ -297,14 +297,12 @@ bool TDialogue::PassOverAnsweredLines(uint64_t Session, int32_t Limit) {
 }
 
 void TDialogue::PumpCommand(uint64_t Session) {
-  if (!ShowAhead(Session) || !PassOverToEcho(Session) ||
-      !PassOverAnsweredLines(Session, INT32_MAX))
+  if (!ShowAhead(Session) || !PassOverToEcho(Session) || !PassOverAnsweredLines(Session, INT32_MAX))
     return;
   TSFSegment* terminal = FFork.Segments(FSegTerminal);
   const TPromptAt prompt = FindPrompt(*terminal);
   const bool due = prompt.Whole && FUnansweredPrompts == 0;
-  if (due && !FPort.ReplyBegun() &&
-      FPort.PromptWithoutEcho() == TDebugPort::TNoEcho::Missing) {
+  if (due && !FPort.ReplyBegun() && FPort.PromptWithoutEcho() == TDebugPort::TNoEcho::Missing) {
     EndRestarted(Session, Take(prompt.End));
     return;
   }

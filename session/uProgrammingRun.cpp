@@ -55,9 +55,9 @@ void TProgrammingRun::ReadBack() {
   const std::string& error = FDialogue.LastRequestError();
   if (!error.empty() || FDialogue.LastRequestTimedOut() || !HoldsNameValue(lines)) {
     FOutcome.Error = "The registers could not be read back: " +
-                     (!error.empty()                     ? error
+                     (!error.empty()                    ? error
                       : FDialogue.LastRequestTimedOut() ? "no whole reply to \"r?\" in time"
-                                                         : "the reply to \"r?\" held no register");
+                                                        : "the reply to \"r?\" held no register");
     return Finish(std::move(FOutcome));
   }
   FOutcome.ReadBackWhole = true;

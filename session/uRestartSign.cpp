@@ -27,8 +27,7 @@ bool HoldsLine(const std::string& Text, const std::string& Line) {
   for (size_t at = Text.find(Line); at != std::string::npos; at = Text.find(Line, at + 1)) {
     const size_t after = at + Line.size();
     const bool starts = at == 0 || Text[at - 1] == '\n' || Text[at - 1] == '\r';
-    if (starts && (after == Text.size() || Text[after] == '\r' || Text[after] == '\n'))
-      return true;
+    if (starts && (after == Text.size() || Text[after] == '\r' || Text[after] == '\n')) return true;
   }
   return false;
 }

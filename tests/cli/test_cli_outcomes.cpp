@@ -27,8 +27,8 @@ struct TOutcome {
 // The device as the case starts it; Route is what the tool is given to reach it.
 std::unique_ptr<TSimProcess> StartDevice(const TOutcome& Case, int Number,
                                          std::vector<std::string>& Route) {
-  std::vector<std::string> args{"--password", kTestPassword, "--events", "40", "--text", "0",
-                                "--modem",    "40"};
+  std::vector<std::string> args{"--password", kTestPassword, "--events", "40",
+                                "--text",     "0",           "--modem",  "40"};
   const std::string address = "127.0.67." + std::to_string(Number);
   if (Case.Serial)
     args.push_back("--serial");
@@ -46,7 +46,7 @@ std::unique_ptr<TSimProcess> StartDevice(const TOutcome& Case, int Number,
 }
 
 TCliResult RunTool(const std::vector<std::string>& Route, const std::vector<std::string>& Args,
-               const std::string& Password = kTestPassword) {
+                   const std::string& Password = kTestPassword) {
   std::vector<std::string> command{Cli};
   command.insert(command.end(), Route.begin(), Route.end());
   command.insert(command.end(), Args.begin(), Args.end());
@@ -69,24 +69,59 @@ std::string ChangedPreset(const std::vector<std::string>& Route, const TTempFold
 TEST(CliOutcomes, EachWayADeviceBehavesGivesWhatHappened) {
   const std::string restarted = "The device restarted while answering \"r?\"";
   const TOutcome cases[] = {
-      {"TCP, restart instead of the registers", false, {"--restart-on", "r?"}, {"registers"}, 1,
+      {"TCP, restart instead of the registers",
+       false,
+       {"--restart-on", "r?"},
+       {"registers"},
+       1,
        restarted},
-      {"serial, restart instead of the registers", true, {"--restart-on", "r?"}, {"registers"},
-       1, "The reply to \"r?\" held no name=value line"},
-      {"TCP, lines and events end in LF", false, {"--eol", "lf", "--event-eol", "lf"},
-       {"program", "PRESET"}, 0, ""},
-      {"serial, lines and events end in CR", true, {"--eol", "cr", "--event-eol", "cr"},
-       {"send", "r100=5"}, 0, ""},
-      {"serial, echo of the whole burst first", true, {"--echo-burst"}, {"program", "PRESET"}, 0,
+      {"serial, restart instead of the registers",
+       true,
+       {"--restart-on", "r?"},
+       {"registers"},
+       1,
+       "The reply to \"r?\" held no name=value line"},
+      {"TCP, lines and events end in LF",
+       false,
+       {"--eol", "lf", "--event-eol", "lf"},
+       {"program", "PRESET"},
+       0,
        ""},
-      {"TCP, the line drops once the password was taken", false,
-       {"--drop-after-password", "100"}, {"version"}, 1,
+      {"serial, lines and events end in CR",
+       true,
+       {"--eol", "cr", "--event-eol", "cr"},
+       {"send", "r100=5"},
+       0,
+       ""},
+      {"serial, echo of the whole burst first",
+       true,
+       {"--echo-burst"},
+       {"program", "PRESET"},
+       0,
+       ""},
+      {"TCP, the line drops once the password was taken",
+       false,
+       {"--drop-after-password", "100"},
+       {"version"},
+       1,
        "The connection closed during the login, after the device took the password"},
-      {"TCP, the line drops while programming", false, {"--drop-on", "r200=on"},
-       {"program", "PRESET"}, 1, "The connection closed before the programming was complete"},
-      {"TCP, a slow device with its reply time", false, {"--delay", "2500"},
-       {"--reply-timeout", "4000", "registers"}, 0, ""},
-      {"TCP, a slow device without", false, {"--delay", "2500"}, {"registers"}, 1,
+      {"TCP, the line drops while programming",
+       false,
+       {"--drop-on", "r200=on"},
+       {"program", "PRESET"},
+       1,
+       "The connection closed before the programming was complete"},
+      {"TCP, a slow device with its reply time",
+       false,
+       {"--delay", "2500"},
+       {"--reply-timeout", "4000", "registers"},
+       0,
+       ""},
+      {"TCP, a slow device without",
+       false,
+       {"--delay", "2500"},
+       {"registers"},
+       1,
        "No reply to \"i900?\" within 2000 ms"},
   };
   int number = 0;
@@ -104,7 +139,8 @@ TEST(CliOutcomes, EachWayADeviceBehavesGivesWhatHappened) {
       EXPECT_EQ(r.Err, "");
     else
       EXPECT_NE(r.Err.find(c.Says), std::string::npos) << r.Err;
-    if (c.CliArgs[0] == "registers") EXPECT_EQ(r.Out.find("r100=") != std::string::npos, c.Exit == 0);
+    if (c.CliArgs[0] == "registers")
+      EXPECT_EQ(r.Out.find("r100=") != std::string::npos, c.Exit == 0);
   }
 }
 
@@ -112,10 +148,10 @@ TEST(CliOutcomes, EachWayADeviceBehavesGivesWhatHappened) {
 // answered gets its file.
 TEST(CliOutcomes, AFleetNeverSavesAPresetFromAFailedRead) {
   const TTempFolder folder{"tbx-outcome-fleet"};
-  TSimProcess restarting({"--address", "127.0.67.40", "--password", kTestPassword,
-                          "--restart-on", "r?", "--events", "0", "--text", "0"});
-  TSimProcess good({"--address", "127.0.67.41", "--password", kTestPassword, "--events", "0",
-                    "--text", "0"});
+  TSimProcess restarting({"--address", "127.0.67.40", "--password", kTestPassword, "--restart-on",
+                          "r?", "--events", "0", "--text", "0"});
+  TSimProcess good(
+      {"--address", "127.0.67.41", "--password", kTestPassword, "--events", "0", "--text", "0"});
   ASSERT_TRUE(restarting.WaitForLine("tallybox-sim: ready"));
   ASSERT_TRUE(good.WaitForLine("tallybox-sim: ready"));
   std::ofstream(folder.Path("devices.txt")) << "host 127.0.67.40\nhost 127.0.67.41\n";

@@ -42,8 +42,8 @@ struct TDialect {
   std::string LineEnd;
   TSimRoute Route = TSimRoute::Tcp;
   bool Echo = true, BannerWaiting = true, ByePrompt = false;
-  bool Burst = false;          // the debug port echoes a whole burst of lines before answering
-  std::string RestartOn;       // the device restarts instead of answering this command
+  bool Burst = false;     // the debug port echoes a whole burst of lines before answering
+  std::string RestartOn;  // the device restarts instead of answering this command
 };
 
 std::string Describe(const TDialect& Dialect) {
@@ -394,8 +394,7 @@ TEST(DialogueSplits, ARestartInsideAReplyIsSaidAlikeInEverySplit) {
             << whole[Replies];
         EXPECT_NE(whole[Terminal].find("remote access"), std::string::npos) << "it is shown";
       } else {
-        EXPECT_NE(whole[Replies].find("Type help for the commands.|\n  list \n"),
-                  std::string::npos)
+        EXPECT_NE(whole[Replies].find("Type help for the commands.|\n  list \n"), std::string::npos)
             << whole[Replies];
         EXPECT_NE(whole[Replies].find("\ndiag:Tallybox diagnostics"), std::string::npos);
       }

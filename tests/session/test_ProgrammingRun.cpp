@@ -77,8 +77,7 @@ TEST(ProgrammingRun, ARestartWhereTheReplyShouldBeIsSaidAtOnce) {
   } cases[] = {
       {"TCP: a new password request", false, "\r\n" + Banner + "PASSWORD\r\n", ""},
       {"TCP: the banner again before a prompt", false, Banner + "Self test ok\r\n" + Prompt, ""},
-      {"debug port that echoed: no echo, banner and prompt", true, "\x1b[2J" + Banner + Prompt,
-       ""},
+      {"debug port that echoed: no echo, banner and prompt", true, "\x1b[2J" + Banner + Prompt, ""},
       {"debug port: the echo, then the reply", true, "r?\r\nr1=5\r\n" + Prompt, "r1=5;"},
       {"event line ended by LF inside the reply", false, "r1=5\n" + event + "\nr2=6\n" + Prompt,
        "r1=5;r2=6;"},
