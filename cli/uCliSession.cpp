@@ -1,5 +1,6 @@
 #include "cli/uCliSession.h"
 
+#include <algorithm>
 #include <cctype>
 #include <filesystem>
 
@@ -150,11 +151,16 @@ void TCliSession::CheckClosedLogin() {
                                           : "Could not open " + FOptions.Route.Name());
 }
 
+// Taken: after the password the device said something, in words, and not a refusal. What it
+// sent before the password was read (the request's own line end) says nothing either way.
 bool TCliSession::PasswordTaken() const {
   if (FDialogue->BytesSincePassword() <= 0) return false;
   std::string words;
   for (char c : FAfterPassword)
     words += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (std::none_of(words.begin(), words.end(),
+                   [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; }))
+    return false;
   for (const char* refusal : {"denied", "incorrect", "invalid", "wrong"})
     if (words.find(refusal) != std::string::npos) return false;
   return true;

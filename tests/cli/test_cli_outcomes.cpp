@@ -9,6 +9,7 @@
 #include "CliRunner.h"
 #include "rtl/FileBytes.h"
 #include "sim/SimHarness.h"
+#include "support/LoopbackPeer.h"
 #include "support/TempFolder.h"
 
 namespace {
@@ -163,4 +164,36 @@ TEST(CliOutcomes, AFleetNeverSavesAPresetFromAFailedRead) {
   EXPECT_NE(r.Out.find("127.0.67.40: failed"), std::string::npos) << r.Out;
   EXPECT_EQ(ReadFileBytes(dir + "/127.0.67.40.rgp"), "r100=11\r\n");
   EXPECT_NE(ReadFileBytes(dir + "/127.0.67.41.rgp").find("r100=42"), std::string::npos);
+}
+
+// A line that closes right after the password, or after a refusal, is a wrong password; one
+// that closes after the device went on in words is not.
+TEST(CliOutcomes, ALineClosedDuringTheLoginIsToldByWhatCameAfterThePassword) {
+  const struct {
+    const char* Name;
+    std::string After;
+    int Exit;
+    std::string Says;
+  } cases[] = {
+      {"closed at once", "", 4, "Check the password, and try again"},
+      {"a blank line, then closed", "\r\n", 4, "Check the password, and try again"},
+      {"refused, then closed", "\r\nAccess denied\r\n", 4, "Check the password, and try again"},
+      {"the banner begun, then closed", "\r\nTallybox T2 unit 7, firm", 1,
+       "The connection closed during the login, after the device took the password"},
+  };
+  int number = 50;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const std::string address = "127.0.67." + std::to_string(++number);
+    TLoopbackPeer device(address);
+    TCliChild child({Cli, "--host", address, "version"}, {"TALLYBOX_PASSWORD=" + kTestPassword});
+    ASSERT_TRUE(device.Accept());
+    device.Send("PASSWORD: ");
+    EXPECT_EQ(device.Receive(kTestPassword.size() + 2), kTestPassword + "\r\n");
+    if (!c.After.empty()) device.Send(c.After);
+    device.CloseConnection();
+    const TCliResult r = child.Finish();
+    EXPECT_EQ(r.ExitCode, c.Exit) << r.Err;
+    EXPECT_NE(r.Err.find(c.Says), std::string::npos) << r.Err;
+  }
 }
