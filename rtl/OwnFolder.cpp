@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "rtl/FileBytes.h"
+#include "rtl/UserFolders.h"
 
 namespace {
 
@@ -19,6 +20,11 @@ bool OfAnotherUser(const struct stat& St) {
 }  // namespace
 
 TOwnFolder::TOwnFolder(const std::string& Folder) : FFolder(Folder) {
+  if (FolderOfAnotherUser(FFolder)) {
+    FOtherUsers = true;
+    FError = EPERM;
+    return;
+  }
   char* resolved = ::realpath(FFolder.c_str(), nullptr);
   if (!resolved) {
     FError = errno;

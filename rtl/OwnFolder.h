@@ -11,8 +11,8 @@
 
 class TOwnFolder {
  public:
-  // Opens Folder (relative to the working folder when not absolute). Run as root, a folder on
-  // its real path that belongs to another user refuses it: OtherUsers() is true.
+  // Opens Folder (relative to the working folder when not absolute). Run as root, a folder or
+  // link of another user on its path, as given or resolved, refuses it: OtherUsers() is true.
   explicit TOwnFolder(const std::string& Folder);
   ~TOwnFolder();
   TOwnFolder(const TOwnFolder&) = delete;
