@@ -17,6 +17,7 @@
 
 #include "app/MainWindowFixture.h"
 #include "app/TMemoView.h"
+#include "gui/uApplication.h"
 #include "session/uSessionLog.h"
 #include "settings/uRegistry.h"
 #include "transport/uComms.h"
@@ -329,6 +330,37 @@ TEST_F(MainWindowTest, SerialLinkShowsTheTerminalWithTheModemAndEventsPanels) {
   ASSERT_TRUE(WaitUntil([&] { return Status() == "Not connected"; }));
   EXPECT_NE(DeviceLog().find("bye"), std::string::npos);
   EXPECT_TRUE(AdvancedViewOnScreen(true));  // disconnecting leaves the view as it is
+}
+
+// Paths are the system's UTF-8, not device text: a folder named for Jürgen is shown and written
+// as such, and as root the box that refuses another user's folder names it rightly too.
+TEST_F(MainWindowTest, NonAsciiFolderNamesRoundTripThroughTheWindow) {
+  const std::string home = Data.Path("j\xc3\xbcrgen");
+  EXPECT_EQ(PathToQ(home), QString::fromStdString(Data.Folder.string()) + "/j\u00fcrgen");
+  EXPECT_EQ(PathFromQ(PathToQ(home)), home);
+  std::filesystem::create_directories(home);
+  StartTcpSim("127.0.31.47");
+  StartProgram();
+  LogInAndWait("127.0.31.47");
+  const std::string preset = home + "/d\xc3\xa9p\xc3\xb4t.rgp";
+  TModal::ClearShownMessages();
+  TModal::SetNextFileName(PathToQ(preset));
+  Trigger(&Main(), "actSaveRegisters");
+  ASSERT_TRUE(std::filesystem::exists(preset));
+  TModal::SetNextFileName(PathToQ(preset));
+  TModal::SetNextAnswer(QMessageBox::Ok);
+  Trigger(&Main(), "actLoadRegisters");
+  ASSERT_GE(TModal::ShownMessages().size(), 2u);  // the file dialogs, then what is missing
+  EXPECT_EQ(TModal::ShownMessages()[1].Title, "Open Registers");
+  if (::geteuid() != 0) return;
+  ASSERT_EQ(::chown(home.c_str(), 65534, 65534), 0);
+  TModal::ClearShownMessages();
+  TModal::SetNextFileName(PathToQ(home + "/x.rgp"));
+  TModal::SetNextAnswer(QMessageBox::Ok);
+  Trigger(&Main(), "actSaveRegisters");
+  ASSERT_EQ(TModal::ShownMessages().size(), 2u);  // the file dialog, then why not
+  EXPECT_NE(TModal::ShownMessages()[1].Text.indexOf(PathToQ(home) + ": "), -1)
+      << TModal::ShownMessages()[1].Text.toStdString();
 }
 
 // Root with another user's home: the settings are read and one Info box says why they will
