@@ -215,7 +215,7 @@ std::string ReadUserFile(const std::string& FileName, int64_t MaxBytes) {
     RaiseOpenError(FileName, std::string("It is not a regular file"));
   }
   // A file that grows while it is read is cut at the cap too.
-  const std::string bytes = ReadToEnd(fd, MaxBytes);
+  std::string bytes = ReadToEnd(fd, MaxBytes);
   if (static_cast<int64_t>(bytes.size()) > MaxBytes)
     RaiseOpenError(FileName, "It is larger than " + SizeText(MaxBytes));
   return bytes;
