@@ -2,7 +2,8 @@
 
 #include "session/uViewLimits.h"
 
-TMemoView::TMemoView(QWidget* Parent) : TLineView(Parent), FLines(MemoLines, MemoBytes) {
+TMemoView::TMemoView(QWidget* Parent)
+    : TLineView(Parent), FLines(MemoLines, MemoBytes, MemoLineBytes) {
   SetSource(&FLines);
 }
 

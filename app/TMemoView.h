@@ -1,5 +1,6 @@
-// The events and modem memos: read-only lines from the device, the last MemoLines of them
-// kept (fewer where they would pass MemoBytes), drawn only where in sight. The main window appends
+// The events and modem memos: read-only lines from the device, each broken at MemoLineBytes,
+// the last MemoLines of them kept (fewer where they would pass MemoBytes), drawn only where in
+// sight. The main window appends
 // to them; the user selects, copies and finds.
 #pragma once
 

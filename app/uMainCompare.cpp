@@ -11,16 +11,16 @@ TMainCompare::TMainCompare(QWidget* Window, THtmlView* View, TParameterList& Par
     : FWindow(Window), FView(View), FParams(Params), FPresets(Presets), FHost(std::move(Host)) {}
 
 void TMainCompare::Start() {
-  const QString chosen =
-      TModal::OpenFileName(FWindow, ToQ(std::string(kCompareDialogTitle)), ToQ(FPresets.Folder()),
-                           ToQ(QtFileFilter(kOpenRegistersDialog.Filter)),
-                           ToQ(std::string(kOpenRegistersDialog.DefaultExt)));
+  const QString chosen = TModal::OpenFileName(FWindow, ToQ(std::string(kCompareDialogTitle)),
+                                              PathToQ(FPresets.Folder()),
+                                              ToQ(QtFileFilter(kOpenRegistersDialog.Filter)),
+                                              ToQ(std::string(kOpenRegistersDialog.DefaultExt)));
   if (chosen.isEmpty()) return;
   // Read before the device is asked, so a file that cannot be read costs no request.
   auto preset = std::make_unique<TParameterList>();
-  preset->LoadFromFile(chosen.toStdString());
+  preset->LoadFromFile(PathFromQ(chosen));
   FPreset = std::move(preset);
-  FFile = chosen.toStdString();
+  FFile = PathFromQ(chosen);
   FHost.ReadRegisters([this] { Received(); });
 }
 

@@ -29,10 +29,10 @@ void TMainPresets::Load() {
   const std::string folder = Folder();
   FFileName = folder + "/" + std::string(kPresetFileMask);
   const QString chosen =
-      TModal::OpenFileName(FWindow, ToQ(std::string(kOpenRegistersDialog.Title)), ToQ(folder),
+      TModal::OpenFileName(FWindow, ToQ(std::string(kOpenRegistersDialog.Title)), PathToQ(folder),
                            ToQ(QtFileFilter(kOpenRegistersDialog.Filter)),
                            ToQ(std::string(kOpenRegistersDialog.DefaultExt)));
-  if (!chosen.isEmpty()) LoadFrom(chosen.toStdString());
+  if (!chosen.isEmpty()) LoadFrom(PathFromQ(chosen));
 }
 
 void TMainPresets::LoadFrom(const std::string& FileName) {
@@ -60,10 +60,10 @@ void TMainPresets::Save(bool RegistersShown) {
   const std::string folder = Folder();
   const TFileDialogText& text = SaveDialogText(RegistersShown);
   const QString chosen =
-      TModal::SaveFileName(FWindow, ToQ(std::string(text.Title)), ToQ(folder),
+      TModal::SaveFileName(FWindow, ToQ(std::string(text.Title)), PathToQ(folder),
                            ToQ(QtFileFilter(text.Filter)), ToQ(std::string(text.DefaultExt)));
   if (chosen.isEmpty()) return;
-  const std::string file = chosen.toStdString();
+  const std::string file = PathFromQ(chosen);
   if (!TellOtherUsersFolder(FWindow, file, "The registers were not saved in "))
     FParams.SaveToFile(file);
 }

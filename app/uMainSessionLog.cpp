@@ -29,14 +29,14 @@ void TMainSessionLog::Toggled(bool Connected) {
   }
   const std::string name = SessionLogName(std::chrono::system_clock::now(), FAddress());
   const QString chosen =
-      TModal::SaveFileName(FWindow, "Log Session", QString::fromStdString(Folder() + "/" + name),
+      TModal::SaveFileName(FWindow, "Log Session", PathToQ(Folder() + "/" + name),
                            "Log files (*.log);;Text files (*.txt);;All files (*)", "log");
   if (chosen.isEmpty() ||
-      TellOtherUsersFolder(FWindow, chosen.toStdString(), "The session is not logged in ")) {
+      TellOtherUsersFolder(FWindow, PathFromQ(chosen), "The session is not logged in ")) {
     FToggle->setChecked(false);
     return;
   }
-  FFile = chosen.toStdString();
+  FFile = PathFromQ(chosen);
   FFolder = std::filesystem::path(FFile).parent_path().string();
   if (Connected) Open();
 }
@@ -77,13 +77,12 @@ void TMainSessionLog::Failed(const std::string& Error) {
 void TMainSessionLog::ShowPanel() {
   const bool on = FLog.Active();
   FPanel->setVisible(on);
-  FPanel->setText(on ? "Logging to " +
-                           QString::fromStdString(std::filesystem::path(FFile).filename().string())
+  FPanel->setText(on ? "Logging to " + PathToQ(std::filesystem::path(FFile).filename().string())
                      : QString());
-  FPanel->setToolTip(on ? QString::fromStdString(FFile) : QString());
+  FPanel->setToolTip(on ? PathToQ(FFile) : QString());
 }
 
 std::string TMainSessionLog::Folder() const {
   if (!FFolder.empty()) return FFolder;
-  return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString();
+  return PathFromQ(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
 }

@@ -9,7 +9,8 @@
 bool TellOtherUsersFolder(QWidget* Window, const std::string& File, const std::string& NotSaved) {
   const std::string into = File.substr(0, File.find_last_of('/'));
   if (!FolderOfAnotherUser(into)) return false;
-  TModal::MessageBox(Window, ToQ(NotSaved + into + ": " + std::string(kOtherUsersFolder)),
+  TModal::MessageBox(Window,
+                     ToQ(NotSaved) + PathToQ(into) + ToQ(": " + std::string(kOtherUsersFolder)),
                      ToQ(std::string(kInfoTitle)), TModal::MB_ICONINFORMATION);
   return true;
 }

@@ -144,7 +144,8 @@ void TfmMain::LoadSettings() {
   // A value of the wrong type counts as missing; the user hears about it once, after start-up.
   ReadSavedSettings(*FSettings, FSaved, FIgnoredSettings);
   FSettings->Close();
-  ui->actLogSession->setChecked(FSaved.LogSession);
+  // Another user's settings could send root's session log anywhere: it is not started.
+  ui->actLogSession->setChecked(FSaved.LogSession && !FSettingsReadOnly);
   FAdvanced->Timestamps()->setChecked(FSaved.TerminalTimestamps);
 }
 

@@ -186,7 +186,7 @@ std::vector<TFleetDevice> ParseDeviceList(const std::string& Text, const std::st
 std::vector<TFleetDevice> ReadDeviceList(const std::string& FileName) {
   std::string text;
   try {
-    text = ReadFileBytes(FileName);
+    text = ReadUserFile(FileName);
   } catch (const std::exception& e) {
     throw TCliFailure(kExitUsage, e.what());
   }

@@ -11,6 +11,7 @@
 #include "cli/uCliCommands.h"
 #include "cli/uCliDeviceList.h"
 #include "cli/uCliExit.h"
+#include "cli/uCliFleetLane.h"
 #include "cli/uCliFleetReport.h"
 #include "cli/uCliFleetScheduler.h"
 #include "cli/uCliOutput.h"
@@ -28,27 +29,8 @@ struct TFleetJob {
   TCliOptions Options;  // the run's own, with this device's route
   std::unique_ptr<TCliCommand> Command;
   std::string Password;
-  // Jobs of one lane run one after another: a serial port, and the dial-up service, whose
-  // notifier serves one dial at a time. "" for none.
-  std::string Lane;
+  std::string Lane;  // FleetLane's: jobs of one lane run one after another
 };
-
-// Two COM numbers linked to one adapter are one port: the lane is the device a link leads to.
-std::string LaneOf(const TFleetDevice& Device) {
-  switch (Device.Route.Kind) {
-    case TRouteKind::Serial: {
-      const std::string path =
-          ComDevicePath(Device.Route.ComPort, TSerialFolders::FromEnvironment().Dev);
-      std::error_code error;
-      const std::filesystem::path real = std::filesystem::canonical(path, error);
-      return "serial " + (error ? path : real.string());
-    }
-    case TRouteKind::DialUp:
-      return "dial";
-    default:
-      return "";
-  }
-}
 
 std::string AtLine(const TCliOptions& Options, const TFleetDevice& Device) {
   return Options.FleetFile + ", line " + std::to_string(Device.Line) + ": ";
@@ -132,7 +114,7 @@ std::vector<TFleetJob> PrepareJobs(const TCliOptions& Options,
     TFleetJob job;
     job.Options = Options;
     job.Options.Route = device.Route;
-    job.Lane = LaneOf(device);
+    job.Lane = FleetLane(device.Route, TSerialFolders::FromEnvironment().Dev);
     job.Device = std::move(device);
     jobs.push_back(std::move(job));
   }

@@ -29,7 +29,7 @@ std::string FromFile(const std::string& FileName, const std::atomic<bool>& Inter
   std::string text;
   if (FileName == "-" && AskPasswordOnStandardInput(Interrupted, text)) return text;
   try {
-    text = FileName == "-" ? ReadStandardInput(Interrupted) : ReadFileBytes(FileName);
+    text = FileName == "-" ? ReadStandardInput(Interrupted) : ReadUserFile(FileName);
   } catch (const std::exception& e) {
     throw TCliFailure(kExitUsage, e.what());
   }

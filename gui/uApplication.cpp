@@ -1,5 +1,7 @@
 #include "gui/uApplication.h"
 
+#include <QFile>
+
 #include "gui/uModal.h"
 #include "rtl/AnsiText.h"
 #include "rtl/Exceptions.h"
@@ -32,6 +34,14 @@ void TApplication::ShowException(std::exception_ptr Error) {
     text = "Unknown error";
   }
   TModal::MessageBox(QApplication::activeWindow(), text, "Tallybox Utility", TModal::MB_ICONERROR);
+}
+
+QString PathToQ(const std::string& Path) {
+  return QFile::decodeName(QByteArray::fromStdString(Path));
+}
+
+std::string PathFromQ(const QString& Path) {
+  return QFile::encodeName(Path).toStdString();
 }
 
 QString ToQ(const std::string& Text) {

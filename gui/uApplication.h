@@ -36,6 +36,10 @@ auto Guarded(THandler Handler) {
 // FromQ raises Exception naming the first character the code page cannot hold.
 QString ToQ(const std::string& Text);
 std::string FromQ(const QString& Text);
+// File paths go to and from widgets by the system's own file name encoding (UTF-8 here), never
+// through the device's code page.
+QString PathToQ(const std::string& Path);
+std::string PathFromQ(const QString& Path);
 // Text typed into a field (Field names it for the user), for the device: false, after an
 // error box naming the character the code page cannot hold, instead of sending a "?".
 bool FieldToDevice(QWidget* Parent, const QString& Text, const QString& Field, std::string& Out);

@@ -133,5 +133,5 @@ void TParameterList::SaveToFile(const std::string& FileName) {
 void TParameterList::LoadFromFile(const std::string& FileName) {
   // Emptied before the file is opened: a file that cannot be read leaves an empty list.
   Clear();
-  LoadFromText(ReadFileBytes(FileName));
+  LoadFromText(ReadUserFile(FileName));
 }

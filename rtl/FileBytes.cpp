@@ -162,6 +162,37 @@ std::string ExpandFileName(const std::string& FileName) {
   return ec ? FileName : full.lexically_normal().string();
 }
 
+namespace {
+
+// Reads Fd to its end, or until it holds more than Limit bytes (a negative Limit: none);
+// closes it.
+std::string ReadToEnd(int Fd, int64_t Limit) {
+  const TFd file(Fd);
+  std::string bytes;
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(file.Get(), buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throw EReadError();
+    if (n == 0) return bytes;
+    bytes.append(buffer, static_cast<size_t>(n));
+    if (Limit >= 0 && static_cast<int64_t>(bytes.size()) > Limit) return bytes;
+  }
+}
+
+std::string SizeText(int64_t Bytes) {
+  if (Bytes > 0 && Bytes % (1 << 20) == 0) return std::to_string(Bytes >> 20) + " MiB";
+  if (Bytes > 0 && Bytes % 1024 == 0) return std::to_string(Bytes >> 10) + " KiB";
+  return std::to_string(Bytes) + " bytes";
+}
+
+[[noreturn]] void RaiseOpenError(const std::string& FileName, const std::string& Reason) {
+  throw EFOpenError(
+      Format("Cannot open file \"%s\". %s", ExpandFileName(FileName).c_str(), Reason.c_str()));
+}
+
+}  // namespace
+
 std::string ReadFileBytes(const std::string& FileName) {
   const int fd = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) RaiseOpenError(FileName, errno);
@@ -170,19 +201,23 @@ std::string ReadFileBytes(const std::string& FileName) {
     ::close(fd);
     RaiseOpenError(FileName, EISDIR);
   }
-  std::string bytes;
-  char buffer[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      ::close(fd);
-      throw EReadError();
-    }
-    if (n == 0) break;
-    bytes.append(buffer, static_cast<size_t>(n));
+  return ReadToEnd(fd, -1);
+}
+
+std::string ReadUserFile(const std::string& FileName, int64_t MaxBytes) {
+  const int fd = ::open(FileName.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) RaiseOpenError(FileName, errno);
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const int error = S_ISDIR(st.st_mode) ? EISDIR : 0;
+    ::close(fd);
+    if (error != 0) RaiseOpenError(FileName, error);
+    RaiseOpenError(FileName, std::string("It is not a regular file"));
   }
-  ::close(fd);
+  // A file that grows while it is read is cut at the cap too.
+  std::string bytes = ReadToEnd(fd, MaxBytes);
+  if (static_cast<int64_t>(bytes.size()) > MaxBytes)
+    RaiseOpenError(FileName, "It is larger than " + SizeText(MaxBytes));
   return bytes;
 }
 

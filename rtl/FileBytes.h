@@ -6,6 +6,7 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <string>
 
 // The absolute, lexically normalised form of FileName, as shown in error messages.
@@ -15,6 +16,16 @@ std::string ExpandFileName(const std::string& FileName);
 // raises EFOpenError "Cannot open file "<full path>". <system text>"; a failing read raises
 // EReadError.
 std::string ReadFileBytes(const std::string& FileName);
+
+// What a file the user names for reading may hold: presets, device lists, password files.
+constexpr int64_t UserFileMaxBytes = 16 << 20;
+
+// Reads a small file the user named (a preset, a device list, a password file): a regular
+// file only, opened without blocking, so a FIFO or a device is refused instead of waited on or
+// read without end, and of at most MaxBytes. Raises EFOpenError as ReadFileBytes does, the
+// reason being "It is not a regular file" or "It is larger than 16 MiB" (the cap in MiB, KiB
+// or bytes); a failing read raises EReadError.
+std::string ReadUserFile(const std::string& FileName, int64_t MaxBytes = UserFileMaxBytes);
 
 // Replaces FileName with Bytes so that the old content stays whole until the new one is
 // complete on disk: the bytes go to a temporary file in the same folder, are flushed with

@@ -88,6 +88,16 @@ std::string ReadFileBytes(const std::string& FileName) {
   return bytes;
 }
 
+// Windows has no FIFO to wait on at a file's name; a file past the cap is still refused.
+std::string ReadUserFile(const std::string& FileName, int64_t MaxBytes) {
+  std::string bytes = ReadFileBytes(FileName);
+  if (static_cast<int64_t>(bytes.size()) > MaxBytes)
+    throw EFOpenError(Format("Cannot open file \"%s\". It is larger than %lld MiB",
+                             ExpandFileName(FileName).c_str(),
+                             static_cast<long long>(MaxBytes >> 20)));
+  return bytes;
+}
+
 void ReplaceFileBytes(const std::string& FileName, const std::string& Bytes) {
   static std::atomic<unsigned> counter{0};
   const std::string target = ExpandFileName(FileName);

@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "rtl/FileBytes.h"
+#include "rtl/UserFolders.h"
 
 namespace {
 
@@ -19,6 +20,11 @@ bool OfAnotherUser(const struct stat& St) {
 }  // namespace
 
 TOwnFolder::TOwnFolder(const std::string& Folder) : FFolder(Folder) {
+  if (FolderOfAnotherUser(FFolder)) {
+    FOtherUsers = true;
+    FError = EPERM;
+    return;
+  }
   char* resolved = ::realpath(FFolder.c_str(), nullptr);
   if (!resolved) {
     FError = errno;
@@ -64,10 +70,12 @@ int TOwnFolder::OpenForAppend(const std::string& Name, mode_t Mode) const {
   // Non-blocking, so that a FIFO planted there is refused instead of waited on.
   const int fd = ::openat(FFd, Name.c_str(),
                           O_WRONLY | O_APPEND | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0 && errno == ENXIO) errno = EPERM;  // a FIFO without a reader, a device node
   if (fd < 0) return errno == ENOENT ? CreateNew(Name, Mode) : -1;
   struct stat st {};
+  // A second name is a hard link someone made to a file of theirs choosing.
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() ||
-      ::fcntl(fd, F_SETFL, O_WRONLY | O_APPEND) != 0) {
+      st.st_nlink != 1 || ::fcntl(fd, F_SETFL, O_WRONLY | O_APPEND) != 0) {
     ::close(fd);
     errno = EPERM;
     return -1;

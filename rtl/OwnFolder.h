@@ -11,8 +11,8 @@
 
 class TOwnFolder {
  public:
-  // Opens Folder (relative to the working folder when not absolute). Run as root, a folder on
-  // its real path that belongs to another user refuses it: OtherUsers() is true.
+  // Opens Folder (relative to the working folder when not absolute). Run as root, a folder or
+  // link of another user on its path, as given or resolved, refuses it: OtherUsers() is true.
   explicit TOwnFolder(const std::string& Folder);
   ~TOwnFolder();
   TOwnFolder(const TOwnFolder&) = delete;
@@ -25,9 +25,9 @@ class TOwnFolder {
   // Creates Name only where no file or link has that name, with Mode. The descriptor, opened
   // for appending, or -1 with errno set (EEXIST: taken).
   int CreateNew(const std::string& Name, mode_t Mode) const;
-  // Opens Name for appending when it is a regular file of the running user, else creates it
-  // with Mode. -1 with errno set; ELOOP for a link there, EPERM for anything else that is not
-  // such a file (a FIFO, a device node, a file of another user).
+  // Opens Name for appending when it is a regular file of the running user with no other name,
+  // else creates it with Mode. -1 with errno set; ELOOP for a link there, EPERM for anything
+  // else that is not such a file (a FIFO, a device node, a file of another user, a hard link).
   int OpenForAppend(const std::string& Name, mode_t Mode) const;
   // Replaces Name crash-safely with Bytes: a temporary file in the folder, renamed over Name,
   // so a link there is replaced and what it points to never written. Raises EFCreateError or

@@ -66,14 +66,28 @@ std::string UserRuntimeFolder() {
   return "/tmp";
 }
 
+namespace {
+
+// True when Path or a folder above it that exists belongs to another user; each is looked at
+// as it is, a link included, never through it.
+bool AnotherUserOnPath(fs::path Path) {
+  for (;; Path = Path.parent_path()) {
+    struct stat st;
+    if (::lstat(Path.c_str(), &st) == 0 && st.st_uid != 0) return true;
+    if (Path == Path.parent_path()) return false;
+  }
+}
+
+}  // namespace
+
+// The path as given is looked at before it is resolved: a link of another user on it could
+// point anywhere next time, even where root's own folder is now.
 bool FolderOfAnotherUser(const std::string& Folder) {
   if (::geteuid() != 0) return false;
   std::error_code ec;
-  fs::path path = fs::weakly_canonical(fs::absolute(Folder, ec), ec);
-  if (ec) path = fs::absolute(Folder, ec).lexically_normal();
-  for (;; path = path.parent_path()) {
-    struct stat st;
-    if (::lstat(path.c_str(), &st) == 0 && st.st_uid != 0) return true;
-    if (path == path.parent_path()) return false;
-  }
+  const fs::path given = fs::absolute(Folder, ec).lexically_normal();
+  if (AnotherUserOnPath(given)) return true;
+  fs::path real = fs::weakly_canonical(given, ec);
+  if (ec) real = given;
+  return AnotherUserOnPath(real);
 }

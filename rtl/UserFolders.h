@@ -20,8 +20,9 @@ std::string UserDataFolder();
 // $XDG_RUNTIME_DIR when it is an absolute path, else /tmp; never "".
 std::string UserRuntimeFolder();
 
-// True when the program runs as root and Folder, or an existing folder above it on its real
-// path (links resolved, a relative Folder taken from the working folder), belongs to another
-// user (root with another user's home, as "sudo -E" gives). That user could swap in links
-// between a check and a write, so the program writes nothing there: it only reads.
+// True when the program runs as root and Folder, or an existing folder or link above it, belongs
+// to another user, looked at both as given (each link itself, before it is resolved) and on
+// its real path (a relative Folder taken from the working folder): root with another user's
+// home, as "sudo -E" gives, or a link another user made to a folder of root's. That user could swap
+// in links between a check and a write, so the program writes nothing there: it only reads.
 bool FolderOfAnotherUser(const std::string& Folder);

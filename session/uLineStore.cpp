@@ -2,15 +2,18 @@
 
 #include <algorithm>
 
-// Up to BlockLines lines: their text back to back, where each starts, and their runs. RunStarts
-// stays empty while no line of the block has a run (the memos never have any).
+// Up to BlockLines lines from line number First on: their text back to back, where each starts, and
+// their runs. RunStarts stays empty while no line of the block has a run (the memos never have
+// any).
 struct TLineStore::TBlock {
+  int64_t First = 0;
   std::string Text;
   std::vector<uint32_t> Starts;
   std::vector<TTextRun> Runs;
   std::vector<uint32_t> RunStarts;
 
   int32_t Lines() const { return static_cast<int32_t>(Starts.size()); }
+  bool Full() const { return Lines() == BlockLines || Text.size() >= BlockBytes; }
   size_t End(int32_t Line) const { return Line + 1 < Lines() ? Starts[Line + 1] : Text.size(); }
   size_t RunEnd(int32_t Line) const {
     if (RunStarts.empty()) return 0;
@@ -27,24 +30,26 @@ struct TLineStore::TBlock {
   }
 };
 
-TLineStore::TLineStore(int64_t Capacity, int64_t Budget)
-    : FCapacity(std::max<int64_t>(Capacity, 1)), FBudget(Budget) {
+TLineStore::TLineStore(int64_t Capacity, int64_t Budget, int64_t MaxLine)
+    : FCapacity(std::max<int64_t>(Capacity, 1)), FBudget(Budget), FMaxLine(MaxLine) {
   Clear();
 }
 
 TLineStore::~TLineStore() = default;
 
 int64_t TLineStore::Count() const {
-  int64_t lines = 0;
-  if (!FBlocks.empty())
-    lines = static_cast<int64_t>(FBlocks.size() - 1) * BlockLines + FBlocks.back()->Lines();
-  return lines - FHead;
+  const TBlock& last = *FBlocks.back();
+  return last.First + last.Lines() - FFirstNumber;
 }
 
 const TLineStore::TBlock& TLineStore::BlockOf(int64_t Index, int32_t& Line) const {
-  const int64_t at = Index + FHead;
-  Line = static_cast<int32_t>(at % BlockLines);
-  return *FBlocks[static_cast<size_t>(at / BlockLines)];
+  const int64_t number = Index + FFirstNumber;
+  const auto after = std::upper_bound(
+      FBlocks.begin(), FBlocks.end(), number,
+      [](int64_t Number, const std::unique_ptr<TBlock>& Block) { return Number < Block->First; });
+  const TBlock& block = **std::prev(after);
+  Line = static_cast<int32_t>(number - block.First);
+  return block;
 }
 
 std::string_view TLineStore::Text(int64_t Index) const {
@@ -70,7 +75,23 @@ void TLineStore::GetLine(int64_t Index, TLine& Out) const {
 }
 
 void TLineStore::Append(std::string_view Bytes, TTextColor Color, TTextStyle Style) {
-  if (Bytes.empty()) return;
+  while (!Bytes.empty()) {
+    size_t take = Bytes.size();
+    if (FMaxLine > 0) {
+      const int32_t line = Last().Lines() - 1;
+      const auto length = static_cast<int64_t>(Last().Text.size() - Last().Starts[line]);
+      if (length >= FMaxLine) {
+        BreakLine();
+        continue;
+      }
+      take = static_cast<size_t>(std::min<int64_t>(FMaxLine - length, Bytes.size()));
+    }
+    AppendRun(Bytes.substr(0, take), Color, Style);
+    Bytes.remove_prefix(take);
+  }
+}
+
+void TLineStore::AppendRun(std::string_view Bytes, TTextColor Color, TTextStyle Style) {
   TBlock& block = Last();
   const int32_t line = block.Lines() - 1;
   const size_t start = block.Text.size() - block.Starts[line];
@@ -89,9 +110,11 @@ void TLineStore::Append(std::string_view Bytes, TTextColor Color, TTextStyle Sty
 }
 
 void TLineStore::BreakLine() {
-  if (Last().Lines() == BlockLines) {
+  if (Last().Full()) {
     Last().Seal();
+    const int64_t next = Last().First + Last().Lines();
     FBlocks.push_back(std::make_unique<TBlock>());
+    Last().First = next;
   }
   Last().AddLine();
   FCost += LineCost;
@@ -107,7 +130,7 @@ bool TLineStore::Over() const {
 void TLineStore::DropOldest() {
   FCost -= static_cast<int64_t>(Text(0).size()) + LineCost;
   ++FFirstNumber;
-  if (++FHead < BlockLines) return;
+  if (++FHead < FBlocks.front()->Lines()) return;
   FBlocks.pop_front();
   FHead = 0;
 }

@@ -1,8 +1,8 @@
 // The lines a view keeps: the terminal's, the events' and the modem trace's. Only the last
 // Capacity lines are kept (fewer, where a byte budget says so), each with the colour and style of
-// its runs, in blocks of lines so that the oldest go without the rest being moved, and text is only
-// ever added at the end. The views draw the lines in sight from here and search here; nothing is
-// laid out in advance. Qt-free.
+// its runs, in small blocks of lines so that the oldest go without the rest being moved and what
+// they held is given back soon after, and text is only ever added at the end. The views draw the
+// lines in sight from here and search here; nothing is laid out in advance. Qt-free.
 #pragma once
 
 #include <cstdint>
@@ -48,13 +48,17 @@ class TLineSource {
 
 class TLineStore : public TLineSource {
  public:
+  // A block is closed at this many lines or bytes, whichever comes first.
   static constexpr int32_t BlockLines = 1024;
+  static constexpr size_t BlockBytes = 64 << 10;
 
   // Capacity below 1 counts as 1. With a Budget, the oldest lines also go while the kept
   // lines cost more than Budget bytes, their text and LineCost each; the last line always
-  // stays. An empty store holds one empty line, as an empty page does.
+  // stays. With a MaxLine, a line that reaches MaxLine bytes is broken before its next byte, so
+  // the last line too stays within the budget. An empty store holds one empty line, as an
+  // empty page does.
   static constexpr int64_t LineCost = 4;
-  explicit TLineStore(int64_t Capacity, int64_t Budget = 0);
+  explicit TLineStore(int64_t Capacity, int64_t Budget = 0, int64_t MaxLine = 0);
   TLineStore(const TLineStore&) = delete;
   TLineStore& operator=(const TLineStore&) = delete;
   ~TLineStore() override;
@@ -68,8 +72,8 @@ class TLineStore : public TLineSource {
   std::string_view Text(int64_t Index) const;
   std::span<const TTextRun> Runs(int64_t Index) const;
 
-  // Bytes at the end of the last line, in Color and Style. Bytes hold no line breaks (CR and
-  // LF are shown as they are, as any other byte).
+  // Bytes at the end of the last line, in Color and Style, broken where the line reaches
+  // MaxLine. Bytes hold no line breaks (CR and LF are shown as they are, as any other byte).
   void Append(std::string_view Bytes, TTextColor Color = clWindowText,
               TTextStyle Style = TTextStyle::Normal);
   // A new, empty last line; the oldest lines go while more than Capacity are held or they
@@ -96,6 +100,7 @@ class TLineStore : public TLineSource {
   std::deque<std::unique_ptr<TBlock>> FBlocks;
   int64_t FCapacity;
   int64_t FBudget;
+  int64_t FMaxLine;
   int64_t FCost = 0;  // of the lines kept: their text and LineCost each
   int32_t FHead = 0;  // lines of the first block that went already
   int64_t FFirstNumber = 0;
@@ -104,6 +109,7 @@ class TLineStore : public TLineSource {
   bool FAfterCr = false;     // AppendLines' last byte was a CR
 
   TBlock& Last() { return *FBlocks.back(); }
+  void AppendRun(std::string_view Bytes, TTextColor Color, TTextStyle Style);
   const TBlock& BlockOf(int64_t Index, int32_t& Line) const;
   void DropOldest();
   bool Over() const;

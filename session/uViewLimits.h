@@ -10,9 +10,12 @@
 // The events and modem memos keep this many lines: the events of a long session, as the running
 // record of it, within a bounded memory (the window benchmark measures the peak under a flood).
 constexpr int32_t MemoLines = 1000000;
-// Nor more than this many bytes of lines each (their text and a few bytes a line), however
-// long the lines are: both memos full stay within the memory the window may add.
+// Nor more than this many bytes of lines each (their text and a few bytes a line): both memos
+// full stay within the memory the window may add.
 constexpr int64_t MemoBytes = 24 << 20;
+// A memo line is broken at this many bytes, as the terminal's are, so that text which never
+// ends a line still goes line by line within MemoBytes and one line never takes long to draw.
+constexpr int64_t MemoLineBytes = 4096;
 
 // The part of Text a memo keeping its last Lines lines would still show once Text is
 // appended: everything from the Lines-th last line break on, that break included, so the kept

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 #include "rtl/Exceptions.h"
 
@@ -215,6 +216,7 @@ void TNetSerialPort::Close() noexcept {
   // Every option starts off on both sides.
   FUs.fill(WONT);
   FHim.fill(DONT);
+  for (auto& refused : FRefused) refused.reset();
   FComPort = TOption::Unasked;
   FConfirmed = TRemoteLine();
   FModemState = 0;
@@ -223,21 +225,27 @@ void TNetSerialPort::Close() noexcept {
   FSuspended = false;
 }
 
-// Takes in what the socket holds, up to DataLimit unread.
+// Takes in what the socket holds, up to DataLimit unread, DecodePiece at a time.
 void TNetSerialPort::Poll() {
   if (Unread() >= DataLimit) return;
   FClient.PollReceive();
-  const int32_t n = static_cast<int32_t>(
-      std::min<size_t>(static_cast<size_t>(FClient.Available()), DataLimit - Unread()));
-  if (n == 0) return;
-  std::string bytes(static_cast<size_t>(n), '\0');
-  FClient.Take(bytes.data(), n);
-  if (!FAddress.Rfc2217) {
-    FData += bytes;
-    return;
+  std::string bytes;
+  while (Unread() < DataLimit) {
+    const size_t n =
+        std::min({static_cast<size_t>(FClient.Available()), DataLimit - Unread(), DecodePiece});
+    if (n == 0) return;
+    bytes.resize(n);
+    FClient.Take(bytes.data(), static_cast<int32_t>(n));
+    if (FAddress.Rfc2217)
+      Decode(bytes);
+    else
+      FData += bytes;
   }
+}
+
+void TNetSerialPort::Decode(const std::string& Bytes) {
   std::vector<TTelnetCommand> commands;
-  FDecoder.Feed(bytes.data(), n, FData, commands);
+  FDecoder.Feed(Bytes.data(), static_cast<int32_t>(Bytes.size()), FData, commands);
   for (const TTelnetCommand& command : commands) Handle(command);
 }
 
@@ -275,10 +283,13 @@ void TNetSerialPort::Answer(uint8_t Verb, uint8_t Option) {
   SendRaw(TelnetCommand(Verb, Option));
 }
 
-// A request for an option this side does not take is always answered, so the server does
-// not wait for it.
+// A request for an option this side does not take is answered, so the server does not wait
+// for it, but once: a server asking again and again gets no answer for each.
 void TNetSerialPort::Refuse(uint8_t Verb, uint8_t Option) {
   (Verb == WONT ? FUs : FHim)[Option] = Verb;
+  auto& refused = FRefused[Verb == WONT ? 0 : 1];
+  if (refused.test(Option)) return;
+  refused.set(Option);
   SendRaw(TelnetCommand(Verb, Option));
 }
 

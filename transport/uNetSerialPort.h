@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <bitset>
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -40,6 +41,9 @@ class TNetSerialPort : public TSerialLine {
   // The device's bytes held unread at most: past that the socket's own queue fills, and then
   // TCP's flow control holds the server back.
   static constexpr size_t DataLimit = 4 << 20;
+  // Received bytes are taken in and decoded this many at a time, so a flood of commands never
+  // stands in memory at once.
+  static constexpr size_t DecodePiece = 64 << 10;
   // Output waits this long after the open for the server's first report of the far port's
   // lines: a server may read them before it says. One that reports none is taken to have none.
   static constexpr int32_t FirstReportWaitMs = 200;
@@ -104,6 +108,7 @@ class TNetSerialPort : public TSerialLine {
   size_t Unread() const { return FData.size() - FDataRead; }
   void SendLineSettings();
   void Poll();
+  void Decode(const std::string& Bytes);
   void Handle(const TTelnetCommand& Command);
   void Answer(uint8_t Verb, uint8_t Option);
   void Refuse(uint8_t Verb, uint8_t Option);
@@ -123,6 +128,8 @@ class TNetSerialPort : public TSerialLine {
   bool FDSRFlow = false, FCTSFlow = false;
   // What this side last said of each option (WILL/WONT) and of the server's (DO/DONT).
   std::array<uint8_t, 256> FUs{}, FHim{};  // set by Open
+  // Options whose request this side refused and said so: [0] its own (WONT), [1] the server's.
+  std::array<std::bitset<256>, 2> FRefused;
   TOption FComPort = TOption::Unasked;
   TRemoteLine FConfirmed;
   uint8_t FModemState = 0;

@@ -70,3 +70,26 @@ TEST_F(MainWindowTest, FloodsStayWithinTheViewsCapsAndClosingLeavesNothingQueued
     EXPECT_LE(events->LineCount(), MemoLines);
   }
 }
+
+// A memo fed event text that never ends a line, or ends one only every MiB, breaks it into
+// lines the terminal's length and keeps within its budget, the line being written included.
+TEST(MemoView, EndlessLinesStayWithinTheMemosBudget) {
+  for (const size_t every : {size_t{0}, size_t{1} << 20}) {
+    SCOPED_TRACE(every);
+    TMemoView memo;
+    const std::string chunk(256 << 10, 'e');
+    int64_t peak = 0;
+    size_t sinceBreak = 0;
+    for (int i = 0; i < 192; ++i) {  // 48 MiB, twice the budget
+      memo.AppendText(chunk);
+      sinceBreak += chunk.size();
+      if (every > 0 && sinceBreak >= every) memo.AppendText("\r\n"), sinceBreak = 0;
+      peak = std::max(peak, memo.Lines().HeldBytes());
+    }
+    EXPECT_LE(peak, MemoBytes + MemoBytes / 8);
+    size_t longest = 0;
+    for (int64_t i = 0; i < memo.Lines().Count(); ++i)
+      longest = std::max(longest, memo.Lines().Text(i).size());
+    EXPECT_EQ(longest, static_cast<size_t>(MemoLineBytes));
+  }
+}

@@ -723,6 +723,41 @@ TEST_F(CliProgram, VersionRegistersAndProgramOverBrokenUpAndSlowLinks) {
   }
 }
 
+// Presets, device lists and password files are regular files of at most 16 MiB: a FIFO nobody
+// writes to and a link to a device without end are refused by name instead of hanging or
+// reading on, and so is a preset over the cap.
+TEST_F(CliProgram, FilesThatAreNoRegularFilesOrTooLargeAreRefusedAtOnce) {
+  StartSim("127.0.147.1");
+  const std::string fifo = Path("fifo.rgp"), zero = Path("zero.rgp"), big = Path("big.rgp");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  std::filesystem::create_symlink("/dev/zero", zero);
+  WriteFileBytes(big, std::string((16 << 20) + 1, '#'));
+  const std::string notRegular = "It is not a regular file", tooLarge = "It is larger than 16 MiB";
+  const struct {
+    std::vector<std::string> Args;
+    std::string ErrHas;
+  } cases[] = {
+      {{"--host", "127.0.147.1", "program", fifo}, notRegular},
+      {{"--host", "127.0.147.1", "diff", zero}, notRegular},
+      {{"--host", "127.0.147.1", "program", zero}, notRegular},
+      {{"--host", "127.0.147.1", "program", big}, tooLarge},
+      {{"--password-file", fifo, "--host", "127.0.147.1", "version"}, notRegular},
+      {{"--password-file", zero, "--host", "127.0.147.1", "version"}, notRegular},
+      {{"fleet", fifo, "version"}, notRegular},
+      {{"fleet", zero, "version"}, notRegular},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> command = CliCommand(Cli);
+    command.insert(command.end(), {"--timeout", "2000"});
+    command.insert(command.end(), c.Args.begin(), c.Args.end());
+    SCOPED_TRACE(c.Args[c.Args.size() - 2] + " " + c.Args.back());
+    TCliChild child(command, {WithPassword});
+    const TCliResult r = child.Finish(std::chrono::seconds(5));
+    EXPECT_GT(r.ExitCode, 0) << r.Err;  // -1: still reading when it was stopped
+    EXPECT_NE(r.Err.find(c.ErrHas), std::string::npos) << r.Err;
+  }
+}
+
 TEST_F(CliProgram, DiffComparesTheRegistersWithAPresetAndSaysWhetherTheyMatch) {
   StartSim("127.0.90.3", {"--page-version", "1.10"});
   const std::string preset = Path("saved.rgp");

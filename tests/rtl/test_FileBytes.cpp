@@ -54,6 +54,28 @@ TEST_F(FileBytes, FailuresNameTheFullPathAndTheReason) {
             "Cannot create file \"" + Path("no/f.rgp") + "\". No such file or directory");
 }
 
+// A file the user names for reading is a regular file of a sane size: a FIFO nobody writes to,
+// a link to a device that never ends and a file over the cap are refused at once, by name.
+TEST_F(FileBytes, UserFilesAreRegularFilesWithinTheirCap) {
+  const std::string fifo = Path("fifo.rgp"), zero = Path("zero.rgp"), big = Path("big.rgp");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  fs::create_symlink("/dev/zero", zero);
+  ReplaceFileBytes(big, std::string(1025, 'x'));
+  ReplaceFileBytes(Path("fits.rgp"), std::string(1024, 'y'));
+  const struct {
+    std::string File, Error;
+  } refused[] = {
+      {fifo, "Cannot open file \"" + fifo + "\". It is not a regular file"},
+      {zero, "Cannot open file \"" + zero + "\". It is not a regular file"},
+      {Folder.string(), "Cannot open file \"" + Folder.string() + "\". Is a directory"},
+      {big, "Cannot open file \"" + big + "\". It is larger than 1 KiB"},
+  };
+  for (const auto& r : refused)
+    EXPECT_EQ(ErrorOf<EFOpenError>([&] { ReadUserFile(r.File, 1024); }), r.Error);
+  EXPECT_EQ(ReadUserFile(Path("fits.rgp"), 1024), std::string(1024, 'y'));
+  EXPECT_EQ(ReadUserFile(big).size(), 1025u);  // the usual cap is 16 MiB
+}
+
 TEST_F(FileBytes, ReplacingADirectoryFailsAndLeavesNoTemporaryFile) {
   fs::create_directory(Path("sub"));
   EXPECT_EQ(ErrorOf<EFCreateError>([&] { ReplaceFileBytes(Path("sub"), "x"); }),

@@ -19,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "rtl/OwnFolder.h"
 #include "settings/uRegistry.h"
 #include "support/TempFolder.h"
 #include "transport/uComms.h"
@@ -178,4 +179,42 @@ TEST(UserFolders, SettingsStoreAndSerialPortLinksShareTheFolderWithHomeUnset) {
   EXPECT_EQ(*failure, "");
   // What the child wrote went to the scratch folder, not the real home.
   EXPECT_TRUE(std::filesystem::is_regular_file(scratch.Folder / ".config/Orvane/settings.reg"));
+}
+
+// Run as root, a folder is judged as given as well as where it really is: a link another user
+// owns, or a folder of another user anywhere on the given path, refuses it even when it leads
+// to a folder of root's own; links and folders of root's own keep it usable.
+TEST(UserFolders, RootRefusesAFolderReachedThroughAnotherUsersLinkOrFolder) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to hand links and folders to another user";
+  constexpr uid_t nobody = 65534;
+  const TTempFolder temp;
+  const std::string roots = temp.Path("roots"), theirs = temp.Path("theirs");
+  std::filesystem::create_directories(roots);
+  std::filesystem::create_directories(theirs);
+  ASSERT_EQ(::chown(theirs.c_str(), nobody, nobody), 0);
+  const auto link = [](const std::string& To, const std::string& At, uid_t Owner) {
+    std::filesystem::create_symlink(To, At);
+    EXPECT_EQ(::lchown(At.c_str(), Owner, Owner), 0);
+    return At;
+  };
+  const std::string theirLink = link(roots, temp.Path("their-link"), nobody);
+  const std::string rootLink = link(roots, temp.Path("root-link"), 0);
+  const std::string inTheirs = link(roots, theirs + "/root-link", 0);
+  const std::string toTheirs = link(theirs, temp.Path("to-theirs"), 0);
+  const struct {
+    std::string Folder;
+    bool Refused;
+  } cases[] = {
+      {roots, false},           {rootLink, false},
+      {theirLink, true},        {inTheirs, true},
+      {theirLink + "/x", true}, {toTheirs, true},
+      {theirs, true},           {rootLink + "/../roots", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Folder);
+    EXPECT_EQ(FolderOfAnotherUser(c.Folder), c.Refused);
+    const TOwnFolder opened(c.Folder);
+    EXPECT_EQ(opened.OtherUsers(), c.Refused);
+    if (c.Refused) EXPECT_FALSE(opened.Opened());
+  }
 }

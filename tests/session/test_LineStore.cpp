@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <random>
 #include <string>
 #include <vector>
@@ -44,7 +46,7 @@ TEST(LineStore, KeepsExactlyItsLastLinesAcrossBlocksAndCountsThoseThatWent) {
   EXPECT_EQ(store.FirstNumber(), 0);
 }
 
-TEST(LineStore, ABudgetKeepsFewerLinesTheLongerTheyAreButAlwaysTheLast) {
+TEST(LineStore, ABudgetKeepsFewerLinesTheLongerTheyAre) {
   TLineStore store(1000, 100);
   for (int i = 0; i < 50; ++i) {
     store.Append("line " + std::to_string(i) + std::string(14 - std::to_string(i).size(), '.'));
@@ -53,15 +55,50 @@ TEST(LineStore, ABudgetKeepsFewerLinesTheLongerTheyAreButAlwaysTheLast) {
   // Four lines of 19 characters and the empty last one: 4 * (19 + 4) + 4 bytes.
   ASSERT_EQ(store.Count(), 5);
   EXPECT_EQ(store.Text(0), "line 46............");
-  store.Append(std::string(500, 'x'));  // a line longer than the budget is still kept
-  ASSERT_EQ(store.Count(), 1);
-  EXPECT_EQ(store.Text(0).size(), 500u);
-  store.Backspace();
-  store.BreakLine();
-  EXPECT_EQ(store.Count(), 1);  // 499 + 4 + 4 bytes: the long line goes for the new one
   store.Append("short");
   store.BreakLine();
-  EXPECT_EQ(store.Count(), 2);
+  EXPECT_EQ(store.Count(), 5);
+  EXPECT_EQ(store.Text(3), "short");
+}
+
+// A memo fed without pause: text that never ends a line, or ends one only every MiB, is broken
+// into lines of at most MaxLine bytes, and the lines kept, the last one too, stay within the
+// budget; what dropped lines held is given back at once, not when a whole block of lines goes.
+TEST(LineStore, LongLinesAreBrokenAndTheStoreStaysWithinItsBudgetUnderAnyFlood) {
+  constexpr int64_t budget = 1 << 20;
+  constexpr int64_t maxLine = 4096;
+  const std::string chunk(64 << 10, 'x');
+  struct TFlood {
+    const char* Name;
+    int64_t Bytes;
+    int64_t LineEvery;  // a CR LF after this many bytes; 0 never
+  };
+  for (const TFlood& flood :
+       {TFlood{"no line end", 300 << 20, 0}, TFlood{"1 MiB lines", 64 << 20, 1 << 20},
+        TFlood{"short lines", 16 << 20, 100}}) {
+    SCOPED_TRACE(flood.Name);
+    TLineStore store(1000000, budget, maxLine);
+    int64_t peak = 0;
+    int64_t sinceBreak = 0;
+    for (int64_t fed = 0; fed < flood.Bytes; fed += static_cast<int64_t>(chunk.size())) {
+      std::string_view rest(chunk);
+      while (!rest.empty()) {
+        const int64_t room = flood.LineEvery > 0 ? flood.LineEvery - sinceBreak : INT64_MAX;
+        const size_t take = static_cast<size_t>(std::min<int64_t>(room, rest.size()));
+        store.AppendLines(rest.substr(0, take));
+        rest.remove_prefix(take);
+        sinceBreak += static_cast<int64_t>(take);
+        if (sinceBreak == flood.LineEvery) store.AppendLines("\r\n"), sinceBreak = 0;
+      }
+      peak = std::max(peak, store.HeldBytes());
+    }
+    EXPECT_LE(peak, budget + budget / 4);
+    EXPECT_GT(store.Count(), 1);
+    size_t longest = 0;
+    for (int64_t i = 0; i < store.Count(); ++i) longest = std::max(longest, store.Text(i).size());
+    EXPECT_LE(longest, static_cast<size_t>(maxLine));
+    EXPECT_EQ(store.Text(store.Count() - 1).find_first_not_of('x'), std::string_view::npos);
+  }
 }
 
 TEST(LineStore, RunsBackspacesAndLineBreaksAsTheTerminalDrawsThem) {

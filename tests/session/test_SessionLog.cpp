@@ -3,6 +3,7 @@
 // be made, and the terminal's line stamps. Writing a real log file is shown by the window's
 // and tallybox-cli's journeys.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <string>
@@ -121,6 +122,31 @@ TEST(SessionLog, OwnLogIsANewFileBesideLinksAtItsName) {
   EXPECT_EQ(ReadFileBytes(folder.Path("s-3.log")), Expected({{0, "< x; id > /tmp/owned"}}));
   EXPECT_EQ(ReadFileBytes(victim), "keep me\n");
   EXPECT_FALSE(fs::exists(folder.Path("nowhere")));
+}
+
+// A fleet's log is appended to only where it is a plain file of this user with no other name:
+// through a hard link, a symbolic link or into a FIFO the bytes would land elsewhere.
+TEST(SessionLog, OwnLogIsAppendedOnlyWhenItIsAPlainFileWithOneLink) {
+  TTempFolder folder("tbx-log");
+  const std::string victim = folder.Path("victim");
+  WriteFileBytes(victim, "keep me\n");
+  WriteFileBytes(folder.Path("plain.log"), "before\n");
+  fs::create_hard_link(victim, folder.Path("hard.log"));
+  fs::create_symlink(victim, folder.Path("soft.log"));
+  ASSERT_EQ(::mkfifo(folder.Path("fifo.log").c_str(), 0600), 0);
+  for (const char* refused : {"hard.log", "soft.log", "fifo.log"}) {
+    SCOPED_TRACE(refused);
+    TSessionLog log([] { return T0; });
+    EXPECT_FALSE(log.Append(folder.Folder.string(), refused));
+    EXPECT_EQ(log.Error(), "The session log " + folder.Path(refused) +
+                               " is left alone: only a plain file of this user is appended to");
+  }
+  EXPECT_EQ(ReadFileBytes(victim), "keep me\n");
+  TSessionLog log([] { return T0; });
+  ASSERT_TRUE(log.Append(folder.Folder.string(), "plain.log")) << log.Error();
+  log.Received("x\r\n");
+  log.Close();
+  EXPECT_EQ(ReadFileBytes(folder.Path("plain.log")), "before\n" + Expected({{0, "< x"}}));
 }
 
 TEST(LineStamps, EveryLineStartsWithItsStampAndBackspaceSparesIt) {
