@@ -278,6 +278,29 @@ TEST_F(ConnectWizard, SerialPageListsWhatEachComReachesAndAssignsAnAdapter) {
   EXPECT_TRUE(TModal::AllAnswersUsed());
 }
 
+// A COM link made while the page is shown (as the simulator makes one, in a folder that did
+// not exist when the page opened) appears at once, and goes when the link goes.
+TEST_F(ConnectWizard, SerialPageFollowsLinksMadeAndRemovedWhileShown) {
+  TFakeSerialTree tree;
+  TPtyPeer device;
+  const QString dash = QString::fromUtf8(" \u2014 ");
+  std::filesystem::remove_all(Config.StoreFolder());
+  Wizard.Route.Kind = TRouteKind::Serial;
+  Show(Wizard, [&](QDialog* dialog) {
+    Click(dialog, "btnNext");
+    auto* list = Find<QListWidget>(dialog, "lbComPorts");
+    EXPECT_EQ(list->item(3)->text(), "COM4" + dash + "nothing");
+    Config.Link(4, device.SlavePath());
+    EXPECT_TRUE(WaitUntil([&] {
+      return list->item(3)->text() == "COM4" + dash + QString::fromStdString(device.SlavePath());
+    })) << list->item(3)->text().toStdString();
+    std::filesystem::remove(Config.LinkPath(4));
+    EXPECT_TRUE(WaitUntil([&] { return list->item(3)->text() == "COM4" + dash + "nothing"; }))
+        << list->item(3)->text().toStdString();
+    Click(dialog, "btnCancel");
+  });
+}
+
 TEST_F(ConnectWizard, SerialPageTabsFromThePortThroughTheTerminalServerToTheButtons) {
   Wizard.Route.Kind = TRouteKind::Serial;
   QStringList visited;
