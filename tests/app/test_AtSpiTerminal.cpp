@@ -3,6 +3,7 @@
 // comes. The client is a separate process, as a screen reader is.
 #include <unistd.h>
 #include <QProcess>
+#include <iostream>
 
 #include "app/MainWindowFixture.h"
 
@@ -59,4 +60,28 @@ TEST_F(MainWindowTest, AccessibilityClientFindsTheTerminalAndReadsTheDevicesText
   const QStringList inserted = LinesStarting(output, "inserted: ");
   ASSERT_EQ(inserted.size(), 1) << output.toStdString();
   EXPECT_TRUE(inserted[0].contains("i101=\"Tallybox T2\"")) << inserted[0].toStdString();
+}
+
+// File > Exit with no connection: the program is gone well under a second after the choice,
+// as a person sees it (the process ends, the web engine's helpers with it). The bound is five
+// times what it takes here, so a busy machine passes and a wait of seconds does not.
+TEST_F(MainWindowTest, ExitWithoutAConnectionEndsTheProgramAtOnce) {
+  QProcess program;
+  program.setProcessChannelMode(QProcess::ForwardedChannels);
+  program.start(QString(TALLYBOX_PROGRAM_DIR) + "tallybox-utility", {});
+  ASSERT_TRUE(program.waitForStarted());
+  QProcess client;
+  client.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  client.start("/usr/bin/python3",
+               {TALLYBOX_ATSPI_EXIT, QString::number(program.processId()), "60"});
+  ASSERT_TRUE(
+      WaitUntil([&] { return client.state() == QProcess::NotRunning; }, std::chrono::seconds(90)));
+  const QString output = QString::fromUtf8(client.readAllStandardOutput());
+  const QStringList took = LinesStarting(output, "exit took ");
+  ASSERT_EQ(took.size(), 1) << output.toStdString();
+  std::cout << "Exit without a connection took " << took[0].toStdString() << " s\n";
+  EXPECT_LT(took[0].toDouble(), 1.0);
+  ASSERT_TRUE(WaitUntil([&] { return program.state() == QProcess::NotRunning; }));
+  EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(program.exitCode(), 0);
 }
