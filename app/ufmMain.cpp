@@ -123,7 +123,7 @@ void TfmMain::FormCreate() {
   };
   host.RequestFailed = [this](const std::string& Why) { SetStatusText(Why); };
   FDialogue = std::make_unique<TDialogue>(FParams, std::move(host));
-  WireRooms();
+  CreateFeatureHelpers();
   FPageFolder = FExeFolder + FPageVersion;
   FPageFolders = ListPageFolders(FExeFolder);
   FHtmlView->SetPageRoot(FExeFolder);
@@ -219,7 +219,7 @@ void TfmMain::FormDestroy() {
   FSessionLog->Close();
 }
 
-void TfmMain::WireRooms() {
+void TfmMain::CreateFeatureHelpers() {
   FSessionLog =
       std::make_unique<TMainSessionLog>(this, ui->actLogSession, FStatusLog, FSaved.LogFolder,
                                         [this] { return FReconnect->Address(FDispatcher); });
@@ -337,7 +337,7 @@ void TfmMain::actDisconnectExecute() {
   ui->actDisconnect->setEnabled(false);
   FDisconnecting = true;
   SetStatusText("Disconnecting...");
-  if (FDispatcher) FDialogue->Disconnect(dynamic_cast<TComPortDispatcher*>(FDispatcher));
+  if (FDispatcher) FDialogue->Disconnect(dynamic_cast<TComPortDispatcher*>(FDispatcher) != nullptr);
 }
 
 void TfmMain::DispatcherOpened(TTerminalDispatcher* Sender) {

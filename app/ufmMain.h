@@ -101,7 +101,7 @@ class TfmMain : public QMainWindow {
  private:
   void BuildViews();
   void WireActions();
-  void WireRooms();
+  void CreateFeatureHelpers();
   void TellIgnoredSettings();
   void StartConnection(TTerminalDispatcher* Dispatcher);
   void DisarmPump();
@@ -163,7 +163,8 @@ class TfmMain : public QMainWindow {
   bool FSettingsReadOnly = false;  // root with another user's settings folder
   bool FShownOnce = false;
   bool FDestroyed = false;
-  // The rooms beside the window's own work.
+  // The helpers that each run one feature of the window: the advanced view, reconnect, the
+  // session log, compare, presets and programming.
   std::unique_ptr<TMainAdvancedView> FAdvanced;
   std::unique_ptr<TMainReconnect> FReconnect;
   std::unique_ptr<TMainSessionLog> FSessionLog;
