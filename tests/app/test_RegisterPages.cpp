@@ -515,3 +515,30 @@ TEST_F(RegisterPages, AConfirmedRunSaysWhatWasProgrammedAndADropLeavesNoPageVers
   Trigger(&Main(), "actDisconnect");
   EXPECT_EQ(note->text(), "");
 }
+
+// At the window's own 608 by 454 and larger, every register's caption on the registers page
+// takes at most two lines and no field is cut off at the right.
+TEST_F(RegisterPages, CaptionsAndFieldsFitAtTheWindowsSizeAndLarger) {
+  StartTcpSim("127.0.49.3", {"--page-version", "1.10"});
+  StartProgram();
+  LogInAndWait("127.0.49.3");
+  const QString worst =
+      "(() => { let lines = 0, cut = 0, which = '';"
+      "  for (const td of document.querySelectorAll('tr > td:nth-child(2)')) {"
+      "    const range = document.createRange(); range.selectNodeContents(td);"
+      "    const tops = new Set([...range.getClientRects()].map(r => Math.round(r.top)));"
+      "    if (tops.size > lines) { lines = tops.size; which = td.textContent; } }"
+      "  for (const f of document.querySelectorAll('input:not([type=hidden]), select')) {"
+      "    const table = f.closest('table'); if (!table) continue;"
+      "    if (f.getBoundingClientRect().right > table.getBoundingClientRect().right + 1) cut++; }"
+      "  return lines + ' ' + cut + ' ' + which; })()";
+  for (const QSize size : {QSize(608, 454), QSize(800, 600), QSize(1200, 800)}) {
+    Main().resize(size);
+    ReadRegisters();
+    const QStringList found = Js(worst).split(' ');
+    ASSERT_GE(found.size(), 2) << Js(worst).toStdString();
+    EXPECT_LE(found[0].toInt(), 2)
+        << size.width() << "x" << size.height() << ": " << Js(worst).toStdString();
+    EXPECT_EQ(found[1], "0") << size.width() << "x" << size.height();
+  }
+}

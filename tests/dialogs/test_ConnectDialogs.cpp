@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
@@ -297,6 +298,33 @@ TEST_F(ConnectWizard, SerialPageFollowsLinksMadeAndRemovedWhileShown) {
     std::filesystem::remove(Config.LinkPath(4));
     EXPECT_TRUE(WaitUntil([&] { return list->item(3)->text() == "COM4" + dash + "nothing"; }))
         << list->item(3)->text().toStdString();
+    Click(dialog, "btnCancel");
+  });
+}
+
+// At the wizard's own size the logo is whole in its band and the terminal server field shows
+// its whole example.
+TEST_F(ConnectWizard, TheLogoIsWholeAndTheServerFieldsExampleIsNotCut) {
+  Wizard.Route.Kind = TRouteKind::Serial;
+  Show(Wizard, [&](QDialog* dialog) {
+    auto* logo = Find<QLabel>(dialog, "Image1");
+    auto* band = Find<QWidget>(dialog, "pnlTop");
+    EXPECT_TRUE(logo->isVisible());
+    const QSize picture = logo->pixmap().deviceIndependentSize().toSize();
+    EXPECT_EQ(picture, QSize(64, 64));
+    EXPECT_GE(logo->contentsRect().height(), picture.height()) << logo->height();
+    EXPECT_GE(logo->contentsRect().width(), picture.width());
+    const QRect inBand(logo->mapTo(band, QPoint()), logo->size());
+    EXPECT_TRUE(band->contentsRect().contains(inBand))
+        << inBand.y() << "+" << inBand.height() << " in " << band->contentsRect().height();
+    EXPECT_EQ(band->height(), 68);
+
+    Click(dialog, "btnNext");
+    auto* server = Find<QLineEdit>(dialog, "edTerminalServer");
+    EXPECT_TRUE(server->isVisible());
+    const int text = server->fontMetrics().horizontalAdvance(server->placeholderText());
+    // The line edit's frame and its own margins take a few pixels on each side.
+    EXPECT_GE(server->width(), text + 12) << server->width() << " for " << text;
     Click(dialog, "btnCancel");
   });
 }
