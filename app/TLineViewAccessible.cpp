@@ -76,13 +76,24 @@ const TLineViewAccessible::TSnapshot& TLineViewAccessible::Now() const {
   const TLineSource* source = view->Source();
   const int64_t count = view->LineCount();
   const int64_t first = source ? source->FirstNumber() : 0;
-  const int64_t from = std::max<int64_t>(
+  int64_t from = std::max<int64_t>(
       {std::min(view->TopNumber() - first, count - TailLines), count - ReachLines, 0});
-  if (FNow.Changes == view->Changes() && FNow.First == first + from) return FNow;
+  if (FNow.Changes == view->Changes() && FNow.Reach == first + from) return FNow;
   FNow = {};
   FNow.Changes = view->Changes();
-  FNow.First = first + from;
+  FNow.Reach = first + from;
   TLine line;
+  // Lines of great length (a device that never ends one) count against TailChars instead.
+  int64_t chars = 0;
+  for (int64_t i = count - 1; i > from; --i) {
+    source->GetLine(i, line);
+    chars += static_cast<int64_t>(line.Text.size()) + 1;
+    if (chars > TailChars) {
+      from = i;
+      break;
+    }
+  }
+  FNow.First = first + from;
   for (int64_t i = from; i < count; ++i) {
     source->GetLine(i, line);
     if (i > from) FNow.Text += QLatin1Char('\n');

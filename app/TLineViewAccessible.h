@@ -18,9 +18,10 @@ class TLineView;
 class TLineViewAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
  public:
   // The newest this many lines are readable, and the lines in sight when they lie further up
-  // (at most ReachLines from the end).
+  // (at most ReachLines from the end); all of them within the last TailChars characters.
   static constexpr int64_t TailLines = 4096;
   static constexpr int64_t ReachLines = 65536;
+  static constexpr int64_t TailChars = 4 << 20;
   // How long the notices of arriving text are gathered.
   static constexpr int NoticeMs = 200;
 
@@ -57,6 +58,7 @@ class TLineViewAccessible : public QAccessibleWidget, public QAccessibleTextInte
     QString Text;
     std::vector<int> Starts;
     int64_t First = 0;
+    int64_t Reach = -1;  // the first line the lines in sight asked for
     uint64_t Changes = ~uint64_t(0);
   };
   mutable TSnapshot FNow;

@@ -146,6 +146,12 @@ TEST(LineViewAccessible, ReadsTheTerminalsNewestLineAndTheEventsMemoAndTellsOfNe
   EXPECT_TRUE(newest.endsWith("event 9999\n"));
   EXPECT_EQ(newest.count('\n'), TLineViewAccessible::TailLines - 1);
 
+  // Long lines count by their characters: the newest 4 MiB or so, whole lines.
+  const std::string wide(20000, 'w');
+  for (int i = 0; i < 300; ++i) AppendLineToMemo(&events, wide);
+  EXPECT_LE(memo->characterCount(), TLineViewAccessible::TailChars + 20001);
+  EXPECT_GT(memo->characterCount(), TLineViewAccessible::TailChars - 20001);
+
   // Cleared: everything told as gone.
   events.clear();
   EXPECT_EQ(memo->characterCount(), 0);
