@@ -22,7 +22,10 @@ std::vector<std::string> ChangedFields(TParameterList& Before,
   std::vector<std::string> changed;
   for (const std::string& name : names) {
     const std::string value = submitted.GetValue(name);
-    if (Before.GetValue(name) != value) changed.push_back(name + "=" + value);
+    if (Before.GetValue(name) == value) continue;
+    changed.push_back(name);
+    changed.back() += '=';
+    changed.back() += value;
   }
   return changed;
 }
