@@ -140,7 +140,7 @@ class TfmMain : public QMainWindow {
   class QLabel* FStatusPanel0 = nullptr;
   class QLabel* FStatusPanel1 = nullptr;
   class QLabel* FStatusNote = nullptr;  // beside panel 0: what the last action did
-  class QLabel* FStatusLog = nullptr;  // shown while a session log is written
+  class QLabel* FStatusLog = nullptr;   // shown while a session log is written
   QTimer FTimerPump;
 
   TfmConnectWizard* FWizard = nullptr;

@@ -10,8 +10,8 @@ TEST(ProgrammedNote, NamesWhatChangedAndCountsTheRest) {
   for (const char* line : {"r100=7", "r200=on", "r405=\"collector.test\"", "R500=Abc"})
     before.AddLine(line);
   const std::vector<std::string> changed =
-      ChangedFields(before, {"r100=7", "r200=off", "r200=on", "r405=\"collector.test\"",
-                             "r500=abc", "r600=1", "no equals sign"});
+      ChangedFields(before, {"r100=7", "r200=off", "r200=on", "r405=\"collector.test\"", "r500=abc",
+                             "r600=1", "no equals sign"});
   EXPECT_EQ(changed, (std::vector<std::string>{"r500=abc", "r600=1"}));
   EXPECT_EQ(ProgrammedEvent(24, changed), "Programmed 24 registers; changed: r500=abc, r600=1");
   EXPECT_EQ(ProgrammedNote(changed), "Programmed: 2 changed");
