@@ -118,6 +118,15 @@ TEST(LineViewAccessible, ReadsTheTerminalsNewestLineAndTheEventsMemoAndTellsOfNe
             QString::fromUtf8("<Tallybox> i900?\ni900=1.00\ncafé").size());
   EXPECT_EQ(Inserted(&terminal).back().Text, "!\nnext");
 
+  // The hex view is the same terminal showing the bytes: its text is the hex rows.
+  terminal.SetHex(true);
+  EXPECT_EQ(face->text(QAccessible::Description), "The bytes received and sent, in hex");
+  const QString hex = text->text(0, -1);
+  EXPECT_TRUE(hex.contains("30 30 3f 0d 0a 69 39 30") && hex.contains("i900?..i90"))
+      << hex.toStdString();
+  terminal.SetHex(false);
+  EXPECT_EQ(face->text(QAccessible::Description), "");
+
   // The events memo, as the main window fills it.
   AppendLineToMemo(&events, "10:00:01 Power on");
   AppendLineToMemo(&events, "10:00:02 Modem ready");

@@ -4,6 +4,7 @@ process id on the AT-SPI bus, finds its terminal by role, prints the terminal's 
 text, then says "listening" and prints the first text the terminal tells it was inserted
 that holds the expected word. Exits 2 when something is not found, 3 on a time-out."""
 import sys
+import time
 
 import pyatspi
 from gi.repository import GLib
@@ -31,8 +32,14 @@ def find_terminal(node, depth=0):
     return None
 
 
-app = find_application()
-terminal = find_terminal(app) if app else None
+# The program registers on the bus a moment after it starts: asked again until it is there.
+deadline = time.monotonic() + seconds
+app = terminal = None
+while terminal is None and time.monotonic() < deadline:
+    app = find_application()
+    terminal = find_terminal(app) if app else None
+    if terminal is None:
+        time.sleep(0.2)
 if terminal is None:
     print("no terminal" if app else "no application", flush=True)
     sys.exit(2)
