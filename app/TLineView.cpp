@@ -9,6 +9,7 @@
 #include <cctype>
 #include <climits>
 
+#include "app/TLineViewAccessible.h"
 #include "rtl/AnsiText.h"
 
 namespace {
@@ -89,6 +90,7 @@ TLineView::TLineView(QWidget* Parent) : QAbstractScrollArea(Parent) {
   viewport()->setCursor(Qt::IBeamCursor);
   viewport()->setAutoFillBackground(false);
   MeasureFont();
+  InstallLineViewAccessibility();
 }
 
 void TLineView::SetSource(const TLineSource* Source) {
@@ -120,8 +122,10 @@ void TLineView::LinesChanged(bool Restarted) {
     FFollow = true;
     if (had) emit copyAvailable(false);
   }
+  ++FChanges;
   UpdateRanges();
   viewport()->update();
+  LineViewLinesChanged(this);
 }
 
 void TLineView::UpdateRanges() {
@@ -272,6 +276,7 @@ QString TLineView::SelectedText() const {
 void TLineView::SelectionChanged(bool Had) {
   viewport()->update();
   if (Had != HasSelection()) emit copyAvailable(HasSelection());
+  LineViewSelectionChanged(this);
 }
 
 void TLineView::Select(TTextPos Anchor, TTextPos Cursor) {
@@ -320,13 +325,13 @@ void TLineView::SetHighlight(const QString& Text, bool MatchCase) {
   viewport()->update();
 }
 
-QRect TLineView::CursorRect() const {
+QRect TLineView::RectAt(TTextPos Pos) const {
   if (!FSource) return {};
-  const int64_t row = FCursor.Line - FSource->FirstNumber() - TopIndex();
+  const int64_t row = Pos.Line - FSource->FirstNumber() - TopIndex();
   const int64_t column =
-      ColumnOf(LineBytes(std::clamp(FCursor.Line, FSource->FirstNumber(),
+      ColumnOf(LineBytes(std::clamp(Pos.Line, FSource->FirstNumber(),
                                     FSource->FirstNumber() + FSource->Count() - 1)),
-               FCursor.Column);
+               Pos.Column);
   return QRect(static_cast<int>(column * FCharWidth) - horizontalScrollBar()->value(),
                static_cast<int>(row * FLineHeight), 1, FLineHeight);
 }

@@ -48,7 +48,15 @@ class TLineView : public QAbstractScrollArea {
   // Every match of Text in sight is drawn marked; empty Text marks none.
   void SetHighlight(const QString& Text, bool MatchCase);
   // Where the selection's end (the cursor) lies, in the viewport's coordinates.
-  QRect CursorRect() const;
+  QRect CursorRect() const { return RectAt(FCursor); }
+  // Where Pos lies (one column wide), and the place under At, in the viewport's coordinates.
+  QRect RectAt(TTextPos Pos) const;
+  TTextPos PosAt(const QPoint& At) const;
+  TTextPos Cursor() const { return FCursor; }
+  // The number of the line at the top of the view.
+  int64_t TopNumber() const { return (FSource ? FSource->FirstNumber() : 0) + TopIndex(); }
+  // Counts every LinesChanged: the lines are as they were while it stays the same.
+  uint64_t Changes() const { return FChanges; }
   // Whether the view follows the end as lines come.
   bool FollowsEnd() const { return FFollow; }
 
@@ -75,6 +83,7 @@ class TLineView : public QAbstractScrollArea {
   bool FFollow = true;
   bool FSettingRange = false;
   bool FDragging = false;
+  uint64_t FChanges = 0;
   int64_t FTopNumber = 0;  // the line at the top, while not following
   std::string FHighlight;
   bool FHighlightCase = false;
@@ -85,7 +94,6 @@ class TLineView : public QAbstractScrollArea {
   void UpdateRanges();
   int VisibleLines() const;
   int64_t TopIndex() const;
-  TTextPos PosAt(const QPoint& At) const;
   void EnsureVisible(TTextPos Pos);
   void SelectionChanged(bool Had);
   void MoveCursor(QKeyEvent* Event);

@@ -92,6 +92,7 @@ void TTerminalView::SetHex(bool On) {
   if (On == FHex) return;
   FHex = On;
   FHexAction->setChecked(On);
+  setAccessibleDescription(On ? "The bytes received and sent, in hex" : QString());
   SetSource(On ? static_cast<const TLineSource*>(&FHexRows) : &FLines);
 }
 

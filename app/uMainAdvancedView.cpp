@@ -27,6 +27,9 @@ TMainAdvancedView::~TMainAdvancedView() = default;
 void TMainAdvancedView::BuildViews() {
   FTerminal = new TTerminalView(ui->tsAdvanced);
   FTerminal->setObjectName("reTerminal");
+  FTerminal->setAccessibleName("Terminal");
+  ui->memEvents->setAccessibleName("Events");
+  ui->memModem->setAccessibleName("Modem trace");
   ui->tsAdvanced->layout()->addWidget(FTerminal);
   // The side panels live beside the terminal only while the advanced view is up.
   ui->pnlModem->setParent(ui->tsAdvanced);

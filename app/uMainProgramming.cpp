@@ -3,6 +3,7 @@
 #include "gui/uApplication.h"
 #include "gui/uModal.h"
 #include "session/uProgramCheck.h"
+#include "session/uProgrammedNote.h"
 
 TMainProgramming::TMainProgramming(QWidget* Window, TDialogue& Dialogue, TParameterList& Params,
                                    TProgrammingHost Host)
@@ -14,6 +15,7 @@ TMainProgramming::TMainProgramming(QWidget* Window, TDialogue& Dialogue, TParame
 
 void TMainProgramming::Submit(const std::vector<std::string>& Results) {
   if (FRun.Running() || !FDialogue.CanSend()) return;
+  std::vector<std::string> changed = ChangedFields(FParams, Results);
   const TSubmitPlan plan = PlanSubmit(FParams, Results);
   if (plan.Kind == TSubmitPlan::TKind::Refused) {
     TModal::MessageBox(FWindow, ToQ(plan.Message), "Error", TModal::MB_ICONERROR);
@@ -24,6 +26,8 @@ void TMainProgramming::Submit(const std::vector<std::string>& Results) {
     return;
   }
   FHost.Starting();
+  FChanged = std::move(changed);
+  FSent = plan.Lines.size() + 1;
   FRun.Start(
       plan, [this](const TProgrammingOutcome& Outcome) { Finished(Outcome); }, FHost.LinesDone);
   FHost.SetStatusText(std::string(kProgrammingStatus));
@@ -39,6 +43,8 @@ void TMainProgramming::Finished(const TProgrammingOutcome& Outcome) {
   const std::string error = ProgrammingErrorText(Outcome);
   if (error.empty()) {
     FHost.ShowHomePage();
+    if (FHost.Programmed)
+      FHost.Programmed(ProgrammedEvent(FSent, FChanged), ProgrammedNote(FChanged));
     return;
   }
   if (Outcome.ReadBackWhole) {

@@ -20,6 +20,9 @@ struct TProgrammingHost {
   std::function<void()> ShowRegisters;  // the registers page with what the device holds
   std::function<void()> Starting;       // the lines are about to go out
   TCompletion LinesDone;                // the completion of the run's last line
+  // What the device took, once it is confirmed: a line for the events panel, and a short
+  // note beside the status text.
+  std::function<void(const std::string& Event, const std::string& Note)> Programmed;
 };
 
 class TMainProgramming {
@@ -44,4 +47,6 @@ class TMainProgramming {
   TParameterList& FParams;
   TProgrammingHost FHost;
   TProgrammingRun FRun;
+  std::vector<std::string> FChanged;  // the run's fields that differ from what was read
+  size_t FSent = 0;                   // lines of the run
 };

@@ -9,6 +9,8 @@
 #include "app/uOtherUsersFolder.h"
 #include "gui/uApplication.h"
 #include "gui/uModal.h"
+#include "rtl/DocumentsFolder.h"
+#include "rtl/UserFolders.h"
 
 TMainSessionLog::TMainSessionLog(QWidget* Window, QAction* Toggle, QLabel* Panel,
                                  std::string& Folder, std::function<std::string()> Address)
@@ -84,5 +86,7 @@ void TMainSessionLog::ShowPanel() {
 
 std::string TMainSessionLog::Folder() const {
   if (!FFolder.empty()) return FFolder;
-  return PathFromQ(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+  return DocumentsOrHome(
+      PathFromQ(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)),
+      UserHomeFolder());
 }

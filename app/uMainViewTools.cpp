@@ -12,7 +12,9 @@
 #include "app/uOtherUsersFolder.h"
 #include "gui/uApplication.h"
 #include "gui/uModal.h"
+#include "rtl/DocumentsFolder.h"
 #include "rtl/FileBytes.h"
+#include "rtl/UserFolders.h"
 #include "ui_ufmMain.h"
 
 namespace {
@@ -112,7 +114,9 @@ void TMainViewTools::actFindExecute() {
 }
 
 void TMainViewTools::SaveViewAs(TLineView* View, const std::string& Name) {
-  const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  const QString folder = QString::fromStdString(DocumentsOrHome(
+      QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString(),
+      UserHomeFolder()));
   const QString chosen =
       TModal::SaveFileName(FWindow, "Save As", folder + "/" + QString::fromStdString(Name) + ".txt",
                            "Text files (*.txt);;All files (*)", "txt");

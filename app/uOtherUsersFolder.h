@@ -1,5 +1,5 @@
 // Run as root, the program saves nothing in a folder of another user: the main window and its
-// rooms ask here before they write a file the user chose, and the user is told why not.
+// helpers ask here before they write a file the user chose, and the user is told why not.
 #pragma once
 
 #include <string>

@@ -74,6 +74,7 @@ void TfmMain::BuildViews() {
   FTerminal = FAdvanced->Terminal();
   FStatusPanel0 = AddStatusPanel(ui->sbMain, "sbPanel0", 200, 0);
   FStatusPanel1 = AddStatusPanel(ui->sbMain, "sbPanel1", 50, 0);
+  FStatusNote = AddStatusPanel(ui->sbMain, "sbNote", 0, 0);
   FStatusLog = AddStatusPanel(ui->sbMain, "sbLog", 0, 0);
   FStatusLog->hide();
   FReconnect = std::make_unique<TMainReconnect>(
@@ -123,7 +124,7 @@ void TfmMain::FormCreate() {
   };
   host.RequestFailed = [this](const std::string& Why) { SetStatusText(Why); };
   FDialogue = std::make_unique<TDialogue>(FParams, std::move(host));
-  WireRooms();
+  CreateFeatureHelpers();
   FPageFolder = FExeFolder + FPageVersion;
   FPageFolders = ListPageFolders(FExeFolder);
   FHtmlView->SetPageRoot(FExeFolder);
@@ -220,7 +221,7 @@ void TfmMain::FormDestroy() {
   FSessionLog->Close();
 }
 
-void TfmMain::WireRooms() {
+void TfmMain::CreateFeatureHelpers() {
   FSessionLog =
       std::make_unique<TMainSessionLog>(this, ui->actLogSession, FStatusLog, FSaved.LogFolder,
                                         [this] { return FReconnect->Address(FDispatcher); });
@@ -250,6 +251,10 @@ void TfmMain::WireRooms() {
   };
   programming.Starting = [this] { FPresets->ClearMarks(); };
   programming.LinesDone = [this] { ProgrammingDone(); };
+  programming.Programmed = [this](const std::string& Event, const std::string& Note) {
+    FAdvanced->ShowLineEvent(Event);
+    FStatusNote->setText(ToQ(Note));
+  };
   FProgramming =
       std::make_unique<TMainProgramming>(this, *FDialogue, FParams, std::move(programming));
 }
@@ -287,8 +292,10 @@ void TfmMain::EnableDeviceActions(bool Enabled) {
     action->setEnabled(Enabled);
 }
 
+// A note beside the status text holds only until the status changes.
 void TfmMain::SetStatusText(const std::string& Text) {
   FStatusPanel0->setText(ToQ(Text));
+  FStatusNote->clear();
 }
 
 void TfmMain::actConnectExecute() {
@@ -338,7 +345,7 @@ void TfmMain::actDisconnectExecute() {
   ui->actDisconnect->setEnabled(false);
   FDisconnecting = true;
   SetStatusText("Disconnecting...");
-  if (FDispatcher) FDialogue->Disconnect(dynamic_cast<TComPortDispatcher*>(FDispatcher));
+  if (FDispatcher) FDialogue->Disconnect(dynamic_cast<TComPortDispatcher*>(FDispatcher) != nullptr);
 }
 
 void TfmMain::DispatcherOpened(TTerminalDispatcher* Sender) {
@@ -395,7 +402,10 @@ void TfmMain::DispatcherClosed(TTerminalDispatcher* Sender) {
     TModal::MessageBox(this, "Check the password, and try again", "Info",
                        TModal::MB_OK | TModal::MB_ICONINFORMATION);
   EnableDeviceActions(false);
-  if (FHtmlView->CurrentFile().find("wait.htm") != std::string::npos || FDisconnecting)
+  // The home page is shown afresh too, so that it no longer speaks of the device.
+  const std::string shown = FHtmlView->CurrentFile();
+  if (shown.find("wait.htm") != std::string::npos || FDisconnecting ||
+      shown == FExeFolder + "home.htm")
     ShowHomePage();
   SetStatusText("Not connected");
   FStatusPanel1->clear();

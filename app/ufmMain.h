@@ -101,7 +101,7 @@ class TfmMain : public QMainWindow {
  private:
   void BuildViews();
   void WireActions();
-  void WireRooms();
+  void CreateFeatureHelpers();
   void TellIgnoredSettings();
   void StartConnection(TTerminalDispatcher* Dispatcher);
   void DisarmPump();
@@ -139,7 +139,8 @@ class TfmMain : public QMainWindow {
   TTerminalView* FTerminal = nullptr;  // reTerminal, owned by its page
   class QLabel* FStatusPanel0 = nullptr;
   class QLabel* FStatusPanel1 = nullptr;
-  class QLabel* FStatusLog = nullptr;  // shown while a session log is written
+  class QLabel* FStatusNote = nullptr;  // beside panel 0: what the last action did
+  class QLabel* FStatusLog = nullptr;   // shown while a session log is written
   QTimer FTimerPump;
 
   TfmConnectWizard* FWizard = nullptr;
@@ -163,7 +164,8 @@ class TfmMain : public QMainWindow {
   bool FSettingsReadOnly = false;  // root with another user's settings folder
   bool FShownOnce = false;
   bool FDestroyed = false;
-  // The rooms beside the window's own work.
+  // The helpers that each run one feature of the window: the advanced view, reconnect, the
+  // session log, compare, presets and programming.
   std::unique_ptr<TMainAdvancedView> FAdvanced;
   std::unique_ptr<TMainReconnect> FReconnect;
   std::unique_ptr<TMainSessionLog> FSessionLog;

@@ -79,7 +79,10 @@ std::string TfmMain::hvMainInclude(const std::string& Command,
                                    const std::vector<std::string>& Params) {
   std::string replacement;
   if (FCompare->FillTag(Command, Params, replacement)) return replacement;
-  FillIncludeTag(Command, Params, FParams, replacement);
+  // The home page speaks of the device in hand (its page version): with none, of none.
+  TParameterList none;
+  const bool noDevice = !FDispatcher && FHtmlView->CurrentFile() == FExeFolder + "home.htm";
+  FillIncludeTag(Command, Params, noDevice ? none : FParams, replacement);
   FPresets->MarkTag(Command, Params, replacement);
   return replacement;
 }

@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
   }
   if (!error.empty()) {
     WriteErrorLine("tallybox-cli: " + error);
-    WriteStandardError(CliUsage());
+    WriteErrorLine("Try 'tallybox-cli --help'");
     return kExitUsage;
   }
   try {

@@ -19,6 +19,9 @@ void TfmConnectWizard::WireTerminalServer() {
   edTerminalServer = new QLineEdit(ui->tsSerial);
   edTerminalServer->setObjectName("edTerminalServer");
   edTerminalServer->setPlaceholderText("rfc2217://host:port or tcp://host:port");
+  // Wide enough for the whole example, with room for the frame and the edit's own margins.
+  edTerminalServer->setMinimumWidth(
+      edTerminalServer->fontMetrics().horizontalAdvance(edTerminalServer->placeholderText()) + 16);
   edTerminalServer->setToolTip(
       "rfc2217://host:port: a telnet port that sets the far serial port (RFC 2217)\n"
       "tcp://host:port: a raw TCP port; the far serial port keeps its own settings");

@@ -24,6 +24,11 @@ namespace {
 constexpr int RescanDelayMs = 300;
 constexpr int MaxWidth = 760;
 
+std::string Parent(const std::string& Path) {
+  const size_t slash = Path.rfind('/');
+  return slash == std::string::npos || slash == 0 ? std::string() : Path.substr(0, slash);
+}
+
 QString DeviceLabel(const TSerialDevice& Device) {
   QString label = QString::fromStdString(Device.Node);
   if (!Device.Description.empty()) label += " (" + QString::fromStdString(Device.Description) + ")";
@@ -54,8 +59,9 @@ void TfmConnectWizard::WireSerialPage() {
   connect(ui->btnAssign, &QPushButton::clicked, this, Guarded([this] { btnAssignClick(); }));
 }
 
-// Watches the device folders while On (the by-id folder appears with the first adapter, so
-// its parent is watched too) and lists the devices afresh.
+// Watches the device folders and the folder of the user's COM links while On, and lists the
+// devices afresh. The by-id folder appears with the first adapter and the link folder with the
+// first link (the simulator makes one too), so the folders above them are watched as well.
 void TfmConnectWizard::WatchDevices(bool On) {
   if (!FDeviceWatch->directories().isEmpty())
     FDeviceWatch->removePaths(FDeviceWatch->directories());
@@ -64,8 +70,11 @@ void TfmConnectWizard::WatchDevices(bool On) {
     return;
   }
   const TSerialFolders folders = TSerialFolders::FromEnvironment();
-  for (const std::string& folder :
-       {folders.Dev, folders.ById.substr(0, folders.ById.rfind('/')), folders.ById})
+  std::vector<std::string> watched = {folders.Dev, Parent(folders.ById), folders.ById};
+  for (std::string link = Parent(ComLinkPath(1)); !link.empty() && watched.size() < 6;
+       link = Parent(link))
+    watched.push_back(link);
+  for (const std::string& folder : watched)
     if (QFileInfo(QString::fromStdString(folder)).isDir())
       FDeviceWatch->addPath(QString::fromStdString(folder));
   FillComPorts();

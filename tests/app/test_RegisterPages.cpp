@@ -5,10 +5,13 @@
 #include <QGuiApplication>
 #include <algorithm>
 #include <filesystem>
+#include <regex>
 #include <sstream>
 
 #include "app/MainWindowFixture.h"
+#include "app/TMemoView.h"
 #include "app/TTerminalView.h"
+#include "dispatch/uTerminalDispatcher.h"
 #include "params/uStorage.h"
 
 namespace fs = std::filesystem;
@@ -466,4 +469,76 @@ TEST_F(RegisterPages, OnADebugPortThatEchoesABurstFirstProgrammingEndsConfirmed)
   EXPECT_GE(registers, 0) << clip.toStdString();
   EXPECT_GT(info, clip.indexOf("r100=77"));
   EXPECT_GT(clip.indexOf("diag\n"), info);
+}
+
+// A run the device took: the page flow and status text stay as they were, the events panel
+// says with its time stamp what changed, and a note beside the status text says so briefly
+// until the status changes. When the line drops, the home page no longer names a page version.
+TEST_F(RegisterPages, AConfirmedRunSaysWhatWasProgrammedAndADropLeavesNoPageVersion) {
+  StartTcpSim("127.0.49.2", {"--drop-on", "hang-up"});
+  StartProgram();
+  LogInAndWait("127.0.49.2");
+  ASSERT_TRUE(ShowsPage("home.htm"));
+  const char* version = "document.querySelector('.version').textContent";
+  EXPECT_EQ(Js(version), "1.00");
+  const std::string hangUp = "hang-up\r\n";
+  Main().CurrentDispatcher()->WriteOutput(hangUp.data(), static_cast<int32_t>(hangUp.size()));
+  ASSERT_TRUE(WaitUntil([&] { return Status() == "Not connected"; }));
+  ASSERT_TRUE(ShowsPage("home.htm"));
+  EXPECT_EQ(Js(version), "");
+
+  Trigger(&Main(), "actReconnect");
+  AnswerPassword();
+  ASSERT_TRUE(WaitUntil([&] { return Action("actStatus")->isEnabled(); }));
+  ASSERT_TRUE(ShowsPage("home.htm"));
+  EXPECT_EQ(Js(version), "1.00");
+  ReadRegisters();
+  const QString before = Value("r302");
+  Js("document.querySelector('input[name=r100]').value = '4321';"
+     "document.querySelector('select[name=r302]').value = '2400'; 'ok'");
+  SubmitAndWait();
+  EXPECT_EQ(Status(), "Connected");
+  auto* note = Find<QLabel>(&Main(), "sbNote");
+  const std::string changed = before == "2400" ? "1" : "2";
+  EXPECT_EQ(note->text().toStdString(), "Programmed: " + changed + " changed");
+  EXPECT_TRUE(OnScreen(note));
+  EXPECT_GT(note->mapTo(&Main(), QPoint()).x(),
+            Find<QLabel>(&Main(), "sbPanel0")->mapTo(&Main(), QPoint()).x());
+  const std::string events = Find<TMemoView>(&Main(), "memEvents")->AllBytes();
+  const std::string expected = "Programmed " + std::to_string(Main().Params().Count()) +
+                               " registers; changed: r100=4321" +
+                               (before == "2400" ? "" : ", r302=2400");
+  const std::regex stamped("(^|\n)\\d\\d:\\d\\d:\\d\\d " +
+                           std::regex_replace(expected, std::regex("[.;=]"), "\\$&") + "\n");
+  EXPECT_TRUE(std::regex_search(events, stamped)) << events;
+
+  Trigger(&Main(), "actDisconnect");
+  EXPECT_EQ(note->text(), "");
+}
+
+// At the window's own 608 by 454 and larger, every register's caption on the registers page
+// takes at most two lines and no field is cut off at the right.
+TEST_F(RegisterPages, CaptionsAndFieldsFitAtTheWindowsSizeAndLarger) {
+  StartTcpSim("127.0.49.3", {"--page-version", "1.10"});
+  StartProgram();
+  LogInAndWait("127.0.49.3");
+  const QString worst =
+      "(() => { let lines = 0, cut = 0, which = '';"
+      "  for (const td of document.querySelectorAll('tr > td:nth-child(2)')) {"
+      "    const range = document.createRange(); range.selectNodeContents(td);"
+      "    const tops = new Set([...range.getClientRects()].map(r => Math.round(r.top)));"
+      "    if (tops.size > lines) { lines = tops.size; which = td.textContent; } }"
+      "  for (const f of document.querySelectorAll('input:not([type=hidden]), select')) {"
+      "    const table = f.closest('table'); if (!table) continue;"
+      "    if (f.getBoundingClientRect().right > table.getBoundingClientRect().right + 1) cut++; }"
+      "  return lines + ' ' + cut + ' ' + which; })()";
+  for (const QSize size : {QSize(608, 454), QSize(800, 600), QSize(1200, 800)}) {
+    Main().resize(size);
+    ReadRegisters();
+    const QStringList found = Js(worst).split(' ');
+    ASSERT_GE(found.size(), 2) << Js(worst).toStdString();
+    EXPECT_LE(found[0].toInt(), 2)
+        << size.width() << "x" << size.height() << ": " << Js(worst).toStdString();
+    EXPECT_EQ(found[1], "0") << size.width() << "x" << size.height();
+  }
 }

@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
@@ -276,6 +277,56 @@ TEST_F(ConnectWizard, SerialPageListsWhatEachComReachesAndAssignsAnAdapter) {
   EXPECT_EQ(Wizard.Route.ComPort, 5);
   EXPECT_EQ(std::filesystem::read_symlink(Config.LinkPath(5)).string(), stable);
   EXPECT_TRUE(TModal::AllAnswersUsed());
+}
+
+// A COM link made while the page is shown (as the simulator makes one, in a folder that did
+// not exist when the page opened) appears at once, and goes when the link goes.
+TEST_F(ConnectWizard, SerialPageFollowsLinksMadeAndRemovedWhileShown) {
+  TFakeSerialTree tree;
+  TPtyPeer device;
+  const QString dash = QString::fromUtf8(" \u2014 ");
+  std::filesystem::remove_all(Config.StoreFolder());
+  Wizard.Route.Kind = TRouteKind::Serial;
+  Show(Wizard, [&](QDialog* dialog) {
+    Click(dialog, "btnNext");
+    auto* list = Find<QListWidget>(dialog, "lbComPorts");
+    EXPECT_EQ(list->item(3)->text(), "COM4" + dash + "nothing");
+    Config.Link(4, device.SlavePath());
+    EXPECT_TRUE(WaitUntil([&] {
+      return list->item(3)->text() == "COM4" + dash + QString::fromStdString(device.SlavePath());
+    })) << list->item(3)->text().toStdString();
+    std::filesystem::remove(Config.LinkPath(4));
+    EXPECT_TRUE(WaitUntil([&] { return list->item(3)->text() == "COM4" + dash + "nothing"; }))
+        << list->item(3)->text().toStdString();
+    Click(dialog, "btnCancel");
+  });
+}
+
+// At the wizard's own size the logo is whole in its band and the terminal server field shows
+// its whole example.
+TEST_F(ConnectWizard, TheLogoIsWholeAndTheServerFieldsExampleIsNotCut) {
+  Wizard.Route.Kind = TRouteKind::Serial;
+  Show(Wizard, [&](QDialog* dialog) {
+    auto* logo = Find<QLabel>(dialog, "Image1");
+    auto* band = Find<QWidget>(dialog, "pnlTop");
+    EXPECT_TRUE(logo->isVisible());
+    const QSize picture = logo->pixmap().deviceIndependentSize().toSize();
+    EXPECT_EQ(picture, QSize(64, 64));
+    EXPECT_GE(logo->contentsRect().height(), picture.height()) << logo->height();
+    EXPECT_GE(logo->contentsRect().width(), picture.width());
+    const QRect inBand(logo->mapTo(band, QPoint()), logo->size());
+    EXPECT_TRUE(band->contentsRect().contains(inBand))
+        << inBand.y() << "+" << inBand.height() << " in " << band->contentsRect().height();
+    EXPECT_EQ(band->height(), 68);
+
+    Click(dialog, "btnNext");
+    auto* server = Find<QLineEdit>(dialog, "edTerminalServer");
+    EXPECT_TRUE(server->isVisible());
+    const int text = server->fontMetrics().horizontalAdvance(server->placeholderText());
+    // The line edit's frame and its own margins take a few pixels on each side.
+    EXPECT_GE(server->width(), text + 12) << server->width() << " for " << text;
+    Click(dialog, "btnCancel");
+  });
 }
 
 TEST_F(ConnectWizard, SerialPageTabsFromThePortThroughTheTerminalServerToTheButtons) {
