@@ -206,11 +206,14 @@ TEST_F(MainWindowTest, HexViewShowsEveryByteAsReceivedAndTheTextStaysAsItWas) {
   EXPECT_EQ(menu->actions()[2]->objectName(), "actTerminalCopySelection");
   EXPECT_EQ(hex->shortcut(), QKeySequence("Ctrl+Shift+H"));
   menu->hide();
-  // Another test's window on the same display may have taken the focus meanwhile.
-  QApplication::setActiveWindow(&Main());
-  terminal->setFocus();
-  QTest::keyClick(Main().windowHandle(), Qt::Key_H, Qt::ControlModifier | Qt::ShiftModifier);
-  ASSERT_TRUE(terminal->Hex());
+  // Another test's window on the same display may take the focus meanwhile: a shortcut then
+  // goes nowhere, and the keys are pressed again once this window is active once more.
+  ASSERT_TRUE(WaitUntil([&] {
+    QApplication::setActiveWindow(&Main());
+    terminal->setFocus();
+    QTest::keyClick(Main().windowHandle(), Qt::Key_H, Qt::ControlModifier | Qt::ShiftModifier);
+    return terminal->Hex();
+  }));
   EXPECT_TRUE(OnScreen(terminal));
   const auto bytes = HexBytes(terminal);
   std::string sent, received;

@@ -314,7 +314,10 @@ TEST_F(ConnectWizard, TheLogoIsWholeAndTheServerFieldsExampleIsNotCut) {
     EXPECT_EQ(picture, QSize(64, 64));
     EXPECT_GE(logo->contentsRect().height(), picture.height()) << logo->height();
     EXPECT_GE(logo->contentsRect().width(), picture.width());
-    const QRect inBand(logo->mapTo(band, QPoint()), logo->size());
+    // A busy machine may show the page before its layout has run.
+    const auto inBandNow = [&] { return QRect(logo->mapTo(band, QPoint()), logo->size()); };
+    WaitUntil([&] { return band->contentsRect().contains(inBandNow()); });
+    const QRect inBand = inBandNow();
     EXPECT_TRUE(band->contentsRect().contains(inBand))
         << inBand.y() << "+" << inBand.height() << " in " << band->contentsRect().height();
     EXPECT_EQ(band->height(), 68);
