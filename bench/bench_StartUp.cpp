@@ -3,7 +3,10 @@
 // engine's processes once it is. Every run starts the program afresh (after one unreported
 // warm-up run) on a private virtual X server whose frame buffer this program reads straight
 // from memory, so nothing in the program is timed or changed for it. Prints the figures;
-// checks only that each run really showed the page. Usage: bench_StartUp [runs, default 10]
+// checks only that each run really showed the page. Beside the program, in turns, the floor
+// (startup_floor): a bare window of the same toolkit with one web view showing the same home
+// page from the same scheme, so the ratio of one run says what the program adds to what the
+// engine costs on this machine. Usage: bench_StartUp [runs of each, default 10]
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -179,7 +182,8 @@ struct TRun {
   TMemory Own, Engine;
 };
 
-TRun StartOnce(const TScreen& Screen, const std::string& Program, const fs::path& Folder) {
+TRun StartOnce(const TScreen& Screen, const std::vector<std::string>& Program,
+               const fs::path& Folder) {
   fs::remove_all(Folder);
   fs::create_directories(Folder / "runtime");
   fs::permissions(Folder / "runtime", fs::perms::owner_all, fs::perm_options::replace);
@@ -194,7 +198,7 @@ TRun StartOnce(const TScreen& Screen, const std::string& Program, const fs::path
   Screen.Clear();
   TRun run;
   const auto start = TClock::now();
-  const pid_t program = Spawn({Program}, env, -1, true);
+  const pid_t program = Spawn(Program, env, -1, true);
   if (program <= 0) return run;
   while (TClock::now() - start < 30s) {
     const TScreen::TSeen seen = Screen.Look();
@@ -227,8 +231,10 @@ double MiB(long KiB) {
 struct TFigures {
   std::vector<double> WindowMs, PageMs, Own, Engine, Total, Pss, Private;
 
+  const char* Name;
+
   void Add(const TRun& Run) {
-    std::printf("  run %2zu: %s\n", PageMs.size() + 1, Row(Run).c_str());
+    std::printf("  %-7s run %2zu: %s\n", Name, PageMs.size() + 1, Row(Run).c_str());
     WindowMs.push_back(Run.WindowMs);
     PageMs.push_back(Run.Ms);
     Own.push_back(MiB(Run.Own.RssKiB));
@@ -249,9 +255,9 @@ struct TFigures {
   }
   void PrintMedians() const {
     std::printf(
-        "  median: window %.1f ms, home page %.1f ms (best %.1f, worst %.1f) | RSS own %.1f + "
-        "engine %.1f = %.1f MiB | total PSS %.1f, private %.1f MiB\n",
-        Median(WindowMs), Median(PageMs), *std::min_element(PageMs.begin(), PageMs.end()),
+        "  %-7s median: window %.1f ms, home page %.1f ms (best %.1f, worst %.1f) | RSS own "
+        "%.1f + engine %.1f = %.1f MiB | total PSS %.1f, private %.1f MiB\n",
+        Name, Median(WindowMs), Median(PageMs), *std::min_element(PageMs.begin(), PageMs.end()),
         *std::max_element(PageMs.begin(), PageMs.end()), Median(Own), Median(Engine), Median(Total),
         Median(Pss), Median(Private));
   }
@@ -283,19 +289,34 @@ int main(int argc, char** argv) {
       return 1;
     }
     std::printf(
-        "Start-up of %s, process start to home page on screen (%d runs after one warm-up)\n",
-        TALLYBOX_PROGRAM, runs);
+        "Start-up, process start to home page on screen (%d runs of each after one warm-up), the\n"
+        "program %s beside the floor: a bare window with one web view loading the same page\n",
+        runs, TALLYBOX_PROGRAM);
     std::printf("  load average at start: %s\n", LoadAverage().c_str());
-    StartOnce(screen, TALLYBOX_PROGRAM, folder / "run");
-    TFigures figures;
+    const std::vector<std::string> floorArgs = {TALLYBOX_FLOOR, TALLYBOX_PAGE_FOLDER};
+    const std::vector<std::string> programArgs = {TALLYBOX_PROGRAM};
+    StartOnce(screen, floorArgs, folder / "run");
+    StartOnce(screen, programArgs, folder / "run");
+    TFigures floor{.Name = "floor"}, program{.Name = "program"};
+    // Taken in turns, each going first every other time, so a busy spell weighs on both.
     for (int i = 0; i < runs; ++i) {
-      const TRun run = StartOnce(screen, TALLYBOX_PROGRAM, folder / "run");
-      if (run.Ms >= 0)
-        figures.Add(run);
-      else
-        std::printf("  failed: %s\n", TFigures::Row(run).c_str()), ++failures;
+      for (int j = 0; j < 2; ++j) {
+        const bool isFloor = (i + j) % 2 == 0;
+        TFigures& figures = isFloor ? floor : program;
+        const TRun run = StartOnce(screen, isFloor ? floorArgs : programArgs, folder / "run");
+        if (run.Ms >= 0)
+          figures.Add(run);
+        else
+          std::printf("  %-7s failed: %s\n", figures.Name, TFigures::Row(run).c_str()), ++failures;
+      }
     }
-    if (!figures.PageMs.empty()) figures.PrintMedians();
+    if (!floor.PageMs.empty()) floor.PrintMedians();
+    if (!program.PageMs.empty()) program.PrintMedians();
+    if (!floor.PageMs.empty() && !program.PageMs.empty())
+      std::printf(
+          "  program against the floor: window %.2fx, home page %.2fx, total PSS %+.1f MiB\n",
+          Median(program.WindowMs) / Median(floor.WindowMs),
+          Median(program.PageMs) / Median(floor.PageMs), Median(program.Pss) - Median(floor.Pss));
     std::printf("  load average at end:   %s\n", LoadAverage().c_str());
   }
   fs::remove_all(folder);
