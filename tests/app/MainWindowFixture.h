@@ -55,7 +55,7 @@ class MainWindowTest : public ::testing::Test {
   void TurnOffReconnectingByItself() {
     TOrvaneRegistry store("TallyboxUtility");
     store.Open();
-    store.WriteInteger("ReconnectByItself", 0);
+    if (!store.ReadOnly()) store.WriteInteger("ReconnectByItself", 0);  // not another user's
     store.Close();
   }
 
