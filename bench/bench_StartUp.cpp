@@ -6,7 +6,7 @@
 // checks only that each run really showed the page. Beside the program, in turns, the floor
 // (startup_floor): a bare window of the same toolkit with one web view showing the same home
 // page from the same scheme, so the ratio of one run says what the program adds to what the
-// engine costs on this machine. Usage: bench_StartUp [runs of each, default 10]
+// engine costs on this machine. Usage: bench_StartUp [runs of each, default 10] [/path/program]
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -277,6 +277,8 @@ int main(int argc, char** argv) {
   char* end = nullptr;
   const long asked = argc > 1 ? std::strtol(argv[1], &end, 10) : 0;
   const int runs = asked > 0 && end && *end == '\0' ? int(asked) : 10;
+  // Another build of the program (beside its pages) may be measured instead of this one.
+  const std::string program = argc > 2 && argv[2][0] == '/' ? argv[2] : TALLYBOX_PROGRAM;
   const fs::path folder =
       fs::temp_directory_path() / ("tallybox-startup-" + std::to_string(getpid()));
   fs::create_directories(folder / "screen");
@@ -291,10 +293,10 @@ int main(int argc, char** argv) {
     std::printf(
         "Start-up, process start to home page on screen (%d runs of each after one warm-up), the\n"
         "program %s beside the floor: a bare window with one web view loading the same page\n",
-        runs, TALLYBOX_PROGRAM);
+        runs, program.c_str());
     std::printf("  load average at start: %s\n", LoadAverage().c_str());
     const std::vector<std::string> floorArgs = {TALLYBOX_FLOOR, TALLYBOX_PAGE_FOLDER};
-    const std::vector<std::string> programArgs = {TALLYBOX_PROGRAM};
+    const std::vector<std::string> programArgs = {program};
     StartOnce(screen, floorArgs, folder / "run");
     StartOnce(screen, programArgs, folder / "run");
     TFigures floor{.Name = "floor"}, program{.Name = "program"};
