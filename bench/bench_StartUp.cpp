@@ -6,7 +6,8 @@
 // checks only that each run really showed the page. Beside the program, in turns, the floor
 // (startup_floor): a bare window of the same toolkit with one web view showing the same home
 // page from the same scheme, so the ratio of one run says what the program adds to what the
-// engine costs on this machine. Usage: bench_StartUp [runs of each, default 10] [/path/program]
+// engine costs on this machine. Usage: bench_StartUp [runs of each, default 10] [/path/program ...]
+// (other builds of the program, beside their pages, each taking its turn with the floor)
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -270,6 +271,22 @@ std::string LoadAverage() {
   return one + " " + five + " " + fifteen;
 }
 
+// One round: the floor and every program once, in an order that turns with the round, so a
+// busy spell on the machine weighs on each alike.
+void RunRound(const TScreen& Screen, const std::vector<std::vector<std::string>>& Commands,
+              std::vector<TFigures>& Figures, int Round, const fs::path& Folder, int& Failures) {
+  const size_t n = Commands.size();
+  for (size_t k = 0; k < n; ++k) {
+    const size_t which = (k + size_t(Round)) % n;
+    const TRun run = StartOnce(Screen, Commands[which], Folder);
+    if (run.Ms >= 0)
+      Figures[which].Add(run);
+    else
+      std::printf("  %-7s failed: %s\n", Figures[which].Name, TFigures::Row(run).c_str()),
+          ++Failures;
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -277,8 +294,11 @@ int main(int argc, char** argv) {
   char* end = nullptr;
   const long asked = argc > 1 ? std::strtol(argv[1], &end, 10) : 0;
   const int runs = asked > 0 && end && *end == '\0' ? int(asked) : 10;
-  // Another build of the program (beside its pages) may be measured instead of this one.
-  const std::string program = argc > 2 && argv[2][0] == '/' ? argv[2] : TALLYBOX_PROGRAM;
+  // Other builds of the program (beside its pages) may be measured instead of this one.
+  std::vector<std::string> programs;
+  for (int i = 2; i < argc; ++i)
+    if (argv[i][0] == '/') programs.push_back(argv[i]);
+  if (programs.empty()) programs.push_back(TALLYBOX_PROGRAM);
   const fs::path folder =
       fs::temp_directory_path() / ("tallybox-startup-" + std::to_string(getpid()));
   fs::create_directories(folder / "screen");
@@ -291,34 +311,32 @@ int main(int argc, char** argv) {
       return 1;
     }
     std::printf(
-        "Start-up, process start to home page on screen (%d runs of each after one warm-up), the\n"
-        "program %s beside the floor: a bare window with one web view loading the same page\n",
-        runs, program.c_str());
-    std::printf("  load average at start: %s\n", LoadAverage().c_str());
-    const std::vector<std::string> floorArgs = {TALLYBOX_FLOOR, TALLYBOX_PAGE_FOLDER};
-    const std::vector<std::string> programArgs = {program};
-    StartOnce(screen, floorArgs, folder / "run");
-    StartOnce(screen, programArgs, folder / "run");
-    TFigures floor{.Name = "floor"}, program{.Name = "program"};
-    // Taken in turns, each going first every other time, so a busy spell weighs on both.
-    for (int i = 0; i < runs; ++i) {
-      for (int j = 0; j < 2; ++j) {
-        const bool isFloor = (i + j) % 2 == 0;
-        TFigures& figures = isFloor ? floor : program;
-        const TRun run = StartOnce(screen, isFloor ? floorArgs : programArgs, folder / "run");
-        if (run.Ms >= 0)
-          figures.Add(run);
-        else
-          std::printf("  %-7s failed: %s\n", figures.Name, TFigures::Row(run).c_str()), ++failures;
-      }
+        "Start-up, process start to home page on screen (%d runs of each after one warm-up);\n"
+        "the floor is a bare window with one web view loading the same page\n",
+        runs);
+    std::vector<std::vector<std::string>> commands = {{TALLYBOX_FLOOR, TALLYBOX_PAGE_FOLDER}};
+    std::vector<std::string> names = {"floor"};
+    for (size_t i = 0; i < programs.size(); ++i) {
+      std::printf("  program %zu: %s\n", i + 1, programs[i].c_str());
+      commands.push_back({programs[i]});
+      names.push_back("program" + (programs.size() > 1 ? std::to_string(i + 1) : std::string()));
     }
-    if (!floor.PageMs.empty()) floor.PrintMedians();
-    if (!program.PageMs.empty()) program.PrintMedians();
-    if (!floor.PageMs.empty() && !program.PageMs.empty())
-      std::printf(
-          "  program against the floor: window %.2fx, home page %.2fx, total PSS %+.1f MiB\n",
-          Median(program.WindowMs) / Median(floor.WindowMs),
-          Median(program.PageMs) / Median(floor.PageMs), Median(program.Pss) - Median(floor.Pss));
+    std::printf("  load average at start: %s\n", LoadAverage().c_str());
+    std::vector<TFigures> figures;
+    for (const std::string& name : names) figures.push_back(TFigures{.Name = name.c_str()});
+    for (const auto& command : commands) StartOnce(screen, command, folder / "run");
+    for (int i = 0; i < runs; ++i) RunRound(screen, commands, figures, i, folder / "run", failures);
+    for (const TFigures& f : figures)
+      if (!f.PageMs.empty()) f.PrintMedians();
+    const TFigures& floor = figures[0];
+    for (size_t i = 1; i < figures.size() && !floor.PageMs.empty(); ++i)
+      if (!figures[i].PageMs.empty())
+        std::printf(
+            "  %s against the floor: window %.2fx, home page %.2fx, total PSS %+.1f MiB, "
+            "own RSS %+.1f MiB\n",
+            figures[i].Name, Median(figures[i].WindowMs) / Median(floor.WindowMs),
+            Median(figures[i].PageMs) / Median(floor.PageMs),
+            Median(figures[i].Pss) - Median(floor.Pss), Median(figures[i].Own) - Median(floor.Own));
     std::printf("  load average at end:   %s\n", LoadAverage().c_str());
   }
   fs::remove_all(folder);
