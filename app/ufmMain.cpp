@@ -54,10 +54,6 @@ TfmMain::TfmMain(const std::string& ProgramFolder, QWidget* Parent)
                                             std::move(presets));
   FormCreate();
   FAdvanced->Restore({FSaved.WindowPlacement, FSaved.PanelLayout});
-  // The web engine starts its page process with the first page: asked for now, that work runs
-  // beside the rest of start-up (the other windows, the first show), and the page FormShow
-  // asks for again finds the engine ready.
-  ShowHomePage();
 }
 
 TfmMain::~TfmMain() {
