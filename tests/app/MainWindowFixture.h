@@ -122,7 +122,7 @@ class MainWindowTest : public ::testing::Test {
     ASSERT_TRUE(WaitUntil([&] { return Action("actStatus")->isEnabled(); })) << "no login";
   }
 
-  // Off, so a dropped line stays dropped as the spec's journeys expect; the tests of the
+  // Off, so a dropped line stays dropped as the journeys here expect; the tests of the
   // retries turn it on, and find it on by default.
   bool ReconnectByItself = false;
   int LoadsFinished = 0;   // pages the view finished showing (only the last one asked for counts)
