@@ -323,6 +323,7 @@ int main(int argc, char** argv) {
     }
     std::printf("  load average at start: %s\n", LoadAverage().c_str());
     std::vector<TFigures> figures;
+    figures.reserve(names.size());
     for (const std::string& name : names) figures.push_back(TFigures{.Name = name.c_str()});
     for (const auto& command : commands) StartOnce(screen, command, folder / "run");
     for (int i = 0; i < runs; ++i) RunRound(screen, commands, figures, i, folder / "run", failures);
