@@ -11,7 +11,10 @@
 
 #include "ui_ufmMain.h"
 
-QFont ConsoleFont(int PixelSize) {
+namespace {
+
+// The terminal's face, looked for once: asking the font database is the slow part.
+QString FindConsoleFamily() {
   QFont font("Lucida Console");
   if (QFontInfo(font).family().compare(font.family(), Qt::CaseInsensitive) != 0) {
     font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
@@ -24,6 +27,14 @@ QFont ConsoleFont(int PixelSize) {
       if (fixed != families.end()) font = QFont(*fixed);
     }
   }
+  return QFontInfo(font).family();
+}
+
+}  // namespace
+
+QFont ConsoleFont(int PixelSize) {
+  static const QString family = FindConsoleFamily();
+  QFont font(family);
   font.setStyleHint(QFont::Monospace);
   font.setPixelSize(PixelSize);
   return font;

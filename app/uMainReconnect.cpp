@@ -23,9 +23,11 @@ void TMainReconnect::Starting() {
   FAborted = false;
 }
 
-void TMainReconnect::Closed(bool Asked) {
+bool TMainReconnect::Closed(bool Asked) {
   Offer(false);
-  if (FOpened && !Asked && !FAborted) SetStandingHint(QString::fromUtf16(kDroppedHint));
+  const bool dropped = FOpened && !Asked && !FAborted;
+  if (dropped) SayDropped();
+  return dropped;
 }
 
 void TMainReconnect::ShowTip(const QString& Tip) {
@@ -37,10 +39,6 @@ void TMainReconnect::SetStandingHint(const QString& Hint) {
   FHintPanel->setText(Hint);
 }
 
-std::string TMainReconnect::Address(TTerminalDispatcher* Current) const {
-  if (auto* serial = dynamic_cast<TComPortDispatcher*>(Current)) return serial->PortName();
-  if (auto* tcp = dynamic_cast<TTCPDispatcher*>(Current)) return tcp->GetHost();
-  if (FRoute.Kind == TRouteKind::Serial && (FRoute.ThroughServer || FRoute.ComPort > 0))
-    return FRoute.Name();
-  return FRoute.Kind == TRouteKind::DialUp ? FRoute.DialEntry : FRoute.Host;
+std::string TMainReconnect::Address() const {
+  return FRoute.Complete() ? FRoute.Name() : std::string();
 }

@@ -28,16 +28,20 @@ class TMainReconnect {
   void Starting();
   void Opened() { FOpened = true; }
   void Aborted() { FAborted = true; }
-  // Asked: a Disconnect, or the login refused.
-  void Closed(bool Asked);
+  // Asked: a Disconnect, or the login refused. True when the line dropped: the connection had
+  // opened and nobody asked for its end.
+  bool Closed(bool Asked);
+  // The standing hint: what stands beside the status panels while no item is under the pointer.
+  void Say(const QString& Hint) { SetStandingHint(Hint); }
+  void SayDropped() { SetStandingHint(QString::fromUtf16(kDroppedHint)); }
   // The hint of the item under the pointer; empty brings the standing hint back.
   void ShowTip(const QString& Tip);
-  // The device a session log is about: the one Current reaches, else the remembered one.
-  std::string Address(TTerminalDispatcher* Current) const;
+  // The device a session log is about: the remembered route's, which a connection under way
+  // took; "" while that route is incomplete.
+  std::string Address() const;
 
  private:
   void SetStandingHint(const QString& Hint);
-
   QAction* FReconnect;
   QLabel* FHintPanel;
   TRoute& FRoute;

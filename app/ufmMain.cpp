@@ -12,6 +12,7 @@
 #include "app/uMainPresets.h"
 #include "app/uMainProgramming.h"
 #include "app/uMainReconnect.h"
+#include "app/uMainRetries.h"
 #include "app/uMainSessionLog.h"
 #include "dialogs/ufmAbout.h"
 #include "dialogs/ufmConnectProgress.h"
@@ -79,6 +80,7 @@ void TfmMain::BuildViews() {
   FStatusLog->hide();
   FReconnect = std::make_unique<TMainReconnect>(
       ui->actReconnect, AddStatusPanel(ui->sbMain, "sbHint", 0, 1), FSaved.Route);
+  BuildRetries();
   resize(608, 454);
 }
 
@@ -112,9 +114,7 @@ void TfmMain::FormCreate() {
   host.TerminalWrite = [this](const std::string& Text) { TerminalWrite(Text); };
   host.AddEvents = [this](const std::string& Text) { AddEvents(Text); };
   host.AddModemTrace = [this](const std::string& Text) { AddModemTrace(Text); };
-  host.AskPassword = [this] {
-    if (FProgress) FProgress->AskPassword();
-  };
+  host.AskPassword = [this] { PasswordAsked(); };
   host.CloseSoon = [this] {
     if (FProgress) FProgress->CloseSoon();
   };
@@ -148,6 +148,7 @@ void TfmMain::LoadSettings() {
   // Another user's settings could send root's session log anywhere: it is not started.
   ui->actLogSession->setChecked(FSaved.LogSession && !FSettingsReadOnly);
   FAdvanced->Timestamps()->setChecked(FSaved.TerminalTimestamps);
+  ui->actReconnectByItself->setChecked(FSaved.ReconnectByItself);
 }
 
 void TfmMain::SaveSettings() {
@@ -158,6 +159,7 @@ void TfmMain::SaveSettings() {
   FSaved.PanelLayout = layout.Panels;
   FSaved.LogSession = ui->actLogSession->isChecked();
   FSaved.TerminalTimestamps = FAdvanced->Timestamps()->isChecked();
+  FSaved.ReconnectByItself = ui->actReconnectByItself->isChecked();
   WriteSavedSettings(*FSettings, FSaved);
   FSettings->Close();
 }
@@ -203,6 +205,7 @@ void TfmMain::closeEvent(QCloseEvent* Event) {
 void TfmMain::FormDestroy() {
   if (FDestroyed) return;
   FDestroyed = true;
+  FRetries->Stop();
   try {
     SaveSettings();
   } catch (...) {
@@ -224,7 +227,7 @@ void TfmMain::FormDestroy() {
 void TfmMain::CreateFeatureHelpers() {
   FSessionLog =
       std::make_unique<TMainSessionLog>(this, ui->actLogSession, FStatusLog, FSaved.LogFolder,
-                                        [this] { return FReconnect->Address(FDispatcher); });
+                                        [this] { return FReconnect->Address(); });
   FDialogue->SetLog(&FSessionLog->Log());
   connect(ui->actLogSession, &QAction::triggered, this,
           Guarded([this] { FSessionLog->Toggled(FDispatcher != nullptr); }));
@@ -301,9 +304,11 @@ void TfmMain::SetStatusText(const std::string& Text) {
 void TfmMain::actConnectExecute() {
   ShowHomePage();
   FDisconnecting = false;
+  StopRetrying();  // no try may start behind the wizard
   if (!FWizard) return;
   FWizard->Route = FSaved.Route;
   if (TModal::Exec(FWizard) != QDialog::Accepted || !FWizard->Dispatcher) return;
+  FRetries->ForgetPassword();  // the password given for this route is kept next
   FSaved.Route = FWizard->Route;
   TTerminalDispatcher* dispatcher = FWizard->Dispatcher;
   FWizard->Dispatcher = nullptr;
@@ -312,12 +317,14 @@ void TfmMain::actConnectExecute() {
 
 void TfmMain::actReconnectExecute() {
   if (FDispatcher || !FProgress || !FSaved.Route.Complete()) return;
+  StopRetrying();
   FDisconnecting = false;
   StartConnection(FReconnect->MakeWorker());
 }
 
-void TfmMain::StartConnection(TTerminalDispatcher* Dispatcher) {
-  ShowWaitPage();
+void TfmMain::StartConnection(TTerminalDispatcher* Dispatcher, bool Quiet) {
+  FQuietTry = Quiet;
+  if (!Quiet) ShowWaitPage();
   SetStatusText("Connecting...");
   FReconnect->Starting();
   FDispatcher = Dispatcher;
@@ -334,7 +341,7 @@ void TfmMain::StartConnection(TTerminalDispatcher* Dispatcher) {
   FProgress->OnPassword = [this](TfmConnectProgress* p, const std::string& t) {
     ProgressPassword(p, t);
   };
-  FProgress->Start();
+  if (!Quiet) FProgress->Start();
   FDispatcher->FreeOnTerminate = true;
   FDispatcher->Resume();
   ui->actDisconnect->setEnabled(true);
@@ -342,7 +349,11 @@ void TfmMain::StartConnection(TTerminalDispatcher* Dispatcher) {
 }
 
 void TfmMain::actDisconnectExecute() {
+  // While the tries count down there is no connection: Disconnect only stops them.
+  const bool counting = FRetries->Active() && !FDispatcher;
+  StopRetrying();
   ui->actDisconnect->setEnabled(false);
+  if (counting) return;
   FDisconnecting = true;
   SetStatusText("Disconnecting...");
   if (FDispatcher) FDialogue->Disconnect(dynamic_cast<TComPortDispatcher*>(FDispatcher) != nullptr);
@@ -381,11 +392,14 @@ void TfmMain::DispatcherStatus(TTerminalDispatcher* Sender, const std::string& T
 void TfmMain::DispatcherError(TTerminalDispatcher* Sender, const std::string& Msg) {
   if (Sender != FDispatcher || !FDispatcher) return;
   FProgress->AddProgress(Msg);
+  if (FQuietTry) return;  // the tries go on; the countdown says the line is still down
   TModal::MessageBox(this, ToQ(Msg), "Error", TModal::MB_OK | TModal::MB_ICONERROR);
 }
 
 void TfmMain::DispatcherClosed(TTerminalDispatcher* Sender) {
   if (Sender != FDispatcher || !FDispatcher) return;
+  const TRetryPage page = PageInSight();
+  NoteRefusal();
   FProgress->AddProgress("Closed");
   FProgress->CloseSoon();
   FSerialOpen = false;
@@ -398,7 +412,7 @@ void TfmMain::DispatcherClosed(TTerminalDispatcher* Sender) {
   FProgramming->Reset();
   DisarmPump();
   const bool login = FDialogue->State() == ssLogin;
-  if (login)
+  if (login && (!FQuietTry || FRetries->WasRefused()))
     TModal::MessageBox(this, "Check the password, and try again", "Info",
                        TModal::MB_OK | TModal::MB_ICONINFORMATION);
   EnableDeviceActions(false);
@@ -409,7 +423,7 @@ void TfmMain::DispatcherClosed(TTerminalDispatcher* Sender) {
     ShowHomePage();
   SetStatusText("Not connected");
   FStatusPanel1->clear();
-  FReconnect->Closed(FDisconnecting || login);
+  RetryAfterClose(page, FReconnect->Closed(FDisconnecting || login));
 }
 
 void TfmMain::ProgressAbort(TfmConnectProgress*) {
@@ -420,7 +434,7 @@ void TfmMain::ProgressAbort(TfmConnectProgress*) {
 }
 
 void TfmMain::ProgressPassword(TfmConnectProgress*, const std::string& Password) {
-  if (FDispatcher) FDialogue->SendPassword(Password);
+  if (FDispatcher && FDialogue->SendPassword(Password)) FRetries->KeepPassword(Password);
 }
 
 void TfmMain::DisarmPump() {
@@ -451,9 +465,11 @@ bool TfmMain::SendCommand(const std::string& Text, uint32_t Timeout, TCompletion
 }
 
 void TfmMain::VersionReceived() {
+  const TRetryPage page = FRetries->LoggedIn();
   SelectPageFolder();
   EnableDeviceActions(true);
   ShowHomePage();
+  ReadAgain(page);
 }
 
 void TfmMain::TerminalWrite(const std::string& Text) {

@@ -24,6 +24,8 @@ class TMainCompare;
 class TMainPresets;
 class TMainProgramming;
 class TMainReconnect;
+class TMainRetries;
+enum class TRetryPage;
 class TMainSessionLog;
 class TMainAdvancedView;
 class TOrvaneRegistry;
@@ -103,7 +105,17 @@ class TfmMain : public QMainWindow {
   void WireActions();
   void CreateFeatureHelpers();
   void TellIgnoredSettings();
-  void StartConnection(TTerminalDispatcher* Dispatcher);
+  // Quiet: a try of the reconnecting, which keeps the page and the progress window as they are
+  // and tells its errors nowhere but the progress list.
+  void StartConnection(TTerminalDispatcher* Dispatcher, bool Quiet = false);
+  bool TryAgain();
+  void StopRetrying();
+  void PasswordAsked();
+  TRetryPage PageInSight() const;
+  void NoteRefusal();
+  void RetryAfterClose(TRetryPage Page, bool Dropped);
+  void ReadAgain(TRetryPage Page);
+  void BuildRetries();
   void DisarmPump();
   void ArmPump();
 
@@ -158,6 +170,7 @@ class TfmMain : public QMainWindow {
   bool FLocalEcho = false;
   bool FDisconnecting = false;
   bool FSerialOpen = false;  // what the serial dispatcher says of the line goes to the events
+  bool FQuietTry = false;    // the current connection is a try of the reconnecting
   std::unique_ptr<TOrvaneRegistry> FSettings;
   TSavedSettings FSaved;  // read at start-up, written at exit; the route is the last confirmed
   std::vector<std::string> FIgnoredSettings;
@@ -168,6 +181,7 @@ class TfmMain : public QMainWindow {
   // session log, compare, presets and programming.
   std::unique_ptr<TMainAdvancedView> FAdvanced;
   std::unique_ptr<TMainReconnect> FReconnect;
+  std::unique_ptr<TMainRetries> FRetries;
   std::unique_ptr<TMainSessionLog> FSessionLog;
   std::unique_ptr<TMainCompare> FCompare;
   std::unique_ptr<TMainPresets> FPresets;

@@ -3,7 +3,11 @@
 // engine's processes once it is. Every run starts the program afresh (after one unreported
 // warm-up run) on a private virtual X server whose frame buffer this program reads straight
 // from memory, so nothing in the program is timed or changed for it. Prints the figures;
-// checks only that each run really showed the page. Usage: bench_StartUp [runs, default 10]
+// checks only that each run really showed the page. Beside the program, in turns, the floor
+// (startup_floor): a bare window of the same toolkit with one web view showing the same home
+// page from the same scheme, so the ratio of one run says what the program adds to what the
+// engine costs on this machine. Usage: bench_StartUp [runs of each, default 10] [/path/program ...]
+// (other builds of the program, beside their pages, each taking its turn with the floor)
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -179,7 +183,8 @@ struct TRun {
   TMemory Own, Engine;
 };
 
-TRun StartOnce(const TScreen& Screen, const std::string& Program, const fs::path& Folder) {
+TRun StartOnce(const TScreen& Screen, const std::vector<std::string>& Program,
+               const fs::path& Folder) {
   fs::remove_all(Folder);
   fs::create_directories(Folder / "runtime");
   fs::permissions(Folder / "runtime", fs::perms::owner_all, fs::perm_options::replace);
@@ -194,7 +199,7 @@ TRun StartOnce(const TScreen& Screen, const std::string& Program, const fs::path
   Screen.Clear();
   TRun run;
   const auto start = TClock::now();
-  const pid_t program = Spawn({Program}, env, -1, true);
+  const pid_t program = Spawn(Program, env, -1, true);
   if (program <= 0) return run;
   while (TClock::now() - start < 30s) {
     const TScreen::TSeen seen = Screen.Look();
@@ -227,8 +232,10 @@ double MiB(long KiB) {
 struct TFigures {
   std::vector<double> WindowMs, PageMs, Own, Engine, Total, Pss, Private;
 
+  const char* Name;
+
   void Add(const TRun& Run) {
-    std::printf("  run %2zu: %s\n", PageMs.size() + 1, Row(Run).c_str());
+    std::printf("  %-7s run %2zu: %s\n", Name, PageMs.size() + 1, Row(Run).c_str());
     WindowMs.push_back(Run.WindowMs);
     PageMs.push_back(Run.Ms);
     Own.push_back(MiB(Run.Own.RssKiB));
@@ -249,9 +256,9 @@ struct TFigures {
   }
   void PrintMedians() const {
     std::printf(
-        "  median: window %.1f ms, home page %.1f ms (best %.1f, worst %.1f) | RSS own %.1f + "
-        "engine %.1f = %.1f MiB | total PSS %.1f, private %.1f MiB\n",
-        Median(WindowMs), Median(PageMs), *std::min_element(PageMs.begin(), PageMs.end()),
+        "  %-7s median: window %.1f ms, home page %.1f ms (best %.1f, worst %.1f) | RSS own "
+        "%.1f + engine %.1f = %.1f MiB | total PSS %.1f, private %.1f MiB\n",
+        Name, Median(WindowMs), Median(PageMs), *std::min_element(PageMs.begin(), PageMs.end()),
         *std::max_element(PageMs.begin(), PageMs.end()), Median(Own), Median(Engine), Median(Total),
         Median(Pss), Median(Private));
   }
@@ -264,6 +271,22 @@ std::string LoadAverage() {
   return one + " " + five + " " + fifteen;
 }
 
+// One round: the floor and every program once, in an order that turns with the round, so a
+// busy spell on the machine weighs on each alike.
+void RunRound(const TScreen& Screen, const std::vector<std::vector<std::string>>& Commands,
+              std::vector<TFigures>& Figures, int Round, const fs::path& Folder, int& Failures) {
+  const size_t n = Commands.size();
+  for (size_t k = 0; k < n; ++k) {
+    const size_t which = (k + size_t(Round)) % n;
+    const TRun run = StartOnce(Screen, Commands[which], Folder);
+    if (run.Ms >= 0)
+      Figures[which].Add(run);
+    else
+      std::printf("  %-7s failed: %s\n", Figures[which].Name, TFigures::Row(run).c_str()),
+          ++Failures;
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -271,6 +294,11 @@ int main(int argc, char** argv) {
   char* end = nullptr;
   const long asked = argc > 1 ? std::strtol(argv[1], &end, 10) : 0;
   const int runs = asked > 0 && end && *end == '\0' ? int(asked) : 10;
+  // Other builds of the program (beside its pages) may be measured instead of this one.
+  std::vector<std::string> programs;
+  for (int i = 2; i < argc; ++i)
+    if (argv[i][0] == '/') programs.push_back(argv[i]);
+  if (programs.empty()) programs.push_back(TALLYBOX_PROGRAM);
   const fs::path folder =
       fs::temp_directory_path() / ("tallybox-startup-" + std::to_string(getpid()));
   fs::create_directories(folder / "screen");
@@ -283,19 +311,33 @@ int main(int argc, char** argv) {
       return 1;
     }
     std::printf(
-        "Start-up of %s, process start to home page on screen (%d runs after one warm-up)\n",
-        TALLYBOX_PROGRAM, runs);
-    std::printf("  load average at start: %s\n", LoadAverage().c_str());
-    StartOnce(screen, TALLYBOX_PROGRAM, folder / "run");
-    TFigures figures;
-    for (int i = 0; i < runs; ++i) {
-      const TRun run = StartOnce(screen, TALLYBOX_PROGRAM, folder / "run");
-      if (run.Ms >= 0)
-        figures.Add(run);
-      else
-        std::printf("  failed: %s\n", TFigures::Row(run).c_str()), ++failures;
+        "Start-up, process start to home page on screen (%d runs of each after one warm-up);\n"
+        "the floor is a bare window with one web view loading the same page\n",
+        runs);
+    std::vector<std::vector<std::string>> commands = {{TALLYBOX_FLOOR, TALLYBOX_PAGE_FOLDER}};
+    std::vector<std::string> names = {"floor"};
+    for (size_t i = 0; i < programs.size(); ++i) {
+      std::printf("  program %zu: %s\n", i + 1, programs[i].c_str());
+      commands.push_back({programs[i]});
+      names.push_back("program" + (programs.size() > 1 ? std::to_string(i + 1) : std::string()));
     }
-    if (!figures.PageMs.empty()) figures.PrintMedians();
+    std::printf("  load average at start: %s\n", LoadAverage().c_str());
+    std::vector<TFigures> figures;
+    figures.reserve(names.size());
+    for (const std::string& name : names) figures.push_back(TFigures{.Name = name.c_str()});
+    for (const auto& command : commands) StartOnce(screen, command, folder / "run");
+    for (int i = 0; i < runs; ++i) RunRound(screen, commands, figures, i, folder / "run", failures);
+    for (const TFigures& f : figures)
+      if (!f.PageMs.empty()) f.PrintMedians();
+    const TFigures& floor = figures[0];
+    for (size_t i = 1; i < figures.size() && !floor.PageMs.empty(); ++i)
+      if (!figures[i].PageMs.empty())
+        std::printf(
+            "  %s against the floor: window %.2fx, home page %.2fx, total PSS %+.1f MiB, "
+            "own RSS %+.1f MiB\n",
+            figures[i].Name, Median(figures[i].WindowMs) / Median(floor.WindowMs),
+            Median(figures[i].PageMs) / Median(floor.PageMs),
+            Median(figures[i].Pss) - Median(floor.Pss), Median(figures[i].Own) - Median(floor.Own));
     std::printf("  load average at end:   %s\n", LoadAverage().c_str());
   }
   fs::remove_all(folder);

@@ -99,6 +99,13 @@ const std::map<std::string, TSetter>& ValueOptions() {
          O.ReplyTimeoutMs = static_cast<uint32_t>(n);
          return "";
        }},
+      {"--retry",
+       [](TCliOptions& O, const std::string& V) -> std::string {
+         int64_t n = 0;
+         if (!ParseNumber(V, 0, 1000, n)) return "--retry needs a number from 0 to 1000";
+         O.Retries = static_cast<int32_t>(n);
+         return "";
+       }},
       {"--jobs",
        [](TCliOptions& O, const std::string& V) -> std::string {
          int64_t n = 0;
@@ -204,8 +211,8 @@ std::string ParseCliOptions(const std::vector<std::string>& Args, TCliOptions& O
 std::string CliUsage() {
   return "usage: tallybox-cli (--host HOST | --com N | --port PATH|URL | --dial ENTRY [--phone P]\n"
          "                    [--user U]) [--password-file FILE] [--timeout MS]\n"
-         "                    [--reply-timeout MS] [--log FILE] [--json] [--raw] [--verbose]\n"
-         "                    COMMAND [ARG]\n"
+         "                    [--reply-timeout MS] [--retry N] [--log FILE] [--json] [--raw]\n"
+         "                    [--verbose] COMMAND [ARG]\n"
          "       tallybox-cli [--jobs N] [--progress] [other options] fleet FILE COMMAND [ARG]\n"
          "       tallybox-cli [--json] ports\n"
          "       tallybox-cli --help | --version\n"
@@ -239,6 +246,9 @@ std::string CliUsage() {
          "  --reply-timeout MS    time allowed for each reply, the version asked at login\n"
          "                        among them (default 2000); the last line of program waits\n"
          "                        at least 10000\n"
+         "  --retry N             when the connection, the login or a reply fails, run the\n"
+         "                        command again up to N more times, 1 s, 2 s, 4 s ... apart\n"
+         "                        (at most 30 s); fleet: each device so (default 0)\n"
          "  --log FILE            append everything received from and sent to the device to\n"
          "                        FILE, one stamped line each (\"< \" received, \"> \" sent;\n"
          "                        the password is written as ********); fleet: --log DIR,\n"

@@ -37,6 +37,8 @@ struct TCliOptions {
   bool HasArgument = false;
   // fleet FILE: the devices come from FILE instead of a route option, Jobs of them at once.
   std::string FleetFile;
+  // --retry: a device's run is tried this many times more when it fails on the way.
+  int32_t Retries = 0;
   int32_t Jobs = 4;
   bool JobsGiven = false;
   // The fleet built the names of the preset (Argument) and the log: they are the program's own

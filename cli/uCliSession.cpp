@@ -100,6 +100,7 @@ void TCliSession::Open(const std::string& Password) {
     if (!OpenLog()) throw TCliFailure(kExitFailure, FSessionLog.Error());
     FDialogue->SetLog(&FSessionLog);
   }
+  FStarted = true;
   FSerial = FOptions.Route.Kind == TRouteKind::Serial;
   FDispatcher.reset(MakeDispatcher(FOptions.Route));
   FDispatcher->FreeOnTerminate = false;  // this session waits for it and frees it

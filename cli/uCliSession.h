@@ -57,6 +57,8 @@ class TCliSession {
   // dial-up. Interrupted: the dispatcher's Abort instead (after "bye" on serial). Waits for
   // the worker to end. Never raises; safe to call twice.
   void Close(bool Interrupted);
+  // Open got past the --log file to the route: a failure since came on the way to the device.
+  bool Started() const { return FStarted; }
   // Why the --log file stopped being written; "" while it is whole (or there is none).
   const std::string& LogError() const { return FLogError; }
 
@@ -82,6 +84,7 @@ class TCliSession {
   std::unique_ptr<TTerminalDispatcher> FDispatcher;
   std::string FPassword;
   bool FSerial = false;
+  bool FStarted = false;
   bool FOpened = false, FClosed = false, FLoggedIn = false;
   bool FLoginTimedOut = false;
   int64_t FLoginReplyBytes = 0;

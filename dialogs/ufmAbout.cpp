@@ -8,7 +8,15 @@
 #include "ui_ufmAbout.h"
 
 TfmAbout::TfmAbout(QWidget* Parent, const std::string& FileName)
-    : QDialog(Parent), ui(std::make_unique<Ui::TfmAbout>()) {
+    : QDialog(Parent), FFileName(FileName) {}
+
+void TfmAbout::setVisible(bool Visible) {
+  if (Visible && !ui) Build();
+  QDialog::setVisible(Visible);
+}
+
+void TfmAbout::Build() {
+  ui = std::make_unique<Ui::TfmAbout>();
   ui->setupUi(this);
   for (QPlainTextEdit* memo : {ui->memVersion, ui->Memo1}) {
     QPalette palette = memo->palette();
@@ -20,7 +28,7 @@ TfmAbout::TfmAbout(QWidget* Parent, const std::string& FileName)
   ui->Image1->setPixmap(QIcon(":/tallybox/icons/about-logo.svg")
                             .pixmap(ui->Image1->minimumSize(), devicePixelRatioF()));
   connect(ui->OKButton, &QPushButton::clicked, this, &QDialog::accept);
-  FormCreate(FileName);
+  FormCreate(FFileName);
   CentreOnScreen(this);
   ui->OKButton->setFocus();
 }

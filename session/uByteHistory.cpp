@@ -2,12 +2,13 @@
 
 #include <algorithm>
 
+// The ring takes memory as bytes come, up to its capacity: a terminal that shows little
+// costs little, and none of it is touched at start-up.
 TByteHistory::TByteHistory(int64_t Capacity)
-    : FBytes(static_cast<size_t>(std::max<int64_t>(Capacity, THexRows::BytesPerRow)), '\0'),
-      FSent(FBytes.size(), false) {}
+    : FCapacity(static_cast<size_t>(std::max<int64_t>(Capacity, THexRows::BytesPerRow))) {}
 
 void TByteHistory::Append(std::string_view Bytes, bool Sent) {
-  const size_t capacity = FBytes.size();
+  const size_t capacity = FCapacity;
   // Only the last capacity bytes of a long text would stay.
   if (Bytes.size() > capacity) {
     FEnd += static_cast<int64_t>(Bytes.size() - capacity);
@@ -16,6 +17,10 @@ void TByteHistory::Append(std::string_view Bytes, bool Sent) {
   while (!Bytes.empty()) {
     const size_t at = static_cast<size_t>(FEnd % static_cast<int64_t>(capacity));
     const size_t n = std::min(Bytes.size(), capacity - at);
+    if (at + n > FBytes.size()) {
+      FBytes.resize(at + n);
+      FSent.resize(at + n);
+    }
     FBytes.replace(at, n, Bytes.data(), n);
     std::fill_n(FSent.begin() + static_cast<std::ptrdiff_t>(at), n, Sent);
     FEnd += static_cast<int64_t>(n);

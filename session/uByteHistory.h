@@ -25,10 +25,11 @@ class TByteHistory {
   // The byte at Offset (FirstOffset() <= Offset < EndOffset()) and whether the user sent it.
   unsigned char At(int64_t Offset) const;
   bool Sent(int64_t Offset) const;
-  int64_t Capacity() const { return static_cast<int64_t>(FBytes.size()); }
+  int64_t Capacity() const { return static_cast<int64_t>(FCapacity); }
 
  private:
-  std::string FBytes;       // a ring: the byte at offset o lies at o % capacity
+  size_t FCapacity;
+  std::string FBytes;       // a ring: the byte at offset o lies at o % capacity; grows to it
   std::vector<bool> FSent;  // alongside
   size_t FSize = 0;
   int64_t FEnd = 0;

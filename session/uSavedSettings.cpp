@@ -63,6 +63,7 @@ const std::vector<TSetting>& SettingsTable() {
       Number<&TSavedSettings::LogSession>("LogSession", 0),
       Text<&TSavedSettings::LogFolder>("LogFolder"),
       Number<&TSavedSettings::TerminalTimestamps>("TerminalTimestamps", 0),
+      Number<&TSavedSettings::ReconnectByItself>("ReconnectByItself", 1),
   };
   return table;
 }

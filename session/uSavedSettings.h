@@ -21,6 +21,7 @@ struct TSavedSettings {
   bool LogSession = false;
   std::string LogFolder;
   bool TerminalTimestamps = false;
+  bool ReconnectByItself = true;  // a dropped line is tried again until it is back
 
   bool operator==(const TSavedSettings&) const = default;
 };

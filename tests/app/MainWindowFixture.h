@@ -16,6 +16,7 @@
 #include "app/TTerminalView.h"
 #include "app/uProgram.h"
 #include "htmlview/THtmlView.h"
+#include "settings/uRegistry.h"
 #include "sim/SimHarness.h"
 #include "support/GuiHelpers.h"
 #include "support/TempConfig.h"
@@ -29,6 +30,7 @@ class MainWindowTest : public ::testing::Test {
   }
 
   void StartProgram(const std::string& ProgramFolder = TALLYBOX_PROGRAM_DIR) {
+    if (!ReconnectByItself) TurnOffReconnectingByItself();
     Program = std::make_unique<TProgram>(ProgramFolder);
     QObject::connect(Program->Main.hvMain(), &THtmlView::LoadFinished, [this] {
       ++LoadsFinished;
@@ -49,6 +51,13 @@ class MainWindowTest : public ::testing::Test {
   }
   std::string Log() const { return Data.Path("device.log"); }
   std::string DeviceLog() const { return ReadFileBytes(Log()); }
+
+  void TurnOffReconnectingByItself() {
+    TOrvaneRegistry store("TallyboxUtility");
+    store.Open();
+    if (!store.ReadOnly()) store.WriteInteger("ReconnectByItself", 0);  // not another user's
+    store.Close();
+  }
 
   TfmMain& Main() { return Program->Main; }
   QAction* Action(const char* Name) { return Find<QAction>(&Main(), Name); }
@@ -113,6 +122,9 @@ class MainWindowTest : public ::testing::Test {
     ASSERT_TRUE(WaitUntil([&] { return Action("actStatus")->isEnabled(); })) << "no login";
   }
 
+  // Off, so a dropped line stays dropped as the journeys here expect; the tests of the
+  // retries turn it on, and find it on by default.
+  bool ReconnectByItself = false;
   int LoadsFinished = 0;   // pages the view finished showing (only the last one asked for counts)
   std::string LastLoaded;  // the file of the last of them
 

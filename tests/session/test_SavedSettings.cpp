@@ -45,6 +45,7 @@ TSavedSettings Unusual() {
   s.LogSession = true;
   s.LogFolder = "/logs";
   s.TerminalTimestamps = true;
+  s.ReconnectByItself = false;
   return s;
 }
 
@@ -81,10 +82,12 @@ TEST(SavedSettings, AFileOfTheLastReleaseReadsTheSameAndIsWrittenBackUnchanged) 
   EXPECT_TRUE(s.LogSession);
   EXPECT_EQ(s.LogFolder, "/home/ann/logs");
   EXPECT_TRUE(s.TerminalTimestamps);
+  EXPECT_TRUE(s.ReconnectByItself);  // unknown to that release: on
   EXPECT_EQ(s.WindowPlacement.substr(0, 8), "AdnQywAD");
   EXPECT_EQ(s.PanelLayout.substr(0, 8), "AAAA/wAA");
   Write(s);
-  EXPECT_EQ(ReadFileBytes(config.StoreFile()), landed);
+  // What that release knew stays as it was; the value it did not know follows, at its default.
+  EXPECT_EQ(ReadFileBytes(config.StoreFile()), landed + "\"ReconnectByItself\"=dword:00000001\n");
 }
 
 TEST(SavedSettings, MissingOrMistypedValuesTakeTheirDefaults) {
