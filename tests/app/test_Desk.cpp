@@ -132,7 +132,11 @@ TEST_F(MainWindowTest, PagesFollowTheDesktopsSchemeAndStayReadable) {
   LogInAndWait(address);
   const int loads = LoadsFinished;
   Trigger(&Main(), "actStatus");
-  ASSERT_TRUE(WaitUntil([&] { return LoadsFinished > loads && PageIs("info.htm"); }));
+  // The load that finished must be the status page's own, not the one before it.
+  ASSERT_TRUE(WaitUntil([&] {
+    return LoadsFinished > loads && PageIs("info.htm") &&
+           LastLoaded.find("info.htm") != std::string::npos;
+  }));
   // The lowest contrast of any text on the page against the ground it sits on (WCAG).
   const QString worst = Main()
                             .hvMain()

@@ -20,11 +20,21 @@ def find_application():
     return None
 
 
+# Each question is a round trip to the program: what is hidden, and the web pages' own trees,
+# are left unwalked, so that a busy machine still finds the terminal in time.
+PRUNED = (pyatspi.ROLE_DOCUMENT_WEB, pyatspi.ROLE_DOCUMENT_FRAME)
+
+
 def find_terminal(node, depth=0):
     if node is None or depth > 40:
         return None
-    if node.getRole() == pyatspi.ROLE_TERMINAL:
+    role = node.getRole()
+    if role == pyatspi.ROLE_TERMINAL:
         return node
+    if role in PRUNED:
+        return None
+    if depth > 1 and not node.getState().contains(pyatspi.STATE_SHOWING):
+        return None
     for child in node:
         found = find_terminal(child, depth + 1)
         if found is not None:
