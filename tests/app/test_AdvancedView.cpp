@@ -206,14 +206,16 @@ TEST_F(MainWindowTest, HexViewShowsEveryByteAsReceivedAndTheTextStaysAsItWas) {
   EXPECT_EQ(menu->actions()[2]->objectName(), "actTerminalCopySelection");
   EXPECT_EQ(hex->shortcut(), QKeySequence("Ctrl+Shift+H"));
   menu->hide();
-  // Another test's window on the same display may take the focus meanwhile: a shortcut then
-  // goes nowhere, and the keys are pressed again once this window is active once more.
+  // Another test's window on the same display may have taken the focus meanwhile: the keys
+  // would then reach the terminal as typed ones, so they are pressed once this window is
+  // active again.
   ASSERT_TRUE(WaitUntil([&] {
     QApplication::setActiveWindow(&Main());
     terminal->setFocus();
-    QTest::keyClick(Main().windowHandle(), Qt::Key_H, Qt::ControlModifier | Qt::ShiftModifier);
-    return terminal->Hex();
+    return QApplication::activeWindow() == &Main() && terminal->hasFocus();
   }));
+  QTest::keyClick(Main().windowHandle(), Qt::Key_H, Qt::ControlModifier | Qt::ShiftModifier);
+  ASSERT_TRUE(terminal->Hex());
   EXPECT_TRUE(OnScreen(terminal));
   const auto bytes = HexBytes(terminal);
   std::string sent, received;
