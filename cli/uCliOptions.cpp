@@ -30,6 +30,14 @@ bool ParseNumber(const std::string& Text, int64_t Min, int64_t Max, int64_t& Val
   return !Text.empty() && error == std::errc() && at == end && Value >= Min && Value <= Max;
 }
 
+// A time option's value: milliseconds from 1 to an hour into Ms, or what is wrong with it.
+std::string Milliseconds(const std::string& Option, const std::string& Text, uint32_t& Ms) {
+  int64_t n = 0;
+  if (!ParseNumber(Text, 1, 3600000, n)) return Option + " needs milliseconds from 1 to 3600000";
+  Ms = static_cast<uint32_t>(n);
+  return "";
+}
+
 std::string SetRoute(TCliOptions& Options, TRouteKind Route) {
   if ((Options.Route.Kind != TRouteKind::None && Options.Route.Kind != Route) ||
       (Options.Route.ComPort != 0 && !Options.Route.DevicePath.empty()))
@@ -83,21 +91,11 @@ const std::map<std::string, TSetter>& ValueOptions() {
          O.LogFile = V;
          return V.empty() ? "--log needs a file name" : "";
        }},
-      {"--timeout",
-       [](TCliOptions& O, const std::string& V) -> std::string {
-         int64_t n = 0;
-         if (!ParseNumber(V, 1, 3600000, n))
-           return "--timeout needs milliseconds from 1 to 3600000";
-         O.TimeoutMs = static_cast<uint32_t>(n);
-         return "";
-       }},
+      {"--timeout", [](TCliOptions& O,
+                       const std::string& V) { return Milliseconds("--timeout", V, O.TimeoutMs); }},
       {"--reply-timeout",
-       [](TCliOptions& O, const std::string& V) -> std::string {
-         int64_t n = 0;
-         if (!ParseNumber(V, 1, 3600000, n))
-           return "--reply-timeout needs milliseconds from 1 to 3600000";
-         O.ReplyTimeoutMs = static_cast<uint32_t>(n);
-         return "";
+       [](TCliOptions& O, const std::string& V) {
+         return Milliseconds("--reply-timeout", V, O.ReplyTimeoutMs);
        }},
       {"--retry",
        [](TCliOptions& O, const std::string& V) -> std::string {
