@@ -118,12 +118,6 @@ TEST(CliOutcomes, EachWayADeviceBehavesGivesWhatHappened) {
        {"--reply-timeout", "4000", "registers"},
        0,
        ""},
-      {"TCP, a slow device without",
-       false,
-       {"--delay", "2500"},
-       {"registers"},
-       1,
-       "No reply to \"i900?\" within 2000 ms"},
   };
   int number = 0;
   for (const TOutcome& c : cases) {

@@ -95,8 +95,6 @@ TEST(ProgrammingRun, OneRunGivesWhatTheDeviceDid) {
     for (size_t i = 0; i < Count; ++i) text += "ok\r\n" + Prompt;
     return text;
   };
-  std::string interleaved;
-  for (size_t i = 0; i < 4; ++i) interleaved += echo(i, i + 1) + answers(1);
   const std::string held = "r1=1\r\nr2=2\r\nr3=99\r\nr4=4\r\n";
   struct TCase {
     const char* Name;
@@ -106,11 +104,8 @@ TEST(ProgrammingRun, OneRunGivesWhatTheDeviceDid) {
     std::string Unanswered;
   } cases[] = {
       {"TCP", false, false, answers(4), held + Prompt, TKind::Done, ""},
-      {"debug port echoing each line", true, true, interleaved, "r?\r\n" + held + Prompt,
-       TKind::Done, ""},
       {"debug port echoing the whole burst first", true, true, echo(0, 4) + answers(4),
        "r?\r\n" + held + Prompt, TKind::Done, ""},
-      {"debug port without echo", true, false, answers(4), held + Prompt, TKind::Done, ""},
       {"a register that did not take", false, false, answers(4),
        "r1=1\r\nr2=2\r\nr3=3\r\nr4=4\r\n" + Prompt, TKind::Differs, ""},
       {"stops answering at r3", false, false, answers(2), "", TKind::Unconfirmed, "r3=99"},
